@@ -1,0 +1,38 @@
+# Installs the Debian packages glyphtint needs, only when one is missing, and
+# configures and builds the project. Sourced by ./run and ./test.
+
+glyphtint_packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev libjpeg62-turbo-dev zlib1g-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libzip-dev
+  fonts-liberation2 fonts-dejavu-core
+  xvfb xauth
+  zip python3
+  clang libclang-rt-14-dev
+)
+
+glyphtint_install_packages() {
+  local missing=()
+  local pkg
+  for pkg in "${glyphtint_packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$pkg")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing missing packages: ${missing[*]}"
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
+  fi
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# glyphtint_build DIR [cmake options...]
+glyphtint_build() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@"
+  cmake --build "$dir"
+}
