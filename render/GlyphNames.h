@@ -1,0 +1,14 @@
+// Archive entry names of the glyph pictures, one per drawable byte.
+#pragma once
+
+#include <string>
+
+// The glyph entry name of a byte without ".jpg", or "" when the byte has no glyph.
+std::string GlyphEntryName(unsigned char character);
+
+// The name looked up in the archive: the glyph entry name followed by ".jpg", or ""
+// when the byte has no glyph.
+std::string FullGlyphEntryName(unsigned char character);
+
+// The bytes that have a glyph, in ascending order (89 of them).
+std::string DrawableGlyphBytes();
