@@ -100,23 +100,18 @@ void TBitmap::Reserve(int width, int height)
         newCapH = height;
     }
 
-    std::vector<std::uint8_t> storage;
-    try {
-        storage.resize(static_cast<std::size_t>(newCapW * newCapH * bpp));
-    } catch (const std::bad_alloc&) {
+    std::unique_ptr<std::uint8_t[]> storage(new (std::nothrow) std::uint8_t[newCapW * newCapH * bpp]);
+    if (!storage)
         throw EOutOfResources(kOutOfResources);
-    } catch (const std::length_error&) {
-        throw EOutOfResources(kOutOfResources);
-    }
 
     const std::size_t newStride = static_cast<std::size_t>(newCapW) * bpp;
-    if (!pixels_.empty()) {
+    if (pixels_) {
         const std::size_t keepBytes = static_cast<std::size_t>(std::min(width_, width)) * bpp;
         const int keepRows = std::min(height_, height);
         for (int y = 0; y < keepRows; ++y)
-            std::memcpy(storage.data() + y * newStride, ScanLine(y), keepBytes);
+            std::memcpy(storage.get() + y * newStride, ScanLine(y), keepBytes);
     }
-    pixels_.swap(storage);
+    pixels_ = std::move(storage);
     stride_ = newStride;
     capacityWidth_ = static_cast<int>(newCapW);
     capacityHeight_ = static_cast<int>(newCapH);
@@ -127,7 +122,7 @@ void TBitmap::Resize(int width, int height)
     width = std::max(width, 0);
     height = std::max(height, 0);
     if (width == 0 || height == 0) {
-        std::vector<std::uint8_t>().swap(pixels_);
+        pixels_.reset();
         stride_ = 0;
         capacityWidth_ = capacityHeight_ = 0;
         width_ = width;
@@ -137,7 +132,7 @@ void TBitmap::Resize(int width, int height)
     }
 
     const TColor fill = ExposedFill();
-    const bool hadPixels = !pixels_.empty();
+    const bool hadPixels = pixels_ != nullptr;
     const int keptWidth = hadPixels ? std::min(width_, width) : 0;
     const int keptHeight = hadPixels ? std::min(height_, height) : 0;
     if (!hadPixels || width > capacityWidth_ || height > capacityHeight_)
@@ -272,7 +267,7 @@ void TBitmap::ChangeDepth(TPixelFormat format)
                 converted.SetPixelAt(x, y, PixelAt(x, y));
     }
     format_ = format;
-    pixels_.swap(converted.pixels_);
+    pixels_ = std::move(converted.pixels_);
     stride_ = converted.stride_;
     capacityWidth_ = converted.capacityWidth_;
     capacityHeight_ = converted.capacityHeight_;

@@ -177,7 +177,7 @@ public:
 
     int Width() const override { return width_; }
     int Height() const override { return height_; }
-    bool Empty() const override { return pixels_.empty(); }
+    bool Empty() const override { return pixels_ == nullptr; }
     void Draw(TCanvas& canvas, int x, int y) override;
 
     // Changes one side. Kept pixels stay at their place; exposed area takes the brush
@@ -197,10 +197,10 @@ public:
     // 3 (blue, green, red) at 24 bits, one palette index at 8 bits.
     int BytesPerPixel() const { return BytesPerPixel(format_); }
     static int BytesPerPixel(TPixelFormat format);
-    std::uint8_t* ScanLine(int y) { return pixels_.data() + static_cast<std::size_t>(y) * stride_; }
+    std::uint8_t* ScanLine(int y) { return pixels_.get() + static_cast<std::size_t>(y) * stride_; }
     const std::uint8_t* ScanLine(int y) const
     {
-        return pixels_.data() + static_cast<std::size_t>(y) * stride_;
+        return pixels_.get() + static_cast<std::size_t>(y) * stride_;
     }
 
     TColor PixelAt(int x, int y) const;
@@ -226,8 +226,9 @@ private:
     int height_ = 0;
     TPixelFormat format_ = TPixelFormat::pfDevice;
     std::vector<TPaletteEntry> palette_;
-    // Rows of stride_ bytes; capacityWidth_ x capacityHeight_ pixels are allocated.
-    std::vector<std::uint8_t> pixels_;
+    // Rows of stride_ bytes; capacityWidth_ x capacityHeight_ pixels are allocated,
+    // uninitialised until a resize fills them. Null while the bitmap is empty.
+    std::unique_ptr<std::uint8_t[]> pixels_;
     std::size_t stride_ = 0;
     int capacityWidth_ = 0;
     int capacityHeight_ = 0;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -56,25 +57,29 @@ void TintBitmapArea(TBitmap& bitmap, int left, int top, int width, int height, T
     }
 
     // Indexed by the channel sum (0..765), so the division for the mean happens once
-    // per sum rather than once per pixel. Tinted values never have bits 24-31 set, so
-    // kUntouched cannot be mistaken for a colour.
-    constexpr std::uint32_t kUntouched = 0xFF000000u;
-    std::array<std::uint32_t, 766> bySum;
+    // per sum rather than once per pixel. A pixel becomes (pixel & keep) | tinted:
+    // dark sums keep every bit, bright ones take the tinted value. No branch per pixel,
+    // since glyph edges make bright and dark pixels alternate unpredictably.
+    struct SumEntry {
+        std::uint32_t keep;
+        std::uint32_t tinted;
+    };
+    std::array<SumEntry, 766> bySum;
     for (int sum = 0; sum < 766; ++sum) {
         const int mean = sum / 3;
-        bySum[sum] = mean > kTintThreshold ? TintedColour(mean, colour) : kUntouched;
+        bySum[sum] = mean > kTintThreshold ? SumEntry{0, TintedColour(mean, colour)} : SumEntry{~0u, 0};
     }
 
-    // Device pixels are 32-bit colour values in memory order red, green, blue, 0.
+    // Device pixels are colour values in memory order red, green, blue, 0.
+    static_assert(std::endian::native == std::endian::little);
     for (int y = y0; y < y1; ++y) {
         std::uint8_t* p = bitmap.ScanLine(y) + static_cast<std::size_t>(x0) * 4;
         for (int x = x0; x < x1; ++x, p += 4) {
-            const std::uint32_t tinted = bySum[p[0] + p[1] + p[2]];
-            if (tinted != kUntouched) {
-                p[0] = static_cast<std::uint8_t>(tinted);
-                p[1] = static_cast<std::uint8_t>(tinted >> 8);
-                p[2] = static_cast<std::uint8_t>(tinted >> 16);
-            }
+            std::uint32_t pixel;
+            std::memcpy(&pixel, p, 4);
+            const SumEntry& entry = bySum[p[0] + p[1] + p[2]];
+            pixel = (pixel & entry.keep) | entry.tinted;
+            std::memcpy(p, &pixel, 4);
         }
     }
     bitmap.NotifyChanged();

@@ -1,5 +1,6 @@
 // Glyph tinting against a plain per-pixel version of the blend.
 #include "render/Tint.h"
+#include "tests/support/TintOracle.h"
 
 #include <gtest/gtest.h>
 
@@ -7,33 +8,6 @@
 #include <random>
 
 namespace {
-
-// The blend one pixel at a time through the canvas, written out step by step.
-void OracleTint(TBitmap& bitmap, int left, int top, int width, int height, TColourTriple colour)
-{
-    TCanvas& canvas = bitmap.Canvas();
-    if (height <= 0)
-        return;
-    for (int y = top; y < top + height; ++y) {
-        for (int x = left; x < left + width; ++x) {
-            const TColor p = canvas.ReadPixel(x, y);
-            const int r = p & 255, g = (p >> 8) & 255, b = (p >> 16) & 255;
-            const int mean = (r + g + b) / 3;
-            if (mean <= 118)
-                continue;
-            const float f = static_cast<float>(mean - 118) / 137.0f;
-            const int background[3] = {118, 124, 112};
-            const int tint[3] = {colour.Red, colour.Green, colour.Blue};
-            int out[3];
-            for (int c = 0; c < 3; ++c) {
-                double v = (1.0 - double(f)) * background[c] + double(f) * tint[c];
-                long n = std::lrint(v);
-                out[c] = static_cast<int>(std::min<long>(std::max<long>(n, 0), 255));
-            }
-            canvas.WritePixel(x, y, out[0] + out[1] * 256 + out[2] * 65536);
-        }
-    }
-}
 
 std::unique_ptr<TBitmap> OnePixel(TColor pixel)
 {

@@ -1,0 +1,103 @@
+// TJPEGImage: a picture holding the compressed bytes of one JPEG and, once drawn,
+// its decoded bitmap; with the program-wide codec settings and the codec's errors.
+#pragma once
+
+#include "raster/FileReplacement.h"
+#include "raster/Graphics.h"
+
+#include <istream>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+// A fatal error of the JPEG library, carrying the library's message code.
+class EJPEG : public std::runtime_error {
+public:
+    explicit EJPEG(int code);
+    int Code() const { return code_; }
+
+private:
+    int code_;
+};
+
+enum class TJPEGPerformance { jpBestQuality, jpBestSpeed };
+enum class TJPEGPixelFormat { jf24Bit, jf8Bit };
+
+struct TJPEGSettings {
+    int EncodeQuality = 90;          // 1..100
+    bool GrayOutput = false;         // decode to grey; encode a one-component file
+    TJPEGPerformance SpeedMode = TJPEGPerformance::jpBestQuality;
+    TJPEGPixelFormat OutputDepth = TJPEGPixelFormat::jf24Bit;
+    bool IncrementalDisplay = false; // show each scan of a multi-scan file as it lands
+    bool ProgressiveWrite = false;   // encode with the simple progressive scan script
+    int ScaleShift = 0;              // decode at 1/2^n of full size, 0..3
+    bool BlockSmoothing = true;
+};
+
+// The settings every new TJPEGImage starts from.
+extern TJPEGSettings DefaultJPEGSettings;
+
+// The compressed side of a TJPEGImage.
+class TJPEGData {
+public:
+    // Absent until bytes are loaded or encoded; present and empty after loading 0 bytes.
+    std::optional<std::string> Bytes;
+    int Width = 0;
+    int Height = 0;
+    bool Grayscale = false;
+};
+
+class TJPEGImage : public TGraphic {
+public:
+    TJPEGImage();
+    ~TJPEGImage() override;
+
+    // Copied from DefaultJPEGSettings on creation. Decoding settings act on the next
+    // decode, so change them before the first draw.
+    TJPEGSettings Settings;
+
+    // Replaces the data with every byte from the stream's position to its end and
+    // reads the header when there is at least one byte. Raises EJPEG.
+    void LoadJPEG(std::istream& stream);
+    // The same with the bytes at hand.
+    void LoadJPEG(std::string_view bytes);
+
+    // The decoded bitmap's size, else the header's scaled by ScaleShift.
+    int Width() const override;
+    int Height() const override;
+    bool Empty() const override;
+    // Decodes on the first draw, then draws the decoded bitmap. Raises EJPEG.
+    void Draw(TCanvas& canvas, int x, int y) override;
+
+    // Refused: a JPEG has the size of its picture.
+    void SetWidth(int width);
+    void SetHeight(int height);
+
+    // Drops the compressed data and takes a copy of the bitmap as the picture.
+    void AssignBitmap(const TBitmap& bitmap);
+
+    // Decodes if not done yet and returns the decoded bitmap. Raises EJPEG.
+    const TBitmap& Bitmap();
+    const TJPEGData& Data() const { return *data_; }
+    bool IsDecoded() const { return bitmap_ != nullptr; }
+
+    // The compressed bytes, encoding the bitmap first when there are none yet. Empty
+    // when there is nothing to encode. Raises EJPEG.
+    const std::string& SaveToBytes();
+
+    // Writes the compressed bytes to a file. The bytes go to a temporary file in the
+    // same folder that then replaces the target, so the target is either left as it
+    // was or holds the complete new picture. Raises EFCreateError when the file
+    // cannot be created, EJPEG when encoding fails, EWriteError when writing fails.
+    void SaveJPEGFile(const std::string& path);
+
+private:
+    void ReadHeader();
+    void DecodeJPEG();
+    void EncodeJPEG();
+
+    std::unique_ptr<TJPEGData> data_;
+    std::unique_ptr<TBitmap> bitmap_;
+};
