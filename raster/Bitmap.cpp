@@ -316,6 +316,16 @@ void TBitmap::Draw(TCanvas& canvas, int x, int y)
             std::memcpy(target.ScanLine(row) + static_cast<std::size_t>(left) * bpp,
                         ScanLine(sourceRow) + static_cast<std::size_t>(left - x) * bpp,
                         static_cast<std::size_t>(right - left) * bpp);
+        } else if (format_ == TPixelFormat::pf24bit && target.format_ == TPixelFormat::pfDevice) {
+            // Decoded JPEG glyphs take this way into the strip.
+            const std::uint8_t* from = ScanLine(sourceRow) + static_cast<std::size_t>(left - x) * 3;
+            std::uint8_t* to = target.ScanLine(row) + static_cast<std::size_t>(left) * 4;
+            for (int col = left; col < right; ++col, from += 3, to += 4) {
+                to[0] = from[2];
+                to[1] = from[1];
+                to[2] = from[0];
+                to[3] = 0;
+            }
         } else {
             for (int col = left; col < right; ++col)
                 target.SetPixelAt(col, row, PixelAt(col - x, sourceRow));
