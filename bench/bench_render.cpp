@@ -1,0 +1,83 @@
+// Rendering coded text from the shipped glyph archive against decoding its glyphs alone.
+#include "archive/ZipArchive.h"
+#include "raster/JPEGImage.h"
+#include "render/ColourCodes.h"
+#include "render/GlyphNames.h"
+#include "render/GlyphStrip.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string ArchivePath()
+{
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "glyphtint.gfx").string();
+}
+
+// A coded text of the given number of drawn characters, a colour code every few.
+std::string MixedText(int drawn)
+{
+    const std::string glyphs = "The quick brown fox jumps over 13 lazy dogs! [m00] {a+b=c} <x/y>";
+    const std::string codes = "1234567890abcdefghijklmnopqrstuvwxyz";
+    std::string text;
+    for (int i = 0; i < drawn; ++i) {
+        if (i % 5 == 0) {
+            text += '^';
+            text += codes[(i / 5) % codes.size()];
+        }
+        text += glyphs[i % glyphs.size()];
+    }
+    return text;
+}
+
+class ShippedArchive : public benchmark::Fixture {
+public:
+    void SetUp(const benchmark::State&) override
+    {
+        archive.FileName = ArchivePath();
+        archive.Open(0);
+    }
+    void TearDown(const benchmark::State&) override { archive.Close(); }
+
+    TZipArchive archive;
+};
+
+BENCHMARK_DEFINE_F(ShippedArchive, RenderText)(benchmark::State& state)
+{
+    const std::string text = MixedText(static_cast<int>(state.range(0)));
+    TPicture picture;
+    for (auto _ : state)
+        RenderCodedText(archive, text, picture);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK_REGISTER_F(ShippedArchive, RenderText)->Arg(64)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+// The baseline: the same glyph entries, already extracted, only loaded and decoded.
+BENCHMARK_DEFINE_F(ShippedArchive, DecodeGlyphsOnly)(benchmark::State& state)
+{
+    std::vector<std::string> entries;
+    ScanCodedText(MixedText(static_cast<int>(state.range(0))), [&](unsigned char character, TColourTriple) {
+        const std::string name = FullGlyphEntryName(character);
+        if (!name.empty()) {
+            entries.emplace_back();
+            archive.ExtractEntryBytes(name, entries.back());
+        }
+    });
+    for (auto _ : state) {
+        for (const std::string& bytes : entries) {
+            TJPEGImage glyph;
+            glyph.LoadJPEG(std::string_view(bytes));
+            benchmark::DoNotOptimize(glyph.Bitmap().ScanLine(0));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(entries.size()));
+}
+BENCHMARK_REGISTER_F(ShippedArchive, DecodeGlyphsOnly)->Arg(64)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,173 @@
+// RenderCodedText from small archives built by the test, and from the shipped one.
+#include "render/GlyphStrip.h"
+
+#include "archive/ZipArchive.h"
+#include "archive/ZipException.h"
+#include "raster/JPEGImage.h"
+#include "render/GlyphNames.h"
+#include "tests/support/TestArchives.h"
+#include "tests/support/TintOracle.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+constexpr TColourTriple kWhite{255, 255, 255};
+
+class GlyphStrip : public ::testing::Test {
+protected:
+    // Glyph entries of the test archive by character; each is a distinct picture.
+    void MakeArchive(const std::vector<std::pair<char, std::string>>& glyphs)
+    {
+        std::vector<std::pair<std::string, std::string>> entries;
+        for (const auto& [character, bytes] : glyphs) {
+            entries.emplace_back(FullGlyphEntryName(static_cast<unsigned char>(character)), bytes);
+            glyphBytes_[character] = bytes;
+        }
+        WriteZip(folder_ / "glyphs.gfx", entries);
+        archive_.FileName = (folder_ / "glyphs.gfx").string();
+        archive_.Open(0);
+    }
+
+    // The strip one would expect: each glyph decoded on its own, placed and tinted.
+    void ExpectGlyphAt(const TBitmap& strip, char character, int left, TColourTriple colour)
+    {
+        TJPEGImage glyph;
+        glyph.LoadJPEG(std::string_view(glyphBytes_.at(character)));
+        TBitmap expected;
+        expected.ResizeWidth(glyph.Width());
+        expected.ResizeHeight(glyph.Height());
+        expected.Canvas().DrawGraphic(0, 0, &glyph);
+        OracleTint(expected, 0, 0, glyph.Width(), glyph.Height(), colour);
+        for (int y = 0; y < std::min(strip.Height(), expected.Height()); ++y)
+            for (int x = 0; x < expected.Width(); ++x)
+                ASSERT_EQ(strip.PixelAt(left + x, y), expected.PixelAt(x, y))
+                    << "glyph '" << character << "' column " << x << ", row " << y;
+    }
+
+    ScratchFolder folder_;
+    TZipArchive archive_;
+    TPicture picture_;
+    std::map<char, std::string> glyphBytes_;
+};
+
+} // namespace
+
+TEST_F(GlyphStrip, TextsThatDrawNothingLeaveAnEmptyStrip)
+{
+    MakeArchive({{'a', MakeGlyphJpeg(10, 16)}});
+    for (const char* text : {"", "^1^2", "\"%;\\`~\t\x80\xFF", "^"}) {
+        RenderCodedText(archive_, "a", picture_);
+        RenderCodedText(archive_, text, picture_);
+        EXPECT_EQ(picture_.Width(), 0) << text;
+        EXPECT_EQ(picture_.Height(), 0) << text;
+    }
+}
+
+TEST_F(GlyphStrip, GlyphsStandSideBySideInTheirColours)
+{
+    MakeArchive({{'a', MakeGlyphJpeg(10, 16, 1)}, {'b', MakeGlyphJpeg(12, 16, 2)}});
+    RenderCodedText(archive_, "a^1b", picture_);
+    const TBitmap& strip = picture_.AsBitmap();
+    ASSERT_EQ(strip.Width(), 22);
+    ASSERT_EQ(strip.Height(), 16);
+    ExpectGlyphAt(strip, 'a', 0, kWhite);
+    ExpectGlyphAt(strip, 'b', 10, {255, 4, 8});
+}
+
+TEST_F(GlyphStrip, StripTakesTheHeightOfTheLastGlyph)
+{
+    MakeArchive({{'a', MakeGlyphJpeg(10, 16, 1)}, {'b', MakeGlyphJpeg(8, 20, 2)}, {'c', MakeGlyphJpeg(6, 12, 3)}});
+    RenderCodedText(archive_, "ab", picture_);
+    const TBitmap& strip = picture_.AsBitmap();
+    ASSERT_EQ(strip.Height(), 20);
+    ExpectGlyphAt(strip, 'a', 0, kWhite);
+    ExpectGlyphAt(strip, 'b', 10, kWhite);
+    for (int y = 16; y < 20; ++y)
+        for (int x = 0; x < 10; ++x)
+            ASSERT_EQ(strip.PixelAt(x, y), clWhite) << "rows grown under earlier glyphs stay white";
+
+    RenderCodedText(archive_, "abc", picture_);
+    EXPECT_EQ(picture_.AsBitmap().Width(), 24);
+    EXPECT_EQ(picture_.AsBitmap().Height(), 12);
+    // Cut rows do not come back: a taller glyph after the cut brings white rows.
+    RenderCodedText(archive_, "acb", picture_);
+    for (int y = 12; y < 20; ++y)
+        ASSERT_EQ(picture_.AsBitmap().PixelAt(3, y), clWhite);
+}
+
+TEST_F(GlyphStrip, MissingEntryEndsTheRenderAfterTheGlyphsBefore)
+{
+    MakeArchive({{'a', MakeGlyphJpeg(10, 16, 1)}, {'b', MakeGlyphJpeg(12, 16, 2)}});
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            RenderCodedText(archive_, "^2abcab", picture_);
+            FAIL() << "a missing glyph must raise";
+        } catch (const EZipException& error) {
+            EXPECT_NE(std::string(error.what()).find("File \"c.jpg\" not found"), std::string::npos) << error.what();
+        }
+        const TBitmap& strip = picture_.AsBitmap();
+        ASSERT_EQ(strip.Width(), 22);
+        ExpectGlyphAt(strip, 'a', 0, {8, 255, 8});
+        ExpectGlyphAt(strip, 'b', 10, {8, 255, 8});
+    }
+}
+
+TEST_F(GlyphStrip, DamagedEntries)
+{
+    MakeArchive({{'a', MakeGlyphJpeg(10, 16)}, {'e', ""}, {'n', "not a jpeg at all"}});
+
+    // Bytes that are no JPEG fail at loading: the strip is left as it was.
+    EXPECT_THROW(RenderCodedText(archive_, "an", picture_), EJPEG);
+    EXPECT_EQ(picture_.AsBitmap().Width(), 10);
+    EXPECT_EQ(picture_.AsBitmap().Height(), 16);
+
+    // An empty entry loads as 0 x 0, cuts the strip to height 0 and fails to draw.
+    EXPECT_THROW(RenderCodedText(archive_, "ae", picture_), EJPEG);
+    EXPECT_EQ(picture_.AsBitmap().Width(), 10);
+    EXPECT_EQ(picture_.AsBitmap().Height(), 0);
+}
+
+TEST_F(GlyphStrip, RendersRepeatAndTargetsStayApart)
+{
+    MakeArchive({{'a', MakeGlyphJpeg(10, 16, 1)}, {'b', MakeGlyphJpeg(12, 16, 2)}});
+    TPicture other;
+    RenderCodedText(archive_, "^4b", other);
+    const auto otherBefore = other.AsBitmap().Clone();
+
+    RenderCodedText(archive_, "a^3ba", picture_);
+    const auto first = picture_.AsBitmap().Clone();
+    RenderCodedText(archive_, "a^3ba", picture_);
+    const TBitmap& second = picture_.AsBitmap();
+    ASSERT_EQ(second.Width(), first->Width());
+    for (int y = 0; y < second.Height(); ++y)
+        for (int x = 0; x < second.Width(); ++x)
+            ASSERT_EQ(second.PixelAt(x, y), first->PixelAt(x, y));
+    for (int x = 0; x < 12; ++x)
+        ASSERT_EQ(other.AsBitmap().PixelAt(x, 5), otherBefore->PixelAt(x, 5));
+}
+
+TEST(ShippedArchive, PaletteStringsFitTheirImages)
+{
+    TZipArchive archive;
+    archive.FileName = std::string(GLYPHTINT_BIN_DIR) + "/glyphtint.gfx";
+    archive.Open(0);
+    TPicture first;
+    TPicture second;
+    RenderCodedText(archive, "^11^22^33^44^55^66^77^88^99^00^aa^bb^cc^dd^ee^ff^gg^hh^ii^jj^kk^ll^mm^nn", first);
+    RenderCodedText(archive, "^oo^pp^qq^rr^ss^tt^uu^vv^ww^xx^yy^zz^//^**^--^++^??^@@^__^[[^]]^==^||^'^<<^>>^,,^..",
+                    second);
+    EXPECT_GT(first.Width(), 24 * 6);
+    EXPECT_LE(first.Width(), 338);
+    EXPECT_LE(first.Height(), 34);
+    EXPECT_GT(second.Width(), 27 * 6);
+    EXPECT_LE(second.Width(), 338);
+    EXPECT_LE(second.Height(), 32);
+
+    // Every drawable byte has a glyph, all of one height.
+    TPicture all;
+    RenderCodedText(archive, DrawableGlyphBytes(), all);
+    EXPECT_EQ(all.Height(), first.Height());
+}

@@ -1,0 +1,75 @@
+// Small ZIP archives and glyph JPEGs made on the fly for tests.
+#pragma once
+
+#include "raster/Graphics.h"
+#include "raster/JPEGImage.h"
+
+#include <zip.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+// A scratch folder removed with the object.
+class ScratchFolder {
+public:
+    ScratchFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "glyphtint-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~ScratchFolder() { std::filesystem::remove_all(path_); }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Writes a ZIP file holding the given entries, deflated, in the given order.
+inline void WriteZip(const std::filesystem::path& path, const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (archive == nullptr)
+        throw std::runtime_error("zip_open failed");
+    for (const auto& [name, bytes] : entries) {
+        zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+        if (source == nullptr || zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
+            zip_source_free(source);
+            zip_discard(archive);
+            throw std::runtime_error("zip_file_add failed");
+        }
+    }
+    // The sources point into entries, which outlive this call.
+    if (zip_close(archive) < 0) {
+        zip_discard(archive);
+        throw std::runtime_error("zip_close failed");
+    }
+}
+
+// A glyph picture: background with a bright vertical bar whose shade varies by row.
+inline std::string MakeGlyphJpeg(int width, int height, int seed = 0)
+{
+    TBitmap bitmap;
+    bitmap.ResizeWidth(width);
+    bitmap.ResizeHeight(height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const bool ink = x >= width / 4 && x < width - width / 4;
+            const int shade = 140 + (y * 100 / std::max(1, height - 1) + seed * 13) % 116;
+            bitmap.SetPixelAt(x, y, ink ? MakeColor(shade, shade, shade) : kGlyphBackgroundColour);
+        }
+    TJPEGImage jpeg;
+    jpeg.Settings.EncodeQuality = 95;
+    jpeg.AssignBitmap(bitmap);
+    return jpeg.SaveToBytes();
+}
