@@ -1,0 +1,53 @@
+// Small JPEG files made in the tests through libjpeg itself, and a reader of their
+// header fields, so the codec is checked against the library rather than against itself.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "raster/Graphics.h"
+
+namespace fixtures {
+
+enum class Storage {
+    YCbCr,      // the usual three-component file
+    AdobeRGB,   // components stored as R, G, B with an Adobe marker, transform 0
+    Grayscale,  // one component
+};
+
+struct Options {
+    Storage storage = Storage::YCbCr;
+    int quality = 95;
+    bool progressive = false;
+};
+
+// Encodes width x height pixels given by colourAt(x, y) as a JPEG.
+std::string MakeJPEG(int width, int height, const std::function<TColor(int, int)>& colourAt,
+                     const Options& options = {});
+
+// A stream of tables only, with no image.
+std::string MakeTablesOnly();
+
+struct Header {
+    int width = 0;
+    int height = 0;
+    int components = 0;
+    bool jfif = false;
+    int densityUnit = -1;
+    int xDensity = 0;
+    int yDensity = 0;
+    bool progressive = false;
+    bool adobe = false;
+    int samplingH[3] = {};
+    int samplingV[3] = {};
+    // Quantisation tables 0 (luminance) and 1 (chrominance) in natural row order.
+    int quant[2][64] = {};
+    bool hasQuant[2] = {};
+    int scans = 0;
+};
+
+// Reads a file's header (and counts its scans) with libjpeg.
+Header ReadHeader(const std::string& bytes);
+
+} // namespace fixtures
