@@ -1,0 +1,101 @@
+// glyphtint-render run as a separate program: exit codes, messages and the PNG it writes.
+#include "archive/ZipArchive.h"
+#include "render/GlyphStrip.h"
+#include "tests/support/TestArchives.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sys/wait.h>
+
+namespace {
+
+struct RunResult {
+    int exitCode = -1;
+    std::string errorOutput;
+};
+
+std::string Quoted(const std::string& argument)
+{
+    std::string quoted = "'";
+    for (char c : argument)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+RunResult RunRenderTool(const std::vector<std::string>& arguments, const ScratchFolder& folder)
+{
+    std::string command = Quoted(std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-render");
+    for (const std::string& argument : arguments)
+        command += " " + Quoted(argument);
+    const std::string errorFile = (folder / "stderr.txt").string();
+    command += " 2>" + Quoted(errorFile);
+    const int status = std::system(command.c_str());
+    RunResult result;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream error(errorFile);
+    result.errorOutput.assign(std::istreambuf_iterator<char>(error), {});
+    return result;
+}
+
+class RenderTool : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WriteZip(folder_ / "glyphs.gfx", {{"a.jpg", MakeGlyphJpeg(10, 16, 1)}, {"b.jpg", MakeGlyphJpeg(12, 16, 2)}});
+    }
+    std::string ArchivePath() const { return (folder_ / "glyphs.gfx").string(); }
+
+    ScratchFolder folder_;
+};
+
+} // namespace
+
+TEST_F(RenderTool, WritesTheRenderedStripLosslessly)
+{
+    const std::string png = (folder_ / "strip.png").string();
+    const RunResult run = RunRenderTool({"--archive", ArchivePath(), "--strip", png, "a^1b"}, folder_);
+    ASSERT_EQ(run.exitCode, 0) << run.errorOutput;
+
+    TZipArchive archive;
+    archive.FileName = ArchivePath();
+    archive.Open(0);
+    TPicture expected;
+    RenderCodedText(archive, "a^1b", expected);
+    const TBitmap& strip = expected.AsBitmap();
+
+    const QImage written(QString::fromStdString(png));
+    ASSERT_EQ(written.width(), strip.Width());
+    ASSERT_EQ(written.height(), strip.Height());
+    for (int y = 0; y < strip.Height(); ++y)
+        for (int x = 0; x < strip.Width(); ++x) {
+            const QRgb pixel = written.pixel(x, y);
+            ASSERT_EQ(MakeColor(qRed(pixel), qGreen(pixel), qBlue(pixel)), strip.PixelAt(x, y)) << x << "," << y;
+        }
+}
+
+TEST_F(RenderTool, FailuresPrintTheShownMessageAndWriteNothing)
+{
+    const std::string png = (folder_ / "strip.png").string();
+
+    RunResult run = RunRenderTool({"--archive", ArchivePath(), "--strip", png, "^1^2"}, folder_);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(run.errorOutput.empty());
+    EXPECT_FALSE(std::filesystem::exists(png)) << "an empty strip must not leave a broken file";
+
+    run = RunRenderTool({"--archive", ArchivePath(), "--strip", png, "abc"}, folder_);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.errorOutput, "ZipArchive1: File \"c.jpg\" not found - Native error: 00015.\n");
+    EXPECT_FALSE(std::filesystem::exists(png));
+
+    run = RunRenderTool({"--archive", ArchivePath(), "--strip", (folder_ / "missing/strip.png").string(), "ab"}, folder_);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.errorOutput.find("Cannot create file"), std::string::npos) << run.errorOutput;
+
+    run = RunRenderTool({"--archive", ArchivePath(), "ab"}, folder_);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.errorOutput.find("usage:"), std::string::npos);
+}
