@@ -1,0 +1,3 @@
+#!/bin/sh
+echo "this stub runs before the archive"
+exit 0
