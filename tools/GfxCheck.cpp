@@ -1,0 +1,128 @@
+// glyphtint-gfx check: reads every glyph the way a render does and reports what is wrong.
+#include "tools/GfxCheck.h"
+
+#include "archive/ZipArchive.h"
+#include "raster/JPEGImage.h"
+#include "render/GlyphNames.h"
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+struct DecodedGlyph {
+    std::string name;
+    int width = 0;
+    int height = 0;
+};
+
+std::string Describe(TColor c)
+{
+    std::ostringstream out;
+    out << '(' << RedOf(c) << ", " << GreenOf(c) << ", " << BlueOf(c) << ')';
+    return out.str();
+}
+
+bool NearBackground(TColor c)
+{
+    return std::abs(RedOf(c) - RedOf(kGlyphBackgroundColour)) <= kCornerTolerance &&
+           std::abs(GreenOf(c) - GreenOf(kGlyphBackgroundColour)) <= kCornerTolerance &&
+           std::abs(BlueOf(c) - BlueOf(kGlyphBackgroundColour)) <= kCornerTolerance;
+}
+
+// Extracts and decodes one glyph; adds its problems and returns whether it decoded.
+bool CheckGlyph(TZipArchive& archive, const std::string& name, std::string& buffer, DecodedGlyph& glyph,
+                std::vector<std::string>& problems)
+{
+    const std::int32_t index = archive.FindEntry(name);
+    if (index < 0) {
+        problems.push_back(name + ": missing");
+        return false;
+    }
+    if (!archive.DescribeEntry(index).StoredPath.empty()) {
+        problems.push_back(name + ": not at the top level");
+        return false;
+    }
+    try {
+        archive.ExtractEntryBytes(name, buffer);
+        TJPEGImage jpeg;
+        jpeg.LoadJPEG(buffer);
+        const TBitmap& bitmap = jpeg.Bitmap();
+        glyph.name = name;
+        glyph.width = bitmap.Width();
+        glyph.height = bitmap.Height();
+        if (bitmap.Empty()) {
+            problems.push_back(name + ": empty picture");
+            return false;
+        }
+        const int right = bitmap.Width() - 1;
+        const int bottom = bitmap.Height() - 1;
+        for (auto [x, y] : {std::pair{0, 0}, {right, 0}, {0, bottom}, {right, bottom}}) {
+            const TColor c = bitmap.PixelAt(x, y);
+            if (!NearBackground(c))
+                problems.push_back(name + ": corner (" + std::to_string(x) + ", " + std::to_string(y) + ") is " +
+                                   Describe(c) + ", not the glyph background " +
+                                   Describe(kGlyphBackgroundColour));
+        }
+        return true;
+    } catch (const std::exception& e) {
+        problems.push_back(name + ": " + e.what());
+        return false;
+    }
+}
+
+} // namespace
+
+std::vector<std::string> CheckGlyphArchive(const std::string& path)
+{
+    std::vector<std::string> problems;
+    TZipArchive archive;
+    try {
+        archive.FileName = path;
+        archive.Open(0);
+    } catch (const std::exception& e) {
+        problems.push_back(e.what());
+        return problems;
+    }
+
+    std::vector<DecodedGlyph> glyphs;
+    std::map<int, int> heightCounts;
+    std::string buffer;
+    for (unsigned char c : DrawableGlyphBytes()) {
+        DecodedGlyph glyph;
+        if (CheckGlyph(archive, FullGlyphEntryName(c), buffer, glyph, problems)) {
+            glyphs.push_back(glyph);
+            ++heightCounts[glyph.height];
+        }
+    }
+
+    // The strip takes the height of its last glyph, so every glyph must share one.
+    if (heightCounts.size() > 1) {
+        int common = 0;
+        int commonCount = 0;
+        for (auto [height, count] : heightCounts)
+            if (count > commonCount) {
+                common = height;
+                commonCount = count;
+            }
+        for (const DecodedGlyph& glyph : glyphs)
+            if (glyph.height != common)
+                problems.push_back(glyph.name + ": height " + std::to_string(glyph.height) + ", most glyphs have " +
+                                   std::to_string(common));
+    }
+    archive.Close();
+    return problems;
+}
+
+int RunGfxCheck(const std::string& path, std::ostream& out)
+{
+    const std::vector<std::string> problems = CheckGlyphArchive(path);
+    for (const std::string& problem : problems)
+        out << path << ": " << problem << '\n';
+    if (!problems.empty())
+        return 1;
+    out << path << ": " << DrawableGlyphBytes().size() << " glyphs, all present and sound\n";
+    return 0;
+}
