@@ -1,0 +1,109 @@
+// glyphtint-gfx as a program: output, exit codes and messages of list and extract.
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <gtest/gtest.h>
+
+#include "ZipTestSupport.h"
+
+namespace {
+
+using namespace ziptest;
+
+struct ToolRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Quoted(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) {
+    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  }
+  return q + "'";
+}
+
+ToolRun Gfx(const std::vector<std::string>& args) {
+  TempDir dir;
+  std::string command = Quoted(std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-gfx");
+  for (const std::string& a : args) command += " " + Quoted(a);
+  command += " >" + Quoted(dir.Path() + "/out") + " 2>" + Quoted(dir.Path() + "/err");
+  const int status = std::system(command.c_str());
+  ToolRun run;
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.out = ReadFile(dir.Path() + "/out");
+  run.err = ReadFile(dir.Path() + "/err");
+  return run;
+}
+
+TEST(GfxTool, ListsEveryEntryInStoredOrder) {
+  const ToolRun run = Gfx({"list", FixturePath("mixed.zip")});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "hello.txt\t111\t72\tdeflated\tc2c0c94a\n"
+            "empty.txt\t0\t0\tstored\t00000000\n"
+            "Mixed Case.TXT\t16\t16\tstored\te6f2caf9\n"
+            "sub/\t0\t0\tstored\t00000000\n"
+            "sub/inner.txt\t18\t18\tstored\t3fa75129\n"
+            "stored.bin\t300\t300\tstored\t32ec5e76\n");
+}
+
+TEST(GfxTool, ExtractsToStandardOutputOrAFile) {
+  const std::string expected = ReadFile(FixturePath("src/stored.bin"));
+  const ToolRun toStdout = Gfx({"extract", FixturePath("mixed.zip"), "STORED.BIN"});
+  EXPECT_EQ(toStdout.exitCode, 0) << toStdout.err;
+  EXPECT_EQ(toStdout.out, expected);
+
+  TempDir dir;
+  const std::string target = dir.Path() + "/hello.txt";
+  const ToolRun toFile = Gfx({"extract", FixturePath("encrypted.zip"), "hello.txt", "--password",
+                          "secret", "--out", target});
+  EXPECT_EQ(toFile.exitCode, 0) << toFile.err;
+  EXPECT_EQ(toFile.out, "");
+  EXPECT_EQ(ReadFile(target), ReadFile(FixturePath("src/hello.txt")));
+}
+
+struct ToolFailure {
+  const char* label;
+  std::vector<std::string> args;
+  int exitCode;
+  std::string err;
+};
+
+class GfxToolFailures : public ::testing::TestWithParam<ToolFailure> {};
+
+TEST_P(GfxToolFailures, PrintTheMessageAsTheWindowShowsIt) {
+  const ToolRun run = Gfx(GetParam().args);
+  EXPECT_EQ(run.exitCode, GetParam().exitCode);
+  EXPECT_EQ(run.out, "");
+  if (GetParam().exitCode == 2) {
+    EXPECT_EQ(run.err.rfind("usage:", 0), 0u) << run.err;
+  } else {
+    EXPECT_EQ(run.err, GetParam().err);
+  }
+}
+
+const ToolFailure kToolFailures[] = {
+    {"MissingEntry", {"extract", FixturePath("mixed.zip"), "nope.jpg"}, 1,
+     "ZipArchive1: File \"nope.jpg\" not found - Native error: 00015.\n"},
+    {"MissingArchive", {"list", "/no/such/glyphtint.gfx"}, 1,
+     "ZipArchive1: File \"/no/such/glyphtint.gfx\" not found - Native error: 00012.\n"},
+    {"NotAnArchive", {"list", FixturePath("src/hello.txt")}, 1,
+     "ZipArchive1: Archive is damaged. Open failed - Native error: 00048.\n"},
+    {"NoPassword", {"extract", FixturePath("encrypted.zip"), "hello.txt"}, 1,
+     "\"hello.txt\" is encrypted: give --password.\n"},
+    {"WrongPassword",
+     {"extract", FixturePath("encrypted.zip"), "hello.txt", "--password", "guess"}, 1,
+     "Wrong password for \"hello.txt\"\n"},
+    {"NoCommand", {}, 2, ""},
+    {"UnknownCommand", {"frobnicate", "x"}, 2, ""},
+    {"ListWithoutArchive", {"list"}, 2, ""},
+    {"ExtractWithoutName", {"extract", FixturePath("mixed.zip")}, 2, ""},
+    {"OptionWithoutValue", {"extract", FixturePath("mixed.zip"), "a", "--out"}, 2, ""},
+    {"UnknownOption", {"extract", FixturePath("mixed.zip"), "a", "--verbose", "1"}, 2, ""},
+};
+INSTANTIATE_TEST_SUITE_P(Table, GfxToolFailures, ::testing::ValuesIn(kToolFailures),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace

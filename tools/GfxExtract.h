@@ -1,0 +1,18 @@
+// glyphtint-gfx extract: one entry's bytes through ExtractEntryBytes.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+// A failure of the tool itself rather than of the archive.
+class GfxToolError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Extracts the entry that matches name (as the program looks glyphs up) and
+// returns its bytes. An encrypted entry uses password; when there is none or
+// it does not fit, GfxToolError is thrown instead of asking for another.
+std::string ExtractGfxEntry(const std::string& path, const std::string& name,
+                            const std::optional<std::string>& password);
