@@ -163,11 +163,14 @@ bool TZipBaseArchiver::DecodeStoredOrDeflated(const TDirItem& item,
                                                                                : declared + 1);
   size_t produced = 0;
   uint64_t read = 0;
+  // Data that run past the end of the file fail at the first chunk that is
+  // cut short; buffers are never made larger than what the file still holds.
+  const uint64_t available = file.Size() > position ? file.Size() - position : 0;
 
   if (item.Method() == zipfmt::kMethodStored) {
     while (read < compressed) {
       const size_t length = ToSize(std::min(kChunkCapacity, compressed - read));
-      const size_t take = std::min(length, limit - produced);
+      const size_t take = ToSize(std::min<uint64_t>({length, limit - produced, available - read}));
       EnsureRoom(out, produced, take, limit);
       const std::span<uint8_t> target(reinterpret_cast<uint8_t*>(out.data()) + produced, take);
       const size_t got = file.ReadAt(position + read, target);
@@ -190,13 +193,18 @@ bool TZipBaseArchiver::DecodeStoredOrDeflated(const TDirItem& item,
     return false;
   }
   z_stream& z = inflater.Get();
-  std::vector<uint8_t> input(ToSize(std::min(kChunkCapacity, compressed)) + sizeof kZlibPrefix);
+  std::vector<uint8_t> input(ToSize(std::min({kChunkCapacity, compressed, available})) +
+                            sizeof kZlibPrefix);
   std::copy(std::begin(kZlibPrefix), std::end(kZlibPrefix), input.begin());
   bool ended = false;
   while (read < compressed && !ended) {
     const size_t length = ToSize(std::min(kChunkCapacity, compressed - read));
     // The first chunk goes behind the zlib prefix; later chunks start at 0.
     const size_t lead = read == 0 ? sizeof kZlibPrefix : 0;
+    if (length > available - read) {
+      out.resize(produced);
+      return false;
+    }
     const std::span<uint8_t> chunk = std::span<uint8_t>(input).subspan(lead, length);
     if (file.ReadAt(position + read, chunk) < length) {
       out.resize(produced);
