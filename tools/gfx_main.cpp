@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/GfxCheck.h"
 #include "tools/GfxExtract.h"
 #include "tools/GfxList.h"
 #include "tools/ShownMessage.h"
@@ -67,9 +68,17 @@ std::optional<int> RunExtract(const Arguments& args) {
   return 0;
 }
 
+std::optional<int> RunCheck(const Arguments& args) {
+  if (args.size() != 1) {
+    return std::nullopt;
+  }
+  return RunGfxCheck(args[0], std::cout);
+}
+
 const Command kCommands[] = {
     {"list", "list ARCHIVE", RunList},
     {"extract", "extract ARCHIVE NAME [--password P] [--out FILE]", RunExtract},
+    {"check", "check ARCHIVE", RunCheck},
 };
 
 int Usage() {

@@ -1,0 +1,245 @@
+// The glyph archive the build ships, and `glyphtint-gfx check` on it and on damaged copies.
+#include "archive/ZipArchive.h"
+#include "render/GlyphStrip.h"
+#include "tests/support/TestArchives.h"
+#include "tools/GfxCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <jerror.h>
+#include <zip.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sys/wait.h>
+
+namespace {
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+const std::string kShipped = std::string(GLYPHTINT_BIN_DIR) + "/glyphtint.gfx";
+
+Entries ReadEntries(const std::string& path)
+{
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
+    if (archive == nullptr)
+        throw std::runtime_error("cannot open " + path);
+    Entries entries;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
+        zip_stat_t stat;
+        zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &stat);
+        std::string bytes(stat.size, '\0');
+        zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
+        const zip_int64_t read = zip_fread(file, bytes.data(), bytes.size());
+        zip_fclose(file);
+        if (read != static_cast<zip_int64_t>(bytes.size()))
+            throw std::runtime_error("cannot read " + std::string(stat.name));
+        entries.emplace_back(stat.name, std::move(bytes));
+    }
+    zip_discard(archive);
+    return entries;
+}
+
+std::string& EntryBytes(Entries& entries, const std::string& name)
+{
+    auto it = std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.first == name; });
+    if (it == entries.end())
+        throw std::runtime_error("no entry " + name);
+    return it->second;
+}
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string output;
+};
+
+ToolRun RunCheckCommand(const std::string& archive, const ScratchFolder& folder)
+{
+    const std::string outputFile = (folder / "check.txt").string();
+    const std::string command = "'" + std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-gfx' check '" + archive + "' >'" +
+                                outputFile + "' 2>&1";
+    const int status = std::system(command.c_str());
+    ToolRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream in(outputFile);
+    run.output.assign(std::istreambuf_iterator<char>(in), {});
+    return run;
+}
+
+std::string Joined(const std::vector<std::string>& lines)
+{
+    std::string all;
+    for (const std::string& line : lines)
+        all += line + "\n";
+    return all;
+}
+
+int Mean(TColor c)
+{
+    return (RedOf(c) + GreenOf(c) + BlueOf(c)) / 3;
+}
+
+} // namespace
+
+TEST(ShippedGlyphArchive, PassesTheCheck)
+{
+    EXPECT_EQ(Joined(CheckGlyphArchive(kShipped)), "");
+    ScratchFolder folder;
+    const ToolRun run = RunCheckCommand(kShipped, folder);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("89 glyphs"), std::string::npos) << run.output;
+}
+
+TEST(ShippedGlyphArchive, PaletteStringsFitTheirImages)
+{
+    struct Palette {
+        const char* text;
+        int samples;
+        int maxHeight;
+    };
+    const Palette palettes[] = {
+        {"^11^22^33^44^55^66^77^88^99^00^aa^bb^cc^dd^ee^ff^gg^hh^ii^jj^kk^ll^mm^nn", 24, 34},
+        {"^oo^pp^qq^rr^ss^tt^uu^vv^ww^xx^yy^zz^//^**^--^++^??^@@^__^[[^]]^==^||^'^<<^>>^,,^..", 27, 32},
+    };
+    TZipArchive archive;
+    archive.FileName = kShipped;
+    archive.Open(0);
+    for (const Palette& palette : palettes) {
+        TPicture picture;
+        RenderCodedText(archive, palette.text, picture);
+        const TBitmap& strip = picture.AsBitmap();
+        EXPECT_LE(strip.Width(), 338) << palette.text;
+        EXPECT_GE(strip.Width(), palette.samples * 4) << palette.text;
+        EXPECT_LE(strip.Height(), palette.maxHeight) << palette.text;
+    }
+}
+
+TEST(ShippedGlyphArchive, GlyphInkIsShadedFromTopToBottom)
+{
+    TZipArchive archive;
+    archive.FileName = kShipped;
+    archive.Open(0);
+    std::string bytes;
+    archive.ExtractEntryBytes("l.jpg", bytes);
+    TJPEGImage jpeg;
+    jpeg.LoadJPEG(bytes);
+    const TBitmap& glyph = jpeg.Bitmap();
+
+    // The brightest pixel of each row that carries ink; the first and last such rows are
+    // only partly covered, so the top and bottom are judged by three rows each.
+    std::vector<int> rowPeaks;
+    for (int y = 0; y < glyph.Height(); ++y) {
+        int peak = 0;
+        for (int x = 0; x < glyph.Width(); ++x)
+            peak = std::max(peak, Mean(glyph.PixelAt(x, y)));
+        if (peak > 180)
+            rowPeaks.push_back(peak);
+    }
+    ASSERT_GE(rowPeaks.size(), 8u);
+    const int top = *std::max_element(rowPeaks.begin(), rowPeaks.begin() + 3);
+    const int bottom = *std::max_element(rowPeaks.end() - 3, rowPeaks.end());
+    EXPECT_GE(top, 240);
+    EXPECT_GE(top - bottom, 20);
+}
+
+TEST(ShippedGlyphArchive, MostEntriesAreDeflated)
+{
+    int error = 0;
+    zip_t* archive = zip_open(kShipped.c_str(), ZIP_RDONLY, &error);
+    ASSERT_NE(archive, nullptr);
+    int deflated = 0;
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t stat;
+        zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &stat);
+        deflated += stat.comp_method == ZIP_CM_DEFLATE;
+    }
+    zip_discard(archive);
+    EXPECT_EQ(count, 89);
+    EXPECT_GT(deflated, count / 2);
+    EXPECT_LT(deflated, count);
+}
+
+struct Damage {
+    const char* name;
+    std::function<void(Entries&)> apply;
+    std::vector<std::string> problems; // each a line of its own, in any order
+};
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const Damage& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+
+class DamagedGlyphArchive : public ::testing::TestWithParam<Damage> {};
+
+TEST_P(DamagedGlyphArchive, ReportsEachProblem)
+{
+    ScratchFolder folder;
+    Entries entries = ReadEntries(kShipped);
+    GetParam().apply(entries);
+    const std::string path = (folder / "damaged.gfx").string();
+    WriteZip(path, entries);
+
+    std::vector<std::string> problems = CheckGlyphArchive(path);
+    std::vector<std::string> expected = GetParam().problems;
+    std::sort(problems.begin(), problems.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(problems, expected);
+
+    const ToolRun run = RunCheckCommand(path, folder);
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    for (const std::string& problem : expected)
+        EXPECT_NE(run.output.find(path + ": " + problem + "\n"), std::string::npos) << run.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , DamagedGlyphArchive,
+    ::testing::Values(
+        Damage{"MissingEntry",
+               [](Entries& e) { e.erase(std::find_if(e.begin(), e.end(), [](auto& x) { return x.first == "u6.jpg"; })); },
+               {"u6.jpg: missing"}},
+        Damage{"InAFolder",
+               [](Entries& e) {
+                   for (auto& entry : e)
+                       if (entry.first == "AA.jpg")
+                           entry.first = "old/AA.jpg";
+               },
+               {"AA.jpg: missing"}},
+        Damage{"NotAJPEG", [](Entries& e) { EntryBytes(e, "a.jpg") = "GIF89a, not a glyph"; },
+               {"a.jpg: JPEG error #" + std::to_string(JERR_NO_SOI)}},
+        Damage{"EmptyEntry", [](Entries& e) { EntryBytes(e, "b.jpg").clear(); },
+               {"b.jpg: JPEG error #" + std::to_string(JERR_INPUT_EMPTY)}},
+        Damage{"TallerGlyph", [](Entries& e) { EntryBytes(e, "c.jpg") = MakeGlyphJpeg(10, 24); },
+               {"c.jpg: height 24, most glyphs have 20"}},
+        Damage{"BrightCorners",
+               [](Entries& e) {
+                   TBitmap white;
+                   white.ResizeWidth(9);
+                   white.ResizeHeight(20);
+                   TJPEGImage jpeg;
+                   jpeg.AssignBitmap(white);
+                   EntryBytes(e, "d.jpg") = jpeg.SaveToBytes();
+               },
+               {"d.jpg: corner (0, 0) is (255, 255, 255), not the glyph background (118, 124, 112)",
+                "d.jpg: corner (8, 0) is (255, 255, 255), not the glyph background (118, 124, 112)",
+                "d.jpg: corner (0, 19) is (255, 255, 255), not the glyph background (118, 124, 112)",
+                "d.jpg: corner (8, 19) is (255, 255, 255), not the glyph background (118, 124, 112)"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GlyphArchiveCheck, UnreadableArchiveFails)
+{
+    ScratchFolder folder;
+    const std::string path = (folder / "not-a-zip.gfx").string();
+    std::ofstream(path) << "plain text, no archive";
+    EXPECT_EQ(CheckGlyphArchive(path).size(), 1u);
+    const ToolRun run = RunCheckCommand(path, folder);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find(path + ": "), std::string::npos) << run.output;
+    EXPECT_EQ(RunCheckCommand((folder / "missing.gfx").string(), folder).exitCode, 1);
+}
