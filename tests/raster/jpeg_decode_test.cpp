@@ -86,6 +86,13 @@ struct LoadFailure {
     int code;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const LoadFailure& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+
 class JPEGLoadFailure : public ::testing::TestWithParam<LoadFailure> {};
 
 TEST_P(JPEGLoadFailure, RaisesTheLibraryCodeAtLoad)
@@ -202,6 +209,13 @@ struct TrueColourCase {
     TColor colour;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const TrueColourCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+
 class JPEGTrueColours : public ::testing::TestWithParam<TrueColourCase> {};
 
 // Stored RGB (Adobe transform 0) must not come out with red and blue exchanged.
@@ -235,6 +249,13 @@ struct SettingsCase {
     TPixelFormat format;
     int slack; // against the gradient at full size; -1 skips the comparison
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const SettingsCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 
 class JPEGDecodeSettings : public ::testing::TestWithParam<SettingsCase> {};
 

@@ -88,6 +88,13 @@ struct ByteOrderCase {
     TColor colour;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ByteOrderCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+
 class JPEGEncodeByteOrder : public ::testing::TestWithParam<ByteOrderCase> {};
 
 TEST_P(JPEGEncodeByteOrder, PrimarySurvivesSaveAndReload)
