@@ -328,6 +328,18 @@ TEST(JPEGDecode, IncrementalDisplayShowsEachScanAndEndsWithTheFullPicture)
             ASSERT_EQ(shown.PixelAt(x, y), reference.PixelAt(x, y)) << "at column " << x << ", row " << y;
 }
 
+TEST(JPEGDecode, FourComponentFileFailsWithoutTouchingTheTarget)
+{
+    TJPEGImage jpeg;
+    jpeg.LoadJPEG(fixtures::MakeJPEG(16, 8, Gradient, {fixtures::Storage::CMYK}));
+    EXPECT_EQ(jpeg.Width(), 16);
+    auto target = MakeTarget(20, 10, clBlack);
+    EXPECT_EQ(ErrorCodeOf([&] { target->Canvas().DrawGraphic(0, 0, &jpeg); }), JERR_CONVERSION_NOTIMPL);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 20; ++x)
+            ASSERT_EQ(target->PixelAt(x, y), clBlack);
+}
+
 TEST(JPEGImage, SizeChangesAreRefused)
 {
     TJPEGImage jpeg;

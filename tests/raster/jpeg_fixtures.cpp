@@ -38,10 +38,12 @@ std::string MakeJPEG(int width, int height, const std::function<TColor(int, int)
 {
     Compress c;
     const bool grey = options.storage == Storage::Grayscale;
+    const bool cmyk = options.storage == Storage::CMYK;
+    const int components = grey ? 1 : cmyk ? 4 : 3;
     c.cinfo.image_width = static_cast<JDIMENSION>(width);
     c.cinfo.image_height = static_cast<JDIMENSION>(height);
-    c.cinfo.input_components = grey ? 1 : 3;
-    c.cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    c.cinfo.input_components = components;
+    c.cinfo.in_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&c.cinfo);
     if (options.storage == Storage::AdobeRGB)
         jpeg_set_colorspace(&c.cinfo, JCS_RGB);
@@ -49,12 +51,17 @@ std::string MakeJPEG(int width, int height, const std::function<TColor(int, int)
     if (options.progressive)
         jpeg_simple_progression(&c.cinfo);
     jpeg_start_compress(&c.cinfo, TRUE);
-    std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * (grey ? 1 : 3));
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * components);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const TColor colour = colourAt(x, y);
             if (grey) {
                 row[x] = static_cast<JSAMPLE>(RedOf(colour));
+            } else if (cmyk) {
+                row[4 * x] = static_cast<JSAMPLE>(255 - RedOf(colour));
+                row[4 * x + 1] = static_cast<JSAMPLE>(255 - GreenOf(colour));
+                row[4 * x + 2] = static_cast<JSAMPLE>(255 - BlueOf(colour));
+                row[4 * x + 3] = 0;
             } else {
                 row[3 * x] = static_cast<JSAMPLE>(RedOf(colour));
                 row[3 * x + 1] = static_cast<JSAMPLE>(GreenOf(colour));

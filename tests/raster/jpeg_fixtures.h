@@ -14,6 +14,7 @@ enum class Storage {
     YCbCr,      // the usual three-component file
     AdobeRGB,   // components stored as R, G, B with an Adobe marker, transform 0
     Grayscale,  // one component
+    CMYK,       // four components, stored as given
 };
 
 struct Options {
