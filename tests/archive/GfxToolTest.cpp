@@ -38,7 +38,7 @@ ToolRun Gfx(const std::vector<std::string>& args) {
 }
 
 TEST(GfxTool, ListsEveryEntryInStoredOrder) {
-  const ToolRun run = Gfx({"list", FixturePath("mixed.zip")});
+  const ToolRun run = Gfx({"list", FixtureCopy("mixed.zip")});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out,
             "hello.txt\t111\t72\tdeflated\tc2c0c94a\n"
@@ -51,13 +51,13 @@ TEST(GfxTool, ListsEveryEntryInStoredOrder) {
 
 TEST(GfxTool, ExtractsToStandardOutputOrAFile) {
   const std::string expected = ReadFile(FixturePath("src/stored.bin"));
-  const ToolRun toStdout = Gfx({"extract", FixturePath("mixed.zip"), "STORED.BIN"});
+  const ToolRun toStdout = Gfx({"extract", FixtureCopy("mixed.zip"), "STORED.BIN"});
   EXPECT_EQ(toStdout.exitCode, 0) << toStdout.err;
   EXPECT_EQ(toStdout.out, expected);
 
   TempDir dir;
   const std::string target = dir.Path() + "/hello.txt";
-  const ToolRun toFile = Gfx({"extract", FixturePath("encrypted.zip"), "hello.txt", "--password",
+  const ToolRun toFile = Gfx({"extract", FixtureCopy("encrypted.zip"), "hello.txt", "--password",
                           "secret", "--out", target});
   EXPECT_EQ(toFile.exitCode, 0) << toFile.err;
   EXPECT_EQ(toFile.out, "");
@@ -85,23 +85,23 @@ TEST_P(GfxToolFailures, PrintTheMessageAsTheWindowShowsIt) {
 }
 
 const ToolFailure kToolFailures[] = {
-    {"MissingEntry", {"extract", FixturePath("mixed.zip"), "nope.jpg"}, 1,
+    {"MissingEntry", {"extract", FixtureCopy("mixed.zip"), "nope.jpg"}, 1,
      "ZipArchive1: File \"nope.jpg\" not found - Native error: 00015.\n"},
     {"MissingArchive", {"list", "/no/such/glyphtint.gfx"}, 1,
      "ZipArchive1: File \"/no/such/glyphtint.gfx\" not found - Native error: 00012.\n"},
-    {"NotAnArchive", {"list", FixturePath("src/hello.txt")}, 1,
+    {"NotAnArchive", {"list", FixtureCopy("src/hello.txt")}, 1,
      "ZipArchive1: Archive is damaged. Open failed - Native error: 00048.\n"},
-    {"NoPassword", {"extract", FixturePath("encrypted.zip"), "hello.txt"}, 1,
+    {"NoPassword", {"extract", FixtureCopy("encrypted.zip"), "hello.txt"}, 1,
      "\"hello.txt\" is encrypted: give --password.\n"},
     {"WrongPassword",
-     {"extract", FixturePath("encrypted.zip"), "hello.txt", "--password", "guess"}, 1,
+     {"extract", FixtureCopy("encrypted.zip"), "hello.txt", "--password", "guess"}, 1,
      "Wrong password for \"hello.txt\"\n"},
     {"NoCommand", {}, 2, ""},
     {"UnknownCommand", {"frobnicate", "x"}, 2, ""},
     {"ListWithoutArchive", {"list"}, 2, ""},
-    {"ExtractWithoutName", {"extract", FixturePath("mixed.zip")}, 2, ""},
-    {"OptionWithoutValue", {"extract", FixturePath("mixed.zip"), "a", "--out"}, 2, ""},
-    {"UnknownOption", {"extract", FixturePath("mixed.zip"), "a", "--verbose", "1"}, 2, ""},
+    {"ExtractWithoutName", {"extract", FixtureCopy("mixed.zip")}, 2, ""},
+    {"OptionWithoutValue", {"extract", FixtureCopy("mixed.zip"), "a", "--out"}, 2, ""},
+    {"UnknownOption", {"extract", FixtureCopy("mixed.zip"), "a", "--verbose", "1"}, 2, ""},
 };
 INSTANTIATE_TEST_SUITE_P(Table, GfxToolFailures, ::testing::ValuesIn(kToolFailures),
                          [](const auto& info) { return std::string(info.param.label); });

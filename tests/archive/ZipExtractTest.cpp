@@ -24,7 +24,7 @@ class FixtureExtract : public ::testing::TestWithParam<FixtureEntry> {};
 TEST_P(FixtureExtract, GivesTheOriginalBytes) {
   const FixtureEntry& c = GetParam();
   TZipArchive zip;
-  zip.FileName = FixturePath(c.file);
+  zip.FileName = FixtureCopy(c.file);
   zip.Password = c.password;
   zip.Open(0);
   std::string bytes = "previous";
@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureExtract, ::testing::ValuesIn(kFixtureE
 
 TEST(GlyphArchive, EveryEntryExtractsWithItsDeclaredSizeAndMarkers) {
   TZipArchive zip;
-  zip.FileName = FixturePath("glyphs.zip");
+  zip.FileName = FixtureCopy("glyphs.zip");
   zip.Open(0);
   ASSERT_EQ(zip.EntryCount(), 64);
   for (int32_t i = 0; i < zip.EntryCount(); ++i) {
@@ -130,10 +130,10 @@ TEST(ExtractClosed, EveryCallWhileClosedRaisesNotOpen) {
   TZipArchive zip;
   std::string bytes = "kept";
   EXPECT_EQ(ErrorOf([&] { zip.ExtractEntryBytes("a.jpg", bytes); }), notOpen);
-  zip.FileName = FixturePath("src/hello.txt");  // exists but is no archive
+  zip.FileName = FixtureCopy("src/hello.txt");  // exists but is no archive
   EXPECT_NE(ErrorOf([&] { zip.Open(0); }), "");
   EXPECT_EQ(ErrorOf([&] { zip.ExtractEntryBytes("a.jpg", bytes); }), notOpen);
-  zip.FileName = FixturePath("mixed.zip");
+  zip.FileName = FixtureCopy("mixed.zip");
   zip.Open(0);
   zip.Close();
   EXPECT_EQ(ErrorOf([&] { zip.ExtractEntryBytes("hello.txt", bytes); }), notOpen);
@@ -391,7 +391,7 @@ TEST_F(Password, CancellingGivesEmptyBytesEvenWithCorruptedFilesAllowed) {
 TEST(PasswordFixture, InfoZipCheckByteFromTheTimeWhenStreamed) {
   for (const char* file : {"stdin-encrypted.zip", "encrypted.zip"}) {
     TZipArchive zip;
-    zip.FileName = FixturePath(file);
+    zip.FileName = FixtureCopy(file);
     zip.Open(0);
     int asked = 0;
     zip.OnPassword = [&](TZipBaseArchiver&, const std::string&, std::string& password, bool&) {

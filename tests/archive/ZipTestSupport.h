@@ -20,6 +20,10 @@ inline std::string FixturePath(const std::string& name) {
   return std::string(GLYPHTINT_TEST_DATA) + "/archive/" + name;
 }
 
+// Opening an archive locks it, and the test runner runs test processes side by
+// side: archives are opened from a copy private to this process.
+inline std::string FixtureCopy(const std::string& name);
+
 inline std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -50,6 +54,16 @@ class TempDir {
  private:
   std::string path_;
 };
+
+inline std::string FixtureCopy(const std::string& name) {
+  static const TempDir copies;
+  const std::filesystem::path target = std::filesystem::path(copies.Path()) / name;
+  if (!std::filesystem::exists(target)) {
+    std::filesystem::create_directories(target.parent_path());
+    std::filesystem::copy_file(FixturePath(name), target);
+  }
+  return target.string();
+}
 
 inline void Put16(Bytes& b, uint32_t v) {
   b.push_back(static_cast<uint8_t>(v));
