@@ -4,6 +4,7 @@
 #include <QImage>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -170,17 +171,17 @@ void TBitmap::FillArea(int left, int top, int right, int bottom, TColor color)
     if (left >= right || top >= bottom)
         return;
     switch (format_) {
-    case TPixelFormat::pfDevice:
+    case TPixelFormat::pfDevice: {
+        // A device pixel is the colour value itself in little-endian byte order.
+        static_assert(std::endian::native == std::endian::little);
+        const std::uint32_t value = color & 0x00FFFFFF;
         for (int y = top; y < bottom; ++y) {
             auto* row = ScanLine(y) + static_cast<std::size_t>(left) * 4;
-            for (int x = left; x < right; ++x, row += 4) {
-                row[0] = static_cast<std::uint8_t>(RedOf(color));
-                row[1] = static_cast<std::uint8_t>(GreenOf(color));
-                row[2] = static_cast<std::uint8_t>(BlueOf(color));
-                row[3] = 0;
-            }
+            for (int x = left; x < right; ++x, row += 4)
+                std::memcpy(row, &value, 4);
         }
         break;
+    }
     case TPixelFormat::pf24bit:
         for (int y = top; y < bottom; ++y) {
             auto* row = ScanLine(y) + static_cast<std::size_t>(left) * 3;

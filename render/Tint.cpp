@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cmath>
 #include <cstring>
 
 namespace {
@@ -13,12 +12,20 @@ constexpr int kTintSpan = 255 - kTintThreshold; // 137
 constexpr int kBackground[3] = {RedOf(kGlyphBackgroundColour), GreenOf(kGlyphBackgroundColour),
                                 BlueOf(kGlyphBackgroundColour)};
 
+// Nearest integer, halves to the even neighbour: adding 1.5 * 2^52 leaves no bits
+// below the units, so the addition itself rounds in the default rounding mode.
+// Exact for |value| < 2^51, far beyond any blended channel.
+double RoundHalfEven(double value)
+{
+    constexpr double kShift = 6755399441055744.0;
+    return (value + kShift) - kShift;
+}
+
 int BlendChannel(float factor, int background, int tint)
 {
     const double value = (1.0 - static_cast<double>(factor)) * background + static_cast<double>(factor) * tint;
-    // lrint rounds halves to the even neighbour in the default rounding mode.
-    const long rounded = std::lrint(value);
-    return static_cast<int>(std::min<long>(std::max<long>(rounded, 0), 255));
+    const int rounded = static_cast<int>(RoundHalfEven(value));
+    return std::min(std::max(rounded, 0), 255);
 }
 
 } // namespace
@@ -56,19 +63,18 @@ void TintBitmapArea(TBitmap& bitmap, int left, int top, int width, int height, T
         return;
     }
 
-    // Indexed by the channel sum (0..765), so the division for the mean happens once
-    // per sum rather than once per pixel. A pixel becomes (pixel & keep) | tinted:
-    // dark sums keep every bit, bright ones take the tinted value. No branch per pixel,
-    // since glyph edges make bright and dark pixels alternate unpredictably.
-    struct SumEntry {
+    // One entry per channel mean. A pixel becomes (pixel & keep) | tinted: dark means
+    // keep every bit, bright ones take the tinted value, so there is no branch on the
+    // pixel's brightness (glyph edges make it unpredictable). A glyph shows only a few
+    // dozen of the 137 bright means, so each blend is worked out on first use.
+    struct MeanEntry {
         std::uint32_t keep;
         std::uint32_t tinted;
     };
-    std::array<SumEntry, 766> bySum;
-    for (int sum = 0; sum < 766; ++sum) {
-        const int mean = sum / 3;
-        bySum[sum] = mean > kTintThreshold ? SumEntry{0, TintedColour(mean, colour)} : SumEntry{~0u, 0};
-    }
+    constexpr std::uint32_t kNotYetBlended = 0xFF000000u; // no colour value has these bits
+    std::array<MeanEntry, 256> byMean;
+    for (int mean = 0; mean < 256; ++mean)
+        byMean[mean] = mean > kTintThreshold ? MeanEntry{0, kNotYetBlended} : MeanEntry{~0u, 0};
 
     // Device pixels are colour values in memory order red, green, blue, 0.
     static_assert(std::endian::native == std::endian::little);
@@ -77,7 +83,10 @@ void TintBitmapArea(TBitmap& bitmap, int left, int top, int width, int height, T
         for (int x = x0; x < x1; ++x, p += 4) {
             std::uint32_t pixel;
             std::memcpy(&pixel, p, 4);
-            const SumEntry& entry = bySum[p[0] + p[1] + p[2]];
+            const int mean = (p[0] + p[1] + p[2]) / 3;
+            MeanEntry& entry = byMean[mean];
+            if (entry.tinted == kNotYetBlended)
+                entry.tinted = TintedColour(mean, colour);
             pixel = (pixel & entry.keep) | entry.tinted;
             std::memcpy(p, &pixel, 4);
         }

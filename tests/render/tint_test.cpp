@@ -76,6 +76,24 @@ TEST(Tint, EqualsThePerPixelVersionForEveryMeanAndManyTints)
     }
 }
 
+TEST(Tint, EveryMeanAndChannelValueAgreesWithTheOracle)
+{
+    // All 137 bright means against every tint value, in each channel position.
+    TBitmap row;
+    row.ResizeWidth(256);
+    row.ResizeHeight(1);
+    for (int mean = 119; mean <= 255; ++mean) {
+        for (int t = 0; t < 256; ++t)
+            row.SetPixelAt(t, 0, MakeColor(mean, mean, mean));
+        for (int t = 0; t < 256; ++t) {
+            const TColourTriple tint{t, 255 - t, (t * 7) & 255};
+            auto oracle = row.Clone();
+            OracleTint(*oracle, t, 0, 1, 1, tint);
+            ASSERT_EQ(TintedColour(mean, tint), oracle->PixelAt(t, 0)) << "mean " << mean << ", tint " << t;
+        }
+    }
+}
+
 TEST(Tint, FullMeanLeavesExactTintAndRedFollowsMean)
 {
     for (int mean = 119; mean <= 255; ++mean) {
