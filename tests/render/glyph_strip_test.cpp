@@ -148,26 +148,3 @@ TEST_F(GlyphStrip, RendersRepeatAndTargetsStayApart)
     for (int x = 0; x < 12; ++x)
         ASSERT_EQ(other.AsBitmap().PixelAt(x, 5), otherBefore->PixelAt(x, 5));
 }
-
-TEST(ShippedArchive, PaletteStringsFitTheirImages)
-{
-    TZipArchive archive;
-    archive.FileName = std::string(GLYPHTINT_BIN_DIR) + "/glyphtint.gfx";
-    archive.Open(0);
-    TPicture first;
-    TPicture second;
-    RenderCodedText(archive, "^11^22^33^44^55^66^77^88^99^00^aa^bb^cc^dd^ee^ff^gg^hh^ii^jj^kk^ll^mm^nn", first);
-    RenderCodedText(archive, "^oo^pp^qq^rr^ss^tt^uu^vv^ww^xx^yy^zz^//^**^--^++^??^@@^__^[[^]]^==^||^'^<<^>>^,,^..",
-                    second);
-    EXPECT_GT(first.Width(), 24 * 6);
-    EXPECT_LE(first.Width(), 338);
-    EXPECT_LE(first.Height(), 34);
-    EXPECT_GT(second.Width(), 27 * 6);
-    EXPECT_LE(second.Width(), 338);
-    EXPECT_LE(second.Height(), 32);
-
-    // Every drawable byte has a glyph, all of one height.
-    TPicture all;
-    RenderCodedText(archive, DrawableGlyphBytes(), all);
-    EXPECT_EQ(all.Height(), first.Height());
-}

@@ -34,6 +34,16 @@ private:
     std::filesystem::path path_;
 };
 
+// The archive the build ships, copied into folder: the program opens archives with an
+// exclusive lock, so test processes running side by side each need their own file.
+inline std::string CopyOfShippedArchive(const ScratchFolder& folder)
+{
+    const std::filesystem::path copy = folder / "glyphtint.gfx";
+    std::filesystem::copy_file(std::filesystem::path(GLYPHTINT_BIN_DIR) / "glyphtint.gfx", copy,
+                               std::filesystem::copy_options::overwrite_existing);
+    return copy.string();
+}
+
 // Writes a ZIP file holding the given entries, deflated, in the given order.
 inline void WriteZip(const std::filesystem::path& path, const std::vector<std::pair<std::string, std::string>>& entries)
 {
