@@ -1,44 +1,17 @@
 // glyphtint-gfx as a program: output, exit codes and messages of list and extract.
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <gtest/gtest.h>
 
 #include "ZipTestSupport.h"
+#include "tests/support/RunProgram.h"
 
 namespace {
 
 using namespace ziptest;
 
-struct ToolRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) {
-    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  }
-  return q + "'";
-}
-
-ToolRun Gfx(const std::vector<std::string>& args) {
-  TempDir dir;
-  std::string command = Quoted(std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-gfx");
-  for (const std::string& a : args) command += " " + Quoted(a);
-  command += " >" + Quoted(dir.Path() + "/out") + " 2>" + Quoted(dir.Path() + "/err");
-  const int status = std::system(command.c_str());
-  ToolRun run;
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = ReadFile(dir.Path() + "/out");
-  run.err = ReadFile(dir.Path() + "/err");
-  return run;
-}
+ProgramRun Gfx(const std::vector<std::string>& args) { return RunProgram("glyphtint-gfx", args); }
 
 TEST(GfxTool, ListsEveryEntryInStoredOrder) {
-  const ToolRun run = Gfx({"list", FixtureCopy("mixed.zip")});
+  const ProgramRun run = Gfx({"list", FixtureCopy("mixed.zip")});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out,
             "hello.txt\t111\t72\tdeflated\tc2c0c94a\n"
@@ -51,13 +24,13 @@ TEST(GfxTool, ListsEveryEntryInStoredOrder) {
 
 TEST(GfxTool, ExtractsToStandardOutputOrAFile) {
   const std::string expected = ReadFile(FixturePath("src/stored.bin"));
-  const ToolRun toStdout = Gfx({"extract", FixtureCopy("mixed.zip"), "STORED.BIN"});
+  const ProgramRun toStdout = Gfx({"extract", FixtureCopy("mixed.zip"), "STORED.BIN"});
   EXPECT_EQ(toStdout.exitCode, 0) << toStdout.err;
   EXPECT_EQ(toStdout.out, expected);
 
   TempDir dir;
   const std::string target = dir.Path() + "/hello.txt";
-  const ToolRun toFile = Gfx({"extract", FixtureCopy("encrypted.zip"), "hello.txt", "--password",
+  const ProgramRun toFile = Gfx({"extract", FixtureCopy("encrypted.zip"), "hello.txt", "--password",
                           "secret", "--out", target});
   EXPECT_EQ(toFile.exitCode, 0) << toFile.err;
   EXPECT_EQ(toFile.out, "");
@@ -74,7 +47,7 @@ struct ToolFailure {
 class GfxToolFailures : public ::testing::TestWithParam<ToolFailure> {};
 
 TEST_P(GfxToolFailures, PrintTheMessageAsTheWindowShowsIt) {
-  const ToolRun run = Gfx(GetParam().args);
+  const ProgramRun run = Gfx(GetParam().args);
   EXPECT_EQ(run.exitCode, GetParam().exitCode);
   EXPECT_EQ(run.out, "");
   if (GetParam().exitCode == 2) {

@@ -3,6 +3,7 @@
 // program's open takes an exclusive lock.
 #include "archive/ZipArchive.h"
 #include "render/GlyphStrip.h"
+#include "tests/support/RunProgram.h"
 #include "tests/support/TestArchives.h"
 #include "tools/GfxCheck.h"
 
@@ -12,10 +13,8 @@
 #include <zip.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <functional>
-#include <sys/wait.h>
 
 namespace {
 
@@ -53,21 +52,10 @@ std::string& EntryBytes(Entries& entries, const std::string& name)
     return it->second;
 }
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string output;
-};
-
-ToolRun RunCheckCommand(const std::string& archive, const ScratchFolder& folder)
+ProgramRun RunCheckCommand(const std::string& archive)
 {
-    const std::string outputFile = (folder / "check.txt").string();
-    const std::string command = "'" + std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-gfx' check '" + archive + "' >'" +
-                                outputFile + "' 2>&1";
-    const int status = std::system(command.c_str());
-    ToolRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream in(outputFile);
-    run.output.assign(std::istreambuf_iterator<char>(in), {});
+    ProgramRun run = RunProgram("glyphtint-gfx", {"check", archive});
+    run.out += run.err;
     return run;
 }
 
@@ -91,9 +79,9 @@ TEST(ShippedGlyphArchive, PassesTheCheck)
     ScratchFolder folder;
     const std::string shipped = CopyOfShippedArchive(folder);
     EXPECT_EQ(Joined(CheckGlyphArchive(shipped)), "");
-    const ToolRun run = RunCheckCommand(shipped, folder);
-    EXPECT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_NE(run.output.find("89 glyphs"), std::string::npos) << run.output;
+    const ProgramRun run = RunCheckCommand(shipped);
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_NE(run.out.find("89 glyphs"), std::string::npos) << run.out;
 }
 
 TEST(ShippedGlyphArchive, PaletteStringsFitTheirImages)
@@ -197,10 +185,10 @@ TEST_P(DamagedGlyphArchive, ReportsEachProblem)
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(problems, expected);
 
-    const ToolRun run = RunCheckCommand(path, folder);
-    EXPECT_EQ(run.exitCode, 1) << run.output;
+    const ProgramRun run = RunCheckCommand(path);
+    EXPECT_EQ(run.exitCode, 1) << run.out;
     for (const std::string& problem : expected)
-        EXPECT_NE(run.output.find(path + ": " + problem + "\n"), std::string::npos) << run.output;
+        EXPECT_NE(run.out.find(path + ": " + problem + "\n"), std::string::npos) << run.out;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -243,8 +231,8 @@ TEST(GlyphArchiveCheck, UnreadableArchiveFails)
     const std::string path = (folder / "not-a-zip.gfx").string();
     std::ofstream(path) << "plain text, no archive";
     EXPECT_EQ(CheckGlyphArchive(path).size(), 1u);
-    const ToolRun run = RunCheckCommand(path, folder);
+    const ProgramRun run = RunCheckCommand(path);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.output.find(path + ": "), std::string::npos) << run.output;
-    EXPECT_EQ(RunCheckCommand((folder / "missing.gfx").string(), folder).exitCode, 1);
+    EXPECT_NE(run.out.find(path + ": "), std::string::npos) << run.out;
+    EXPECT_EQ(RunCheckCommand((folder / "missing.gfx").string()).exitCode, 1);
 }

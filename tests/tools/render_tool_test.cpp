@@ -1,44 +1,19 @@
 // glyphtint-render run as a separate program: exit codes, messages and the PNG it writes.
 #include "archive/ZipArchive.h"
 #include "render/GlyphStrip.h"
+#include "tests/support/RunProgram.h"
 #include "tests/support/TestArchives.h"
 
 #include <QImage>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-#include <sys/wait.h>
 
 namespace {
 
-struct RunResult {
-    int exitCode = -1;
-    std::string errorOutput;
-};
-
-std::string Quoted(const std::string& argument)
+ProgramRun RunRenderTool(const std::vector<std::string>& arguments)
 {
-    std::string quoted = "'";
-    for (char c : argument)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-RunResult RunRenderTool(const std::vector<std::string>& arguments, const ScratchFolder& folder)
-{
-    std::string command = Quoted(std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-render");
-    for (const std::string& argument : arguments)
-        command += " " + Quoted(argument);
-    const std::string errorFile = (folder / "stderr.txt").string();
-    command += " 2>" + Quoted(errorFile);
-    const int status = std::system(command.c_str());
-    RunResult result;
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream error(errorFile);
-    result.errorOutput.assign(std::istreambuf_iterator<char>(error), {});
-    return result;
+    return RunProgram("glyphtint-render", arguments);
 }
 
 class RenderTool : public ::testing::Test {
@@ -57,8 +32,8 @@ protected:
 TEST_F(RenderTool, WritesTheRenderedStripLosslessly)
 {
     const std::string png = (folder_ / "strip.png").string();
-    const RunResult run = RunRenderTool({"--archive", ArchivePath(), "--strip", png, "a^1b"}, folder_);
-    ASSERT_EQ(run.exitCode, 0) << run.errorOutput;
+    const ProgramRun run = RunRenderTool({"--archive", ArchivePath(), "--strip", png, "a^1b"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
 
     TZipArchive archive;
     archive.FileName = ArchivePath();
@@ -81,21 +56,21 @@ TEST_F(RenderTool, FailuresPrintTheShownMessageAndWriteNothing)
 {
     const std::string png = (folder_ / "strip.png").string();
 
-    RunResult run = RunRenderTool({"--archive", ArchivePath(), "--strip", png, "^1^2"}, folder_);
+    ProgramRun run = RunRenderTool({"--archive", ArchivePath(), "--strip", png, "^1^2"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_FALSE(run.errorOutput.empty());
+    EXPECT_FALSE(run.err.empty());
     EXPECT_FALSE(std::filesystem::exists(png)) << "an empty strip must not leave a broken file";
 
-    run = RunRenderTool({"--archive", ArchivePath(), "--strip", png, "abc"}, folder_);
+    run = RunRenderTool({"--archive", ArchivePath(), "--strip", png, "abc"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.errorOutput, "ZipArchive1: File \"c.jpg\" not found - Native error: 00015.\n");
+    EXPECT_EQ(run.err, "ZipArchive1: File \"c.jpg\" not found - Native error: 00015.\n");
     EXPECT_FALSE(std::filesystem::exists(png));
 
-    run = RunRenderTool({"--archive", ArchivePath(), "--strip", (folder_ / "missing/strip.png").string(), "ab"}, folder_);
+    run = RunRenderTool({"--archive", ArchivePath(), "--strip", (folder_ / "missing/strip.png").string(), "ab"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.errorOutput.find("Cannot create file"), std::string::npos) << run.errorOutput;
+    EXPECT_NE(run.err.find("Cannot create file"), std::string::npos) << run.err;
 
-    run = RunRenderTool({"--archive", ArchivePath(), "ab"}, folder_);
+    run = RunRenderTool({"--archive", ArchivePath(), "ab"});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.errorOutput.find("usage:"), std::string::npos);
+    EXPECT_NE(run.err.find("usage:"), std::string::npos);
 }

@@ -1,0 +1,53 @@
+// Runs one of the project's programs from the build's bin folder and collects what it printed.
+#pragma once
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+struct ProgramRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+inline std::string ShellQuoted(const std::string& argument)
+{
+    std::string quoted = "'";
+    for (char c : argument)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// program: the name of an executable beside the tests, e.g. "glyphtint-gfx".
+inline ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments)
+{
+    std::string folder = (std::filesystem::temp_directory_path() / "glyphtint-run-XXXXXX").string();
+    if (mkdtemp(folder.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    std::string command = ShellQuoted(std::string(GLYPHTINT_BIN_DIR) + "/" + program);
+    for (const std::string& argument : arguments)
+        command += " " + ShellQuoted(argument);
+    command += " >" + ShellQuoted(folder + "/out") + " 2>" + ShellQuoted(folder + "/err");
+    const int status = std::system(command.c_str());
+
+    auto slurp = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    ProgramRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = slurp(folder + "/out");
+    run.err = slurp(folder + "/err");
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    return run;
+}
