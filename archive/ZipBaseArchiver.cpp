@@ -6,19 +6,13 @@
 #include <stdexcept>
 
 #include "archive/ZipException.h"
+#include "archive/ZipMessages.h"
 
 using namespace glyphtint::archive;
 
 namespace {
 
 constexpr uint16_t kCreateMode = 0xFFFF;
-constexpr int32_t kNativeBadCompressionMode = 5;
-constexpr int32_t kNativeBlankFileName = 10;
-constexpr int32_t kNativeFileNotFound = 12;
-constexpr int32_t kNativeNotOpen = 13;
-constexpr int32_t kNativeInMemoryOnly = 28;
-constexpr int32_t kNativeCannotOpenVolume = 44;
-constexpr int32_t kNativeDamaged = 48;
 
 bool RegularFileExists(const std::string& path) {
   struct stat info {};

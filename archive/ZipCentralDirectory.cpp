@@ -6,12 +6,11 @@
 #include "archive/StreamError.h"
 #include "archive/ZipDirectory.h"
 #include "archive/ZipException.h"
+#include "archive/ZipMessages.h"
 
 using namespace glyphtint::archive;
 
 namespace {
-
-constexpr int32_t kNativeNoZip64EndRecord = 40;
 
 // Fills the item's 64-bit values from a Zip64 extended information block: each
 // value is present only when the header's own field holds its all-ones value.

@@ -4,12 +4,11 @@
 #include "archive/EntryNames.h"
 #include "archive/ZipBaseArchiver.h"
 #include "archive/ZipException.h"
+#include "archive/ZipMessages.h"
 
 using namespace glyphtint::archive;
 
 namespace {
-
-constexpr int32_t kNativeIndexOutOfBounds = 16;
 
 std::string_view FolderPart(std::string_view name) {
   const size_t slash = name.rfind('/');

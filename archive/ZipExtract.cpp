@@ -10,15 +10,12 @@
 #include "archive/StreamError.h"
 #include "archive/ZipBaseArchiver.h"
 #include "archive/ZipException.h"
+#include "archive/ZipMessages.h"
 #include "archive/ZlibInflate.h"
 
 using namespace glyphtint::archive;
 
 namespace {
-
-constexpr int32_t kNativeBadSizeOrCrc = 8;
-constexpr int32_t kNativeNotFound = 15;
-constexpr int32_t kNativeIndexOutOfBounds = 16;
 
 // Compressed data are read in chunks of at most this many bytes.
 constexpr uint64_t kChunkCapacity = 1048576;

@@ -5,13 +5,13 @@
 #include "archive/ByteReader.h"
 #include "archive/ZipDirectory.h"
 #include "archive/ZipException.h"
+#include "archive/ZipMessages.h"
 
 using namespace glyphtint::archive;
 
 namespace {
 
 constexpr size_t kScanChunk = 65535;
-constexpr int32_t kNativeInvalidArchive = 35;
 
 // Calls accept for every local header signature at or after start, in file
 // order, until it returns true. Chunks overlap by three bytes so that a
