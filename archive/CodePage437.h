@@ -10,4 +10,4 @@ namespace glyphtint::archive {
 // the upper half maps to its Unicode characters.
 std::string Cp437ToUtf8(std::span<const unsigned char> bytes);
 
-}  // namespace glyphtint::archive
+} // namespace glyphtint::archive

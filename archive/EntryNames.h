@@ -21,4 +21,4 @@ bool IsPattern(std::string_view name);
 // matches the empty rest of a name only as the pattern's last character.
 bool MatchesPattern(std::string_view name, std::string_view pattern);
 
-}  // namespace glyphtint::archive
+} // namespace glyphtint::archive

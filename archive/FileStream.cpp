@@ -18,109 +18,117 @@ namespace {
 constexpr uint16_t kAccessMask = 0x0003;
 constexpr uint16_t kShareShift = 4;
 constexpr uint16_t kShareMask = 0x000F;
-constexpr uint16_t kShareDenyRead = 3;  // "others may write"
+constexpr uint16_t kShareDenyRead = 3; // "others may write"
 
 // Closes a descriptor on every early exit of Open.
 class FdGuard {
- public:
-  explicit FdGuard(int fd) : fd_(fd) {}
-  FdGuard(const FdGuard&) = delete;
-  FdGuard& operator=(const FdGuard&) = delete;
-  ~FdGuard() {
-    if (fd_ >= 0) {
-      ::close(fd_);
+public:
+    explicit FdGuard(int fd) : fd_(fd) { }
+    FdGuard(const FdGuard&) = delete;
+    FdGuard& operator=(const FdGuard&) = delete;
+    ~FdGuard()
+    {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
     }
-  }
-  int Get() const { return fd_; }
-  int Release() { return std::exchange(fd_, -1); }
+    int Get() const { return fd_; }
+    int Release() { return std::exchange(fd_, -1); }
 
- private:
-  int fd_;
+private:
+    int fd_;
 };
 
 // flock locks are only advisory: they keep out other openers that lock too.
 // Sharing "none" and "others may write" are exclusive; "others may read",
 // "others may read and write" and the unused values are shared, so that an
 // exclusive opener still finds the file taken.
-int LockOperation(uint16_t mode) {
-  const uint16_t share = (mode >> kShareShift) & kShareMask;
-  const bool exclusive = share <= 1 || share == kShareDenyRead;
-  return (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+int LockOperation(uint16_t mode)
+{
+    const uint16_t share = (mode >> kShareShift) & kShareMask;
+    const bool exclusive = share <= 1 || share == kShareDenyRead;
+    return (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
 }
 
-}  // namespace
+} // namespace
 
-FileStream FileStream::Open(const std::string& fileName, uint16_t mode) {
-  int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-  switch (mode & kAccessMask) {
+FileStream FileStream::Open(const std::string& fileName, uint16_t mode)
+{
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    switch (mode & kAccessMask) {
     case 0: flags |= O_RDONLY; break;
     case 1: flags |= O_WRONLY; break;
     case 2: flags |= O_RDWR; break;
     default: throw EFOpenError(fileName);
-  }
-  FdGuard fd(::open(fileName.c_str(), flags));
-  if (fd.Get() < 0) {
-    throw EFOpenError(fileName);
-  }
-  struct stat info {};
-  if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    throw EFOpenError(fileName);
-  }
-  int rc;
-  do {
-    rc = ::flock(fd.Get(), LockOperation(mode));
-  } while (rc != 0 && errno == EINTR);
-  if (rc != 0) {
-    throw EFOpenError(fileName);
-  }
-  return FileStream(fd.Release(), static_cast<uint64_t>(info.st_size));
+    }
+    FdGuard fd(::open(fileName.c_str(), flags));
+    if (fd.Get() < 0) {
+        throw EFOpenError(fileName);
+    }
+    struct stat info { };
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        throw EFOpenError(fileName);
+    }
+    int rc;
+    do {
+        rc = ::flock(fd.Get(), LockOperation(mode));
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        throw EFOpenError(fileName);
+    }
+    return FileStream(fd.Release(), static_cast<uint64_t>(info.st_size));
 }
 
 FileStream::FileStream(FileStream&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), size_(std::exchange(other.size_, 0)) {}
+    : fd_(std::exchange(other.fd_, -1)), size_(std::exchange(other.size_, 0))
+{
+}
 
-FileStream& FileStream::operator=(FileStream&& other) noexcept {
-  if (this != &other) {
+FileStream& FileStream::operator=(FileStream&& other) noexcept
+{
+    if (this != &other) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = std::exchange(other.fd_, -1);
+        size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+}
+
+FileStream::~FileStream()
+{
+    // Closing the last descriptor of the open file description drops the lock.
     if (fd_ >= 0) {
-      ::close(fd_);
+        ::close(fd_);
     }
-    fd_ = std::exchange(other.fd_, -1);
-    size_ = std::exchange(other.size_, 0);
-  }
-  return *this;
 }
 
-FileStream::~FileStream() {
-  // Closing the last descriptor of the open file description drops the lock.
-  if (fd_ >= 0) {
-    ::close(fd_);
-  }
+size_t FileStream::ReadAt(uint64_t position, std::span<uint8_t> out) const
+{
+    constexpr auto kMaxOffset = static_cast<uint64_t>(std::numeric_limits<off_t>::max());
+    size_t done = 0;
+    while (done < out.size()) {
+        if (position > kMaxOffset - done) {
+            break;
+        }
+        const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(position + done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        done += static_cast<size_t>(got);
+    }
+    return done;
 }
 
-size_t FileStream::ReadAt(uint64_t position, std::span<uint8_t> out) const {
-  constexpr auto kMaxOffset = static_cast<uint64_t>(std::numeric_limits<off_t>::max());
-  size_t done = 0;
-  while (done < out.size()) {
-    if (position > kMaxOffset - done) {
-      break;
+void FileStream::ReadExactAt(uint64_t position, std::span<uint8_t> out) const
+{
+    if (ReadAt(position, out) != out.size()) {
+        throw EReadError();
     }
-    const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done,
-                                static_cast<off_t>(position + done));
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
-    if (got <= 0) {
-      break;
-    }
-    done += static_cast<size_t>(got);
-  }
-  return done;
 }
 
-void FileStream::ReadExactAt(uint64_t position, std::span<uint8_t> out) const {
-  if (ReadAt(position, out) != out.size()) {
-    throw EReadError();
-  }
-}
-
-}  // namespace glyphtint::archive
+} // namespace glyphtint::archive

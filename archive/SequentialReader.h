@@ -10,22 +10,22 @@
 namespace glyphtint::archive {
 
 class SequentialReader {
- public:
-  SequentialReader(const FileStream& stream, uint64_t position);
+public:
+    SequentialReader(const FileStream& stream, uint64_t position);
 
-  uint64_t Position() const { return position_; }
+    uint64_t Position() const { return position_; }
 
-  // Fills out completely from the current position or throws EReadError.
-  void Read(std::span<uint8_t> out);
-  // Reads count bytes into a new buffer (allocated only as the bytes arrive).
-  std::vector<uint8_t> ReadBytes(uint64_t count);
+    // Fills out completely from the current position or throws EReadError.
+    void Read(std::span<uint8_t> out);
+    // Reads count bytes into a new buffer (allocated only as the bytes arrive).
+    std::vector<uint8_t> ReadBytes(uint64_t count);
 
- private:
-  const FileStream& stream_;
-  uint64_t position_;
-  std::vector<uint8_t> buffer_;
-  uint64_t bufferStart_ = 0;  // file position of buffer_[0]
-  size_t bufferFill_ = 0;
+private:
+    const FileStream& stream_;
+    uint64_t position_;
+    std::vector<uint8_t> buffer_;
+    uint64_t bufferStart_ = 0; // file position of buffer_[0]
+    size_t bufferFill_ = 0;
 };
 
-}  // namespace glyphtint::archive
+} // namespace glyphtint::archive

@@ -15,10 +15,10 @@
 // the directory, so an archive ending in the base class's own end record is
 // rebuilt from its local headers.
 class TZipArchive : public TZipBaseArchiver {
- public:
-  explicit TZipArchive(std::string name = "ZipArchive1");
+public:
+    explicit TZipArchive(std::string name = "ZipArchive1");
 
- protected:
-  bool SearchesOwnSignature() const override { return false; }
-  const TZipDirManager::Signature& DirectorySignature() const override;
+protected:
+    bool SearchesOwnSignature() const override { return false; }
+    const TZipDirManager::Signature& DirectorySignature() const override;
 };

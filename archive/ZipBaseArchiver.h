@@ -17,23 +17,23 @@ enum class TZipCompressionLevel { clNone, clFastest, clNormal, clMax };
 // Of the archive options only Recurse plays a part in reading: with it False a
 // pattern lookup stays inside the requested name's folder.
 struct TZipOptions {
-  bool Recurse = true;
+    bool Recurse = true;
 };
 
 // Description of an entry found by FindEntry.
 struct TZipArchiveItem {
-  int32_t Index = -1;
-  std::string FileName;    // name part, path separators as backslashes
-  std::string StoredPath;  // folder part ending in a backslash, or empty
-  uint64_t CompressedSize = 0;
-  uint64_t UncompressedSize = 0;
-  double CompressionRate = 0;  // percent saved, never negative
-  bool Encrypted = false;
-  uint16_t Date = 0;
-  uint16_t Time = 0;
-  uint32_t Crc32 = 0;
-  uint32_t ExternalAttributes = 0;
-  std::string Comment;
+    int32_t Index = -1;
+    std::string FileName;   // name part, path separators as backslashes
+    std::string StoredPath; // folder part ending in a backslash, or empty
+    uint64_t CompressedSize = 0;
+    uint64_t UncompressedSize = 0;
+    double CompressionRate = 0; // percent saved, never negative
+    bool Encrypted = false;
+    uint16_t Date = 0;
+    uint16_t Time = 0;
+    uint32_t Crc32 = 0;
+    uint32_t ExternalAttributes = 0;
+    std::string Comment;
 };
 
 // Reads ZIP archives from a file that stays open, and locked, from Open to
@@ -41,112 +41,110 @@ struct TZipArchiveItem {
 // errors, EFOpenError ("Cannot open file <name>") and EReadError ("Stream read
 // error") from the file layer. Not copyable; one call at a time.
 class TZipBaseArchiver {
- public:
-  // OnPassword(sender, entry name, password, skip): may replace the password
-  // or set skip to give up on the entry.
-  using TPasswordEvent =
-      std::function<void(TZipBaseArchiver& sender, const std::string& entryName,
-                         std::string& password, bool& skip)>;
-  using TNotifyEvent = std::function<void(TZipBaseArchiver& sender)>;
+public:
+    // OnPassword(sender, entry name, password, skip): may replace the password
+    // or set skip to give up on the entry.
+    using TPasswordEvent =
+        std::function<void(TZipBaseArchiver& sender, const std::string& entryName, std::string& password, bool& skip)>;
+    using TNotifyEvent = std::function<void(TZipBaseArchiver& sender)>;
 
-  // name: the component name that prefixes the messages of errors raised on
-  // the component's behalf ("<name>: "); empty gives no prefix.
-  explicit TZipBaseArchiver(std::string name = {});
-  virtual ~TZipBaseArchiver();
-  TZipBaseArchiver(const TZipBaseArchiver&) = delete;
-  TZipBaseArchiver& operator=(const TZipBaseArchiver&) = delete;
+    // name: the component name that prefixes the messages of errors raised on
+    // the component's behalf ("<name>: "); empty gives no prefix.
+    explicit TZipBaseArchiver(std::string name = {});
+    virtual ~TZipBaseArchiver();
+    TZipBaseArchiver(const TZipBaseArchiver&) = delete;
+    TZipBaseArchiver& operator=(const TZipBaseArchiver&) = delete;
 
-  // Published settings. Storing FileName opens nothing; Open reads it.
-  std::string FileName;
-  bool OpenCorruptedArchives = false;  // True: open a file without an end record
-  bool ExtractCorruptedFiles = false;  // True: failed entries give what was produced
-  bool InMemory = false;               // True: Open of a file is refused (native 28)
-  TZipSpanningMode SpanningMode = TZipSpanningMode::smNone;
-  TZip64Mode Zip64Mode = TZip64Mode::zmAuto;  // matters only for writing
-  std::string Password;                       // for encrypted entries
-  TZipOptions Options;
-  TNotifyEvent AfterOpen;  // after every successful Open
-  // Asked when an encrypted entry's check byte does not fit the password. If
-  // it is not assigned the request counts as cancelled (the entry is skipped).
-  // A handler that neither changes the password nor sets skip is asked again.
-  TPasswordEvent OnPassword;
+    // Published settings. Storing FileName opens nothing; Open reads it.
+    std::string FileName;
+    bool OpenCorruptedArchives = false; // True: open a file without an end record
+    bool ExtractCorruptedFiles = false; // True: failed entries give what was produced
+    bool InMemory = false;              // True: Open of a file is refused (native 28)
+    TZipSpanningMode SpanningMode = TZipSpanningMode::smNone;
+    TZip64Mode Zip64Mode = TZip64Mode::zmAuto; // matters only for writing
+    std::string Password;                      // for encrypted entries
+    TZipOptions Options;
+    TNotifyEvent AfterOpen; // after every successful Open
+    // Asked when an encrypted entry's check byte does not fit the password. If
+    // it is not assigned the request counts as cancelled (the entry is skipped).
+    // A handler that neither changes the password nor sets skip is asked again.
+    TPasswordEvent OnPassword;
 
-  const std::string& Name() const { return name_; }
-  void SetName(std::string name) { name_ = std::move(name); }
+    const std::string& Name() const { return name_; }
+    void SetName(std::string name) { name_ = std::move(name); }
 
-  // Writing settings, kept in step with each other: the level sets the mode
-  // (0, 1, 6, 9); a mode above 9 raises native 5.
-  TZipCompressionLevel CompressionLevel() const { return compressionLevel_; }
-  void SetCompressionLevel(TZipCompressionLevel level);
-  uint8_t CompressionMode() const { return compressionMode_; }
-  void SetCompressionMode(uint8_t mode);
+    // Writing settings, kept in step with each other: the level sets the mode
+    // (0, 1, 6, 9); a mode above 9 raises native 5.
+    TZipCompressionLevel CompressionLevel() const { return compressionLevel_; }
+    void SetCompressionLevel(TZipCompressionLevel level);
+    uint8_t CompressionMode() const { return compressionMode_; }
+    void SetCompressionMode(uint8_t mode);
 
-  // Opens FileName and reads its central directory. mode: bits 0-1 access
-  // (0 read), bits 4-7 the sharing granted to other openers (0 none). Mode 0
-  // holds an exclusive non-blocking flock until Close, so a second open of the
-  // file, in this process or another, fails with "Cannot open file <name>".
-  // Raises native 10 (no file-name part), 12 (no such file), 28 (InMemory),
-  // 48 (no end record), 44 (one volume of a multi-volume archive), 40, 35, and
-  // EFOpenError / EReadError. Creating archives (mode $FFFF) is not supported
-  // and raises std::invalid_argument. After a failure past the first three
-  // checks the component is closed and the file released.
-  void Open(uint16_t mode);
-  // Releases the file and the directory; does nothing when closed.
-  void Close();
+    // Opens FileName and reads its central directory. mode: bits 0-1 access
+    // (0 read), bits 4-7 the sharing granted to other openers (0 none). Mode 0
+    // holds an exclusive non-blocking flock until Close, so a second open of the
+    // file, in this process or another, fails with "Cannot open file <name>".
+    // Raises native 10 (no file-name part), 12 (no such file), 28 (InMemory),
+    // 48 (no end record), 44 (one volume of a multi-volume archive), 40, 35, and
+    // EFOpenError / EReadError. Creating archives (mode $FFFF) is not supported
+    // and raises std::invalid_argument. After a failure past the first three
+    // checks the component is closed and the file released.
+    void Open(uint16_t mode);
+    // Releases the file and the directory; does nothing when closed.
+    void Close();
 
-  bool Active() const { return open_; }
-  uint16_t OpenMode() const { return openMode_; }
+    bool Active() const { return open_; }
+    uint16_t OpenMode() const { return openMode_; }
 
-  // The directory of the open archive, in stored order; native 13 when closed.
-  const TZipDirManager& Directory() const;
-  int32_t EntryCount() const { return open_ ? directory_->Items().Count() : 0; }
+    // The directory of the open archive, in stored order; native 13 when closed.
+    const TZipDirManager& Directory() const;
+    int32_t EntryCount() const { return open_ ? directory_->Items().Count() : 0; }
 
-  // Replaces bytes with the uncompressed bytes of the first entry that matches
-  // entryName (case-insensitive; '*' and '?' make it a pattern). On an error
-  // bytes keep their previous content. Raises native 13 (not open), 15 (no
-  // match), 8 (size or CRC-32 differ, unless ExtractCorruptedFiles) and
-  // EReadError (local header past the end of the file). A password request
-  // that is cancelled gives an empty string without error.
-  void ExtractEntryBytes(const std::string& entryName, std::string& bytes);
+    // Replaces bytes with the uncompressed bytes of the first entry that matches
+    // entryName (case-insensitive; '*' and '?' make it a pattern). On an error
+    // bytes keep their previous content. Raises native 13 (not open), 15 (no
+    // match), 8 (size or CRC-32 differ, unless ExtractCorruptedFiles) and
+    // EReadError (local header past the end of the file). A password request
+    // that is cancelled gives an empty string without error.
+    void ExtractEntryBytes(const std::string& entryName, std::string& bytes);
 
-  // Index of the first entry from startIndex on that matches name, or -1;
-  // fills description when one is given. Native 13 when closed.
-  int32_t FindEntry(const std::string& name, int32_t startIndex = 0,
-                    TZipArchiveItem* description = nullptr) const;
-  // Description of the entry at index (native 16 outside the list).
-  TZipArchiveItem DescribeEntry(int32_t index) const;
+    // Index of the first entry from startIndex on that matches name, or -1;
+    // fills description when one is given. Native 13 when closed.
+    int32_t FindEntry(const std::string& name, int32_t startIndex = 0, TZipArchiveItem* description = nullptr) const;
+    // Description of the entry at index (native 16 outside the list).
+    TZipArchiveItem DescribeEntry(int32_t index) const;
 
-  // Appends the entry's data at index to destination and checks it, as
-  // ExtractEntryBytes does; native 16 for an index outside the list.
-  void ExtractEntryToStream(int32_t index, std::string& destination);
+    // Appends the entry's data at index to destination and checks it, as
+    // ExtractEntryBytes does; native 16 for an index outside the list.
+    void ExtractEntryToStream(int32_t index, std::string& destination);
 
- protected:
-  // Whether the central directory search tries the component's own end
-  // record signature before the standard one.
-  virtual bool SearchesOwnSignature() const { return true; }
-  // Signature an empty directory's end record starts with.
-  virtual const TZipDirManager::Signature& DirectorySignature() const;
+protected:
+    // Whether the central directory search tries the component's own end
+    // record signature before the standard one.
+    virtual bool SearchesOwnSignature() const { return true; }
+    // Signature an empty directory's end record starts with.
+    virtual const TZipDirManager::Signature& DirectorySignature() const;
 
-  bool HasEndRecord();
-  // Asks OnPassword for a new password; returns with Password replaced or the
-  // skip flag set.
-  void RequestPassword(const std::string& entryName);
+    bool HasEndRecord();
+    // Asks OnPassword for a new password; returns with Password replaced or the
+    // skip flag set.
+    void RequestPassword(const std::string& entryName);
 
- private:
-  void RequireOpen() const;
-  // Decodes the entry into out (fresh); returns false when nothing is to be
-  // kept because the password request was cancelled.
-  bool DecodeEntry(int32_t index, std::string& out);
-  bool DecodeStoredOrDeflated(const TDirItem& item, std::span<const uint8_t> localHeader,
-                              uint64_t dataStart, std::string& out);
+private:
+    void RequireOpen() const;
+    // Decodes the entry into out (fresh); returns false when nothing is to be
+    // kept because the password request was cancelled.
+    bool DecodeEntry(int32_t index, std::string& out);
+    bool DecodeStoredOrDeflated(const TDirItem& item, std::span<const uint8_t> localHeader, uint64_t dataStart,
+                                std::string& out);
 
-  std::string name_;
-  TZipCompressionLevel compressionLevel_ = TZipCompressionLevel::clNormal;
-  uint8_t compressionMode_ = 6;
+    std::string name_;
+    TZipCompressionLevel compressionLevel_ = TZipCompressionLevel::clNormal;
+    uint8_t compressionMode_ = 6;
 
-  bool open_ = false;
-  uint16_t openMode_ = 0;
-  bool skip_ = false;
-  std::optional<glyphtint::archive::FileStream> stream_;
-  std::unique_ptr<TZipDirManager> directory_;
+    bool open_ = false;
+    uint16_t openMode_ = 0;
+    bool skip_ = false;
+    std::optional<glyphtint::archive::FileStream> stream_;
+    std::unique_ptr<TZipDirManager> directory_;
 };

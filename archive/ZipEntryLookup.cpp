@@ -10,73 +10,73 @@ using namespace glyphtint::archive;
 
 namespace {
 
-std::string_view FolderPart(std::string_view name) {
-  const size_t slash = name.rfind('/');
-  return slash == std::string_view::npos ? std::string_view{} : name.substr(0, slash + 1);
+std::string_view FolderPart(std::string_view name)
+{
+    const size_t slash = name.rfind('/');
+    return slash == std::string_view::npos ? std::string_view{} : name.substr(0, slash + 1);
 }
 
-}  // namespace
+} // namespace
 
-int32_t TZipBaseArchiver::FindEntry(const std::string& name, int32_t startIndex,
-                                    TZipArchiveItem* description) const {
-  RequireOpen();
-  const std::string requested = NormaliseRequestedName(name);
-  // No stored name is longer than the longest name a lookup can ask for.
-  if (requested.size() > zipfmt::kMaxRequestedName) {
+int32_t TZipBaseArchiver::FindEntry(const std::string& name, int32_t startIndex, TZipArchiveItem* description) const
+{
+    RequireOpen();
+    const std::string requested = NormaliseRequestedName(name);
+    // No stored name is longer than the longest name a lookup can ask for.
+    if (requested.size() > zipfmt::kMaxRequestedName) {
+        return -1;
+    }
+    const bool pattern = IsPattern(requested);
+    const TZipDirArray& items = directory_->Items();
+    for (int32_t i = std::max(startIndex, 0); i < items.Count(); ++i) {
+        std::string_view itemName = items.At(i).Name;
+        if (!itemName.empty() && (itemName.back() == '/' || itemName.back() == '\\')) {
+            itemName.remove_suffix(1);
+        }
+        if (!Options.Recurse && !NamesEqualNoCase(FolderPart(itemName), FolderPart(requested))) {
+            continue;
+        }
+        const bool match = pattern ? MatchesPattern(itemName, requested) : NamesEqualNoCase(itemName, requested);
+        if (match) {
+            if (description != nullptr) {
+                *description = DescribeEntry(i);
+            }
+            return i;
+        }
+    }
     return -1;
-  }
-  const bool pattern = IsPattern(requested);
-  const TZipDirArray& items = directory_->Items();
-  for (int32_t i = std::max(startIndex, 0); i < items.Count(); ++i) {
-    std::string_view itemName = items.At(i).Name;
-    if (!itemName.empty() && (itemName.back() == '/' || itemName.back() == '\\')) {
-      itemName.remove_suffix(1);
-    }
-    if (!Options.Recurse && !NamesEqualNoCase(FolderPart(itemName), FolderPart(requested))) {
-      continue;
-    }
-    const bool match =
-        pattern ? MatchesPattern(itemName, requested) : NamesEqualNoCase(itemName, requested);
-    if (match) {
-      if (description != nullptr) {
-        *description = DescribeEntry(i);
-      }
-      return i;
-    }
-  }
-  return -1;
 }
 
-TZipArchiveItem TZipBaseArchiver::DescribeEntry(int32_t index) const {
-  RequireOpen();
-  const TZipDirArray& items = directory_->Items();
-  if (index < 0 || index >= items.Count()) {
-    throw EZipException(kNativeIndexOutOfBounds, name_);
-  }
-  const TDirItem& item = items.At(index);
-  TZipArchiveItem out;
-  out.Index = index;
-  std::string path = item.Name;
-  std::replace(path.begin(), path.end(), '/', '\\');
-  if (!path.empty() && path.back() == '\\') {
-    path.pop_back();
-  }
-  const size_t cut = path.rfind('\\');
-  out.FileName = cut == std::string::npos ? path : path.substr(cut + 1);
-  out.StoredPath = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-  out.CompressedSize = item.CompressedSize();
-  out.UncompressedSize = item.UncompressedSize();
-  out.CompressionRate =
-      out.UncompressedSize > 0
-          ? std::max(0.0, (1.0 - static_cast<double>(out.CompressedSize) /
-                                     static_cast<double>(out.UncompressedSize)) *
-                              100.0)
-          : 100.0;
-  out.Encrypted = item.Encrypted();
-  out.Date = item.DosDate();
-  out.Time = item.DosTime();
-  out.Crc32 = item.Crc32();
-  out.ExternalAttributes = item.ExternalAttributes();
-  out.Comment = item.Comment;
-  return out;
+TZipArchiveItem TZipBaseArchiver::DescribeEntry(int32_t index) const
+{
+    RequireOpen();
+    const TZipDirArray& items = directory_->Items();
+    if (index < 0 || index >= items.Count()) {
+        throw EZipException(kNativeIndexOutOfBounds, name_);
+    }
+    const TDirItem& item = items.At(index);
+    TZipArchiveItem out;
+    out.Index = index;
+    std::string path = item.Name;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    if (!path.empty() && path.back() == '\\') {
+        path.pop_back();
+    }
+    const size_t cut = path.rfind('\\');
+    out.FileName = cut == std::string::npos ? path : path.substr(cut + 1);
+    out.StoredPath = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+    out.CompressedSize = item.CompressedSize();
+    out.UncompressedSize = item.UncompressedSize();
+    out.CompressionRate = out.UncompressedSize > 0
+                              ? std::max(0.0, (1.0 - static_cast<double>(out.CompressedSize) /
+                                                         static_cast<double>(out.UncompressedSize)) *
+                                                  100.0)
+                              : 100.0;
+    out.Encrypted = item.Encrypted();
+    out.Date = item.DosDate();
+    out.Time = item.DosTime();
+    out.Crc32 = item.Crc32();
+    out.ExternalAttributes = item.ExternalAttributes();
+    out.Comment = item.Comment;
+    return out;
 }

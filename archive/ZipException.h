@@ -16,22 +16,21 @@ using TZipFormatArg = std::variant<std::string, int64_t>;
 // placeholders filled, and " - Native error: " followed by the native number in
 // five zero-padded digits.
 class EZipException : public std::runtime_error {
- public:
-  // componentName empty: the error is raised without a component (no prefix).
-  explicit EZipException(int32_t nativeError, std::string_view componentName = {});
-  EZipException(int32_t nativeError, std::string_view componentName,
-                std::initializer_list<TZipFormatArg> args);
+public:
+    // componentName empty: the error is raised without a component (no prefix).
+    explicit EZipException(int32_t nativeError, std::string_view componentName = {});
+    EZipException(int32_t nativeError, std::string_view componentName, std::initializer_list<TZipFormatArg> args);
 
-  // Index of the message text in the table.
-  int32_t ErrorCode() const noexcept { return errorCode_; }
-  // The component's own error number that was raised.
-  int32_t NativeError() const noexcept { return nativeError_; }
+    // Index of the message text in the table.
+    int32_t ErrorCode() const noexcept { return errorCode_; }
+    // The component's own error number that was raised.
+    int32_t NativeError() const noexcept { return nativeError_; }
 
-  // Builds the message text exactly as the constructors do.
-  static std::string BuildMessage(int32_t nativeError, std::string_view componentName,
-                                  std::initializer_list<TZipFormatArg> args);
+    // Builds the message text exactly as the constructors do.
+    static std::string BuildMessage(int32_t nativeError, std::string_view componentName,
+                                    std::initializer_list<TZipFormatArg> args);
 
- private:
-  int32_t errorCode_;
-  int32_t nativeError_;
+private:
+    int32_t errorCode_;
+    int32_t nativeError_;
 };

@@ -26,215 +26,216 @@ constexpr uint8_t kZlibPrefix[2] = {0x78, 0x01};
 // Makes room for need more bytes after the first used bytes of out, growing
 // geometrically but never past limit (unless need itself reaches past it).
 // The new buffer is reserved at its exact size, so memory follows the limit.
-void EnsureRoom(std::string& out, size_t used, size_t need, size_t limit) {
-  if (out.size() - used >= need) {
-    return;
-  }
-  constexpr size_t kFirstSize = 65536;
-  const size_t geometric = std::min(limit, std::max(out.size() * 2, kFirstSize));
-  const size_t newSize = std::max(used + need, geometric);
-  std::string bigger;
-  bigger.reserve(newSize);
-  bigger.assign(out.data(), used);
-  bigger.resize(newSize);
-  out.swap(bigger);
-}
-
-size_t ToSize(uint64_t value) {
-  return static_cast<size_t>(std::min<uint64_t>(value, std::numeric_limits<size_t>::max()));
-}
-
-}  // namespace
-
-void TZipBaseArchiver::ExtractEntryBytes(const std::string& entryName, std::string& bytes) {
-  RequireOpen();
-  const int32_t index = FindEntry(entryName);
-  if (index < 0) {
-    throw EZipException(kNativeNotFound, name_, {entryName});
-  }
-  std::string out;
-  DecodeEntry(index, out);
-  bytes = std::move(out);
-}
-
-void TZipBaseArchiver::ExtractEntryToStream(int32_t index, std::string& destination) {
-  RequireOpen();
-  std::string out;
-  if (DecodeEntry(index, out)) {
-    destination += out;
-  }
-}
-
-void TZipBaseArchiver::RequestPassword(const std::string& entryName) {
-  if (OnPassword) {
-    OnPassword(*this, entryName, Password, skip_);
-  } else {
-    skip_ = true;
-  }
-}
-
-bool TZipBaseArchiver::DecodeEntry(int32_t index, std::string& out) {
-  const TZipDirArray& items = directory_->Items();
-  if (index < 0 || index >= items.Count()) {
-    throw EZipException(kNativeIndexOutOfBounds, name_);
-  }
-  const TDirItem& item = items.At(index);
-
-  // Only the central header's sizes and CRC-32 count; the local header gives
-  // the length of what precedes the data and, when encrypted, the check byte.
-  const uint64_t offset = item.LocalHeaderOffset();
-  std::array<uint8_t, zipfmt::kLocalHeaderSize> local{};
-  if (offset > std::numeric_limits<uint64_t>::max() - zipfmt::kLocalHeaderSize) {
-    throw EReadError();
-  }
-  stream_->ReadExactAt(offset, local);
-  const uint64_t dataStart = offset + zipfmt::kLocalHeaderSize +
-                             LoadU16(local, zipfmt::kLfhNameLength) +
-                             LoadU16(local, zipfmt::kLfhExtraLength);
-
-  skip_ = false;
-  const uint16_t method = item.Method();
-  const bool decoded = (method == zipfmt::kMethodStored || method == zipfmt::kMethodDeflated) &&
-                       DecodeStoredOrDeflated(item, local, dataStart, out);
-  if (skip_) {
-    out.clear();
-    return false;
-  }
-  bool good = decoded && out.size() == item.UncompressedSize();
-  if (good) {
-    good = crc32_z(0, reinterpret_cast<const Bytef*>(out.data()), out.size()) == item.Crc32();
-  }
-  if (!good && !ExtractCorruptedFiles) {
-    throw EZipException(kNativeBadSizeOrCrc, name_);
-  }
-  return true;
-}
-
-bool TZipBaseArchiver::DecodeStoredOrDeflated(const TDirItem& item,
-                                              std::span<const uint8_t> localHeader,
-                                              uint64_t dataStart, std::string& out) {
-  const FileStream& file = *stream_;
-  uint64_t compressed = item.CompressedSize();
-  uint64_t position = dataStart;
-  std::optional<PkwareKeys> keys;
-
-  if (item.Encrypted()) {
-    if (compressed < zipfmt::kEncryptionHeaderSize) {
-      return false;
+void EnsureRoom(std::string& out, size_t used, size_t need, size_t limit)
+{
+    if (out.size() - used >= need) {
+        return;
     }
-    compressed -= zipfmt::kEncryptionHeaderSize;
-    // The header's last byte repeats the high byte of the local header's time
-    // when a data descriptor follows the data, of its CRC-32 otherwise.
-    const bool descriptor = (LoadU16(localHeader, zipfmt::kLfhFlags) &
-                             zipfmt::kFlagDataDescriptor) != 0;
-    const uint8_t check = descriptor
-                              ? static_cast<uint8_t>(LoadU16(localHeader, zipfmt::kLfhTime) >> 8)
-                              : static_cast<uint8_t>(LoadU32(localHeader, zipfmt::kLfhCrc32) >> 24);
-    for (;;) {
-      std::array<uint8_t, zipfmt::kEncryptionHeaderSize> header{};
-      if (position > std::numeric_limits<uint64_t>::max() - header.size() ||
-          file.ReadAt(position, header) != header.size()) {
-        return false;
-      }
-      PkwareKeys candidate(Password);
-      candidate.Decrypt(header);
-      if (header.back() == check) {
-        keys = candidate;
-        break;
-      }
-      RequestPassword(item.Name);
-      if (skip_) {
-        return false;
-      }
+    constexpr size_t kFirstSize = 65536;
+    const size_t geometric = std::min(limit, std::max(out.size() * 2, kFirstSize));
+    const size_t newSize = std::max(used + need, geometric);
+    std::string bigger;
+    bigger.reserve(newSize);
+    bigger.assign(out.data(), used);
+    bigger.resize(newSize);
+    out.swap(bigger);
+}
+
+size_t ToSize(uint64_t value)
+{
+    return static_cast<size_t>(std::min<uint64_t>(value, std::numeric_limits<size_t>::max()));
+}
+
+} // namespace
+
+void TZipBaseArchiver::ExtractEntryBytes(const std::string& entryName, std::string& bytes)
+{
+    RequireOpen();
+    const int32_t index = FindEntry(entryName);
+    if (index < 0) {
+        throw EZipException(kNativeNotFound, name_, {entryName});
     }
-    position += zipfmt::kEncryptionHeaderSize;
-  }
-  if (position > std::numeric_limits<uint64_t>::max() - compressed) {
-    return false;
-  }
+    std::string out;
+    DecodeEntry(index, out);
+    bytes = std::move(out);
+}
 
-  // Output never grows past one byte more than the declared size: that byte
-  // already proves the entry wrong, so a deflate bomb stops there.
-  const uint64_t declared = item.UncompressedSize();
-  const size_t limit = ToSize(declared == std::numeric_limits<uint64_t>::max() ? declared
-                                                                               : declared + 1);
-  size_t produced = 0;
-  uint64_t read = 0;
-  // Data that run past the end of the file fail at the first chunk that is
-  // cut short; buffers are never made larger than what the file still holds.
-  const uint64_t available = file.Size() > position ? file.Size() - position : 0;
+void TZipBaseArchiver::ExtractEntryToStream(int32_t index, std::string& destination)
+{
+    RequireOpen();
+    std::string out;
+    if (DecodeEntry(index, out)) {
+        destination += out;
+    }
+}
 
-  if (item.Method() == zipfmt::kMethodStored) {
-    while (read < compressed) {
-      const size_t length = ToSize(std::min(kChunkCapacity, compressed - read));
-      const size_t take = ToSize(std::min<uint64_t>({length, limit - produced, available - read}));
-      EnsureRoom(out, produced, take, limit);
-      const std::span<uint8_t> target(reinterpret_cast<uint8_t*>(out.data()) + produced, take);
-      const size_t got = file.ReadAt(position + read, target);
-      if (keys) {
-        keys->Decrypt(target.first(got));
-      }
-      produced += got;
-      if (got < length) {
+void TZipBaseArchiver::RequestPassword(const std::string& entryName)
+{
+    if (OnPassword) {
+        OnPassword(*this, entryName, Password, skip_);
+    } else {
+        skip_ = true;
+    }
+}
+
+bool TZipBaseArchiver::DecodeEntry(int32_t index, std::string& out)
+{
+    const TZipDirArray& items = directory_->Items();
+    if (index < 0 || index >= items.Count()) {
+        throw EZipException(kNativeIndexOutOfBounds, name_);
+    }
+    const TDirItem& item = items.At(index);
+
+    // Only the central header's sizes and CRC-32 count; the local header gives
+    // the length of what precedes the data and, when encrypted, the check byte.
+    const uint64_t offset = item.LocalHeaderOffset();
+    std::array<uint8_t, zipfmt::kLocalHeaderSize> local{};
+    if (offset > std::numeric_limits<uint64_t>::max() - zipfmt::kLocalHeaderSize) {
+        throw EReadError();
+    }
+    stream_->ReadExactAt(offset, local);
+    const uint64_t dataStart = offset + zipfmt::kLocalHeaderSize + LoadU16(local, zipfmt::kLfhNameLength) +
+                               LoadU16(local, zipfmt::kLfhExtraLength);
+
+    skip_ = false;
+    const uint16_t method = item.Method();
+    const bool decoded = (method == zipfmt::kMethodStored || method == zipfmt::kMethodDeflated) &&
+                         DecodeStoredOrDeflated(item, local, dataStart, out);
+    if (skip_) {
+        out.clear();
+        return false;
+    }
+    bool good = decoded && out.size() == item.UncompressedSize();
+    if (good) {
+        good = crc32_z(0, reinterpret_cast<const Bytef*>(out.data()), out.size()) == item.Crc32();
+    }
+    if (!good && !ExtractCorruptedFiles) {
+        throw EZipException(kNativeBadSizeOrCrc, name_);
+    }
+    return true;
+}
+
+bool TZipBaseArchiver::DecodeStoredOrDeflated(const TDirItem& item, std::span<const uint8_t> localHeader,
+                                              uint64_t dataStart, std::string& out)
+{
+    const FileStream& file = *stream_;
+    uint64_t compressed = item.CompressedSize();
+    uint64_t position = dataStart;
+    std::optional<PkwareKeys> keys;
+
+    if (item.Encrypted()) {
+        if (compressed < zipfmt::kEncryptionHeaderSize) {
+            return false;
+        }
+        compressed -= zipfmt::kEncryptionHeaderSize;
+        // The header's last byte repeats the high byte of the local header's time
+        // when a data descriptor follows the data, of its CRC-32 otherwise.
+        const bool descriptor = (LoadU16(localHeader, zipfmt::kLfhFlags) & zipfmt::kFlagDataDescriptor) != 0;
+        const uint8_t check = descriptor ? static_cast<uint8_t>(LoadU16(localHeader, zipfmt::kLfhTime) >> 8)
+                                         : static_cast<uint8_t>(LoadU32(localHeader, zipfmt::kLfhCrc32) >> 24);
+        for (;;) {
+            std::array<uint8_t, zipfmt::kEncryptionHeaderSize> header{};
+            if (position > std::numeric_limits<uint64_t>::max() - header.size() ||
+                file.ReadAt(position, header) != header.size()) {
+                return false;
+            }
+            PkwareKeys candidate(Password);
+            candidate.Decrypt(header);
+            if (header.back() == check) {
+                keys = candidate;
+                break;
+            }
+            RequestPassword(item.Name);
+            if (skip_) {
+                return false;
+            }
+        }
+        position += zipfmt::kEncryptionHeaderSize;
+    }
+    if (position > std::numeric_limits<uint64_t>::max() - compressed) {
+        return false;
+    }
+
+    // Output never grows past one byte more than the declared size: that byte
+    // already proves the entry wrong, so a deflate bomb stops there.
+    const uint64_t declared = item.UncompressedSize();
+    const size_t limit = ToSize(declared == std::numeric_limits<uint64_t>::max() ? declared : declared + 1);
+    size_t produced = 0;
+    uint64_t read = 0;
+    // Data that run past the end of the file fail at the first chunk that is
+    // cut short; buffers are never made larger than what the file still holds.
+    const uint64_t available = file.Size() > position ? file.Size() - position : 0;
+
+    if (item.Method() == zipfmt::kMethodStored) {
+        while (read < compressed) {
+            const size_t length = ToSize(std::min(kChunkCapacity, compressed - read));
+            const size_t take = ToSize(std::min<uint64_t>({length, limit - produced, available - read}));
+            EnsureRoom(out, produced, take, limit);
+            const std::span<uint8_t> target(reinterpret_cast<uint8_t*>(out.data()) + produced, take);
+            const size_t got = file.ReadAt(position + read, target);
+            if (keys) {
+                keys->Decrypt(target.first(got));
+            }
+            produced += got;
+            if (got < length) {
+                out.resize(produced);
+                return false; // data run past the end of the file, or past the limit
+            }
+            read += length;
+        }
         out.resize(produced);
-        return false;  // data run past the end of the file, or past the limit
-      }
-      read += length;
+        return true;
+    }
+
+    InflateStream inflater;
+    if (!inflater.Ok()) {
+        return false;
+    }
+    z_stream& z = inflater.Get();
+    std::vector<uint8_t> input(ToSize(std::min({kChunkCapacity, compressed, available})) + sizeof kZlibPrefix);
+    std::copy(std::begin(kZlibPrefix), std::end(kZlibPrefix), input.begin());
+    bool ended = false;
+    while (read < compressed && !ended) {
+        const size_t length = ToSize(std::min(kChunkCapacity, compressed - read));
+        // The first chunk goes behind the zlib prefix; later chunks start at 0.
+        const size_t lead = read == 0 ? sizeof kZlibPrefix : 0;
+        if (length > available - read) {
+            out.resize(produced);
+            return false;
+        }
+        const std::span<uint8_t> chunk = std::span<uint8_t>(input).subspan(lead, length);
+        if (file.ReadAt(position + read, chunk) < length) {
+            out.resize(produced);
+            return false;
+        }
+        if (keys) {
+            keys->Decrypt(chunk);
+        }
+        z.next_in = input.data();
+        z.avail_in = static_cast<uInt>(length + lead);
+        while (z.avail_in > 0) {
+            if (produced == limit) {
+                out.resize(produced);
+                return false; // more output than declared: the entry is certain to fail
+            }
+            EnsureRoom(out, produced, 1, limit);
+            const size_t room = std::min<size_t>(out.size() - produced, std::numeric_limits<uInt>::max());
+            z.next_out = reinterpret_cast<Bytef*>(out.data()) + produced;
+            z.avail_out = static_cast<uInt>(room);
+            const int rc = inflate(&z, Z_NO_FLUSH);
+            produced += room - z.avail_out;
+            if (rc < 0) {
+                out.resize(produced);
+                return false;
+            }
+            if (rc == Z_STREAM_END) {
+                // Data after a complete stream and its matching trailer are ignored.
+                ended = true;
+                break;
+            }
+        }
+        read += length;
     }
     out.resize(produced);
     return true;
-  }
-
-  InflateStream inflater;
-  if (!inflater.Ok()) {
-    return false;
-  }
-  z_stream& z = inflater.Get();
-  std::vector<uint8_t> input(ToSize(std::min({kChunkCapacity, compressed, available})) +
-                            sizeof kZlibPrefix);
-  std::copy(std::begin(kZlibPrefix), std::end(kZlibPrefix), input.begin());
-  bool ended = false;
-  while (read < compressed && !ended) {
-    const size_t length = ToSize(std::min(kChunkCapacity, compressed - read));
-    // The first chunk goes behind the zlib prefix; later chunks start at 0.
-    const size_t lead = read == 0 ? sizeof kZlibPrefix : 0;
-    if (length > available - read) {
-      out.resize(produced);
-      return false;
-    }
-    const std::span<uint8_t> chunk = std::span<uint8_t>(input).subspan(lead, length);
-    if (file.ReadAt(position + read, chunk) < length) {
-      out.resize(produced);
-      return false;
-    }
-    if (keys) {
-      keys->Decrypt(chunk);
-    }
-    z.next_in = input.data();
-    z.avail_in = static_cast<uInt>(length + lead);
-    while (z.avail_in > 0) {
-      if (produced == limit) {
-        out.resize(produced);
-        return false;  // more output than declared: the entry is certain to fail
-      }
-      EnsureRoom(out, produced, 1, limit);
-      const size_t room = std::min<size_t>(out.size() - produced, std::numeric_limits<uInt>::max());
-      z.next_out = reinterpret_cast<Bytef*>(out.data()) + produced;
-      z.avail_out = static_cast<uInt>(room);
-      const int rc = inflate(&z, Z_NO_FLUSH);
-      produced += room - z.avail_out;
-      if (rc < 0) {
-        out.resize(produced);
-        return false;
-      }
-      if (rc == Z_STREAM_END) {
-        // Data after a complete stream and its matching trailer are ignored.
-        ended = true;
-        break;
-      }
-    }
-    read += length;
-  }
-  out.resize(produced);
-  return true;
 }

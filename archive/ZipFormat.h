@@ -104,4 +104,4 @@ inline constexpr size_t kMaxItemText = 256;
 // A requested name is held up to this many bytes.
 inline constexpr size_t kMaxRequestedName = 259;
 
-}  // namespace glyphtint::archive::zipfmt
+} // namespace glyphtint::archive::zipfmt

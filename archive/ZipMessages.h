@@ -32,4 +32,4 @@ int32_t ZipMessageIndex(int32_t nativeError);
 // Text of the message table at an index; an index outside the table gives text 0.
 std::string_view ZipMessageText(int32_t index);
 
-}  // namespace glyphtint::archive
+} // namespace glyphtint::archive

@@ -22,8 +22,9 @@ std::unique_ptr<TBitmap> MakeArea()
     for (int y = 0; y < kAreaHeight; ++y)
         for (int x = 0; x < kAreaWidth; ++x) {
             const bool ink = random() % 3 == 0;
-            bitmap->SetPixelAt(x, y, ink ? MakeColor(120 + random() % 136, 120 + random() % 136, 120 + random() % 136)
-                                         : kGlyphBackgroundColour);
+            bitmap->SetPixelAt(x, y,
+                               ink ? MakeColor(120 + random() % 136, 120 + random() % 136, 120 + random() % 136)
+                                   : kGlyphBackgroundColour);
         }
     return bitmap;
 }

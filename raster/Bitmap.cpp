@@ -40,12 +40,9 @@ std::vector<TPaletteEntry> DefaultPalette()
 int TBitmap::BytesPerPixel(TPixelFormat format)
 {
     switch (format) {
-    case TPixelFormat::pfDevice:
-        return 4;
-    case TPixelFormat::pf24bit:
-        return 3;
-    case TPixelFormat::pf8bit:
-        return 1;
+    case TPixelFormat::pfDevice: return 4;
+    case TPixelFormat::pf24bit: return 3;
+    case TPixelFormat::pf8bit: return 1;
     }
     return 4;
 }
@@ -205,10 +202,8 @@ TColor TBitmap::PixelAt(int x, int y) const
 {
     const std::uint8_t* p = ScanLine(y) + static_cast<std::size_t>(x) * BytesPerPixel();
     switch (format_) {
-    case TPixelFormat::pfDevice:
-        return MakeColor(p[0], p[1], p[2]);
-    case TPixelFormat::pf24bit:
-        return MakeColor(p[2], p[1], p[0]);
+    case TPixelFormat::pfDevice: return MakeColor(p[0], p[1], p[2]);
+    case TPixelFormat::pf24bit: return MakeColor(p[2], p[1], p[0]);
     case TPixelFormat::pf8bit:
         if (*p < palette_.size()) {
             const TPaletteEntry& e = palette_[*p];
@@ -234,9 +229,7 @@ void TBitmap::SetPixelAt(int x, int y, TColor color)
         p[1] = static_cast<std::uint8_t>(GreenOf(color));
         p[2] = static_cast<std::uint8_t>(RedOf(color));
         break;
-    case TPixelFormat::pf8bit:
-        *p = NearestPaletteIndex(color);
-        break;
+    case TPixelFormat::pf8bit: *p = NearestPaletteIndex(color); break;
     }
 }
 
@@ -308,8 +301,8 @@ void TBitmap::Draw(TCanvas& canvas, int x, int y)
     if (left >= right || top >= bottom || target.Empty())
         return;
 
-    const bool sameLayout = format_ == target.format_ &&
-                            (format_ != TPixelFormat::pf8bit || palette_ == target.palette_);
+    const bool sameLayout =
+        format_ == target.format_ && (format_ != TPixelFormat::pf8bit || palette_ == target.palette_);
     for (int row = top; row < bottom; ++row) {
         const int sourceRow = row - y;
         if (sameLayout) {

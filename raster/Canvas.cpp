@@ -79,8 +79,7 @@ TColor ColorToRGB(TColor color)
         return FromQColor(palette.color(QPalette::Highlight));
     case 14: // highlighted text
         return FromQColor(palette.color(QPalette::HighlightedText));
-    default:
-        return FromQColor(palette.color(QPalette::Window));
+    default: return FromQColor(palette.color(QPalette::Window));
     }
 }
 
@@ -148,7 +147,8 @@ int TCanvas::MeasureTextWidth(const std::string& text) const
     if (text.empty())
         return 0;
     RequireFontSystem();
-    return QFontMetrics(ToQFont(Font)).horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    return QFontMetrics(ToQFont(Font))
+        .horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 int TCanvas::MeasureTextHeight(const std::string&) const

@@ -10,13 +10,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-EFCreateError::EFCreateError(const std::string& path)
-    : std::runtime_error("Cannot create file " + path)
+EFCreateError::EFCreateError(const std::string& path) : std::runtime_error("Cannot create file " + path)
 {
 }
 
-EWriteError::EWriteError(const std::string& path)
-    : std::runtime_error("Cannot write file " + path)
+EWriteError::EWriteError(const std::string& path) : std::runtime_error("Cannot write file " + path)
 {
 }
 
@@ -26,7 +24,7 @@ namespace {
 // link stays and its target is replaced, as writing through the link would do.
 std::string ResolveTarget(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
         char resolved[PATH_MAX];
         if (::realpath(path.c_str(), resolved) != nullptr)
@@ -54,7 +52,7 @@ TFileReplacement::TFileReplacement(const std::string& path) : path_(path), targe
     if (path.empty())
         throw EFCreateError(path_);
     mode_t mode = 0666;
-    struct stat info {};
+    struct stat info { };
     if (::stat(target_.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode) || ::access(target_.c_str(), W_OK) != 0)
             throw EFCreateError(path_);

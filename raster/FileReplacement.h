@@ -33,8 +33,8 @@ public:
     void Commit(std::string_view bytes);
 
 private:
-    std::string path_;      // as given, for messages
-    std::string target_;    // the file replaced: the path, or where its symlink points
+    std::string path_;   // as given, for messages
+    std::string target_; // the file replaced: the path, or where its symlink points
     std::string temporary_;
     int fd_ = -1;
     bool committed_ = false;

@@ -26,9 +26,18 @@ constexpr TColor MakeColor(int red, int green, int blue)
     return static_cast<TColor>(red & 255) | static_cast<TColor>(green & 255) << 8 |
            static_cast<TColor>(blue & 255) << 16;
 }
-constexpr int RedOf(TColor c) { return static_cast<int>(c & 255); }
-constexpr int GreenOf(TColor c) { return static_cast<int>((c >> 8) & 255); }
-constexpr int BlueOf(TColor c) { return static_cast<int>((c >> 16) & 255); }
+constexpr int RedOf(TColor c)
+{
+    return static_cast<int>(c & 255);
+}
+constexpr int GreenOf(TColor c)
+{
+    return static_cast<int>((c >> 8) & 255);
+}
+constexpr int BlueOf(TColor c)
+{
+    return static_cast<int>((c >> 16) & 255);
+}
 
 // Turns a system colour value into the plain colour it currently stands for.
 TColor ColorToRGB(TColor color);
@@ -140,7 +149,7 @@ class TCanvas {
 public:
     static constexpr std::uint32_t cmSrcCopy = 0x00CC0020;
 
-    explicit TCanvas(TBitmap& bitmap) : bitmap_(bitmap) {}
+    explicit TCanvas(TBitmap& bitmap) : bitmap_(bitmap) { }
     TCanvas(const TCanvas&) = delete;
     TCanvas& operator=(const TCanvas&) = delete;
 
@@ -198,10 +207,7 @@ public:
     int BytesPerPixel() const { return BytesPerPixel(format_); }
     static int BytesPerPixel(TPixelFormat format);
     std::uint8_t* ScanLine(int y) { return pixels_.get() + static_cast<std::size_t>(y) * stride_; }
-    const std::uint8_t* ScanLine(int y) const
-    {
-        return pixels_.get() + static_cast<std::size_t>(y) * stride_;
-    }
+    const std::uint8_t* ScanLine(int y) const { return pixels_.get() + static_cast<std::size_t>(y) * stride_; }
 
     TColor PixelAt(int x, int y) const;
     void SetPixelAt(int x, int y, TColor color);

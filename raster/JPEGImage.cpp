@@ -10,7 +10,9 @@
 
 TJPEGSettings DefaultJPEGSettings;
 
-EJPEG::EJPEG(int code) : std::runtime_error("JPEG error #" + std::to_string(code)), code_(code) {}
+EJPEG::EJPEG(int code) : std::runtime_error("JPEG error #" + std::to_string(code)), code_(code)
+{
+}
 
 namespace {
 
@@ -87,7 +89,9 @@ std::vector<TPaletteEntry> PaletteFromColourMap(const jpeg_decompress_struct& ci
 
 } // namespace
 
-TJPEGImage::TJPEGImage() : Settings(DefaultJPEGSettings), data_(std::make_unique<TJPEGData>()) {}
+TJPEGImage::TJPEGImage() : Settings(DefaultJPEGSettings), data_(std::make_unique<TJPEGData>())
+{
+}
 
 TJPEGImage::~TJPEGImage() = default;
 

@@ -26,8 +26,8 @@ enum class TJPEGPerformance { jpBestQuality, jpBestSpeed };
 enum class TJPEGPixelFormat { jf24Bit, jf8Bit };
 
 struct TJPEGSettings {
-    int EncodeQuality = 90;          // 1..100
-    bool GrayOutput = false;         // decode to grey; encode a one-component file
+    int EncodeQuality = 90;  // 1..100
+    bool GrayOutput = false; // decode to grey; encode a one-component file
     TJPEGPerformance SpeedMode = TJPEGPerformance::jpBestQuality;
     TJPEGPixelFormat OutputDepth = TJPEGPixelFormat::jf24Bit;
     bool IncrementalDisplay = false; // show each scan of a multi-scan file as it lands

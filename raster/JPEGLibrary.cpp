@@ -25,10 +25,16 @@ void ErrorExit(j_common_ptr cinfo)
     std::longjmp(err->jump, 1);
 }
 
-void DropMessage(j_common_ptr, int) {}
-void DropOutput(j_common_ptr) {}
+void DropMessage(j_common_ptr, int)
+{
+}
+void DropOutput(j_common_ptr)
+{
+}
 
-void InitSource(j_decompress_ptr) {}
+void InitSource(j_decompress_ptr)
+{
+}
 
 boolean FillInputBuffer(j_decompress_ptr cinfo)
 {
@@ -71,7 +77,9 @@ void SkipInputData(j_decompress_ptr cinfo, long count)
     src->pub.bytes_in_buffer = 0;
 }
 
-void TermSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr)
+{
+}
 
 void InitDestination(j_compress_ptr cinfo)
 {

@@ -34,8 +34,7 @@ bool RunGuarded(ErrorManager& err, void (*step)(void*), void* context);
 // The step is left by longjmp, so nothing in it may need destruction: it should only
 // call the library and touch plain memory. The lambda itself must capture by
 // reference or by plain value.
-template <class Step>
-void Guard(ErrorManager& err, Step&& step)
+template <class Step> void Guard(ErrorManager& err, Step&& step)
 {
     using StepType = std::remove_reference_t<Step>;
     static_assert(std::is_trivially_destructible_v<StepType>,

@@ -13,6 +13,7 @@ struct CodeColour {
 };
 
 // Letters are listed once in upper case; the table below adds the lower-case twin.
+// clang-format off
 constexpr CodeColour kCodeColours[] = {
     {'!', 0xFF9A19}, {'#', 0x840884}, {'$', 0x117EE6}, {'&', 0x4292B5}, {'\'', 0xC6FBC6},
     {'(', 0x08653A}, {')', 0xF7083A}, {'*', 0xF7F7F7}, {'+', 0x944519}, {',', 0xBD9242},
@@ -28,6 +29,7 @@ constexpr CodeColour kCodeColours[] = {
     {'[', 0xBDBABD}, {']', 0x848208}, {'_', 0x732519}, {'{', 0xBDBABD}, {'|', 0x117E11},
     {'}', 0x848208},
 };
+// clang-format on
 
 constexpr std::array<std::uint32_t, 256> BuildCodeTable()
 {
@@ -65,8 +67,7 @@ bool SelectColourCode(unsigned char code, TColourTriple& colour)
     return true;
 }
 
-void ScanCodedText(std::string_view text,
-                   const std::function<void(unsigned char, TColourTriple)>& drawByte)
+void ScanCodedText(std::string_view text, const std::function<void(unsigned char, TColourTriple)>& drawByte)
 {
     TColourTriple tint;
     SelectColourCode('7', tint);

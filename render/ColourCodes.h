@@ -24,5 +24,4 @@ bool SelectColourCode(unsigned char code, TColourTriple& colour);
 // caret and stays after the caret, a byte after '^' that is no code is swallowed.
 // Every byte to be drawn goes to drawByte with a copy of the tint colour, in text
 // order. An exception thrown by drawByte ends the scan and passes out unchanged.
-void ScanCodedText(std::string_view text,
-                   const std::function<void(unsigned char, TColourTriple)>& drawByte);
+void ScanCodedText(std::string_view text, const std::function<void(unsigned char, TColourTriple)>& drawByte);

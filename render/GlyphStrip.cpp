@@ -6,8 +6,8 @@
 #include "render/GlyphNames.h"
 #include "render/Tint.h"
 
-void AppendGlyph(TZipArchive& archive, TPicture& target, std::string& extractionBuffer,
-                 unsigned char character, TColourTriple colour)
+void AppendGlyph(TZipArchive& archive, TPicture& target, std::string& extractionBuffer, unsigned char character,
+                 TColourTriple colour)
 {
     const std::string entryName = FullGlyphEntryName(character);
     if (entryName.empty())

@@ -18,5 +18,5 @@ void RenderCodedText(TZipArchive& archive, std::string_view text, TPicture& targ
 // One glyph step of a render: the byte's glyph widens the strip, sets its height and is
 // drawn at the old right edge and tinted. Bytes without a glyph leave everything alone.
 // extractionBuffer is the render's buffer for entry bytes, reused by every glyph.
-void AppendGlyph(TZipArchive& archive, TPicture& target, std::string& extractionBuffer,
-                 unsigned char character, TColourTriple colour);
+void AppendGlyph(TZipArchive& archive, TPicture& target, std::string& extractionBuffer, unsigned char character,
+                 TColourTriple colour);

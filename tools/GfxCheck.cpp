@@ -63,8 +63,7 @@ bool CheckGlyph(TZipArchive& archive, const std::string& name, std::string& buff
             const TColor c = bitmap.PixelAt(x, y);
             if (!NearBackground(c))
                 problems.push_back(name + ": corner (" + std::to_string(x) + ", " + std::to_string(y) + ") is " +
-                                   Describe(c) + ", not the glyph background " +
-                                   Describe(kGlyphBackgroundColour));
+                                   Describe(c) + ", not the glyph background " + Describe(kGlyphBackgroundColour));
         }
         return true;
     } catch (const std::exception& e) {

@@ -4,23 +4,24 @@
 #include "archive/ZipArchive.h"
 
 std::string ExtractGfxEntry(const std::string& path, const std::string& name,
-                            const std::optional<std::string>& password) {
-  TZipArchive archive;
-  archive.FileName = path;
-  archive.Password = password.value_or("");
-  bool refused = false;
-  // The password request comes only when the given password does not fit; a
-  // command line cannot be asked again, so the entry is given up.
-  archive.OnPassword = [&](TZipBaseArchiver&, const std::string&, std::string&, bool& skip) {
-    refused = true;
-    skip = true;
-  };
-  archive.Open(0);
-  std::string bytes;
-  archive.ExtractEntryBytes(name, bytes);
-  if (refused) {
-    throw GfxToolError(password ? "Wrong password for \"" + name + "\""
-                                : "\"" + name + "\" is encrypted: give --password");
-  }
-  return bytes;
+                            const std::optional<std::string>& password)
+{
+    TZipArchive archive;
+    archive.FileName = path;
+    archive.Password = password.value_or("");
+    bool refused = false;
+    // The password request comes only when the given password does not fit; a
+    // command line cannot be asked again, so the entry is given up.
+    archive.OnPassword = [&](TZipBaseArchiver&, const std::string&, std::string&, bool& skip) {
+        refused = true;
+        skip = true;
+    };
+    archive.Open(0);
+    std::string bytes;
+    archive.ExtractEntryBytes(name, bytes);
+    if (refused) {
+        throw GfxToolError(password ? "Wrong password for \"" + name + "\""
+                                    : "\"" + name + "\" is encrypted: give --password");
+    }
+    return bytes;
 }

@@ -7,8 +7,8 @@
 
 // A failure of the tool itself rather than of the archive.
 class GfxToolError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
+public:
+    using std::runtime_error::runtime_error;
 };
 
 // Extracts the entry that matches name (as the program looks glyphs up) and

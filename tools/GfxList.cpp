@@ -7,24 +7,26 @@
 
 namespace {
 
-std::string MethodName(uint16_t method) {
-  switch (method) {
+std::string MethodName(uint16_t method)
+{
+    switch (method) {
     case 0: return "stored";
     case 8: return "deflated";
     default: return std::to_string(method);
-  }
+    }
 }
 
-}  // namespace
+} // namespace
 
-void ListGfxArchive(const std::string& path, std::ostream& out) {
-  TZipArchive archive;
-  archive.FileName = path;
-  archive.Open(0);
-  for (const TDirItem& item : archive.Directory().Items()) {
-    char crc[9];
-    std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(item.Crc32()));
-    out << item.Name << '\t' << item.UncompressedSize() << '\t' << item.CompressedSize() << '\t'
-        << MethodName(item.Method()) << '\t' << crc << '\n';
-  }
+void ListGfxArchive(const std::string& path, std::ostream& out)
+{
+    TZipArchive archive;
+    archive.FileName = path;
+    archive.Open(0);
+    for (const TDirItem& item : archive.Directory().Items()) {
+        char crc[9];
+        std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(item.Crc32()));
+        out << item.Name << '\t' << item.UncompressedSize() << '\t' << item.CompressedSize() << '\t'
+            << MethodName(item.Method()) << '\t' << crc << '\n';
+    }
 }

@@ -19,60 +19,63 @@ using Arguments = std::vector<std::string>;
 // A subcommand gets the arguments after its name. It returns the exit code,
 // or nullopt for wrong usage; failures are thrown and reported by main.
 struct Command {
-  const char* name;
-  const char* usage;
-  std::optional<int> (*run)(const Arguments& args);
+    const char* name;
+    const char* usage;
+    std::optional<int> (*run)(const Arguments& args);
 };
 
-std::optional<int> RunList(const Arguments& args) {
-  if (args.size() != 1) {
-    return std::nullopt;
-  }
-  ListGfxArchive(args[0], std::cout);
-  return 0;
+std::optional<int> RunList(const Arguments& args)
+{
+    if (args.size() != 1) {
+        return std::nullopt;
+    }
+    ListGfxArchive(args[0], std::cout);
+    return 0;
 }
 
-std::optional<int> RunExtract(const Arguments& args) {
-  if (args.size() < 2) {
-    return std::nullopt;
-  }
-  std::optional<std::string> password;
-  std::optional<std::string> outFile;
-  for (size_t i = 2; i < args.size(); i += 2) {
-    if (i + 1 >= args.size()) {
-      return std::nullopt;
+std::optional<int> RunExtract(const Arguments& args)
+{
+    if (args.size() < 2) {
+        return std::nullopt;
     }
-    if (args[i] == "--password") {
-      password = args[i + 1];
-    } else if (args[i] == "--out") {
-      outFile = args[i + 1];
-    } else {
-      return std::nullopt;
+    std::optional<std::string> password;
+    std::optional<std::string> outFile;
+    for (size_t i = 2; i < args.size(); i += 2) {
+        if (i + 1 >= args.size()) {
+            return std::nullopt;
+        }
+        if (args[i] == "--password") {
+            password = args[i + 1];
+        } else if (args[i] == "--out") {
+            outFile = args[i + 1];
+        } else {
+            return std::nullopt;
+        }
     }
-  }
-  const std::string bytes = ExtractGfxEntry(args[0], args[1], password);
-  if (!outFile) {
-    std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    std::cout.flush();
-    if (!std::cout) {
-      throw GfxToolError("Cannot write to standard output");
+    const std::string bytes = ExtractGfxEntry(args[0], args[1], password);
+    if (!outFile) {
+        std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::cout.flush();
+        if (!std::cout) {
+            throw GfxToolError("Cannot write to standard output");
+        }
+        return 0;
+    }
+    std::ofstream out(*outFile, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+        throw GfxToolError("Cannot create file \"" + *outFile + "\"");
     }
     return 0;
-  }
-  std::ofstream out(*outFile, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) {
-    throw GfxToolError("Cannot create file \"" + *outFile + "\"");
-  }
-  return 0;
 }
 
-std::optional<int> RunCheck(const Arguments& args) {
-  if (args.size() != 1) {
-    return std::nullopt;
-  }
-  return RunGfxCheck(args[0], std::cout);
+std::optional<int> RunCheck(const Arguments& args)
+{
+    if (args.size() != 1) {
+        return std::nullopt;
+    }
+    return RunGfxCheck(args[0], std::cout);
 }
 
 const Command kCommands[] = {
@@ -81,33 +84,35 @@ const Command kCommands[] = {
     {"check", "check ARCHIVE", RunCheck},
 };
 
-int Usage() {
-  std::cerr << "usage:\n";
-  for (const Command& command : kCommands) {
-    std::cerr << "  glyphtint-gfx " << command.usage << '\n';
-  }
-  return 2;
+int Usage()
+{
+    std::cerr << "usage:\n";
+    for (const Command& command : kCommands) {
+        std::cerr << "  glyphtint-gfx " << command.usage << '\n';
+    }
+    return 2;
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 2) {
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        return Usage();
+    }
+    const std::string name = argv[1];
+    const Arguments args(argv + 2, argv + argc);
+    for (const Command& command : kCommands) {
+        if (name != command.name) {
+            continue;
+        }
+        try {
+            const std::optional<int> code = command.run(args);
+            return code ? *code : Usage();
+        } catch (const std::exception& e) {
+            std::cerr << ShownMessage(e.what()) << '\n';
+            return 1;
+        }
+    }
     return Usage();
-  }
-  const std::string name = argv[1];
-  const Arguments args(argv + 2, argv + argc);
-  for (const Command& command : kCommands) {
-    if (name != command.name) {
-      continue;
-    }
-    try {
-      const std::optional<int> code = command.run(args);
-      return code ? *code : Usage();
-    } catch (const std::exception& e) {
-      std::cerr << ShownMessage(e.what()) << '\n';
-      return 1;
-    }
-  }
-  return Usage();
 }

@@ -76,8 +76,7 @@ QImage DrawGlyph(const QFont& font, unsigned char c)
 {
     const QFontMetricsF metrics(font);
     QImage image(GlyphWidth(metrics, c), kGlyphHeight, QImage::Format_RGB32);
-    image.fill(QColor(RedOf(kGlyphBackgroundColour), GreenOf(kGlyphBackgroundColour),
-                      BlueOf(kGlyphBackgroundColour)));
+    image.fill(QColor(RedOf(kGlyphBackgroundColour), GreenOf(kGlyphBackgroundColour), BlueOf(kGlyphBackgroundColour)));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);

@@ -17,10 +17,9 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: glyphtint-render [--archive FILE] --strip OUT.png TEXT\n"
-    "Renders the coded TEXT (for example '^1m00') with the glyphs of FILE (default:\n"
-    "glyphtint.gfx beside this program) and writes the strip as a PNG image.\n";
+constexpr const char* kUsage = "usage: glyphtint-render [--archive FILE] --strip OUT.png TEXT\n"
+                               "Renders the coded TEXT (for example '^1m00') with the glyphs of FILE (default:\n"
+                               "glyphtint.gfx beside this program) and writes the strip as a PNG image.\n";
 
 std::string ArchiveBesideExecutable()
 {

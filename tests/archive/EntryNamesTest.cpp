@@ -8,14 +8,15 @@ namespace {
 using namespace glyphtint::archive;
 
 struct NormaliseCase {
-  const char* requested;
-  const char* normalised;
+    const char* requested;
+    const char* normalised;
 };
 
-class RequestedName : public ::testing::TestWithParam<NormaliseCase> {};
+class RequestedName : public ::testing::TestWithParam<NormaliseCase> { };
 
-TEST_P(RequestedName, DropsDriveAndTurnsBackslashes) {
-  EXPECT_EQ(NormaliseRequestedName(GetParam().requested), GetParam().normalised);
+TEST_P(RequestedName, DropsDriveAndTurnsBackslashes)
+{
+    EXPECT_EQ(NormaliseRequestedName(GetParam().requested), GetParam().normalised);
 }
 
 const NormaliseCase kNormaliseCases[] = {
@@ -30,25 +31,27 @@ const NormaliseCase kNormaliseCases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Table, RequestedName, ::testing::ValuesIn(kNormaliseCases));
 
-TEST(NameComparison, IgnoresAsciiCaseOnly) {
-  EXPECT_TRUE(NamesEqualNoCase("A.JPG", "a.jpg"));
-  EXPECT_TRUE(NamesEqualNoCase("Sub/A.jpg", "sUB/a.JPG"));
-  EXPECT_FALSE(NamesEqualNoCase("a.jpg", "a.jpgx"));
-  EXPECT_FALSE(NamesEqualNoCase("a.jpg", "b.jpg"));
-  EXPECT_FALSE(NamesEqualNoCase("[", "{"));  // 0x5B and 0x7B differ by the case bit only
+TEST(NameComparison, IgnoresAsciiCaseOnly)
+{
+    EXPECT_TRUE(NamesEqualNoCase("A.JPG", "a.jpg"));
+    EXPECT_TRUE(NamesEqualNoCase("Sub/A.jpg", "sUB/a.JPG"));
+    EXPECT_FALSE(NamesEqualNoCase("a.jpg", "a.jpgx"));
+    EXPECT_FALSE(NamesEqualNoCase("a.jpg", "b.jpg"));
+    EXPECT_FALSE(NamesEqualNoCase("[", "{")); // 0x5B and 0x7B differ by the case bit only
 }
 
 struct PatternCase {
-  const char* name;
-  const char* pattern;
-  bool match;
+    const char* name;
+    const char* pattern;
+    bool match;
 };
 
-class PatternMatch : public ::testing::TestWithParam<PatternCase> {};
+class PatternMatch : public ::testing::TestWithParam<PatternCase> { };
 
-TEST_P(PatternMatch, Matches) {
-  const PatternCase& c = GetParam();
-  EXPECT_EQ(MatchesPattern(c.name, c.pattern), c.match) << c.name << " ~ " << c.pattern;
+TEST_P(PatternMatch, Matches)
+{
+    const PatternCase& c = GetParam();
+    EXPECT_EQ(MatchesPattern(c.name, c.pattern), c.match) << c.name << " ~ " << c.pattern;
 }
 
 const PatternCase kPatternCases[] = {
@@ -63,7 +66,7 @@ const PatternCase kPatternCases[] = {
     {"ac", "a?c", false},
     {"abc", "a*", true},
     {"a", "a*", true},
-    {"a", "a**", false},  // a star meets an empty rest only as the last character
+    {"a", "a**", false}, // a star meets an empty rest only as the last character
     {"ab", "a**", true},
     {"", "**", false},
     {"sub/a.jpg", "*.jpg", true},
@@ -74,15 +77,17 @@ const PatternCase kPatternCases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Table, PatternMatch, ::testing::ValuesIn(kPatternCases));
 
-TEST(PatternMatchCost, ManyStarsStayFast) {
-  // A backtracking matcher takes exponential time here; the tabulated one does not.
-  const std::string name(250, 'a');
-  std::string pattern;
-  for (int i = 0; i < 60; ++i) pattern += "*a";
-  pattern += "*b";
-  EXPECT_FALSE(MatchesPattern(name, pattern));
-  EXPECT_TRUE(IsPattern(pattern));
-  EXPECT_FALSE(IsPattern("plain.jpg"));
+TEST(PatternMatchCost, ManyStarsStayFast)
+{
+    // A backtracking matcher takes exponential time here; the tabulated one does not.
+    const std::string name(250, 'a');
+    std::string pattern;
+    for (int i = 0; i < 60; ++i)
+        pattern += "*a";
+    pattern += "*b";
+    EXPECT_FALSE(MatchesPattern(name, pattern));
+    EXPECT_TRUE(IsPattern(pattern));
+    EXPECT_FALSE(IsPattern("plain.jpg"));
 }
 
-}  // namespace
+} // namespace

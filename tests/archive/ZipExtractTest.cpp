@@ -10,26 +10,30 @@ namespace {
 
 using namespace ziptest;
 
-std::string Source(const std::string& name) { return ReadFile(FixturePath("src/" + name)); }
+std::string Source(const std::string& name)
+{
+    return ReadFile(FixturePath("src/" + name));
+}
 
 struct FixtureEntry {
-  const char* file;
-  const char* requested;
-  const char* source;  // file under src/ with the expected bytes
-  const char* password;
+    const char* file;
+    const char* requested;
+    const char* source; // file under src/ with the expected bytes
+    const char* password;
 };
 
-class FixtureExtract : public ::testing::TestWithParam<FixtureEntry> {};
+class FixtureExtract : public ::testing::TestWithParam<FixtureEntry> { };
 
-TEST_P(FixtureExtract, GivesTheOriginalBytes) {
-  const FixtureEntry& c = GetParam();
-  TZipArchive zip;
-  zip.FileName = FixtureCopy(c.file);
-  zip.Password = c.password;
-  zip.Open(0);
-  std::string bytes = "previous";
-  zip.ExtractEntryBytes(c.requested, bytes);
-  EXPECT_EQ(bytes, Source(c.source));
+TEST_P(FixtureExtract, GivesTheOriginalBytes)
+{
+    const FixtureEntry& c = GetParam();
+    TZipArchive zip;
+    zip.FileName = FixtureCopy(c.file);
+    zip.Password = c.password;
+    zip.Open(0);
+    std::string bytes = "previous";
+    zip.ExtractEntryBytes(c.requested, bytes);
+    EXPECT_EQ(bytes, Source(c.source));
 }
 
 const FixtureEntry kFixtureEntries[] = {
@@ -40,7 +44,7 @@ const FixtureEntry kFixtureEntries[] = {
     {"mixed.zip", "mixed case.txt", "Mixed Case.TXT", ""},
     {"mixed.zip", "sub\\inner.txt", "sub/inner.txt", ""},
     {"mixed.zip", "C:sub/inner.txt", "sub/inner.txt", ""},
-    {"mixed.zip", "sub", "empty.txt", ""},  // the folder entry, which is empty
+    {"mixed.zip", "sub", "empty.txt", ""}, // the folder entry, which is empty
     {"mixed.zip", "*.bin", "stored.bin", ""},
     {"mixed.zip", "*.*", "hello.txt", ""},
     {"mixed.zip", "sub/*", "sub/inner.txt", ""},
@@ -58,135 +62,146 @@ const FixtureEntry kFixtureEntries[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureExtract, ::testing::ValuesIn(kFixtureEntries));
 
-TEST(GlyphArchive, EveryEntryExtractsWithItsDeclaredSizeAndMarkers) {
-  TZipArchive zip;
-  zip.FileName = FixtureCopy("glyphs.zip");
-  zip.Open(0);
-  ASSERT_EQ(zip.EntryCount(), 64);
-  for (int32_t i = 0; i < zip.EntryCount(); ++i) {
-    const TDirItem& item = zip.Directory().Items().At(i);
-    std::string bytes;
-    zip.ExtractEntryBytes(item.Name, bytes);
-    ASSERT_EQ(bytes.size(), item.UncompressedSize()) << item.Name;
-    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xD8") << item.Name;
-    EXPECT_EQ(bytes.substr(bytes.size() - 2), "\xFF\xD9") << item.Name;
-  }
+TEST(GlyphArchive, EveryEntryExtractsWithItsDeclaredSizeAndMarkers)
+{
+    TZipArchive zip;
+    zip.FileName = FixtureCopy("glyphs.zip");
+    zip.Open(0);
+    ASSERT_EQ(zip.EntryCount(), 64);
+    for (int32_t i = 0; i < zip.EntryCount(); ++i) {
+        const TDirItem& item = zip.Directory().Items().At(i);
+        std::string bytes;
+        zip.ExtractEntryBytes(item.Name, bytes);
+        ASSERT_EQ(bytes.size(), item.UncompressedSize()) << item.Name;
+        EXPECT_EQ(bytes.substr(0, 2), "\xFF\xD8") << item.Name;
+        EXPECT_EQ(bytes.substr(bytes.size() - 2), "\xFF\xD9") << item.Name;
+    }
 }
 
 class Extract : public ::testing::Test {
- protected:
-  void OpenBuilt(const Bytes& bytes) {
-    zip_.FileName = dir_.Write("t.zip", bytes);
-    zip_.Open(0);
-  }
-  std::string ErrorExtracting(const std::string& name) {
-    return ErrorOf([&] { zip_.ExtractEntryBytes(name, bytes_); });
-  }
+protected:
+    void OpenBuilt(const Bytes& bytes)
+    {
+        zip_.FileName = dir_.Write("t.zip", bytes);
+        zip_.Open(0);
+    }
+    std::string ErrorExtracting(const std::string& name)
+    {
+        return ErrorOf([&] { zip_.ExtractEntryBytes(name, bytes_); });
+    }
 
-  TempDir dir_;
-  TZipArchive zip_;
-  std::string bytes_ = "unchanged";
+    TempDir dir_;
+    TZipArchive zip_;
+    std::string bytes_ = "unchanged";
 };
 
 const char* const kBadData = "ZipArchive1: Invalid size or check sum of file - Native error: 00008";
 
-TEST_F(Extract, TheFirstOfNamesDifferingInCaseWins) {
-  OpenBuilt(BuildZip({Stored("B.txt", "upper"), Stored("b.TXT", "lower")}).bytes);
-  for (const char* name : {"b.txt", "B.TXT", "b.TXT"}) {
-    zip_.ExtractEntryBytes(name, bytes_);
-    EXPECT_EQ(bytes_, "upper") << name;
-  }
-  EXPECT_EQ(zip_.FindEntry("b.txt", 1), 1);
+TEST_F(Extract, TheFirstOfNamesDifferingInCaseWins)
+{
+    OpenBuilt(BuildZip({Stored("B.txt", "upper"), Stored("b.TXT", "lower")}).bytes);
+    for (const char* name : {"b.txt", "B.TXT", "b.TXT"}) {
+        zip_.ExtractEntryBytes(name, bytes_);
+        EXPECT_EQ(bytes_, "upper") << name;
+    }
+    EXPECT_EQ(zip_.FindEntry("b.txt", 1), 1);
 }
 
-TEST_F(Extract, AMissingEntryKeepsTheCallersBytes) {
-  OpenBuilt(BuildZip({Stored("glyphs/a.jpg", "x")}).bytes);
-  EXPECT_EQ(ErrorExtracting("a.jpg"),
-            "ZipArchive1: File \"a.jpg\" not found - Native error: 00015");
-  EXPECT_EQ(ErrorExtracting("glyphs/"), "ZipArchive1: File \"glyphs/\" not found - Native error: 00015");
-  EXPECT_EQ(ErrorExtracting(std::string(300, 'a')),
-            "ZipArchive1: File \"" + std::string(300, 'a') + "\" not found - Native error: 00015");
-  EXPECT_EQ(bytes_, "unchanged");
+TEST_F(Extract, AMissingEntryKeepsTheCallersBytes)
+{
+    OpenBuilt(BuildZip({Stored("glyphs/a.jpg", "x")}).bytes);
+    EXPECT_EQ(ErrorExtracting("a.jpg"), "ZipArchive1: File \"a.jpg\" not found - Native error: 00015");
+    EXPECT_EQ(ErrorExtracting("glyphs/"), "ZipArchive1: File \"glyphs/\" not found - Native error: 00015");
+    EXPECT_EQ(ErrorExtracting(std::string(300, 'a')),
+              "ZipArchive1: File \"" + std::string(300, 'a') + "\" not found - Native error: 00015");
+    EXPECT_EQ(bytes_, "unchanged");
 }
 
-TEST_F(Extract, RecurseOffKeepsPatternsInTheirFolder) {
-  OpenBuilt(BuildZip({Stored("sub/a.jpg", "deep"), Stored("b.jpg", "top")}).bytes);
-  zip_.ExtractEntryBytes("*.jpg", bytes_);
-  EXPECT_EQ(bytes_, "deep");
-  zip_.Options.Recurse = false;
-  zip_.ExtractEntryBytes("*.jpg", bytes_);
-  EXPECT_EQ(bytes_, "top");
+TEST_F(Extract, RecurseOffKeepsPatternsInTheirFolder)
+{
+    OpenBuilt(BuildZip({Stored("sub/a.jpg", "deep"), Stored("b.jpg", "top")}).bytes);
+    zip_.ExtractEntryBytes("*.jpg", bytes_);
+    EXPECT_EQ(bytes_, "deep");
+    zip_.Options.Recurse = false;
+    zip_.ExtractEntryBytes("*.jpg", bytes_);
+    EXPECT_EQ(bytes_, "top");
 }
 
-TEST_F(Extract, ZeroBytesAreKept) {
-  const std::string data("a\0b\0\0c", 6);
-  OpenBuilt(BuildZip({Deflated("z.bin", data)}).bytes);
-  zip_.ExtractEntryBytes("z.bin", bytes_);
-  EXPECT_EQ(bytes_, data);
+TEST_F(Extract, ZeroBytesAreKept)
+{
+    const std::string data("a\0b\0\0c", 6);
+    OpenBuilt(BuildZip({Deflated("z.bin", data)}).bytes);
+    zip_.ExtractEntryBytes("z.bin", bytes_);
+    EXPECT_EQ(bytes_, data);
 }
 
-TEST(ExtractClosed, EveryCallWhileClosedRaisesNotOpen) {
-  const std::string notOpen = "ZipArchive1: Archive is not open - Native error: 00013";
-  TZipArchive zip;
-  std::string bytes = "kept";
-  EXPECT_EQ(ErrorOf([&] { zip.ExtractEntryBytes("a.jpg", bytes); }), notOpen);
-  zip.FileName = FixtureCopy("src/hello.txt");  // exists but is no archive
-  EXPECT_NE(ErrorOf([&] { zip.Open(0); }), "");
-  EXPECT_EQ(ErrorOf([&] { zip.ExtractEntryBytes("a.jpg", bytes); }), notOpen);
-  zip.FileName = FixtureCopy("mixed.zip");
-  zip.Open(0);
-  zip.Close();
-  EXPECT_EQ(ErrorOf([&] { zip.ExtractEntryBytes("hello.txt", bytes); }), notOpen);
-  EXPECT_EQ(bytes, "kept");
+TEST(ExtractClosed, EveryCallWhileClosedRaisesNotOpen)
+{
+    const std::string notOpen = "ZipArchive1: Archive is not open - Native error: 00013";
+    TZipArchive zip;
+    std::string bytes = "kept";
+    EXPECT_EQ(ErrorOf([&] { zip.ExtractEntryBytes("a.jpg", bytes); }), notOpen);
+    zip.FileName = FixtureCopy("src/hello.txt"); // exists but is no archive
+    EXPECT_NE(ErrorOf([&] { zip.Open(0); }), "");
+    EXPECT_EQ(ErrorOf([&] { zip.ExtractEntryBytes("a.jpg", bytes); }), notOpen);
+    zip.FileName = FixtureCopy("mixed.zip");
+    zip.Open(0);
+    zip.Close();
+    EXPECT_EQ(ErrorOf([&] { zip.ExtractEntryBytes("hello.txt", bytes); }), notOpen);
+    EXPECT_EQ(bytes, "kept");
 }
 
-TEST_F(Extract, IndexOutsideTheListRaisesNative16) {
-  OpenBuilt(BuildZip({Stored("a", "x")}).bytes);
-  EXPECT_EQ(ErrorOf([&] { zip_.ExtractEntryToStream(1, bytes_); }),
-            "ZipArchive1: Index out of bounds - Native error: 00016");
-  zip_.ExtractEntryToStream(0, bytes_);
-  EXPECT_EQ(bytes_, "unchangedx");
+TEST_F(Extract, IndexOutsideTheListRaisesNative16)
+{
+    OpenBuilt(BuildZip({Stored("a", "x")}).bytes);
+    EXPECT_EQ(ErrorOf([&] { zip_.ExtractEntryToStream(1, bytes_); }),
+              "ZipArchive1: Index out of bounds - Native error: 00016");
+    zip_.ExtractEntryToStream(0, bytes_);
+    EXPECT_EQ(bytes_, "unchangedx");
 }
 
 // Damaged entries: each raises native 8, and with ExtractCorruptedFiles gives
 // what was produced before the damage showed.
 struct DamagedEntry {
-  const char* label;
-  std::function<Entry()> make;
-  std::function<void(const std::string&)> checkCorrupted;
+    const char* label;
+    std::function<Entry()> make;
+    std::function<void(const std::string&)> checkCorrupted;
 };
 
-class DamagedEntries : public ::testing::TestWithParam<DamagedEntry> {};
+class DamagedEntries : public ::testing::TestWithParam<DamagedEntry> { };
 
-TEST_P(DamagedEntries, RaiseNative8OrGiveWhatWasProduced) {
-  TempDir dir;
-  const std::string path = dir.Write("d.zip", BuildZip({GetParam().make()}).bytes);
-  TZipArchive zip;
-  zip.FileName = path;
-  zip.Open(0);
-  std::string bytes = "unchanged";
-  EXPECT_EQ(ErrorOf([&] { zip.ExtractEntryBytes("e", bytes); }), kBadData);
-  EXPECT_EQ(bytes, "unchanged");
-  zip.ExtractCorruptedFiles = true;
-  zip.ExtractEntryBytes("e", bytes);
-  GetParam().checkCorrupted(bytes);
+TEST_P(DamagedEntries, RaiseNative8OrGiveWhatWasProduced)
+{
+    TempDir dir;
+    const std::string path = dir.Write("d.zip", BuildZip({GetParam().make()}).bytes);
+    TZipArchive zip;
+    zip.FileName = path;
+    zip.Open(0);
+    std::string bytes = "unchanged";
+    EXPECT_EQ(ErrorOf([&] { zip.ExtractEntryBytes("e", bytes); }), kBadData);
+    EXPECT_EQ(bytes, "unchanged");
+    zip.ExtractCorruptedFiles = true;
+    zip.ExtractEntryBytes("e", bytes);
+    GetParam().checkCorrupted(bytes);
 }
 
-Entry WithTrailer(const std::string& content, const Bytes& trailer) {
-  Entry e = Deflated("e", content);
-  Append(e.data, trailer);
-  e.compressedSize = static_cast<uint32_t>(e.data.size());
-  return e;
+Entry WithTrailer(const std::string& content, const Bytes& trailer)
+{
+    Entry e = Deflated("e", content);
+    Append(e.data, trailer);
+    e.compressedSize = static_cast<uint32_t>(e.data.size());
+    return e;
 }
 
-Bytes BigEndian32(uint32_t v) {
-  return {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
-          static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+Bytes BigEndian32(uint32_t v)
+{
+    return {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8),
+            static_cast<uint8_t>(v)};
 }
 
-uint32_t Adler(const std::string& s) {
-  return static_cast<uint32_t>(
-      adler32(1, reinterpret_cast<const Bytef*>(s.data()), static_cast<uInt>(s.size())));
+uint32_t Adler(const std::string& s)
+{
+    return static_cast<uint32_t>(adler32(1, reinterpret_cast<const Bytef*>(s.data()), static_cast<uInt>(s.size())));
 }
 
 const std::string kText = "glyph data glyph data glyph data 0123456789";
@@ -194,215 +209,225 @@ const std::string kText = "glyph data glyph data glyph data 0123456789";
 const DamagedEntry kDamagedEntries[] = {
     {"StoredWrongCrc",
      [] {
-       Entry e = Stored("e", kText);
-       e.crc ^= 1;
-       return e;
+         Entry e = Stored("e", kText);
+         e.crc ^= 1;
+         return e;
      },
      [](const std::string& b) { EXPECT_EQ(b, kText); }},
     {"DeflatedWrongSize",
      [] {
-       Entry e = Deflated("e", kText);
-       e.uncompressedSize -= 1;
-       return e;
+         Entry e = Deflated("e", kText);
+         e.uncompressedSize -= 1;
+         return e;
      },
      [](const std::string& b) { EXPECT_EQ(b, kText); }},
     {"TrailerNotTheAdler",
-     [] { return WithTrailer(kText, {1, 2, 3, 4}); },
+     [] {
+         return WithTrailer(kText, {1, 2, 3, 4});
+     },
      [](const std::string& b) { EXPECT_EQ(b, kText); }},
     {"CorruptDeflateData",
      [] {
-       Entry e = Deflated("e", kText);
-       e.data[0] = 0xFF;  // reserved block type
-       return e;
+         Entry e = Deflated("e", kText);
+         e.data[0] = 0xFF; // reserved block type
+         return e;
      },
      [](const std::string& b) { EXPECT_TRUE(b.empty()); }},
     {"TruncatedDeflateData",
      [] {
-       Entry e = Deflated("e", kText);
-       e.data.resize(e.data.size() / 2);
-       e.compressedSize = static_cast<uint32_t>(e.data.size());
-       return e;
+         Entry e = Deflated("e", kText);
+         e.data.resize(e.data.size() / 2);
+         e.compressedSize = static_cast<uint32_t>(e.data.size());
+         return e;
      },
      [](const std::string& b) { EXPECT_LT(b.size(), kText.size()); }},
     {"UnknownMethod",
      [] {
-       Entry e = Stored("e", kText);
-       e.method = 12;
-       return e;
+         Entry e = Stored("e", kText);
+         e.method = 12;
+         return e;
      },
      [](const std::string& b) { EXPECT_TRUE(b.empty()); }},
     {"StoredDataPastTheEnd",
      [] {
-       Entry e = Stored("e", kText);
-       e.compressedSize = 0x7FFFFFFF;
-       return e;
+         Entry e = Stored("e", kText);
+         e.compressedSize = 0x7FFFFFFF;
+         return e;
      },
      [](const std::string& b) { EXPECT_GE(b.size(), kText.size()); }},
     {"DeflatedDataPastTheEnd",
      [] {
-       Entry e = Deflated("e", kText);
-       e.compressedSize = 0xFFFFFF00;
-       return e;
+         Entry e = Deflated("e", kText);
+         e.compressedSize = 0xFFFFFF00;
+         return e;
      },
      [](const std::string& b) { EXPECT_TRUE(b.empty()); }},
     {"EncryptedShorterThanItsHeader",
      [] {
-       Entry e = Stored("e", "short");
-       e.flags = 1;
-       return e;
+         Entry e = Stored("e", "short");
+         e.flags = 1;
+         return e;
      },
      [](const std::string& b) { EXPECT_TRUE(b.empty()); }},
     {"InflatesBeyondItsDeclaredSize",
      [] {
-       // 64 MiB of zeros declared as 1000 bytes: stops one byte past the size.
-       Entry e = Deflated("e", std::string(64u << 20, '\0'));
-       e.uncompressedSize = 1000;
-       return e;
+         // 64 MiB of zeros declared as 1000 bytes: stops one byte past the size.
+         Entry e = Deflated("e", std::string(64u << 20, '\0'));
+         e.uncompressedSize = 1000;
+         return e;
      },
      [](const std::string& b) { EXPECT_EQ(b.size(), 1001u); }},
     {"StoredBeyondItsDeclaredSize",
      [] {
-       Entry e = Stored("e", kText);
-       e.uncompressedSize = 5;
-       return e;
+         Entry e = Stored("e", kText);
+         e.uncompressedSize = 5;
+         return e;
      },
      [](const std::string& b) { EXPECT_EQ(b, kText.substr(0, 6)); }},
 };
 INSTANTIATE_TEST_SUITE_P(Table, DamagedEntries, ::testing::ValuesIn(kDamagedEntries),
                          [](const auto& info) { return std::string(info.param.label); });
 
-TEST_F(Extract, FewBytesAfterTheStreamAreIgnoredAndAMatchingTrailerAccepted) {
-  const uint32_t adler = Adler(kText);
-  Bytes withAdlerAndMore = BigEndian32(adler);
-  Append(withAdlerAndMore, Bytes{9, 9, 9, 9, 9});
-  Entry e1 = WithTrailer(kText, {7});
-  e1.name = "one";
-  Entry e3 = WithTrailer(kText, {7, 7, 7});
-  e3.name = "three";
-  Entry adlerOnly = WithTrailer(kText, BigEndian32(adler));
-  adlerOnly.name = "adler";
-  Entry adlerMore = WithTrailer(kText, withAdlerAndMore);
-  adlerMore.name = "more";
-  OpenBuilt(BuildZip({e1, e3, adlerOnly, adlerMore}).bytes);
-  for (const char* name : {"one", "three", "adler", "more"}) {
-    bytes_.clear();
-    zip_.ExtractEntryBytes(name, bytes_);
-    EXPECT_EQ(bytes_, kText) << name;
-  }
+TEST_F(Extract, FewBytesAfterTheStreamAreIgnoredAndAMatchingTrailerAccepted)
+{
+    const uint32_t adler = Adler(kText);
+    Bytes withAdlerAndMore = BigEndian32(adler);
+    Append(withAdlerAndMore, Bytes{9, 9, 9, 9, 9});
+    Entry e1 = WithTrailer(kText, {7});
+    e1.name = "one";
+    Entry e3 = WithTrailer(kText, {7, 7, 7});
+    e3.name = "three";
+    Entry adlerOnly = WithTrailer(kText, BigEndian32(adler));
+    adlerOnly.name = "adler";
+    Entry adlerMore = WithTrailer(kText, withAdlerAndMore);
+    adlerMore.name = "more";
+    OpenBuilt(BuildZip({e1, e3, adlerOnly, adlerMore}).bytes);
+    for (const char* name : {"one", "three", "adler", "more"}) {
+        bytes_.clear();
+        zip_.ExtractEntryBytes(name, bytes_);
+        EXPECT_EQ(bytes_, kText) << name;
+    }
 }
 
-TEST_F(Extract, OnlyTheCentralHeaderSizesAndCrcCount) {
-  Entry e = Deflated("dd", kText);
-  e.flags = 8;
-  e.localDiffers = true;  // as written with a data descriptor: zeros in the local header
-  OpenBuilt(BuildZip({e}).bytes);
-  zip_.ExtractEntryBytes("dd", bytes_);
-  EXPECT_EQ(bytes_, kText);
+TEST_F(Extract, OnlyTheCentralHeaderSizesAndCrcCount)
+{
+    Entry e = Deflated("dd", kText);
+    e.flags = 8;
+    e.localDiffers = true; // as written with a data descriptor: zeros in the local header
+    OpenBuilt(BuildZip({e}).bytes);
+    zip_.ExtractEntryBytes("dd", bytes_);
+    EXPECT_EQ(bytes_, kText);
 }
 
-TEST_F(Extract, EmptyEntryGivesEmptyBytes) {
-  OpenBuilt(BuildZip({Stored("empty", ""), Deflated("zero", "")}).bytes);
-  zip_.ExtractEntryBytes("empty", bytes_);
-  EXPECT_EQ(bytes_, "");
-  bytes_ = "x";
-  zip_.ExtractEntryBytes("zero", bytes_);
-  EXPECT_EQ(bytes_, "");
+TEST_F(Extract, EmptyEntryGivesEmptyBytes)
+{
+    OpenBuilt(BuildZip({Stored("empty", ""), Deflated("zero", "")}).bytes);
+    zip_.ExtractEntryBytes("empty", bytes_);
+    EXPECT_EQ(bytes_, "");
+    bytes_ = "x";
+    zip_.ExtractEntryBytes("zero", bytes_);
+    EXPECT_EQ(bytes_, "");
 }
 
-TEST_F(Extract, LocalHeaderPastTheEndIsAStreamReadError) {
-  Built z = BuildZip({Stored("far", "x"), Stored("wrap", "y")});
-  Set32(z.bytes, z.centralStart + 42, 0x7FFFFFF0);
-  // The second defers its offset to a Zip64 value at the very top of the range.
-  const size_t second = z.centralStart + 46 + 3;
-  Set32(z.bytes, second + 42, 0xFFFFFFFF);
-  Bytes extra;
-  Put16(extra, 1);
-  Put16(extra, 8);
-  Put64(extra, ~uint64_t{0} - 10);
-  z.bytes[second + 30] = 12;
-  z.bytes.insert(z.bytes.begin() + static_cast<long>(second + 46 + 4), extra.begin(), extra.end());
-  Set32(z.bytes, z.endRecord + 12 + extra.size(), static_cast<uint32_t>(z.endRecord - z.centralStart + extra.size()));
-  OpenBuilt(z.bytes);
-  EXPECT_EQ(ErrorExtracting("far"), "Stream read error");
-  EXPECT_EQ(ErrorExtracting("wrap"), "Stream read error");
-  EXPECT_EQ(bytes_, "unchanged");
-  EXPECT_TRUE(zip_.Active());
+TEST_F(Extract, LocalHeaderPastTheEndIsAStreamReadError)
+{
+    Built z = BuildZip({Stored("far", "x"), Stored("wrap", "y")});
+    Set32(z.bytes, z.centralStart + 42, 0x7FFFFFF0);
+    // The second defers its offset to a Zip64 value at the very top of the range.
+    const size_t second = z.centralStart + 46 + 3;
+    Set32(z.bytes, second + 42, 0xFFFFFFFF);
+    Bytes extra;
+    Put16(extra, 1);
+    Put16(extra, 8);
+    Put64(extra, ~uint64_t{0} - 10);
+    z.bytes[second + 30] = 12;
+    z.bytes.insert(z.bytes.begin() + static_cast<long>(second + 46 + 4), extra.begin(), extra.end());
+    Set32(z.bytes, z.endRecord + 12 + extra.size(), static_cast<uint32_t>(z.endRecord - z.centralStart + extra.size()));
+    OpenBuilt(z.bytes);
+    EXPECT_EQ(ErrorExtracting("far"), "Stream read error");
+    EXPECT_EQ(ErrorExtracting("wrap"), "Stream read error");
+    EXPECT_EQ(bytes_, "unchanged");
+    EXPECT_TRUE(zip_.Active());
 }
 
 // Encrypted entries made here with the component's cipher; the password flow
 // is the same whatever made the data.
-Entry Encrypted(const std::string& name, const std::string& content, const std::string& password) {
-  Entry e = Deflated(name, content);
-  Bytes header(12, 0x5A);
-  header[11] = static_cast<uint8_t>(e.crc >> 24);
-  Bytes data = header;
-  Append(data, e.data);
-  glyphtint::archive::PkwareKeys(password).Encrypt(data);
-  e.data = data;
-  e.flags = 1;
-  e.compressedSize = static_cast<uint32_t>(data.size());
-  return e;
+Entry Encrypted(const std::string& name, const std::string& content, const std::string& password)
+{
+    Entry e = Deflated(name, content);
+    Bytes header(12, 0x5A);
+    header[11] = static_cast<uint8_t>(e.crc >> 24);
+    Bytes data = header;
+    Append(data, e.data);
+    glyphtint::archive::PkwareKeys(password).Encrypt(data);
+    e.data = data;
+    e.flags = 1;
+    e.compressedSize = static_cast<uint32_t>(data.size());
+    return e;
 }
 
 class Password : public Extract {
- protected:
-  void SetUp() override {
-    OpenBuilt(BuildZip({Encrypted("p1", "first secret", "right"),
-                        Encrypted("p2", "second secret", "right")})
-                  .bytes);
-  }
-  std::vector<std::string> asked_;
+protected:
+    void SetUp() override
+    {
+        OpenBuilt(
+            BuildZip({Encrypted("p1", "first secret", "right"), Encrypted("p2", "second secret", "right")}).bytes);
+    }
+    std::vector<std::string> asked_;
 };
 
-TEST_F(Password, WithoutAHandlerTheEntryIsSkippedWithoutError) {
-  zip_.ExtractEntryBytes("p1", bytes_);
-  EXPECT_EQ(bytes_, "");
+TEST_F(Password, WithoutAHandlerTheEntryIsSkippedWithoutError)
+{
+    zip_.ExtractEntryBytes("p1", bytes_);
+    EXPECT_EQ(bytes_, "");
 }
 
-TEST_F(Password, AWrongPasswordAsksAgainUntilOneFits) {
-  zip_.Password = "wrong";
-  zip_.OnPassword = [&](TZipBaseArchiver& sender, const std::string& entry, std::string& password,
-                        bool& skip) {
-    EXPECT_EQ(&sender, &zip_);
-    asked_.push_back(entry + ":" + password);
-    password = asked_.size() < 3 ? "still wrong " + std::to_string(asked_.size()) : "right";
-    (void)skip;
-  };
-  zip_.ExtractEntryBytes("P1", bytes_);
-  EXPECT_EQ(bytes_, "first secret");
-  EXPECT_EQ(asked_, (std::vector<std::string>{"p1:wrong", "p1:still wrong 1", "p1:still wrong 2"}));
-  // The accepted password stays set for the next entry.
-  zip_.ExtractEntryBytes("p2", bytes_);
-  EXPECT_EQ(bytes_, "second secret");
-  EXPECT_EQ(asked_.size(), 3u);
-}
-
-TEST_F(Password, CancellingGivesEmptyBytesEvenWithCorruptedFilesAllowed) {
-  zip_.ExtractCorruptedFiles = true;
-  zip_.OnPassword = [&](TZipBaseArchiver&, const std::string& entry, std::string&, bool& skip) {
-    asked_.push_back(entry);
-    skip = true;
-  };
-  zip_.ExtractEntryBytes("p2", bytes_);
-  EXPECT_EQ(bytes_, "");
-  EXPECT_EQ(asked_, std::vector<std::string>{"p2"});
-}
-
-TEST(PasswordFixture, InfoZipCheckByteFromTheTimeWhenStreamed) {
-  for (const char* file : {"stdin-encrypted.zip", "encrypted.zip"}) {
-    TZipArchive zip;
-    zip.FileName = FixtureCopy(file);
-    zip.Open(0);
-    int asked = 0;
-    zip.OnPassword = [&](TZipBaseArchiver&, const std::string&, std::string& password, bool&) {
-      ++asked;
-      password = "secret";
+TEST_F(Password, AWrongPasswordAsksAgainUntilOneFits)
+{
+    zip_.Password = "wrong";
+    zip_.OnPassword = [&](TZipBaseArchiver& sender, const std::string& entry, std::string& password, bool& skip) {
+        EXPECT_EQ(&sender, &zip_);
+        asked_.push_back(entry + ":" + password);
+        password = asked_.size() < 3 ? "still wrong " + std::to_string(asked_.size()) : "right";
+        (void)skip;
     };
-    std::string bytes;
-    zip.ExtractEntryBytes(zip.Directory().Items().At(0).Name, bytes);
-    EXPECT_EQ(bytes, Source("hello.txt")) << file;
-    EXPECT_EQ(asked, 1) << file;
-  }
+    zip_.ExtractEntryBytes("P1", bytes_);
+    EXPECT_EQ(bytes_, "first secret");
+    EXPECT_EQ(asked_, (std::vector<std::string>{"p1:wrong", "p1:still wrong 1", "p1:still wrong 2"}));
+    // The accepted password stays set for the next entry.
+    zip_.ExtractEntryBytes("p2", bytes_);
+    EXPECT_EQ(bytes_, "second secret");
+    EXPECT_EQ(asked_.size(), 3u);
 }
 
-}  // namespace
+TEST_F(Password, CancellingGivesEmptyBytesEvenWithCorruptedFilesAllowed)
+{
+    zip_.ExtractCorruptedFiles = true;
+    zip_.OnPassword = [&](TZipBaseArchiver&, const std::string& entry, std::string&, bool& skip) {
+        asked_.push_back(entry);
+        skip = true;
+    };
+    zip_.ExtractEntryBytes("p2", bytes_);
+    EXPECT_EQ(bytes_, "");
+    EXPECT_EQ(asked_, std::vector<std::string>{"p2"});
+}
+
+TEST(PasswordFixture, InfoZipCheckByteFromTheTimeWhenStreamed)
+{
+    for (const char* file : {"stdin-encrypted.zip", "encrypted.zip"}) {
+        TZipArchive zip;
+        zip.FileName = FixtureCopy(file);
+        zip.Open(0);
+        int asked = 0;
+        zip.OnPassword = [&](TZipBaseArchiver&, const std::string&, std::string& password, bool&) {
+            ++asked;
+            password = "secret";
+        };
+        std::string bytes;
+        zip.ExtractEntryBytes(zip.Directory().Items().At(0).Name, bytes);
+        EXPECT_EQ(bytes, Source("hello.txt")) << file;
+        EXPECT_EQ(asked, 1) << file;
+    }
+}
+
+} // namespace

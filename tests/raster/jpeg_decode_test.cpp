@@ -37,12 +37,12 @@ std::unique_ptr<TBitmap> MakeTarget(int width, int height, TColor fill)
 
 int Distance(TColor a, TColor b)
 {
-    return std::max({std::abs(RedOf(a) - RedOf(b)), std::abs(GreenOf(a) - GreenOf(b)),
-                     std::abs(BlueOf(a) - BlueOf(b))});
+    return std::max(
+        {std::abs(RedOf(a) - RedOf(b)), std::abs(GreenOf(a) - GreenOf(b)), std::abs(BlueOf(a) - BlueOf(b))});
 }
 
-void ExpectClose(const TBitmap& bitmap, int left, int top, const std::function<TColor(int, int)>& expected,
-                 int width, int height, int slack)
+void ExpectClose(const TBitmap& bitmap, int left, int top, const std::function<TColor(int, int)>& expected, int width,
+                 int height, int slack)
 {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
@@ -92,8 +92,7 @@ void PrintTo(const LoadFailure& c, std::ostream* out)
     *out << c.name;
 }
 
-
-class JPEGLoadFailure : public ::testing::TestWithParam<LoadFailure> {};
+class JPEGLoadFailure : public ::testing::TestWithParam<LoadFailure> { };
 
 TEST_P(JPEGLoadFailure, RaisesTheLibraryCodeAtLoad)
 {
@@ -110,8 +109,7 @@ INSTANTIATE_TEST_SUITE_P(, JPEGLoadFailure,
                          ::testing::Values(LoadFailure{"NotAJPEG", "GIF89a not a jpeg", JERR_NO_SOI},
                                            LoadFailure{"OneByte", std::string(1, '\xFF'), JERR_NO_SOI},
                                            LoadFailure{"TablesOnly", fixtures::MakeTablesOnly(), JERR_NO_IMAGE},
-                                           LoadFailure{"MarkerOnly", std::string("\xFF\xD8", 2),
-                                                       JERR_NO_IMAGE}),
+                                           LoadFailure{"MarkerOnly", std::string("\xFF\xD8", 2), JERR_NO_IMAGE}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(JPEGLoad, HeaderIsReadAtLoadAndDecodingWaitsForTheFirstDraw)
@@ -215,8 +213,7 @@ void PrintTo(const TrueColourCase& c, std::ostream* out)
     *out << c.name;
 }
 
-
-class JPEGTrueColours : public ::testing::TestWithParam<TrueColourCase> {};
+class JPEGTrueColours : public ::testing::TestWithParam<TrueColourCase> { };
 
 // Stored RGB (Adobe transform 0) must not come out with red and blue exchanged.
 TEST_P(JPEGTrueColours, PrimaryKeepsItsChannel)
@@ -256,8 +253,7 @@ void PrintTo(const SettingsCase& c, std::ostream* out)
     *out << c.name;
 }
 
-
-class JPEGDecodeSettings : public ::testing::TestWithParam<SettingsCase> {};
+class JPEGDecodeSettings : public ::testing::TestWithParam<SettingsCase> { };
 
 TEST_P(JPEGDecodeSettings, ShapeTheDecodedBitmap)
 {
@@ -285,20 +281,19 @@ INSTANTIATE_TEST_SUITE_P(
     , JPEGDecodeSettings,
     ::testing::Values(
         SettingsCase{"Defaults", [](TJPEGSettings&) {}, 41, 27, TPixelFormat::pf24bit, 6},
-        SettingsCase{"BestSpeed", [](TJPEGSettings& s) { s.SpeedMode = TJPEGPerformance::jpBestSpeed; }, 41,
-                     27, TPixelFormat::pf24bit, 8},
+        SettingsCase{"BestSpeed", [](TJPEGSettings& s) { s.SpeedMode = TJPEGPerformance::jpBestSpeed; }, 41, 27,
+                     TPixelFormat::pf24bit, 8},
         SettingsCase{"NoBlockSmoothing", [](TJPEGSettings& s) { s.BlockSmoothing = false; }, 41, 27,
                      TPixelFormat::pf24bit, 6},
-        SettingsCase{"EightBitColour", [](TJPEGSettings& s) { s.OutputDepth = TJPEGPixelFormat::jf8Bit; }, 41,
-                     27, TPixelFormat::pf8bit, 24},
+        SettingsCase{"EightBitColour", [](TJPEGSettings& s) { s.OutputDepth = TJPEGPixelFormat::jf8Bit; }, 41, 27,
+                     TPixelFormat::pf8bit, 24},
         SettingsCase{"EightBitFast",
                      [](TJPEGSettings& s) {
                          s.OutputDepth = TJPEGPixelFormat::jf8Bit;
                          s.SpeedMode = TJPEGPerformance::jpBestSpeed;
                      },
                      41, 27, TPixelFormat::pf8bit, 64},
-        SettingsCase{"GreyOutput", [](TJPEGSettings& s) { s.GrayOutput = true; }, 41, 27, TPixelFormat::pf8bit,
-                     -1},
+        SettingsCase{"GreyOutput", [](TJPEGSettings& s) { s.GrayOutput = true; }, 41, 27, TPixelFormat::pf8bit, -1},
         SettingsCase{"Half", [](TJPEGSettings& s) { s.ScaleShift = 1; }, 21, 14, TPixelFormat::pf24bit, -1},
         SettingsCase{"Eighth", [](TJPEGSettings& s) { s.ScaleShift = 3; }, 6, 4, TPixelFormat::pf24bit, -1}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -21,16 +21,14 @@ namespace fs = std::filesystem;
 namespace {
 
 // The example tables of the JPEG standard (K.1 luminance, K.2 chrominance), row order.
-constexpr int kLuminance[64] = {
-    16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
-    14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
-    18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
-    49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
-constexpr int kChrominance[64] = {
-    17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99,
-    24, 26, 56, 99, 99, 99, 99, 99, 47, 66, 99, 99, 99, 99, 99, 99,
-    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
-    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
+constexpr int kLuminance[64] = {16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
+                                14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
+                                18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
+                                49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
+constexpr int kChrominance[64] = {17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99,
+                                  24, 26, 56, 99, 99, 99, 99, 99, 47, 66, 99, 99, 99, 99, 99, 99,
+                                  99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
+                                  99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
 
 std::unique_ptr<TBitmap> MakeBitmap(int width, int height, TPixelFormat format, TColor colour)
 {
@@ -94,8 +92,7 @@ void PrintTo(const ByteOrderCase& c, std::ostream* out)
     *out << c.name;
 }
 
-
-class JPEGEncodeByteOrder : public ::testing::TestWithParam<ByteOrderCase> {};
+class JPEGEncodeByteOrder : public ::testing::TestWithParam<ByteOrderCase> { };
 
 TEST_P(JPEGEncodeByteOrder, PrimarySurvivesSaveAndReload)
 {
@@ -117,15 +114,15 @@ TEST_P(JPEGEncodeByteOrder, PrimarySurvivesSaveAndReload)
         }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    , JPEGEncodeByteOrder,
-    ::testing::Values(ByteOrderCase{"DeviceRed", TPixelFormat::pfDevice, MakeColor(255, 0, 0)},
-                      ByteOrderCase{"DeviceBlue", TPixelFormat::pfDevice, MakeColor(0, 0, 255)},
-                      ByteOrderCase{"BGR24Red", TPixelFormat::pf24bit, MakeColor(255, 0, 0)},
-                      ByteOrderCase{"BGR24Blue", TPixelFormat::pf24bit, MakeColor(0, 0, 255)},
-                      ByteOrderCase{"PaletteRed", TPixelFormat::pf8bit, MakeColor(255, 0, 0)},
-                      ByteOrderCase{"DeviceBackground", TPixelFormat::pfDevice, kGlyphBackgroundColour}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(, JPEGEncodeByteOrder,
+                         ::testing::Values(ByteOrderCase{"DeviceRed", TPixelFormat::pfDevice, MakeColor(255, 0, 0)},
+                                           ByteOrderCase{"DeviceBlue", TPixelFormat::pfDevice, MakeColor(0, 0, 255)},
+                                           ByteOrderCase{"BGR24Red", TPixelFormat::pf24bit, MakeColor(255, 0, 0)},
+                                           ByteOrderCase{"BGR24Blue", TPixelFormat::pf24bit, MakeColor(0, 0, 255)},
+                                           ByteOrderCase{"PaletteRed", TPixelFormat::pf8bit, MakeColor(255, 0, 0)},
+                                           ByteOrderCase{"DeviceBackground", TPixelFormat::pfDevice,
+                                                         kGlyphBackgroundColour}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(JPEGEncode, SavedFileIsBaselineJFIFWithTheQuality90Tables)
 {

@@ -33,8 +33,7 @@ struct Compress {
 
 } // namespace
 
-std::string MakeJPEG(int width, int height, const std::function<TColor(int, int)>& colourAt,
-                     const Options& options)
+std::string MakeJPEG(int width, int height, const std::function<TColor(int, int)>& colourAt, const Options& options)
 {
     Compress c;
     const bool grey = options.storage == Storage::Grayscale;

@@ -11,10 +11,10 @@
 namespace fixtures {
 
 enum class Storage {
-    YCbCr,      // the usual three-component file
-    AdobeRGB,   // components stored as R, G, B with an Adobe marker, transform 0
-    Grayscale,  // one component
-    CMYK,       // four components, stored as given
+    YCbCr,     // the usual three-component file
+    AdobeRGB,  // components stored as R, G, B with an Adobe marker, transform 0
+    Grayscale, // one component
+    CMYK,      // four components, stored as given
 };
 
 struct Options {

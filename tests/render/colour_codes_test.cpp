@@ -72,10 +72,18 @@ TEST(ColourCodeTable, HoldsEightySevenCodesInThePrintableRange)
 TEST(ColourCodeTable, SharedColoursAndCaseBlindLetters)
 {
     const std::vector<std::pair<std::string, TColourTriple>> groups = {
-        {"aA", Triple(230, 146, 41)},      {"Zz[{", Triple(189, 186, 189)}, {"]}", Triple(132, 130, 8)},
-        {")Ii", Triple(247, 8, 58)},       {"7Ww", kWhite},                 {"0", Triple(8, 4, 8)},
-        {"1", kRed},                       {"'", Triple(198, 251, 198)},    {"|", Triple(17, 126, 17)},
-        {"_", Triple(115, 37, 25)},        {"rR", Triple(0, 255, 0)},       {"!", Triple(255, 154, 25)},
+        {"aA", Triple(230, 146, 41)},
+        {"Zz[{", Triple(189, 186, 189)},
+        {"]}", Triple(132, 130, 8)},
+        {")Ii", Triple(247, 8, 58)},
+        {"7Ww", kWhite},
+        {"0", Triple(8, 4, 8)},
+        {"1", kRed},
+        {"'", Triple(198, 251, 198)},
+        {"|", Triple(17, 126, 17)},
+        {"_", Triple(115, 37, 25)},
+        {"rR", Triple(0, 255, 0)},
+        {"!", Triple(255, 154, 25)},
     };
     for (const auto& [codes, expected] : groups)
         for (unsigned char code : codes) {
@@ -114,7 +122,7 @@ struct ScanCase {
     std::vector<Drawn> expected;
 };
 
-class Scanner : public ::testing::TestWithParam<ScanCase> {};
+class Scanner : public ::testing::TestWithParam<ScanCase> { };
 
 TEST_P(Scanner, DrawsTheExpectedBytesInTheirColours)
 {
@@ -124,20 +132,14 @@ TEST_P(Scanner, DrawsTheExpectedBytesInTheirColours)
 INSTANTIATE_TEST_SUITE_P(
     CodedTexts, Scanner,
     ::testing::Values(
-        ScanCase{"", {}},
-        ScanCase{"^1m00", {{'m', kRed}, {'0', kRed}, {'0', kRed}}},
-        ScanCase{"ab^", {{'a', kWhite}, {'b', kWhite}}},
-        ScanCase{"^^", {{'^', kWhite}}},
-        ScanCase{"^^^", {{'^', kWhite}, {'^', kWhite}}},
-        ScanCase{"^^1a", {{'^', kWhite}, {'a', kRed}}},
-        ScanCase{"^^ab", {{'^', kWhite}, {'b', Triple(230, 146, 41)}}},
-        ScanCase{"^1^ x", {{'x', kRed}}},
-        ScanCase{"^1^%x^\"y^~z", {{'x', kRed}, {'y', kRed}, {'z', kRed}}},
-        ScanCase{"^1^\xC3x", {{'x', kRed}}},
-        ScanCase{"^1^2", {}},
-        ScanCase{"a^1", {{'a', kWhite}}},
-        ScanCase{"\t\xFF", {{'\t', kWhite}, {0xFF, kWhite}}},
-        ScanCase{"^1a^Rb c", {{'a', kRed}, {'b', Triple(0, 255, 0)}, {' ', Triple(0, 255, 0)}, {'c', Triple(0, 255, 0)}}}));
+        ScanCase{"", {}}, ScanCase{"^1m00", {{'m', kRed}, {'0', kRed}, {'0', kRed}}},
+        ScanCase{"ab^", {{'a', kWhite}, {'b', kWhite}}}, ScanCase{"^^", {{'^', kWhite}}},
+        ScanCase{"^^^", {{'^', kWhite}, {'^', kWhite}}}, ScanCase{"^^1a", {{'^', kWhite}, {'a', kRed}}},
+        ScanCase{"^^ab", {{'^', kWhite}, {'b', Triple(230, 146, 41)}}}, ScanCase{"^1^ x", {{'x', kRed}}},
+        ScanCase{"^1^%x^\"y^~z", {{'x', kRed}, {'y', kRed}, {'z', kRed}}}, ScanCase{"^1^\xC3x", {{'x', kRed}}},
+        ScanCase{"^1^2", {}}, ScanCase{"a^1", {{'a', kWhite}}}, ScanCase{"\t\xFF", {{'\t', kWhite}, {0xFF, kWhite}}},
+        ScanCase{"^1a^Rb c",
+                 {{'a', kRed}, {'b', Triple(0, 255, 0)}, {' ', Triple(0, 255, 0)}, {'c', Triple(0, 255, 0)}}}));
 
 TEST(ScannerFailure, AnExceptionEndsTheScanAtThatByte)
 {

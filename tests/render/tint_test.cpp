@@ -24,7 +24,7 @@ struct WorkedExample {
     int outR, outG, outB;
 };
 
-class TintExamples : public ::testing::TestWithParam<WorkedExample> {};
+class TintExamples : public ::testing::TestWithParam<WorkedExample> { };
 
 } // namespace
 
@@ -37,16 +37,15 @@ TEST_P(TintExamples, MatchWorkedArithmetic)
         << "pixel (" << e.r << ", " << e.g << ", " << e.b << ")";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Examples, TintExamples,
-    ::testing::Values(WorkedExample{255, 255, 255, {255, 4, 8}, 255, 4, 8},
-                      WorkedExample{200, 200, 200, {255, 4, 8}, 200, 52, 50},
-                      WorkedExample{119, 119, 119, {255, 4, 8}, 119, 123, 111},
-                      WorkedExample{130, 120, 108, {255, 4, 8}, 119, 123, 111},
-                      WorkedExample{118, 124, 112, {255, 4, 8}, 118, 124, 112},
-                      WorkedExample{180, 170, 160, {0, 255, 0}, 73, 174, 69},
-                      WorkedExample{200, 200, 200, {255, 255, 255}, 200, 202, 198},
-                      WorkedExample{255, 0, 0, {0, 255, 0}, 255, 0, 0}));
+INSTANTIATE_TEST_SUITE_P(Examples, TintExamples,
+                         ::testing::Values(WorkedExample{255, 255, 255, {255, 4, 8}, 255, 4, 8},
+                                           WorkedExample{200, 200, 200, {255, 4, 8}, 200, 52, 50},
+                                           WorkedExample{119, 119, 119, {255, 4, 8}, 119, 123, 111},
+                                           WorkedExample{130, 120, 108, {255, 4, 8}, 119, 123, 111},
+                                           WorkedExample{118, 124, 112, {255, 4, 8}, 118, 124, 112},
+                                           WorkedExample{180, 170, 160, {0, 255, 0}, 73, 174, 69},
+                                           WorkedExample{200, 200, 200, {255, 255, 255}, 200, 202, 198},
+                                           WorkedExample{255, 0, 0, {0, 255, 0}, 255, 0, 0}));
 
 TEST(Tint, EqualsThePerPixelVersionForEveryMeanAndManyTints)
 {
@@ -72,7 +71,8 @@ TEST(Tint, EqualsThePerPixelVersionForEveryMeanAndManyTints)
         for (int y = 0; y < 2; ++y)
             for (int x = 0; x < 766; ++x)
                 ASSERT_EQ(fast.PixelAt(x, y), oracle->PixelAt(x, y))
-                    << "column " << x << ", row " << y << ", tint " << tint.Red << "," << tint.Green << "," << tint.Blue;
+                    << "column " << x << ", row " << y << ", tint " << tint.Red << "," << tint.Green << ","
+                    << tint.Blue;
     }
 }
 

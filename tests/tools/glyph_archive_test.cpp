@@ -168,8 +168,7 @@ void PrintTo(const Damage& c, std::ostream* out)
     *out << c.name;
 }
 
-
-class DamagedGlyphArchive : public ::testing::TestWithParam<Damage> {};
+class DamagedGlyphArchive : public ::testing::TestWithParam<Damage> { };
 
 TEST_P(DamagedGlyphArchive, ReportsEachProblem)
 {
@@ -193,36 +192,40 @@ TEST_P(DamagedGlyphArchive, ReportsEachProblem)
 
 INSTANTIATE_TEST_SUITE_P(
     , DamagedGlyphArchive,
-    ::testing::Values(
-        Damage{"MissingEntry",
-               [](Entries& e) { e.erase(std::find_if(e.begin(), e.end(), [](auto& x) { return x.first == "u6.jpg"; })); },
-               {"u6.jpg: missing"}},
-        Damage{"InAFolder",
-               [](Entries& e) {
-                   for (auto& entry : e)
-                       if (entry.first == "AA.jpg")
-                           entry.first = "old/AA.jpg";
-               },
-               {"AA.jpg: missing"}},
-        Damage{"NotAJPEG", [](Entries& e) { EntryBytes(e, "a.jpg") = "GIF89a, not a glyph"; },
-               {"a.jpg: JPEG error #" + std::to_string(JERR_NO_SOI)}},
-        Damage{"EmptyEntry", [](Entries& e) { EntryBytes(e, "b.jpg").clear(); },
-               {"b.jpg: JPEG error #" + std::to_string(JERR_INPUT_EMPTY)}},
-        Damage{"TallerGlyph", [](Entries& e) { EntryBytes(e, "c.jpg") = MakeGlyphJpeg(10, 24); },
-               {"c.jpg: height 24, most glyphs have 20"}},
-        Damage{"BrightCorners",
-               [](Entries& e) {
-                   TBitmap white;
-                   white.ResizeWidth(9);
-                   white.ResizeHeight(20);
-                   TJPEGImage jpeg;
-                   jpeg.AssignBitmap(white);
-                   EntryBytes(e, "d.jpg") = jpeg.SaveToBytes();
-               },
-               {"d.jpg: corner (0, 0) is (255, 255, 255), not the glyph background (118, 124, 112)",
-                "d.jpg: corner (8, 0) is (255, 255, 255), not the glyph background (118, 124, 112)",
-                "d.jpg: corner (0, 19) is (255, 255, 255), not the glyph background (118, 124, 112)",
-                "d.jpg: corner (8, 19) is (255, 255, 255), not the glyph background (118, 124, 112)"}}),
+    ::testing::Values(Damage{"MissingEntry",
+                             [](Entries& e) {
+                                 e.erase(std::find_if(e.begin(), e.end(), [](auto& x) { return x.first == "u6.jpg"; }));
+                             },
+                             {"u6.jpg: missing"}},
+                      Damage{"InAFolder",
+                             [](Entries& e) {
+                                 for (auto& entry : e)
+                                     if (entry.first == "AA.jpg")
+                                         entry.first = "old/AA.jpg";
+                             },
+                             {"AA.jpg: missing"}},
+                      Damage{"NotAJPEG",
+                             [](Entries& e) { EntryBytes(e, "a.jpg") = "GIF89a, not a glyph"; },
+                             {"a.jpg: JPEG error #" + std::to_string(JERR_NO_SOI)}},
+                      Damage{"EmptyEntry",
+                             [](Entries& e) { EntryBytes(e, "b.jpg").clear(); },
+                             {"b.jpg: JPEG error #" + std::to_string(JERR_INPUT_EMPTY)}},
+                      Damage{"TallerGlyph",
+                             [](Entries& e) { EntryBytes(e, "c.jpg") = MakeGlyphJpeg(10, 24); },
+                             {"c.jpg: height 24, most glyphs have 20"}},
+                      Damage{"BrightCorners",
+                             [](Entries& e) {
+                                 TBitmap white;
+                                 white.ResizeWidth(9);
+                                 white.ResizeHeight(20);
+                                 TJPEGImage jpeg;
+                                 jpeg.AssignBitmap(white);
+                                 EntryBytes(e, "d.jpg") = jpeg.SaveToBytes();
+                             },
+                             {"d.jpg: corner (0, 0) is (255, 255, 255), not the glyph background (118, 124, 112)",
+                              "d.jpg: corner (8, 0) is (255, 255, 255), not the glyph background (118, 124, 112)",
+                              "d.jpg: corner (0, 19) is (255, 255, 255), not the glyph background (118, 124, 112)",
+                              "d.jpg: corner (8, 19) is (255, 255, 255), not the glyph background (118, 124, 112)"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GlyphArchiveCheck, UnreadableArchiveFails)

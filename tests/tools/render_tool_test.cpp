@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 ProgramRun RunRenderTool(const std::vector<std::string>& arguments)
