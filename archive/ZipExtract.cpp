@@ -17,6 +17,8 @@ using namespace glyphtint::archive;
 
 namespace {
 
+// Room zlib's inflate needs behind its output to take its fast decoding path.
+constexpr size_t kInflateFastRoom = 258;
 // Compressed data are read in chunks of at most this many bytes.
 constexpr uint64_t kChunkCapacity = 1048576;
 // Two bytes in front of raw deflate data make it a zlib stream with a 32 KiB
@@ -214,16 +216,19 @@ bool TZipBaseArchiver::DecodeStoredOrDeflated(const TDirItem& item, std::span<co
         z.next_in = input.data();
         z.avail_in = static_cast<uInt>(length + lead);
         while (z.avail_in > 0) {
-            if (produced == limit) {
-                out.resize(produced);
-                return false; // more output than declared: the entry is certain to fail
-            }
-            EnsureRoom(out, produced, 1, limit);
+            // zlib decodes at full speed only while it has kInflateFastRoom bytes of
+            // room, so the buffer reaches that far past the limit; output beyond the
+            // limit is cut off and fails the entry.
+            EnsureRoom(out, produced, 1, limit + std::min(kInflateFastRoom, SIZE_MAX - limit));
             const size_t room = std::min<size_t>(out.size() - produced, std::numeric_limits<uInt>::max());
             z.next_out = reinterpret_cast<Bytef*>(out.data()) + produced;
             z.avail_out = static_cast<uInt>(room);
             const int rc = inflate(&z, Z_NO_FLUSH);
             produced += room - z.avail_out;
+            if (produced > declared) {
+                out.resize(limit);
+                return false; // more output than declared: the entry is certain to fail
+            }
             if (rc < 0) {
                 out.resize(produced);
                 return false;
