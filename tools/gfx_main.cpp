@@ -1,12 +1,12 @@
 // glyphtint-gfx: a tool for people who make their own glyph archives.
 #include <cstdio>
 #include <exception>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "raster/FileReplacement.h"
 #include "tools/GfxCheck.h"
 #include "tools/GfxExtract.h"
 #include "tools/GfxList.h"
@@ -61,12 +61,8 @@ std::optional<int> RunExtract(const Arguments& args)
         }
         return 0;
     }
-    std::ofstream out(*outFile, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-        throw GfxToolError("Cannot create file \"" + *outFile + "\"");
-    }
+    // The file is replaced only once the bytes are completely written.
+    TFileReplacement(*outFile).Commit(bytes);
     return 0;
 }
 

@@ -1,4 +1,5 @@
 // glyphtint-gfx as a program: output, exit codes and messages of list and extract.
+#include <fstream>
 #include <gtest/gtest.h>
 
 #include "ZipTestSupport.h"
@@ -39,6 +40,23 @@ TEST(GfxTool, ExtractsToStandardOutputOrAFile)
     EXPECT_EQ(toFile.exitCode, 0) << toFile.err;
     EXPECT_EQ(toFile.out, "");
     EXPECT_EQ(ReadFile(target), ReadFile(FixturePath("src/hello.txt")));
+}
+
+TEST(GfxTool, OutputFileIsReplacedOnlyBySuccess)
+{
+    TempDir dir;
+    const std::string target = dir.Path() + "/kept.txt";
+    {
+        std::ofstream(target) << "old contents";
+    }
+    const ProgramRun missing = Gfx({"extract", FixtureCopy("mixed.zip"), "no-such-entry", "--out", target});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(ReadFile(target), "old contents");
+
+    const std::string noFolder = dir.Path() + "/missing/out.txt";
+    const ProgramRun unwritable = Gfx({"extract", FixtureCopy("mixed.zip"), "hello.txt", "--out", noFolder});
+    EXPECT_EQ(unwritable.exitCode, 1);
+    EXPECT_EQ(unwritable.err, "Cannot create file " + noFolder + ".\n");
 }
 
 struct ToolFailure {
