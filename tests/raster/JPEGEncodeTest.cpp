@@ -2,7 +2,7 @@
 // SaveJPEGFile replacing its target only with a complete new picture.
 #include "raster/JPEGImage.h"
 
-#include "jpeg_fixtures.h"
+#include "JPEGFixtures.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Test fixtures: JPEG files written by libjpeg directly, and their header fields.
-#include "jpeg_fixtures.h"
+#include "JPEGFixtures.h"
 
 #include <cstdio>
 #include <cstdlib>

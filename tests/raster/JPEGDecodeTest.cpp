@@ -1,7 +1,7 @@
 // Loading and decoding with TJPEGImage: header at load, decoding on first draw, errors.
 #include "raster/JPEGImage.h"
 
-#include "jpeg_fixtures.h"
+#include "JPEGFixtures.h"
 
 #include <gtest/gtest.h>
 
