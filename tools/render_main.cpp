@@ -36,6 +36,7 @@ struct Options {
     std::string text;
 };
 
+// A text that starts with '-' follows "--".
 bool ParseArguments(int argc, char** argv, Options& options)
 {
     bool haveText = false;
@@ -43,11 +44,13 @@ bool ParseArguments(int argc, char** argv, Options& options)
         const std::string_view argument = argv[i];
         if ((argument == "--archive" || argument == "--strip") && i + 1 < argc) {
             (argument == "--archive" ? options.archive : options.strip) = argv[++i];
-        } else if (!haveText && (argument.empty() || argument[0] != '-' || argument == "-")) {
-            options.text = argv[i];
-            haveText = true;
-        } else if (argument == "--" && i + 1 == argc - 1 && !haveText) {
+        } else if (haveText) {
+            return false;
+        } else if (argument == "--" && i + 2 == argc) {
             options.text = argv[++i];
+            haveText = true;
+        } else if (argument.empty() || argument[0] != '-') {
+            options.text = argv[i];
             haveText = true;
         } else {
             return false;

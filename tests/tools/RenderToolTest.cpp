@@ -73,3 +73,13 @@ TEST_F(RenderTool, FailuresPrintTheShownMessageAndWriteNothing)
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find("usage:"), std::string::npos);
 }
+
+TEST_F(RenderTool, TextStartingWithADashFollowsDoubleDash)
+{
+    const std::string png = (folder_ / "strip.png").string();
+    EXPECT_EQ(RunRenderTool({"--archive", ArchivePath(), "--strip", png, "-ab"}).exitCode, 2);
+    // Read as text, the dash reaches the archive, which has no glyph for it.
+    const ProgramRun run = RunRenderTool({"--archive", ArchivePath(), "--strip", png, "--", "-ab"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("\"-.jpg\" not found"), std::string::npos) << run.err;
+}
