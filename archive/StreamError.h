@@ -1,4 +1,5 @@
-// Errors of the file layer under the archive component: opening the file and exact reads.
+// Errors of the file layer: opening, reading, creating and writing files. Every file
+// error derives from EStreamError, so one handler can catch them all.
 #pragma once
 
 #include <stdexcept>
@@ -21,4 +22,16 @@ public:
 class EReadError : public EStreamError {
 public:
     EReadError() : EStreamError("Stream read error") { }
+};
+
+// A file could not be created or replaced at the given path.
+class EFCreateError : public EStreamError {
+public:
+    explicit EFCreateError(const std::string& fileName) : EStreamError("Cannot create file " + fileName) { }
+};
+
+// Writing a file stopped short (disk full, file size limit, I/O error).
+class EWriteError : public EStreamError {
+public:
+    explicit EWriteError(const std::string& fileName) : EStreamError("Cannot write file " + fileName) { }
 };

@@ -1,5 +1,6 @@
 // Tinting a glyph-strip-sized area, and growing a strip one glyph at a time.
 #include "raster/Graphics.h"
+#include "render/GlyphBackground.h"
 #include "render/Tint.h"
 #include "tests/support/TintOracle.h"
 
@@ -24,7 +25,7 @@ std::unique_ptr<TBitmap> MakeArea()
             const bool ink = random() % 3 == 0;
             bitmap->SetPixelAt(x, y,
                                ink ? MakeColor(120 + random() % 136, 120 + random() % 136, 120 + random() % 136)
-                                   : kGlyphBackgroundColour);
+                                   : glyphtint::render::kGlyphBackgroundColour);
         }
     return bitmap;
 }

@@ -2,21 +2,16 @@
 #include "archive/ZipArchive.h"
 #include "raster/JPEGImage.h"
 #include "render/ColourCodes.h"
+#include "render/GlyphArchivePath.h"
 #include "render/GlyphNames.h"
 #include "render/GlyphStrip.h"
 
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace {
-
-std::string ArchivePath()
-{
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "glyphtint.gfx").string();
-}
 
 // A coded text of the given number of drawn characters, a colour code every few.
 std::string MixedText(int drawn)
@@ -38,7 +33,7 @@ class ShippedArchive : public benchmark::Fixture {
 public:
     void SetUp(const benchmark::State&) override
     {
-        archive.FileName = ArchivePath();
+        archive.FileName = glyphtint::render::GlyphArchivePath();
         archive.Open(0);
     }
     void TearDown(const benchmark::State&) override { archive.Close(); }

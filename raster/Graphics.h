@@ -18,8 +18,6 @@ constexpr TColor clWhite = 0x00FFFFFF;
 constexpr TColor clBlack = 0x00000000;
 constexpr TColor clWindowText = 0x80000008;
 constexpr TColor clNone = 0xFFFFFFFF;
-// The dark background of every glyph picture: red 118, green 124, blue 112.
-constexpr TColor kGlyphBackgroundColour = 7371894;
 
 constexpr TColor MakeColor(int red, int green, int blue)
 {

@@ -1,6 +1,7 @@
 // TJPEGImage: header reading at load, decoding on first draw, encoding on save.
 #include "raster/JPEGImage.h"
 
+#include "archive/FileReplacement.h"
 #include "raster/JPEGLibrary.h"
 
 #include <jerror.h>
@@ -314,6 +315,6 @@ const std::string& TJPEGImage::SaveToBytes()
 
 void TJPEGImage::SaveJPEGFile(const std::string& path)
 {
-    TFileReplacement file(path);
+    glyphtint::archive::FileReplacement file(path);
     file.Commit(SaveToBytes());
 }

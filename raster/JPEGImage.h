@@ -2,7 +2,7 @@
 // its decoded bitmap; with the program-wide codec settings and the codec's errors.
 #pragma once
 
-#include "raster/FileReplacement.h"
+#include "archive/StreamError.h"
 #include "raster/Graphics.h"
 
 #include <istream>

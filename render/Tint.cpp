@@ -1,12 +1,16 @@
 // Glyph tinting, straight on the bitmap's pixel rows with a table per call.
 #include "render/Tint.h"
 
+#include "render/GlyphBackground.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
 
 namespace {
+
+using glyphtint::render::kGlyphBackgroundColour;
 
 constexpr int kTintSpan = 255 - kTintThreshold; // 137
 constexpr int kBackground[3] = {RedOf(kGlyphBackgroundColour), GreenOf(kGlyphBackgroundColour),

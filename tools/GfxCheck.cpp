@@ -3,6 +3,7 @@
 
 #include "archive/ZipArchive.h"
 #include "raster/JPEGImage.h"
+#include "render/GlyphBackground.h"
 #include "render/GlyphNames.h"
 
 #include <cstdlib>
@@ -11,6 +12,8 @@
 #include <sstream>
 
 namespace {
+
+using glyphtint::render::kGlyphBackgroundColour;
 
 struct DecodedGlyph {
     std::string name;

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "raster/FileReplacement.h"
+#include "archive/FileReplacement.h"
 #include "tools/GfxCheck.h"
 #include "tools/GfxExtract.h"
 #include "tools/GfxList.h"
-#include "tools/ShownMessage.h"
+#include "render/ShownMessage.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ std::optional<int> RunExtract(const Arguments& args)
         return 0;
     }
     // The file is replaced only once the bytes are completely written.
-    TFileReplacement(*outFile).Commit(bytes);
+    glyphtint::archive::FileReplacement(*outFile).Commit(bytes);
     return 0;
 }
 
@@ -106,7 +106,7 @@ int main(int argc, char** argv)
             const std::optional<int> code = command.run(args);
             return code ? *code : Usage();
         } catch (const std::exception& e) {
-            std::cerr << ShownMessage(e.what()) << '\n';
+            std::cerr << glyphtint::render::ShownMessage(e.what()) << '\n';
             return 1;
         }
     }

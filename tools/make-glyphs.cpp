@@ -1,6 +1,7 @@
 // glyphtint-make-glyphs: draws the glyph pictures that ship with the program and writes
 // them as the ZIP archive glyphtint.gfx. Run by the build; needs no display.
 #include "raster/JPEGImage.h"
+#include "render/GlyphBackground.h"
 #include "render/GlyphNames.h"
 #include "tools/GfxCheck.h"
 
@@ -76,7 +77,9 @@ QImage DrawGlyph(const QFont& font, unsigned char c)
 {
     const QFontMetricsF metrics(font);
     QImage image(GlyphWidth(metrics, c), kGlyphHeight, QImage::Format_RGB32);
-    image.fill(QColor(RedOf(kGlyphBackgroundColour), GreenOf(kGlyphBackgroundColour), BlueOf(kGlyphBackgroundColour)));
+    image.fill(QColor(RedOf(glyphtint::render::kGlyphBackgroundColour),
+                      GreenOf(glyphtint::render::kGlyphBackgroundColour),
+                      BlueOf(glyphtint::render::kGlyphBackgroundColour)));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);

@@ -1,9 +1,10 @@
 // glyphtint-render: renders a coded text with the program's renderer into a PNG strip.
 #include "archive/ZipArchive.h"
-#include "raster/FileReplacement.h"
+#include "archive/FileReplacement.h"
 #include "raster/Graphics.h"
+#include "render/GlyphArchivePath.h"
 #include "render/GlyphStrip.h"
-#include "tools/ShownMessage.h"
+#include "render/ShownMessage.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -11,7 +12,6 @@
 
 #include <cstdio>
 #include <exception>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -20,15 +20,6 @@ namespace {
 constexpr const char* kUsage = "usage: glyphtint-render [--archive FILE] --strip OUT.png TEXT\n"
                                "Renders the coded TEXT (for example '^1m00') with the glyphs of FILE (default:\n"
                                "glyphtint.gfx beside this program) and writes the strip as a PNG image.\n";
-
-std::string ArchiveBesideExecutable()
-{
-    std::error_code error;
-    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
-        return "glyphtint.gfx";
-    return (executable.parent_path() / "glyphtint.gfx").string();
-}
 
 struct Options {
     std::string archive;
@@ -57,7 +48,7 @@ bool ParseArguments(int argc, char** argv, Options& options)
         }
     }
     if (options.archive.empty())
-        options.archive = ArchiveBesideExecutable();
+        options.archive = glyphtint::render::GlyphArchivePath();
     return haveText && !options.strip.empty();
 }
 
@@ -71,7 +62,7 @@ void WriteStripPng(const TBitmap& strip, const std::string& path)
     buffer.open(QIODevice::WriteOnly);
     if (!image.save(&buffer, "PNG"))
         throw std::runtime_error("Cannot encode the strip as PNG");
-    TFileReplacement file(path);
+    glyphtint::archive::FileReplacement file(path);
     file.Commit(std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
 }
 
@@ -92,7 +83,7 @@ int main(int argc, char** argv)
         RenderCodedText(archive, options.text, picture);
         WriteStripPng(picture.AsBitmap(), options.strip);
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", ShownMessage(error.what()).c_str());
+        std::fprintf(stderr, "%s\n", glyphtint::render::ShownMessage(error.what()).c_str());
         return 1;
     }
     return 0;

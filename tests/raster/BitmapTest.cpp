@@ -1,11 +1,14 @@
 // Resizing, drawing and pixel access of TBitmap, TCanvas and TPicture.
 #include "raster/Graphics.h"
+#include "render/GlyphBackground.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
 namespace {
+
+using glyphtint::render::kGlyphBackgroundColour;
 
 // Paints every pixel with a colour derived from its place, so moved pixels show.
 void PaintPattern(TBitmap& bitmap)

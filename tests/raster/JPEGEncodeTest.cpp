@@ -1,6 +1,7 @@
 // Encoding with TJPEGImage: byte order, the quality-90 baseline JFIF file, and
 // SaveJPEGFile replacing its target only with a complete new picture.
 #include "raster/JPEGImage.h"
+#include "render/GlyphBackground.h"
 
 #include "JPEGFixtures.h"
 
@@ -121,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(, JPEGEncodeByteOrder,
                                            ByteOrderCase{"BGR24Blue", TPixelFormat::pf24bit, MakeColor(0, 0, 255)},
                                            ByteOrderCase{"PaletteRed", TPixelFormat::pf8bit, MakeColor(255, 0, 0)},
                                            ByteOrderCase{"DeviceBackground", TPixelFormat::pfDevice,
-                                                         kGlyphBackgroundColour}),
+                                                         glyphtint::render::kGlyphBackgroundColour}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(JPEGEncode, SavedFileIsBaselineJFIFWithTheQuality90Tables)

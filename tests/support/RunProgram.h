@@ -27,13 +27,14 @@ inline std::string ShellQuoted(const std::string& argument)
     return quoted + "'";
 }
 
-// program: the name of an executable beside the tests, e.g. "glyphtint-gfx".
+// program: the name of an executable beside the tests, e.g. "glyphtint-gfx", or a path.
 inline ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments)
 {
     std::string folder = (std::filesystem::temp_directory_path() / "glyphtint-run-XXXXXX").string();
     if (mkdtemp(folder.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");
-    std::string command = ShellQuoted(std::string(GLYPHTINT_BIN_DIR) + "/" + program);
+    const bool isPath = program.find('/') != std::string::npos;
+    std::string command = ShellQuoted(isPath ? program : std::string(GLYPHTINT_BIN_DIR) + "/" + program);
     for (const std::string& argument : arguments)
         command += " " + ShellQuoted(argument);
     command += " >" + ShellQuoted(folder + "/out") + " 2>" + ShellQuoted(folder + "/err");

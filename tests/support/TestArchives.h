@@ -3,6 +3,7 @@
 
 #include "raster/Graphics.h"
 #include "raster/JPEGImage.h"
+#include "render/GlyphBackground.h"
 
 #include <zip.h>
 
@@ -76,7 +77,7 @@ inline std::string MakeGlyphJpeg(int width, int height, int seed = 0)
         for (int x = 0; x < width; ++x) {
             const bool ink = x >= width / 4 && x < width - width / 4;
             const int shade = 140 + (y * 100 / std::max(1, height - 1) + seed * 13) % 116;
-            bitmap.SetPixelAt(x, y, ink ? MakeColor(shade, shade, shade) : kGlyphBackgroundColour);
+            bitmap.SetPixelAt(x, y, ink ? MakeColor(shade, shade, shade) : glyphtint::render::kGlyphBackgroundColour);
         }
     TJPEGImage jpeg;
     jpeg.Settings.EncodeQuality = 95;

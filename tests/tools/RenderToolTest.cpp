@@ -74,6 +74,18 @@ TEST_F(RenderTool, FailuresPrintTheShownMessageAndWriteNothing)
     EXPECT_NE(run.err.find("usage:"), std::string::npos);
 }
 
+// Started through a link from another folder, the tool still finds the archive beside
+// its real file.
+TEST_F(RenderTool, FindsTheArchiveBesideTheRealExecutable)
+{
+    const std::filesystem::path link = folder_ / "linked-render";
+    std::filesystem::create_symlink(std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-render", link);
+    const std::string png = (folder_ / "strip.png").string();
+    const ProgramRun run = RunProgram(link.string(), {"--strip", png, "^1m00"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(std::filesystem::exists(png));
+}
+
 TEST_F(RenderTool, TextStartingWithADashFollowsDoubleDash)
 {
     const std::string png = (folder_ / "strip.png").string();

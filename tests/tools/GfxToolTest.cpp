@@ -2,7 +2,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
-#include "ZipTestSupport.h"
+#include "tests/archive/ZipTestSupport.h"
 #include "tests/support/RunProgram.h"
 
 namespace {

@@ -2,31 +2,22 @@
 // that is renamed over the target only once it has been written completely.
 #pragma once
 
-#include <stdexcept>
+#include "archive/StreamError.h"
+
 #include <string>
 #include <string_view>
 
-// A file could not be created at the given path.
-class EFCreateError : public std::runtime_error {
-public:
-    explicit EFCreateError(const std::string& path);
-};
+namespace glyphtint::archive {
 
-// Writing a file stopped short (disk full, file size limit, I/O error).
-class EWriteError : public std::runtime_error {
-public:
-    explicit EWriteError(const std::string& path);
-};
-
-class TFileReplacement {
+class FileReplacement {
 public:
     // Creates the temporary file beside the target; raises EFCreateError when the
     // folder is missing or not writable, or the target is a folder or read-only.
-    explicit TFileReplacement(const std::string& path);
+    explicit FileReplacement(const std::string& path);
     // Removes the temporary file unless Commit finished.
-    ~TFileReplacement();
-    TFileReplacement(const TFileReplacement&) = delete;
-    TFileReplacement& operator=(const TFileReplacement&) = delete;
+    ~FileReplacement();
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
 
     // Writes all bytes, flushes them to disk and renames the file over the target.
     // Raises EWriteError when a write stops short, EFCreateError when the rename fails.
@@ -39,3 +30,5 @@ private:
     int fd_ = -1;
     bool committed_ = false;
 };
+
+} // namespace glyphtint::archive

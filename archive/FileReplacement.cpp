@@ -1,5 +1,5 @@
-// TFileReplacement: write to a temporary sibling, flush, rename over the target.
-#include "raster/FileReplacement.h"
+// FileReplacement: write to a temporary sibling, flush, rename over the target.
+#include "archive/FileReplacement.h"
 
 #include <cerrno>
 #include <climits>
@@ -10,13 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-EFCreateError::EFCreateError(const std::string& path) : std::runtime_error("Cannot create file " + path)
-{
-}
-
-EWriteError::EWriteError(const std::string& path) : std::runtime_error("Cannot write file " + path)
-{
-}
+namespace glyphtint::archive {
 
 namespace {
 
@@ -47,7 +41,7 @@ std::string BaseName(const std::string& target)
 
 } // namespace
 
-TFileReplacement::TFileReplacement(const std::string& path) : path_(path), target_(ResolveTarget(path))
+FileReplacement::FileReplacement(const std::string& path) : path_(path), target_(ResolveTarget(path))
 {
     if (path.empty())
         throw EFCreateError(path_);
@@ -78,7 +72,7 @@ TFileReplacement::TFileReplacement(const std::string& path) : path_(path), targe
         (void)::fchmod(fd_, mode);
 }
 
-TFileReplacement::~TFileReplacement()
+FileReplacement::~FileReplacement()
 {
     if (fd_ >= 0)
         ::close(fd_);
@@ -86,7 +80,7 @@ TFileReplacement::~TFileReplacement()
         ::unlink(temporary_.c_str());
 }
 
-void TFileReplacement::Commit(std::string_view bytes)
+void FileReplacement::Commit(std::string_view bytes)
 {
     const char* next = bytes.data();
     std::size_t left = bytes.size();
@@ -109,3 +103,5 @@ void TFileReplacement::Commit(std::string_view bytes)
         throw EFCreateError(path_);
     committed_ = true;
 }
+
+} // namespace glyphtint::archive

@@ -1,0 +1,13 @@
+// Where the program finds its glyph archive.
+#pragma once
+
+#include <string>
+
+namespace glyphtint::render {
+
+// glyphtint.gfx in the folder of the running executable, symlinks resolved, so that a
+// link to the program elsewhere still finds the archive beside the real file. Just
+// "glyphtint.gfx" when the executable's path cannot be found.
+std::string GlyphArchivePath();
+
+} // namespace glyphtint::render
