@@ -1,0 +1,28 @@
+// The framed export image: a glyph strip on a border of the glyph background colour with
+// the coded text printed under it, and its JPEG file.
+#pragma once
+
+#include "raster/Graphics.h"
+
+#include <string>
+
+namespace glyphtint::render {
+
+// Width of the border left of, right of and above the strip.
+constexpr int kFrameBorder = 8;
+// Rows between the strip's last row and the caption's top.
+constexpr int kCaptionGap = 4;
+
+// Makes framed hold a new bitmap: the strip at (8, 8) on the glyph background colour and
+// under it the caption, byte for byte (colour codes included), in white Arial at the new
+// canvas's font height. The frame grows in height before it grows in width, and every
+// pixel it adds takes the glyph background colour, never white. framed keeps what it held
+// when composing fails (EOutOfResources for an image the platform cannot make).
+void ComposeFramedImage(TBitmap& strip, const std::string& caption, TPicture& framed);
+
+// Writes the framed image as a JPEG file of quality 90. An existing file is replaced only
+// by a complete picture: on failure (EFCreateError, EJPEG for a side beyond JPEG's 65 500
+// pixels, EWriteError) it stays as it was and no partial file is left behind.
+void SaveFramedImage(TBitmap& framed, const std::string& path);
+
+} // namespace glyphtint::render
