@@ -102,6 +102,7 @@ void TZipBaseArchiver::Open(uint16_t mode)
         throw;
     }
     open_ = true;
+    ++generation_;
     if (AfterOpen) {
         AfterOpen(*this);
     }
@@ -113,6 +114,7 @@ void TZipBaseArchiver::Close()
         return;
     }
     open_ = false;
+    ++generation_;
     directory_.reset();
     stream_.reset();
 }

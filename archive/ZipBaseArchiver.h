@@ -8,6 +8,7 @@
 #include <string>
 
 #include "archive/FileStream.h"
+#include "archive/PkwareCipher.h"
 #include "archive/ZipDirectory.h"
 
 enum class TZipSpanningMode { smNone, smSpanning, smSplitting };
@@ -68,6 +69,9 @@ public:
     // Asked when an encrypted entry's check byte does not fit the password. If
     // it is not assigned the request counts as cancelled (the entry is skipped).
     // A handler that neither changes the password nor sets skip is asked again.
+    // The handler may run a nested event loop that extracts other entries of
+    // this archive; should it close or reopen the archive meanwhile, the
+    // waiting extraction raises native 13.
     TPasswordEvent OnPassword;
 
     const std::string& Name() const { return name_; }
@@ -126,25 +130,41 @@ protected:
     virtual const TZipDirManager::Signature& DirectorySignature() const;
 
     bool HasEndRecord();
-    // Asks OnPassword for a new password; returns with Password replaced or the
-    // skip flag set.
-    void RequestPassword(const std::string& entryName);
+    // Asks OnPassword for a new password. Returns true when the entry is to be
+    // skipped; otherwise Password may have been replaced. The answer is
+    // returned rather than kept, so that extractions nested in the handler
+    // cannot change it.
+    bool RequestPassword(const std::string& entryName);
 
 private:
+    // How decoding one entry ended.
+    enum class DecodeOutcome {
+        Decoded, // all data decoded; size and CRC-32 still to be checked
+        Failed,  // damaged or unreadable data: the entry fails its checks
+        Skipped, // the password request was cancelled: nothing is kept
+    };
+
     void RequireOpen() const;
-    // Decodes the entry into out (fresh); returns false when nothing is to be
-    // kept because the password request was cancelled.
+    // Decodes the entry at index into out (fresh) and checks it; returns false
+    // when nothing is to be kept because the password request was cancelled.
     bool DecodeEntry(int32_t index, std::string& out);
-    bool DecodeStoredOrDeflated(const TDirItem& item, std::span<const uint8_t> localHeader, uint64_t dataStart,
-                                std::string& out);
+    DecodeOutcome DecodeStoredOrDeflated(const TDirItem& item, std::span<const uint8_t> localHeader, uint64_t dataStart,
+                                         std::string& out);
+    // Finds the keys whose decrypted encryption header at position carries the
+    // check byte, asking for passwords until one fits or the request is
+    // cancelled.
+    DecodeOutcome ReadEncryptionHeader(const TDirItem& item, std::span<const uint8_t> localHeader, uint64_t position,
+                                       std::optional<glyphtint::archive::PkwareKeys>& keys);
 
     std::string name_;
     TZipCompressionLevel compressionLevel_ = TZipCompressionLevel::clNormal;
     uint8_t compressionMode_ = 6;
 
     bool open_ = false;
+    // Counts every Open and Close, so that an extraction waiting in a password
+    // request can tell whether the directory it was reading is still there.
+    uint64_t generation_ = 0;
     uint16_t openMode_ = 0;
-    bool skip_ = false;
     std::optional<glyphtint::archive::FileStream> stream_;
     std::unique_ptr<TZipDirManager> directory_;
 };

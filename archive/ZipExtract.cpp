@@ -48,6 +48,108 @@ size_t ToSize(uint64_t value)
     return static_cast<size_t>(std::min<uint64_t>(value, std::numeric_limits<size_t>::max()));
 }
 
+// The bytes of one entry's data in the file, and how far its output may grow.
+struct EntryData {
+    const FileStream& file;
+    uint64_t position;   // first data byte, past any encryption header
+    uint64_t compressed; // bytes to read, without the encryption header
+    uint64_t declared;   // the central header's uncompressed size
+    // Output never grows past one byte more than the declared size: that byte
+    // already proves the entry wrong, so a deflate bomb stops there.
+    size_t Limit() const { return ToSize(declared == std::numeric_limits<uint64_t>::max() ? declared : declared + 1); }
+    // Data that run past the end of the file fail at the first chunk that is
+    // cut short; buffers are never made larger than what the file still holds.
+    uint64_t Available() const { return file.Size() > position ? file.Size() - position : 0; }
+};
+
+// Stored data: copied chunk by chunk, decrypted in place. False when the data
+// run past the end of the file or past the output limit.
+bool CopyStored(const EntryData& entry, std::optional<PkwareKeys>& keys, std::string& out)
+{
+    const size_t limit = entry.Limit();
+    const uint64_t available = entry.Available();
+    size_t produced = 0;
+    uint64_t read = 0;
+    while (read < entry.compressed) {
+        const size_t length = ToSize(std::min(kChunkCapacity, entry.compressed - read));
+        const size_t take = ToSize(std::min<uint64_t>({length, limit - produced, available - read}));
+        EnsureRoom(out, produced, take, limit);
+        const std::span<uint8_t> target(reinterpret_cast<uint8_t*>(out.data()) + produced, take);
+        const size_t got = entry.file.ReadAt(entry.position + read, target);
+        if (keys) {
+            keys->Decrypt(target.first(got));
+        }
+        produced += got;
+        if (got < length) {
+            out.resize(produced);
+            return false;
+        }
+        read += length;
+    }
+    out.resize(produced);
+    return true;
+}
+
+// Deflated data: read in chunks behind a zlib prefix and inflated. False when
+// zlib reports an error, the data run past the end of the file, or the output
+// passes the declared size.
+bool InflateDeflated(const EntryData& entry, std::optional<PkwareKeys>& keys, std::string& out)
+{
+    InflateStream inflater;
+    if (!inflater.Ok()) {
+        return false;
+    }
+    const size_t limit = entry.Limit();
+    const uint64_t available = entry.Available();
+    z_stream& z = inflater.Get();
+    std::vector<uint8_t> input(ToSize(std::min({kChunkCapacity, entry.compressed, available})) + sizeof kZlibPrefix);
+    std::copy(std::begin(kZlibPrefix), std::end(kZlibPrefix), input.begin());
+    size_t produced = 0;
+    uint64_t read = 0;
+    while (read < entry.compressed) {
+        const size_t length = ToSize(std::min(kChunkCapacity, entry.compressed - read));
+        // The first chunk goes behind the zlib prefix; later chunks start at 0.
+        const size_t lead = read == 0 ? sizeof kZlibPrefix : 0;
+        const std::span<uint8_t> chunk = std::span<uint8_t>(input).subspan(lead, std::min(length, input.size() - lead));
+        if (length > available - read || entry.file.ReadAt(entry.position + read, chunk) < length) {
+            out.resize(produced);
+            return false;
+        }
+        if (keys) {
+            keys->Decrypt(chunk);
+        }
+        z.next_in = input.data();
+        z.avail_in = static_cast<uInt>(length + lead);
+        while (z.avail_in > 0) {
+            // zlib decodes at full speed only while it has kInflateFastRoom bytes of
+            // room, so the buffer reaches that far past the limit; output beyond the
+            // limit is cut off and fails the entry.
+            EnsureRoom(out, produced, 1, limit + std::min(kInflateFastRoom, SIZE_MAX - limit));
+            const size_t room = std::min<size_t>(out.size() - produced, std::numeric_limits<uInt>::max());
+            z.next_out = reinterpret_cast<Bytef*>(out.data()) + produced;
+            z.avail_out = static_cast<uInt>(room);
+            const int rc = inflate(&z, Z_NO_FLUSH);
+            produced += room - z.avail_out;
+            if (produced > entry.declared) {
+                out.resize(limit);
+                return false; // more output than declared: the entry is certain to fail
+            }
+            if (rc < 0) {
+                out.resize(produced);
+                return false;
+            }
+            if (rc == Z_STREAM_END) {
+                // Data after a complete stream and its matching trailer are ignored.
+                out.resize(produced);
+                return true;
+            }
+        }
+        read += length;
+    }
+    out.resize(produced);
+    return true;
+}
+
 } // namespace
 
 void TZipBaseArchiver::ExtractEntryBytes(const std::string& entryName, std::string& bytes)
@@ -71,13 +173,14 @@ void TZipBaseArchiver::ExtractEntryToStream(int32_t index, std::string& destinat
     }
 }
 
-void TZipBaseArchiver::RequestPassword(const std::string& entryName)
+bool TZipBaseArchiver::RequestPassword(const std::string& entryName)
 {
-    if (OnPassword) {
-        OnPassword(*this, entryName, Password, skip_);
-    } else {
-        skip_ = true;
+    if (!OnPassword) {
+        return true;
     }
+    bool skip = false;
+    OnPassword(*this, entryName, Password, skip);
+    return skip;
 }
 
 bool TZipBaseArchiver::DecodeEntry(int32_t index, std::string& out)
@@ -99,15 +202,17 @@ bool TZipBaseArchiver::DecodeEntry(int32_t index, std::string& out)
     const uint64_t dataStart = offset + zipfmt::kLocalHeaderSize + LoadU16(local, zipfmt::kLfhNameLength) +
                                LoadU16(local, zipfmt::kLfhExtraLength);
 
-    skip_ = false;
     const uint16_t method = item.Method();
-    const bool decoded = (method == zipfmt::kMethodStored || method == zipfmt::kMethodDeflated) &&
-                         DecodeStoredOrDeflated(item, local, dataStart, out);
-    if (skip_) {
+    const DecodeOutcome outcome = (method == zipfmt::kMethodStored || method == zipfmt::kMethodDeflated)
+                                      ? DecodeStoredOrDeflated(item, local, dataStart, out)
+                                      : DecodeOutcome::Failed;
+    if (outcome == DecodeOutcome::Skipped) {
         out.clear();
         return false;
     }
-    bool good = decoded && out.size() == item.UncompressedSize();
+    // A password request may have let other extractions run, but the item is
+    // still the one decoded: a closed or reopened archive raised above.
+    bool good = outcome == DecodeOutcome::Decoded && out.size() == item.UncompressedSize();
     if (good) {
         good = crc32_z(0, reinterpret_cast<const Bytef*>(out.data()), out.size()) == item.Crc32();
     }
@@ -117,130 +222,63 @@ bool TZipBaseArchiver::DecodeEntry(int32_t index, std::string& out)
     return true;
 }
 
-bool TZipBaseArchiver::DecodeStoredOrDeflated(const TDirItem& item, std::span<const uint8_t> localHeader,
-                                              uint64_t dataStart, std::string& out)
+TZipBaseArchiver::DecodeOutcome TZipBaseArchiver::ReadEncryptionHeader(const TDirItem& item,
+                                                                       std::span<const uint8_t> localHeader,
+                                                                       uint64_t position,
+                                                                       std::optional<PkwareKeys>& keys)
 {
-    const FileStream& file = *stream_;
-    uint64_t compressed = item.CompressedSize();
-    uint64_t position = dataStart;
+    // The header's last byte repeats the high byte of the local header's time
+    // when a data descriptor follows the data, of its CRC-32 otherwise.
+    const bool descriptor = (LoadU16(localHeader, zipfmt::kLfhFlags) & zipfmt::kFlagDataDescriptor) != 0;
+    const uint8_t check = descriptor ? static_cast<uint8_t>(LoadU16(localHeader, zipfmt::kLfhTime) >> 8)
+                                     : static_cast<uint8_t>(LoadU32(localHeader, zipfmt::kLfhCrc32) >> 24);
+    std::array<uint8_t, zipfmt::kEncryptionHeaderSize> stored{};
+    if (position > std::numeric_limits<uint64_t>::max() - stored.size() ||
+        stream_->ReadAt(position, stored) != stored.size()) {
+        return DecodeOutcome::Failed;
+    }
+    // The handler may close the archive, so it gets its own copy of the name.
+    const std::string entryName = item.Name;
+    for (;;) {
+        std::array<uint8_t, zipfmt::kEncryptionHeaderSize> header = stored;
+        PkwareKeys candidate(Password);
+        candidate.Decrypt(header);
+        if (header.back() == check) {
+            keys = candidate;
+            return DecodeOutcome::Decoded;
+        }
+        const uint64_t generation = generation_;
+        const bool skip = RequestPassword(entryName);
+        if (generation != generation_) {
+            throw EZipException(kNativeNotOpen, name_);
+        }
+        if (skip) {
+            return DecodeOutcome::Skipped;
+        }
+    }
+}
+
+TZipBaseArchiver::DecodeOutcome TZipBaseArchiver::DecodeStoredOrDeflated(const TDirItem& item,
+                                                                         std::span<const uint8_t> localHeader,
+                                                                         uint64_t dataStart, std::string& out)
+{
+    EntryData entry{*stream_, dataStart, item.CompressedSize(), item.UncompressedSize()};
     std::optional<PkwareKeys> keys;
-
     if (item.Encrypted()) {
-        if (compressed < zipfmt::kEncryptionHeaderSize) {
-            return false;
+        if (entry.compressed < zipfmt::kEncryptionHeaderSize) {
+            return DecodeOutcome::Failed;
         }
-        compressed -= zipfmt::kEncryptionHeaderSize;
-        // The header's last byte repeats the high byte of the local header's time
-        // when a data descriptor follows the data, of its CRC-32 otherwise.
-        const bool descriptor = (LoadU16(localHeader, zipfmt::kLfhFlags) & zipfmt::kFlagDataDescriptor) != 0;
-        const uint8_t check = descriptor ? static_cast<uint8_t>(LoadU16(localHeader, zipfmt::kLfhTime) >> 8)
-                                         : static_cast<uint8_t>(LoadU32(localHeader, zipfmt::kLfhCrc32) >> 24);
-        for (;;) {
-            std::array<uint8_t, zipfmt::kEncryptionHeaderSize> header{};
-            if (position > std::numeric_limits<uint64_t>::max() - header.size() ||
-                file.ReadAt(position, header) != header.size()) {
-                return false;
-            }
-            PkwareKeys candidate(Password);
-            candidate.Decrypt(header);
-            if (header.back() == check) {
-                keys = candidate;
-                break;
-            }
-            RequestPassword(item.Name);
-            if (skip_) {
-                return false;
-            }
+        const DecodeOutcome header = ReadEncryptionHeader(item, localHeader, entry.position, keys);
+        if (header != DecodeOutcome::Decoded) {
+            return header;
         }
-        position += zipfmt::kEncryptionHeaderSize;
+        entry.compressed -= zipfmt::kEncryptionHeaderSize;
+        entry.position += zipfmt::kEncryptionHeaderSize;
     }
-    if (position > std::numeric_limits<uint64_t>::max() - compressed) {
-        return false;
+    if (entry.position > std::numeric_limits<uint64_t>::max() - entry.compressed) {
+        return DecodeOutcome::Failed;
     }
-
-    // Output never grows past one byte more than the declared size: that byte
-    // already proves the entry wrong, so a deflate bomb stops there.
-    const uint64_t declared = item.UncompressedSize();
-    const size_t limit = ToSize(declared == std::numeric_limits<uint64_t>::max() ? declared : declared + 1);
-    size_t produced = 0;
-    uint64_t read = 0;
-    // Data that run past the end of the file fail at the first chunk that is
-    // cut short; buffers are never made larger than what the file still holds.
-    const uint64_t available = file.Size() > position ? file.Size() - position : 0;
-
-    if (item.Method() == zipfmt::kMethodStored) {
-        while (read < compressed) {
-            const size_t length = ToSize(std::min(kChunkCapacity, compressed - read));
-            const size_t take = ToSize(std::min<uint64_t>({length, limit - produced, available - read}));
-            EnsureRoom(out, produced, take, limit);
-            const std::span<uint8_t> target(reinterpret_cast<uint8_t*>(out.data()) + produced, take);
-            const size_t got = file.ReadAt(position + read, target);
-            if (keys) {
-                keys->Decrypt(target.first(got));
-            }
-            produced += got;
-            if (got < length) {
-                out.resize(produced);
-                return false; // data run past the end of the file, or past the limit
-            }
-            read += length;
-        }
-        out.resize(produced);
-        return true;
-    }
-
-    InflateStream inflater;
-    if (!inflater.Ok()) {
-        return false;
-    }
-    z_stream& z = inflater.Get();
-    std::vector<uint8_t> input(ToSize(std::min({kChunkCapacity, compressed, available})) + sizeof kZlibPrefix);
-    std::copy(std::begin(kZlibPrefix), std::end(kZlibPrefix), input.begin());
-    bool ended = false;
-    while (read < compressed && !ended) {
-        const size_t length = ToSize(std::min(kChunkCapacity, compressed - read));
-        // The first chunk goes behind the zlib prefix; later chunks start at 0.
-        const size_t lead = read == 0 ? sizeof kZlibPrefix : 0;
-        if (length > available - read) {
-            out.resize(produced);
-            return false;
-        }
-        const std::span<uint8_t> chunk = std::span<uint8_t>(input).subspan(lead, length);
-        if (file.ReadAt(position + read, chunk) < length) {
-            out.resize(produced);
-            return false;
-        }
-        if (keys) {
-            keys->Decrypt(chunk);
-        }
-        z.next_in = input.data();
-        z.avail_in = static_cast<uInt>(length + lead);
-        while (z.avail_in > 0) {
-            // zlib decodes at full speed only while it has kInflateFastRoom bytes of
-            // room, so the buffer reaches that far past the limit; output beyond the
-            // limit is cut off and fails the entry.
-            EnsureRoom(out, produced, 1, limit + std::min(kInflateFastRoom, SIZE_MAX - limit));
-            const size_t room = std::min<size_t>(out.size() - produced, std::numeric_limits<uInt>::max());
-            z.next_out = reinterpret_cast<Bytef*>(out.data()) + produced;
-            z.avail_out = static_cast<uInt>(room);
-            const int rc = inflate(&z, Z_NO_FLUSH);
-            produced += room - z.avail_out;
-            if (produced > declared) {
-                out.resize(limit);
-                return false; // more output than declared: the entry is certain to fail
-            }
-            if (rc < 0) {
-                out.resize(produced);
-                return false;
-            }
-            if (rc == Z_STREAM_END) {
-                // Data after a complete stream and its matching trailer are ignored.
-                ended = true;
-                break;
-            }
-        }
-        read += length;
-    }
-    out.resize(produced);
-    return true;
+    const bool decoded =
+        item.Method() == zipfmt::kMethodStored ? CopyStored(entry, keys, out) : InflateDeflated(entry, keys, out);
+    return decoded ? DecodeOutcome::Decoded : DecodeOutcome::Failed;
 }

@@ -370,8 +370,9 @@ class Password : public Extract {
 protected:
     void SetUp() override
     {
-        OpenBuilt(
-            BuildZip({Encrypted("p1", "first secret", "right"), Encrypted("p2", "second secret", "right")}).bytes);
+        OpenBuilt(BuildZip({Encrypted("p1", "first secret", "right"), Encrypted("p2", "second secret", "right"),
+                            Stored("plain", "visible")})
+                      .bytes);
     }
     std::vector<std::string> asked_;
 };
@@ -410,6 +411,42 @@ TEST_F(Password, CancellingGivesEmptyBytesEvenWithCorruptedFilesAllowed)
     zip_.ExtractEntryBytes("p2", bytes_);
     EXPECT_EQ(bytes_, "");
     EXPECT_EQ(asked_, std::vector<std::string>{"p2"});
+}
+
+// The window's password box runs a nested event loop whose timer ticks render
+// through the same archive, and may meet an encrypted entry themselves.
+TEST_F(Password, ExtractionsNestedInTheHandlerLeaveTheWaitingOneIntact)
+{
+    int depth = 0;
+    zip_.OnPassword = [&](TZipBaseArchiver&, const std::string& entry, std::string& password, bool& skip) {
+        asked_.push_back(entry);
+        if (depth++ == 0) {
+            std::string plain = "x";
+            std::string nested = "x";
+            zip_.ExtractEntryBytes("plain", plain);
+            zip_.ExtractEntryBytes("p2", nested); // asks again, and that request is cancelled
+            EXPECT_EQ(plain, "visible");
+            EXPECT_EQ(nested, "");
+            password = "right";
+        } else {
+            skip = true;
+        }
+        --depth;
+    };
+    zip_.ExtractEntryBytes("p1", bytes_);
+    EXPECT_EQ(bytes_, "first secret");
+    EXPECT_EQ(asked_, (std::vector<std::string>{"p1", "p2"}));
+}
+
+TEST_F(Password, ClosingTheArchiveInTheHandlerEndsTheWaitingExtraction)
+{
+    zip_.OnPassword = [&](TZipBaseArchiver&, const std::string&, std::string& password, bool&) {
+        zip_.Close();
+        zip_.Open(0);
+        password = "right";
+    };
+    EXPECT_EQ(ErrorExtracting("p1"), "ZipArchive1: Archive is not open - Native error: 00013");
+    EXPECT_EQ(bytes_, "unchanged");
 }
 
 TEST(PasswordFixture, InfoZipCheckByteFromTheTimeWhenStreamed)
