@@ -1,40 +1,82 @@
-// glyphtint-render: renders a coded text with the program's renderer into a PNG strip.
-#include "archive/ZipArchive.h"
+// glyphtint-render: renders a coded text with the program's renderer into a PNG strip, the
+// framed picture the window saves or copies, or a description of the text.
 #include "archive/FileReplacement.h"
+#include "archive/ZipArchive.h"
 #include "raster/Graphics.h"
+#include "render/CodedTextInfo.h"
+#include "render/FramedImage.h"
 #include "render/GlyphArchivePath.h"
 #include "render/GlyphStrip.h"
 #include "render/ShownMessage.h"
+#include "tools/OffscreenApplication.h"
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QGuiApplication>
 #include <QImage>
 
 #include <cstdio>
 #include <exception>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
+namespace glyphtint::tools {
 namespace {
 
-constexpr const char* kUsage = "usage: glyphtint-render [--archive FILE] --strip OUT.png TEXT\n"
+constexpr const char* kUsage = "usage: glyphtint-render [--archive FILE] [--strip OUT.png] [--framed OUT.jpg]\n"
+                               "                        [--clipboard-png OUT.png] [--info] TEXT\n"
                                "Renders the coded TEXT (for example '^1m00') with the glyphs of FILE (default:\n"
-                               "glyphtint.gfx beside this program) and writes the strip as a PNG image.\n";
+                               "glyphtint.gfx beside this program). At least one output:\n"
+                               "  --strip OUT.png          the glyph strip alone, losslessly\n"
+                               "  --framed OUT.jpg         the framed picture with TEXT as its caption, exactly as\n"
+                               "                           \"Save image...\" writes it\n"
+                               "  --clipboard-png OUT.png  the same framed picture losslessly, as \"Copy image to\n"
+                               "                           clipboard\" places it\n"
+                               "  --info                   TEXT's length in bytes, its visible length (characters\n"
+                               "                           that draw a glyph) and TEXT without its colour codes\n"
+                               "A TEXT that starts with '-' follows \"--\".\n";
+
+// libpng refuses to write a side longer than this unless told otherwise.
+constexpr int kPngMaxSide = 1000000;
+// The longest side libjpeg can encode.
+constexpr int kJpegMaxSide = 65500;
 
 struct Options {
     std::string archive;
     std::string strip;
+    std::string framed;
+    std::string clipboardPng;
+    bool info = false;
     std::string text;
+
+    bool WantsPicture() const { return !strip.empty() || !framed.empty() || !clipboardPng.empty(); }
 };
 
-// A text that starts with '-' follows "--".
 bool ParseArguments(int argc, char** argv, Options& options)
 {
+    const std::pair<std::string_view, std::string Options::*> valued[] = {
+        {"--archive", &Options::archive},
+        {"--strip", &Options::strip},
+        {"--framed", &Options::framed},
+        {"--clipboard-png", &Options::clipboardPng},
+    };
     bool haveText = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
-        if ((argument == "--archive" || argument == "--strip") && i + 1 < argc) {
-            (argument == "--archive" ? options.archive : options.strip) = argv[++i];
+        bool matched = false;
+        for (const auto& [name, member] : valued) {
+            if (argument == name && i + 1 < argc) {
+                options.*member = argv[++i];
+                matched = true;
+            }
+        }
+        if (matched) {
+            continue;
+        }
+        if (argument == "--info") {
+            options.info = true;
         } else if (haveText) {
             return false;
         } else if (argument == "--" && i + 2 == argc) {
@@ -47,28 +89,82 @@ bool ParseArguments(int argc, char** argv, Options& options)
             return false;
         }
     }
-    if (options.archive.empty())
-        options.archive = glyphtint::render::GlyphArchivePath();
-    return haveText && !options.strip.empty();
+    if (options.archive.empty()) {
+        options.archive = render::GlyphArchivePath();
+    }
+    return haveText && (options.info || options.WantsPicture());
 }
 
-void WriteStripPng(const TBitmap& strip, const std::string& path)
+void PrintInfo(const std::string& text)
 {
-    if (strip.Empty())
-        throw std::runtime_error("The text draws no glyph: there is no picture to write");
-    const QImage image = strip.MakeClipboardBitmap();
+    const render::CodedTextInfo info = render::DescribeCodedText(text);
+    std::printf("bytes: %zu\nvisible: %zu\ntext: ", info.byteLength, info.visibleLength);
+    std::fwrite(info.plainText.data(), 1, info.plainText.size(), stdout);
+    std::fputc('\n', stdout);
+}
+
+// Checked here so that the user reads why, not libpng's warnings.
+void RequirePngSize(const TBitmap& picture, const char* what)
+{
+    if (picture.Width() > kPngMaxSide || picture.Height() > kPngMaxSide) {
+        throw std::runtime_error(std::string("The ") + what + " is " + std::to_string(picture.Width()) + " x " +
+                                 std::to_string(picture.Height()) + " pixels; a PNG file can be at most " +
+                                 std::to_string(kPngMaxSide) + " pixels wide and high, so the text is too long");
+    }
+}
+
+void WritePng(const TBitmap& picture, const std::string& path, const char* what)
+{
+    RequirePngSize(picture, what);
+    const QImage image = picture.MakeClipboardBitmap();
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG"))
-        throw std::runtime_error("Cannot encode the strip as PNG");
-    glyphtint::archive::FileReplacement file(path);
+    if (!image.save(&buffer, "PNG")) {
+        throw std::runtime_error(std::string("Cannot encode the ") + what + " as PNG");
+    }
+    archive::FileReplacement file(path);
     file.Commit(std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
 }
 
-} // namespace
+void WriteFramedJpeg(TBitmap& framed, const std::string& path)
+{
+    if (framed.Width() > kJpegMaxSide || framed.Height() > kJpegMaxSide) {
+        throw std::runtime_error("The framed picture is " + std::to_string(framed.Width()) + " x " +
+                                 std::to_string(framed.Height()) + " pixels; a JPEG file can be at most " +
+                                 std::to_string(kJpegMaxSide) + " pixels wide and high, so the text is too long");
+    }
+    render::SaveFramedImage(framed, path);
+}
 
-int main(int argc, char** argv)
+void WritePictures(const Options& options)
+{
+    TZipArchive archive;
+    archive.FileName = options.archive;
+    archive.Open(0);
+    TPicture picture;
+    RenderCodedText(archive, options.text, picture);
+    TBitmap& strip = picture.AsBitmap();
+
+    if (!options.strip.empty()) {
+        if (strip.Empty()) {
+            throw std::runtime_error("The text draws no glyph: there is no picture to write");
+        }
+        WritePng(strip, options.strip, "strip");
+    }
+    if (!options.framed.empty() || !options.clipboardPng.empty()) {
+        TPicture framed;
+        render::ComposeFramedImage(strip, options.text, framed);
+        if (!options.framed.empty()) {
+            WriteFramedJpeg(framed.AsBitmap(), options.framed);
+        }
+        if (!options.clipboardPng.empty()) {
+            WritePng(framed.AsBitmap(), options.clipboardPng, "framed picture");
+        }
+    }
+}
+
+int Run(int argc, char** argv)
 {
     Options options;
     if (!ParseArguments(argc, argv, options)) {
@@ -76,15 +172,27 @@ int main(int argc, char** argv)
         return 2;
     }
     try {
-        TZipArchive archive;
-        archive.FileName = options.archive;
-        archive.Open(0);
-        TPicture picture;
-        RenderCodedText(archive, options.text, picture);
-        WriteStripPng(picture.AsBitmap(), options.strip);
+        if (options.info) {
+            PrintInfo(options.text);
+        }
+        if (options.WantsPicture()) {
+            // The framed picture's caption needs an application's fonts.
+            PrepareOffscreenApplication();
+            QGuiApplication application(argc, argv);
+            WritePictures(options);
+        }
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", glyphtint::render::ShownMessage(error.what()).c_str());
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s\n", render::ShownMessage(error.what()).c_str());
         return 1;
     }
     return 0;
+}
+
+} // namespace
+} // namespace glyphtint::tools
+
+int main(int argc, char** argv)
+{
+    return glyphtint::tools::Run(argc, argv);
 }

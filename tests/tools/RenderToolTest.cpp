@@ -1,10 +1,14 @@
 // glyphtint-render run as a separate program: exit codes, messages and the PNG it writes.
 #include "archive/ZipArchive.h"
+#include "render/FramedImage.h"
 #include "render/GlyphStrip.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestArchives.h"
 
 #include <QImage>
+
+#include <fstream>
+#include <iterator>
 
 #include <gtest/gtest.h>
 
@@ -94,4 +98,83 @@ TEST_F(RenderTool, TextStartingWithADashFollowsDoubleDash)
     const ProgramRun run = RunRenderTool({"--archive", ArchivePath(), "--strip", png, "--", "-ab"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("\"-.jpg\" not found"), std::string::npos) << run.err;
+}
+
+namespace {
+
+std::string ReadBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace
+
+// The tool's framed outputs are what the window saves and copies: the same composition,
+// the same JPEG bytes, and the clipboard picture without loss.
+TEST_F(RenderTool, FramedPicturesAreTheWindowsOwn)
+{
+    const std::filesystem::path jpeg = folder_ / "framed.jpg";
+    const std::filesystem::path png = folder_ / "clipboard.png";
+    const std::string text = "a^1b";
+    const ProgramRun run =
+        RunRenderTool({"--archive", ArchivePath(), "--framed", jpeg.string(), "--clipboard-png", png.string(), text});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+
+    TZipArchive archive;
+    archive.FileName = ArchivePath();
+    archive.Open(0);
+    TPicture strip;
+    RenderCodedText(archive, text, strip);
+    TPicture framed;
+    glyphtint::render::ComposeFramedImage(strip.AsBitmap(), text, framed);
+    const TBitmap& expected = framed.AsBitmap();
+
+    const QImage written(QString::fromStdString(png.string()));
+    ASSERT_EQ(written.width(), expected.Width());
+    ASSERT_EQ(written.height(), expected.Height());
+    for (int y = 0; y < expected.Height(); ++y) {
+        for (int x = 0; x < expected.Width(); ++x) {
+            const QRgb pixel = written.pixel(x, y);
+            ASSERT_EQ(MakeColor(qRed(pixel), qGreen(pixel), qBlue(pixel)), expected.PixelAt(x, y))
+                << "column " << x << ", row " << y;
+        }
+    }
+
+    const std::filesystem::path saved = folder_ / "saved.jpg";
+    glyphtint::render::SaveFramedImage(framed.AsBitmap(), saved.string());
+    EXPECT_EQ(ReadBytes(jpeg), ReadBytes(saved));
+}
+
+// The text is described without the archive, which need not even exist.
+TEST_F(RenderTool, InfoCountsBytesAndVisibleCharacters)
+{
+    const ProgramRun run = RunRenderTool({"--archive", (folder_ / "none.gfx").string(), "--info", "^1m00 \xC3\xA9^^x"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "bytes: 11\nvisible: 5\ntext: m00 \xC3\xA9^\n");
+}
+
+// Pictures too large for their file format are refused with our own explanation, before
+// the image library says anything, and no file is left behind.
+TEST_F(RenderTool, PicturesBeyondTheFormatsLimitsAreRefusedClearly)
+{
+    // Glyphs 1000 pixels wide: 1001 of them pass libpng's million, 66 pass JPEG's 65 500.
+    WriteZip(folder_ / "wide.gfx", {{"a.jpg", MakeGlyphJpeg(1000, 8)}});
+    const std::string wide = (folder_ / "wide.gfx").string();
+    struct Case {
+        const char* option;
+        std::size_t glyphs;
+        const char* limit;
+    };
+    for (const Case& c : {Case{"--strip", 1001, "a PNG file can be at most 1000000 pixels wide"},
+                          Case{"--clipboard-png", 1000, "a PNG file can be at most 1000000 pixels wide"},
+                          Case{"--framed", 66, "a JPEG file can be at most 65500 pixels wide"}}) {
+        const std::filesystem::path out = folder_ / "out";
+        const ProgramRun run = RunRenderTool({"--archive", wide, c.option, out.string(), std::string(c.glyphs, 'a')});
+        EXPECT_EQ(run.exitCode, 1) << c.option;
+        EXPECT_EQ(run.err.rfind("The ", 0), 0u) << c.option << ": " << run.err;
+        EXPECT_NE(run.err.find(c.limit), std::string::npos) << c.option << ": " << run.err;
+        EXPECT_FALSE(std::filesystem::exists(out)) << c.option;
+    }
 }
