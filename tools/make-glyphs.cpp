@@ -1,9 +1,12 @@
-// glyphtint-make-glyphs: draws the glyph pictures that ship with the program and writes
-// them as the ZIP archive glyphtint.gfx. Run by the build; needs no display.
+// glyphtint-make-glyphs: draws a glyph pack from a font and writes it as a ZIP archive
+// like glyphtint.gfx. Without options it draws the pack that ships with the program (the
+// build runs it so); with --font and --height it draws one from any font. Needs no display.
+#include "archive/FileReplacement.h"
 #include "raster/JPEGImage.h"
 #include "render/GlyphBackground.h"
 #include "render/GlyphNames.h"
 #include "tools/GfxCheck.h"
+#include "tools/OffscreenApplication.h"
 
 #include <QFont>
 #include <QFontDatabase>
@@ -15,33 +18,50 @@
 
 #include <zip.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
+namespace glyphtint::tools {
 namespace {
 
-constexpr int kGlyphHeight = 20;
-constexpr int kFontPixels = 14;
-// Baseline row: capitals reach up to about row 3, descenders down to about row 17, so
-// the top and bottom rows stay background even after JPEG coding.
-constexpr int kBaseline = 14;
-constexpr int kSideMargin = 1;
+constexpr const char* kUsage = "usage: glyphtint-make-glyphs [--font FILE.ttf] [--height N] OUT.gfx\n"
+                               "Draws one JPEG glyph for every character the program draws, light on the glyph\n"
+                               "background colour, and writes them as a glyph archive. FILE.ttf is any TrueType or\n"
+                               "OpenType font (default: the program's own, DejaVu Sans Bold); N is the glyph height\n"
+                               "in pixels, 8 to 256 (default 20). The archive is checked as glyphtint-gfx check does\n"
+                               "and written only when it passes; an existing OUT.gfx is replaced only then.\n";
+
+constexpr int kDefaultHeight = 20;
+constexpr int kMinHeight = 8;
+constexpr int kMaxHeight = 256;
+// At the default height the font is 14 pixels and the baseline row 14: capitals reach
+// up to about row 3, descenders down to about row 17, so the top and bottom rows stay
+// background even after JPEG coding. Other heights scale both.
+constexpr double kFontShare = 0.7;
 constexpr int kQuality = 95;
-constexpr const char* kFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+constexpr const char* kDefaultFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 
 // Tinting blends by brightness above the background, so a light gradient from white at
 // the top to a soft grey at the bottom keeps the shading in every tint.
 const QColor kInkTop(255, 255, 255);
 const QColor kInkBottom(200, 202, 198);
 
-// The samples of the two palette strings and the room each strip has.
+// The samples of the two palette strings and the room the window gives each strip.
 constexpr const char* kPaletteSamples[] = {"1234567890abcdefghijklmn", "opqrstuvwxyz/*-+?@_[]=|<>,."};
 constexpr int kPaletteWidth = 338;
+constexpr int kPaletteHeight = 32;
 
 // DOS date and time of every entry (2024-01-01 00:00), so that builds are reproducible.
 constexpr std::time_t kEntryTime = 1704067200;
@@ -50,45 +70,147 @@ constexpr std::time_t kEntryTime = 1704067200;
 // supports; deflating saves little on JPEG data anyway.
 const std::set<std::string> kStoredEntries = {"spc.jpg", "dot.jpg", "comma.jpg"};
 
-struct ZipCloser {
+struct Options {
+    std::string fontFile;
+    std::optional<int> height;
+    std::string output;
+
+    // The pack the build ships must fit the window exactly; a user's own pack may not.
+    bool Shipped() const { return fontFile.empty() && !height; }
+};
+
+// How the glyphs are drawn: font, picture height, baseline row and side margins.
+struct GlyphStyle {
+    QFont font;
+    int height = kDefaultHeight;
+    int baseline = 0;
+    int sideMargin = 1;
+};
+
+struct ZipDiscarder {
     void operator()(zip_t* archive) const { zip_discard(archive); }
 };
 
-QFont GlyphFont()
+// A private folder for the archive while it is checked, removed with the object.
+class ScratchFolder {
+public:
+    ScratchFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "glyphtint-make-glyphs-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("cannot make a temporary folder in " +
+                                     std::filesystem::temp_directory_path().string());
+        }
+        path_ = pattern;
+    }
+    ~ScratchFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+bool ParseArguments(int argc, char** argv, Options& options)
 {
-    const int id = QFontDatabase::addApplicationFont(kFontFile);
-    if (id < 0)
-        throw std::runtime_error(std::string("cannot load the font ") + kFontFile);
-    const QStringList families = QFontDatabase::applicationFontFamilies(id);
-    QFont font(families.isEmpty() ? QStringLiteral("DejaVu Sans") : families.first());
-    font.setPixelSize(kFontPixels);
-    font.setBold(true);
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--font" && i + 1 < argc) {
+            options.fontFile = argv[++i];
+        } else if (argument == "--height" && i + 1 < argc) {
+            const std::string_view value = argv[++i];
+            int height = 0;
+            const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), height);
+            if (error != std::errc() || end != value.data() + value.size() || height < kMinHeight ||
+                height > kMaxHeight) {
+                return false;
+            }
+            options.height = height;
+        } else if (options.output.empty() && !argument.empty() && argument[0] != '-') {
+            options.output = argument;
+        } else {
+            return false;
+        }
+    }
+    return !options.output.empty();
+}
+
+QFont LoadFont(const Options& options)
+{
+    const std::string file = options.fontFile.empty() ? kDefaultFontFile : options.fontFile;
+    const int id = QFontDatabase::addApplicationFont(QString::fromStdString(file));
+    const QStringList families = id < 0 ? QStringList() : QFontDatabase::applicationFontFamilies(id);
+    if (families.isEmpty()) {
+        throw std::runtime_error("Cannot read " + file + " as a TrueType or OpenType font");
+    }
+    QFont font(families.first());
+    if (options.fontFile.empty()) {
+        font.setBold(true);
+    } else {
+        // Take the face the file holds, whatever its weight and slant.
+        const QStringList styles = QFontDatabase::styles(families.first());
+        if (!styles.isEmpty()) {
+            font = QFontDatabase::font(families.first(), styles.first(), 12);
+        }
+    }
     font.setStyleStrategy(QFont::PreferAntialias);
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }
 
-int GlyphWidth(const QFontMetricsF& metrics, unsigned char c)
+GlyphStyle MakeStyle(const Options& options)
 {
-    return static_cast<int>(std::ceil(metrics.horizontalAdvance(QChar(c)))) + 2 * kSideMargin;
+    GlyphStyle style;
+    style.font = LoadFont(options);
+    style.height = options.height.value_or(kDefaultHeight);
+    style.sideMargin = std::max(1, static_cast<int>(std::lround(style.height / 20.0)));
+    const int scaled = static_cast<int>(std::lround(style.height * kFontShare));
+
+    // Shrink a font whose capitals and descenders would not fit between the top and
+    // bottom rows, which must stay background.
+    int pixels = scaled;
+    style.font.setPixelSize(pixels);
+    while (pixels > 4) {
+        const QFontMetricsF metrics(style.font);
+        if (metrics.capHeight() + metrics.descent() <= style.height - 2) {
+            break;
+        }
+        style.font.setPixelSize(--pixels);
+    }
+    const QFontMetricsF metrics(style.font);
+    const int lowest = static_cast<int>(std::ceil(metrics.capHeight())) + 1;
+    const int highest = style.height - 1 - static_cast<int>(std::ceil(metrics.descent()));
+    style.baseline = std::max(lowest, std::min(scaled, highest));
+    return style;
 }
 
-QImage DrawGlyph(const QFont& font, unsigned char c)
+int GlyphWidth(const GlyphStyle& style, unsigned char c)
 {
-    const QFontMetricsF metrics(font);
-    QImage image(GlyphWidth(metrics, c), kGlyphHeight, QImage::Format_RGB32);
-    image.fill(QColor(RedOf(glyphtint::render::kGlyphBackgroundColour),
-                      GreenOf(glyphtint::render::kGlyphBackgroundColour),
-                      BlueOf(glyphtint::render::kGlyphBackgroundColour)));
+    const QFontMetricsF metrics(style.font);
+    return static_cast<int>(std::ceil(metrics.horizontalAdvance(QChar(c)))) + 2 * style.sideMargin;
+}
+
+QImage DrawGlyph(const GlyphStyle& style, unsigned char c)
+{
+    const QFontMetricsF metrics(style.font);
+    QImage image(GlyphWidth(style, c), style.height, QImage::Format_RGB32);
+    image.fill(QColor(RedOf(render::kGlyphBackgroundColour), GreenOf(render::kGlyphBackgroundColour),
+                      BlueOf(render::kGlyphBackgroundColour)));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.setFont(font);
-    QLinearGradient gradient(0, kBaseline - metrics.capHeight(), 0, kBaseline + metrics.descent());
+    painter.setFont(style.font);
+    QLinearGradient gradient(0, style.baseline - metrics.capHeight(), 0, style.baseline + metrics.descent());
     gradient.setColorAt(0, kInkTop);
     gradient.setColorAt(1, kInkBottom);
     painter.setPen(QPen(QBrush(gradient), 1));
-    painter.drawText(QPointF(kSideMargin, kBaseline), QString(QChar(c)));
+    painter.drawText(QPointF(style.sideMargin, style.baseline), QString(QChar(c)));
     painter.end();
     return image;
 }
@@ -100,8 +222,9 @@ std::string EncodeGlyph(const QImage& image)
     bitmap.ResizeHeight(image.height());
     for (int y = 0; y < image.height(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x)
+        for (int x = 0; x < image.width(); ++x) {
             bitmap.SetPixelAt(x, y, MakeColor(qRed(line[x]), qGreen(line[x]), qBlue(line[x])));
+        }
     }
     TJPEGImage jpeg;
     jpeg.Settings.EncodeQuality = kQuality;
@@ -112,7 +235,7 @@ std::string EncodeGlyph(const QImage& image)
 void WriteArchive(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries)
 {
     int error = 0;
-    std::unique_ptr<zip_t, ZipCloser> archive(zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error));
+    std::unique_ptr<zip_t, ZipDiscarder> archive(zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error));
     if (!archive) {
         zip_error_t details;
         zip_error_init_with_code(&details, error);
@@ -123,8 +246,9 @@ void WriteArchive(const std::string& path, const std::vector<std::pair<std::stri
     for (const auto& [name, bytes] : entries) {
         // The buffers belong to entries, which outlive zip_close.
         zip_source_t* source = zip_source_buffer(archive.get(), bytes.data(), bytes.size(), 0);
-        if (source == nullptr)
+        if (source == nullptr) {
             throw std::runtime_error(std::string("cannot add ") + name + ": " + zip_strerror(archive.get()));
+        }
         const zip_int64_t index = zip_file_add(archive.get(), name.c_str(), source, ZIP_FL_ENC_GUESS);
         if (index < 0) {
             zip_source_free(source);
@@ -132,59 +256,115 @@ void WriteArchive(const std::string& path, const std::vector<std::pair<std::stri
         }
         const zip_int32_t method = kStoredEntries.count(name) != 0 ? ZIP_CM_STORE : ZIP_CM_DEFLATE;
         if (zip_set_file_compression(archive.get(), static_cast<zip_uint64_t>(index), method, 9) < 0 ||
-            zip_file_set_mtime(archive.get(), static_cast<zip_uint64_t>(index), kEntryTime, 0) < 0)
+            zip_file_set_mtime(archive.get(), static_cast<zip_uint64_t>(index), kEntryTime, 0) < 0) {
             throw std::runtime_error(std::string("cannot set up ") + name + ": " + zip_strerror(archive.get()));
+        }
     }
-    if (zip_close(archive.get()) < 0)
+    if (zip_close(archive.get()) < 0) {
         throw std::runtime_error("cannot write " + path + ": " + zip_strerror(archive.get()));
+    }
     archive.release();
 }
 
-int Run(const std::string& path)
+std::string ReadWholeFile(const std::string& path)
 {
-    const QFont font = GlyphFont();
-    const QFontMetricsF metrics(font);
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (!in.good() && !in.eof()) {
+        throw std::runtime_error("cannot read " + path);
+    }
+    return bytes;
+}
 
+// Whether the two palette strings still fit the window's colours panel. Returns the
+// problems found, one per line.
+std::vector<std::string> PaletteProblems(const GlyphStyle& style)
+{
+    std::vector<std::string> problems;
     for (const char* samples : kPaletteSamples) {
         int width = 0;
-        for (const char* c = samples; *c != '\0'; ++c)
-            width += GlyphWidth(metrics, static_cast<unsigned char>(*c));
-        if (width > kPaletteWidth) {
-            std::cerr << "the palette samples \"" << samples << "\" take " << width << " pixels, more than "
-                      << kPaletteWidth << '\n';
-            return 1;
+        for (const char* c = samples; *c != '\0'; ++c) {
+            width += GlyphWidth(style, static_cast<unsigned char>(*c));
         }
+        if (width > kPaletteWidth) {
+            problems.push_back("the palette samples \"" + std::string(samples) + "\" take " + std::to_string(width) +
+                               " pixels, more than the " + std::to_string(kPaletteWidth) +
+                               " the window shows, which cuts them at both ends");
+        }
+    }
+    if (style.height > kPaletteHeight) {
+        problems.push_back("glyphs " + std::to_string(style.height) + " pixels high are taller than the " +
+                           std::to_string(kPaletteHeight) +
+                           " the window's palette images show, which cut them at top and bottom");
+    }
+    return problems;
+}
+
+// Characters the font file has no glyph for; Qt draws them from a fallback font.
+std::string MissingCharacters(const GlyphStyle& style)
+{
+    const QFontMetricsF metrics(style.font);
+    std::string missing;
+    for (unsigned char c : DrawableGlyphBytes()) {
+        if (c != ' ' && !metrics.inFont(QChar(c))) {
+            missing += static_cast<char>(c);
+        }
+    }
+    return missing;
+}
+
+int Run(const Options& options)
+{
+    // Fails at once when the output cannot be created; writes nothing before Commit.
+    archive::FileReplacement output(options.output);
+    const GlyphStyle style = MakeStyle(options);
+
+    const std::vector<std::string> palette = PaletteProblems(style);
+    for (const std::string& problem : palette) {
+        std::cerr << (options.Shipped() ? "" : "note: ") << problem << '\n';
+    }
+    if (options.Shipped() && !palette.empty()) {
+        return 1;
+    }
+    if (const std::string missing = MissingCharacters(style); !missing.empty()) {
+        std::cerr << "note: the font has no glyph for \"" << missing << "\"; they are drawn from a fallback font\n";
     }
 
     std::vector<std::pair<std::string, std::string>> entries;
-    for (unsigned char c : DrawableGlyphBytes())
-        entries.emplace_back(FullGlyphEntryName(c), EncodeGlyph(DrawGlyph(font, c)));
-    WriteArchive(path, entries);
+    for (unsigned char c : DrawableGlyphBytes()) {
+        entries.emplace_back(FullGlyphEntryName(c), EncodeGlyph(DrawGlyph(style, c)));
+    }
 
-    // Read it back the way the program does before the build may use it.
-    const std::vector<std::string> problems = CheckGlyphArchive(path);
-    for (const std::string& problem : problems)
-        std::cerr << path << ": " << problem << '\n';
+    // Read it back the way the program does before anything may use it.
+    ScratchFolder scratch;
+    const std::string drawn = scratch / "glyphtint.gfx";
+    WriteArchive(drawn, entries);
+    const std::vector<std::string> problems = CheckGlyphArchive(drawn);
+    for (const std::string& problem : problems) {
+        std::cerr << options.output << ": " << problem << '\n';
+    }
     if (!problems.empty()) {
-        std::remove(path.c_str());
+        std::cerr << options.output << ": not written\n";
         return 1;
     }
+    output.Commit(ReadWholeFile(drawn));
     return 0;
 }
 
 } // namespace
+} // namespace glyphtint::tools
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::cerr << "usage: glyphtint-make-glyphs OUTPUT.gfx\n";
+    glyphtint::tools::Options options;
+    if (!glyphtint::tools::ParseArguments(argc, argv, options)) {
+        std::cerr << glyphtint::tools::kUsage;
         return 2;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    glyphtint::tools::PrepareOffscreenApplication();
     QGuiApplication app(argc, argv);
     try {
-        return Run(argv[1]);
+        return glyphtint::tools::Run(options);
     } catch (const std::exception& e) {
         std::cerr << "glyphtint-make-glyphs: " << e.what() << '\n';
         return 1;

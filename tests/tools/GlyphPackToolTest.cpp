@@ -1,0 +1,83 @@
+// glyphtint-make-glyphs with a font of the user's choice: what it makes passes the
+// archive check, and what fails leaves an existing pack alone.
+#include "archive/ZipArchive.h"
+#include "raster/JPEGImage.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/TestArchives.h"
+#include "tools/GfxCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+const std::string kSerifFont = "/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf";
+
+std::string ReadText(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+int GlyphHeight(const std::string& archivePath, const std::string& entry)
+{
+    TZipArchive archive;
+    archive.FileName = archivePath;
+    archive.Open(0);
+    std::string bytes;
+    archive.ExtractEntryBytes(entry, bytes);
+    TJPEGImage glyph;
+    glyph.LoadJPEG(std::string_view(bytes));
+    return glyph.Height();
+}
+
+} // namespace
+
+TEST(GlyphPackTool, PackFromAnotherFontAndHeightPassesTheCheck)
+{
+    ScratchFolder folder;
+    for (int height : {12, 40}) {
+        const std::string pack = (folder / ("pack" + std::to_string(height) + ".gfx")).string();
+        const ProgramRun run =
+            RunProgram("glyphtint-make-glyphs", {"--font", kSerifFont, "--height", std::to_string(height), pack});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        // Too tall for the window's palettes: said, but no reason to refuse the pack.
+        EXPECT_EQ(run.err.find("note: glyphs 40 pixels high") != std::string::npos, height == 40) << run.err;
+
+        const ProgramRun check = RunProgram("glyphtint-gfx", {"check", pack});
+        EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+        EXPECT_EQ(GlyphHeight(pack, "QQ.jpg"), height);
+        EXPECT_EQ(GlyphHeight(pack, "spc.jpg"), height);
+    }
+}
+
+TEST(GlyphPackTool, FailuresKeepTheExistingPack)
+{
+    ScratchFolder folder;
+    const std::filesystem::path pack = folder / "glyphtint.gfx";
+    std::ofstream(pack, std::ios::binary) << "the pack in use";
+    std::ofstream(folder / "junk.ttf", std::ios::binary) << "not a font";
+
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"--font", (folder / "junk.ttf").string(), pack.string()}, 1, "as a TrueType or OpenType font"},
+        {{"--font", (folder / "missing.ttf").string(), pack.string()}, 1, "as a TrueType or OpenType font"},
+        {{"--height", "7", pack.string()}, 2, "usage:"},
+        {{"--height", "20x", pack.string()}, 2, "usage:"},
+        {{"--font", kSerifFont}, 2, "usage:"},
+        {{"--font", kSerifFont, (folder / "missing" / "pack.gfx").string()}, 1, "Cannot create file"},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun run = RunProgram("glyphtint-make-glyphs", c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.front() << " " << c.arguments[1];
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(ReadText(pack), "the pack in use");
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 2);
+}
