@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/ScratchFolder.h"
+
 namespace ziptest {
 
 using Bytes = std::vector<uint8_t>;
@@ -31,38 +33,11 @@ inline std::string ReadFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A folder under the system temp folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ziptest-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string Write(const std::string& name, const Bytes& bytes) const
-    {
-        const std::string path = path_ + "/" + name;
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
+using TempDir = ScratchFolder;
 
 inline std::string FixtureCopy(const std::string& name)
 {
-    static const TempDir copies;
+    static const TempDir copies("ziptest");
     const std::filesystem::path target = std::filesystem::path(copies.Path()) / name;
     if (!std::filesystem::exists(target)) {
         std::filesystem::create_directories(target.parent_path());

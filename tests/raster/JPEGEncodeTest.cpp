@@ -4,6 +4,7 @@
 #include "render/GlyphBackground.h"
 
 #include "JPEGFixtures.h"
+#include "tests/support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -58,14 +59,6 @@ void WriteFile(const fs::path& path, const std::string& bytes)
 
 class TempFolder : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "jpegsaveXXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     // Every name in the folder, so a leftover temporary file shows.
     std::vector<std::string> Names() const
     {
@@ -76,7 +69,8 @@ protected:
         return names;
     }
 
-    fs::path folder_;
+    ScratchFolder scratch_{"jpegsave"};
+    fs::path folder_ = scratch_.Path();
 };
 
 } // namespace

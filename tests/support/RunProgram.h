@@ -13,6 +13,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/support/ScratchFolder.h"
+
 struct ProgramRun {
     int exitCode = -1;
     std::string out;
@@ -30,9 +32,8 @@ inline std::string ShellQuoted(const std::string& argument)
 // program: the name of an executable beside the tests, e.g. "glyphtint-gfx", or a path.
 inline ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments)
 {
-    std::string folder = (std::filesystem::temp_directory_path() / "glyphtint-run-XXXXXX").string();
-    if (mkdtemp(folder.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
+    const ScratchFolder scratch("glyphtint-run");
+    const std::string& folder = scratch.Path();
     const bool isPath = program.find('/') != std::string::npos;
     std::string command = ShellQuoted(isPath ? program : std::string(GLYPHTINT_BIN_DIR) + "/" + program);
     for (const std::string& argument : arguments)
@@ -48,7 +49,5 @@ inline ProgramRun RunProgram(const std::string& program, const std::vector<std::
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.out = slurp(folder + "/out");
     run.err = slurp(folder + "/err");
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
     return run;
 }

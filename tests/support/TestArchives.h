@@ -7,33 +7,14 @@
 
 #include <zip.h>
 
+#include "tests/support/ScratchFolder.h"
+
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
 #include <utility>
 #include <vector>
-
-// A scratch folder removed with the object.
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "glyphtint-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~ScratchFolder() { std::filesystem::remove_all(path_); }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
 
 // The archive the build ships, copied into folder: the program opens archives with an
 // exclusive lock, so test processes running side by side each need their own file.
