@@ -11,6 +11,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <memory>
 
 using namespace glyphtint::render;
@@ -105,21 +106,17 @@ INSTANTIATE_TEST_SUITE_P(, FramedImageGeometry,
                                            FrameCase{"CaptionWithoutStrip", 0, 0, "^^ ^x"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(FramedImage, CaptionIsTheBytesAsTypedAndTheStripIsOnlyRead)
+// Strips without pixels can claim any width; the frame around them cannot be made.
+TEST(FramedImage, ImpossibleSizesRaiseOutOfResourcesAndKeepThePicture)
 {
-    auto strip = MakeStrip(22, 16);
-    TPicture coded;
-    ComposeFramedImage(*strip, "^1m00", coded);
-    TPicture plain;
-    ComposeFramedImage(*strip, "m00", plain);
-    // The codes are printed, so the caption with them is wider than the one without.
-    EXPECT_GT(coded.AsBitmap().Width(), 0);
-    EXPECT_EQ(coded.AsBitmap().Width(), std::max(38, MeasureCaption("^1m00").width + 16));
-    EXPECT_GT(MeasureCaption("^1m00").width, MeasureCaption("m00").width);
-
-    EXPECT_EQ(strip->Width(), 22);
-    EXPECT_EQ(strip->Height(), 16);
-    EXPECT_FALSE(strip->HasCanvas());
+    for (int width : {1 << 30, std::numeric_limits<int>::max() - 8}) {
+        TBitmap strip;
+        strip.ResizeWidth(width);
+        TPicture framed;
+        TBitmap& before = framed.AsBitmap();
+        EXPECT_THROW(ComposeFramedImage(strip, "a", framed), EOutOfResources) << width;
+        EXPECT_EQ(framed.Graphic(), &before) << width;
+    }
 }
 
 TEST(FramedImage, ReplacesWhatThePictureHeldAndNotifiesIt)
