@@ -1,0 +1,42 @@
+// The one boundary between the window's handlers and Qt: failures become error reports.
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <string>
+
+namespace glyphtint::app {
+
+// A failure that has been reported already; leaving a handler with it shows nothing.
+class EAbort : public std::exception {
+public:
+    const char* what() const noexcept override { return "Operation aborted"; }
+};
+
+// Shows one failure's message to the user (modal), already in its shown form.
+using ErrorReporter = std::function<void(const std::string& message)>;
+
+class HandlerGuard {
+public:
+    explicit HandlerGuard(ErrorReporter reporter) : reporter_(std::move(reporter)) { }
+
+    // Runs a handler; whatever it throws is reported here and goes no further.
+    template <class Handler> void Run(Handler&& handler) noexcept
+    {
+        try {
+            handler();
+        } catch (...) {
+            ReportCurrentException();
+        }
+    }
+
+    // Reports the exception being handled; call only inside a catch block.
+    void ReportCurrentException() noexcept;
+    // Reports a message with the full-stop rule applied.
+    void Report(const std::string& message) noexcept;
+
+private:
+    ErrorReporter reporter_;
+};
+
+} // namespace glyphtint::app

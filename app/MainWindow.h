@@ -1,0 +1,189 @@
+// Tfrm_Main: the program's one window (frm_Main) with its components and handlers.
+#pragma once
+
+#include "app/HandlerGuard.h"
+#include "app/Image.h"
+#include "app/LabeledEdit.h"
+#include "app/RenderQueue.h"
+#include "app/Timer.h"
+#include "archive/ZipArchive.h"
+
+#include <QFrame>
+#include <QIcon>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The banner that the About tab types out: the program name with its letters in nine
+// colours, the version, and the author.
+inline constexpr std::string_view BannerText = "^1g^2l^3y^4p^5h^6t^7i^8n^0t ^z[0.1] ^7by tuvo";
+
+namespace glyphtint::app {
+
+// The application title: the window caption and the caption of every message box.
+inline constexpr const char* kApplicationTitle = "glyphtint [0.1]";
+inline constexpr const char* kArchiveMissingMessage = "File glyphtint.gfx not found!";
+
+// The first palette string shows the codes 1-9, 0 and a-n; the second o-z and the
+// punctuation codes.
+inline constexpr const char* kPaletteText1 = "^11^22^33^44^55^66^77^88^99^00^aa^bb^cc^dd^ee^ff^gg^hh^ii^jj^kk^ll^mm^nn";
+inline constexpr const char* kPaletteText2 =
+    "^oo^pp^qq^rr^ss^tt^uu^vv^ww^xx^yy^zz^//^**^--^++^??^@@^__^[[^]]^==^||^'^<<^>>^,,^..";
+
+// What the window asks of the user, replaceable so that tests answer instead of a person.
+struct WindowHooks {
+    // The glyph archive; empty means glyphtint.gfx beside the executable.
+    std::string archivePath;
+    // The error box; empty means a modal box with the error icon and one OK button.
+    ErrorReporter reportError;
+    // The one plain message (the missing archive); empty means a modal box without icon.
+    std::function<void(const std::string& message)> showMessage;
+    // The password request for an encrypted entry: the typed password, or nothing
+    // for Cancel. Empty means the modal input box.
+    std::function<std::optional<std::string>(const std::string& entryName, const std::string& password)> askPassword;
+};
+
+// Draws etched separator lines along the top and/or bottom edge.
+class TBevel : public QWidget {
+public:
+    TBevel(QWidget* parent, bool top, bool bottom) : QWidget(parent), top_(top), bottom_(bottom) { }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool top_;
+    bool bottom_;
+};
+
+} // namespace glyphtint::app
+
+class Tfrm_Main : public QMainWindow {
+public:
+    explicit Tfrm_Main(glyphtint::app::WindowHooks hooks = {});
+    ~Tfrm_Main() override;
+
+    // Start-up and shutdown.
+    void FormCreate();
+    void FormDestroy();
+    // True once FormCreate has asked the program to end (the archive is missing).
+    bool QuitRequested() const { return quitRequested_; }
+
+    // Attempt tabs.
+    void ToolButton1Click();
+    void ToolButton2Click();
+    void pc_TabsChange();
+    void edt_TextChange(TLabeledEdit& sender);
+
+    // About tab banner.
+    void tmr_TellerTimer();
+
+    // Colours panel.
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+
+    // Menu items, each running its toolbar twin.
+    void Addtab1Click();
+    void Removetab1Click();
+    void Exit1Click();
+
+    // Runs a handler through the window's one guard: failures become error reports.
+    template <class Handler> void RunGuarded(Handler&& handler) noexcept { guard_.Run(std::forward<Handler>(handler)); }
+
+    // The labelled text box of the active page, as the tab change finds it; null if none.
+    TLabeledEdit* ActivePageEdit() const;
+
+    // Components, named as the layout names them; Qt owns the widgets.
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* File1 = nullptr;
+    QAction* Addtab1 = nullptr;
+    QAction* Removetab1 = nullptr;
+    QAction* N1 = nullptr;
+    QAction* Saveimage1 = nullptr;
+    QAction* Copyimagetoclipboard1 = nullptr;
+    QAction* N2 = nullptr;
+    QAction* Exit1 = nullptr;
+
+    QWidget* ToolBar1 = nullptr;
+    QToolButton* ToolButton1 = nullptr;
+    QToolButton* ToolButton2 = nullptr;
+    QWidget* ToolButton3 = nullptr;
+    QToolButton* ToolButton4 = nullptr;
+    QToolButton* ToolButton5 = nullptr;
+
+    QTabWidget* pc_Tabs = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    TLabeledEdit* edt_Text = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label5 = nullptr;
+    glyphtint::app::TBevel* Bevel1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    TLabeledEdit* LabeledEdit1 = nullptr;
+
+    QFrame* Panel1 = nullptr;
+    QFrame* Panel2 = nullptr;
+    TImage* img_Render = nullptr;
+    QFrame* Panel3 = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QToolButton* SpeedButton2 = nullptr;
+    QFrame* Panel4 = nullptr;
+    TImage* img_Colors = nullptr;
+    TImage* img_Colors2 = nullptr;
+
+    std::vector<QIcon> ImageList1;
+    TTimer tmr_Teller{100};
+    TZipArchive ZipArchive1;
+
+    // The number of the most recently made attempt tab, and how many banner characters show.
+    std::int32_t TabCounter = 0;
+    std::int32_t BannerCounter = 0;
+
+private:
+    // Construction, one area each.
+    void CreateMenu();
+    void CreateToolBar(QWidget* parent);
+    void CreateTabs(QWidget* parent);
+    void CreateAboutTab();
+    void CreateRenderPanel(QWidget* parent);
+    void CreateColoursPanel(QWidget* parent);
+    void ConnectHandlers();
+
+    // A designed size at the window font's actual height.
+    int Scaled(int designed) const;
+
+    QWidget* NewAttemptPage(const QString& caption);
+    TLabeledEdit* NewTextBox(QWidget* page, int left, int top, int width, int height);
+    void WireTextBox(TLabeledEdit* box);
+    // Makes a page active as the program does, which is not a tab change.
+    void ActivatePageQuietly(int index);
+    void OnCurrentTabChanged();
+
+    void RenderIntoRenderImage(const std::string& text);
+    void AnswerPasswordRequest(const std::string& entryName, std::string& password, bool& skip);
+
+    void ReportInBox(const std::string& message);
+    void ShowPlainMessage(const std::string& message);
+    std::optional<std::string> AskPasswordInBox(const std::string& entryName, const std::string& password);
+
+    glyphtint::app::WindowHooks hooks_;
+    glyphtint::app::HandlerGuard guard_;
+    glyphtint::app::RenderQueue renderQueue_;
+    double fontScale_ = 1.0;
+    int programTabChanges_ = 0;
+    bool quitRequested_ = false;
+    bool destroyed_ = false;
+};

@@ -1,0 +1,32 @@
+// Tfrm_Main: the About tab's banner, typed out by tmr_Teller.
+#include "app/MainWindow.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kTypingInterval = 100;
+constexpr int kPauseInterval = 5000;
+
+} // namespace
+
+void Tfrm_Main::tmr_TellerTimer()
+{
+    const std::int32_t previous = BannerCounter++;
+    if (previous == 0) {
+        tmr_Teller.SetInterval(kTypingInterval);
+    }
+    const auto shown = static_cast<std::size_t>(std::max<std::int32_t>(0, BannerCounter));
+    try {
+        LabeledEdit1->SetText(std::string(BannerText.substr(0, std::min(shown, BannerText.size()))));
+    } catch (...) {
+        // A banner that fails once fails on every cycle: stop until the About tab is
+        // selected again rather than report the same failure every 100 ms.
+        tmr_Teller.SetEnabled(false);
+        throw;
+    }
+    if (BannerCounter > static_cast<std::int32_t>(BannerText.size())) {
+        tmr_Teller.SetInterval(kPauseInterval);
+        BannerCounter = 0;
+    }
+}

@@ -1,0 +1,28 @@
+// RunProgram: application title, frm_Main, FormCreate, the event loop, FormDestroy.
+#include "app/Program.h"
+
+#include "app/MainWindow.h"
+#include "app/Pictures.h"
+
+#include <QApplication>
+
+namespace glyphtint::app {
+
+int RunProgram(int& argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("glyphtint");
+    QApplication::setWindowIcon(ProgramIcon());
+
+    Tfrm_Main frm_Main;
+    frm_Main.RunGuarded([&] { frm_Main.FormCreate(); });
+    // A quit requested by FormCreate ends the loop before its first turn: no window.
+    if (!frm_Main.QuitRequested()) {
+        frm_Main.show();
+        QApplication::exec();
+    }
+    frm_Main.RunGuarded([&] { frm_Main.FormDestroy(); });
+    return 0;
+}
+
+} // namespace glyphtint::app

@@ -1,0 +1,127 @@
+// The About tab's banner: the typing cycle, the pause, re-entry and bounded failure reports.
+#include "WindowFixture.h"
+
+#include <QElapsedTimer>
+#include <QTabBar>
+
+#include <fstream>
+
+namespace {
+
+constexpr int kAboutPage = 1;
+
+} // namespace
+
+class BannerTest : public WindowTest {
+protected:
+    void SelectAbout()
+    {
+        QTabBar* bar = window->pc_Tabs->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(window->pc_Tabs->count() - 1).center());
+    }
+    void Tick(int times = 1)
+    {
+        for (int i = 0; i < times; ++i) {
+            window->RunGuarded([this] { window->tmr_TellerTimer(); });
+        }
+    }
+};
+
+TEST_F(BannerTest, TypesOutPausesAndStartsAgain)
+{
+    StartWithShippedArchive();
+    SelectAbout();
+    ASSERT_EQ(window->pc_Tabs->currentIndex(), kAboutPage);
+    EXPECT_TRUE(window->tmr_Teller.Enabled());
+    EXPECT_EQ(window->tmr_Teller.Interval(), 100);
+
+    Tick(2);
+    EXPECT_EQ(window->LabeledEdit1->Text(), "^1");
+    EXPECT_EQ(StripWidth(window->img_Render), 0) << "a code alone draws nothing";
+    Tick();
+    EXPECT_EQ(StripWidth(window->img_Render), RenderedWidth("g"));
+
+    Tick(42);
+    EXPECT_EQ(window->LabeledEdit1->Text(), BannerText);
+    const TGraphic* whole = window->img_Render->Picture().Graphic();
+    const int wholeWidth = StripWidth(window->img_Render);
+    EXPECT_EQ(wholeWidth, RenderedWidth(std::string(BannerText)));
+
+    Tick(); // the 46th: nothing new to show, the pause begins
+    EXPECT_EQ(window->BannerCounter, 0);
+    EXPECT_EQ(window->tmr_Teller.Interval(), 5000);
+    EXPECT_EQ(window->img_Render->Picture().Graphic(), whole);
+    EXPECT_EQ(StripWidth(window->img_Render), wholeWidth);
+
+    Tick(); // the next cycle
+    EXPECT_EQ(window->BannerCounter, 1);
+    EXPECT_EQ(window->tmr_Teller.Interval(), 100);
+    EXPECT_EQ(StripWidth(window->img_Render), 0);
+    EXPECT_TRUE(boxes.errors.empty());
+}
+
+TEST_F(BannerTest, LeavingDuringThePauseAndComingBackShowsTheWholeBannerForAFullPause)
+{
+    StartWithShippedArchive();
+    SelectAbout();
+    Tick(46);
+    window->pc_Tabs->setCurrentIndex(0);
+    EXPECT_FALSE(window->tmr_Teller.Enabled());
+    EXPECT_EQ(StripWidth(window->img_Render), 0) << "the empty attempt";
+
+    SelectAbout();
+    EXPECT_TRUE(window->tmr_Teller.Enabled());
+    EXPECT_EQ(window->tmr_Teller.Interval(), 5000);
+    EXPECT_EQ(window->BannerCounter, 0);
+    EXPECT_EQ(StripWidth(window->img_Render), RenderedWidth(std::string(BannerText)));
+    EXPECT_GT(window->tmr_Teller.Backend().remainingTime(), 4000);
+}
+
+TEST_F(BannerTest, AddingATabWhileTheBannerRunsKeepsItTypingIntoTheRenderImage)
+{
+    StartWithShippedArchive();
+    SelectAbout();
+    Tick(3);
+    window->ToolButton1Click();
+    EXPECT_TRUE(window->tmr_Teller.Enabled());
+    Tick(2);
+    EXPECT_EQ(window->LabeledEdit1->Text(), "^1g^2");
+    EXPECT_EQ(StripWidth(window->img_Render), RenderedWidth("g"));
+    Tick();
+    EXPECT_EQ(StripWidth(window->img_Render), RenderedWidth("gl"));
+}
+
+TEST_F(BannerTest, TheFirstLetterShowsAfterThreeTicksOfRealTime)
+{
+    StartWithShippedArchive();
+    QElapsedTimer clock;
+    SelectAbout();
+    clock.start();
+    QTest::qWait(250);
+    EXPECT_EQ(StripWidth(window->img_Render), 0);
+    while (StripWidth(window->img_Render) == 0 && clock.elapsed() < 3000) {
+        QTest::qWait(5);
+    }
+    EXPECT_GE(clock.elapsed(), 300);
+    EXPECT_GT(StripWidth(window->img_Render), 0);
+}
+
+TEST_F(BannerTest, AFailingBannerIsReportedOnceAndStopsUntilTheAboutTabIsSelectedAgain)
+{
+    const std::string damaged = (folder / "glyphtint.gfx").string();
+    std::ofstream(damaged, std::ios::binary) << "PK but nothing more";
+    Start(damaged);
+    boxes.errors.clear();
+    window->ToolButton1Click();
+    SelectAbout();
+    // Ticks keep coming while the report is open; they must not render or report again.
+    boxes.whileErrorBoxOpen = [this] { Tick(5); };
+    Tick(3);
+    EXPECT_EQ(boxes.errors.size(), 1u);
+    EXPECT_FALSE(window->tmr_Teller.Enabled());
+
+    boxes.whileErrorBoxOpen = {};
+    window->pc_Tabs->setCurrentIndex(0);
+    SelectAbout();
+    EXPECT_TRUE(window->tmr_Teller.Enabled());
+}

@@ -1,0 +1,307 @@
+// The main window driven as a user drives it: start-up, tabs, typing, palettes, boxes.
+#include "WindowFixture.h"
+
+#include "archive/ZipArchive.h"
+#include "render/GlyphNames.h"
+
+#include <QTabBar>
+
+#include <cstdlib>
+#include <fstream>
+
+using glyphtint::app::kArchiveMissingMessage;
+
+namespace {
+
+// Writes the shipped archive's glyphs for the given bytes into a new archive; with a
+// password, Info-ZIP encrypts every entry.
+std::string ArchiveWithGlyphs(const ScratchFolder& folder, const std::string& characters, const std::string& name,
+                              const std::string& password = {})
+{
+    TZipArchive shipped;
+    shipped.FileName = CopyOfShippedArchive(folder);
+    shipped.Open(0);
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (unsigned char c : characters) {
+        std::string bytes;
+        shipped.ExtractEntryBytes(FullGlyphEntryName(c), bytes);
+        entries.emplace_back(FullGlyphEntryName(c), bytes);
+    }
+    shipped.Close();
+    const std::string path = (folder / name).string();
+    if (password.empty()) {
+        WriteZip(path, entries);
+        return path;
+    }
+    const std::filesystem::path glyphs = folder / (name + ".glyphs");
+    std::filesystem::create_directories(glyphs);
+    std::string command = "cd " + glyphs.string() + " && zip -q -P " + password + " " + path;
+    for (const auto& [entry, bytes] : entries) {
+        std::ofstream(glyphs / entry, std::ios::binary) << bytes;
+        command += " " + entry;
+    }
+    if (std::system(command.c_str()) != 0) {
+        throw std::runtime_error("zip failed");
+    }
+    return path;
+}
+
+} // namespace
+
+TEST_F(WindowTest, StartsOnTheFirstAttemptWithBothPalettesAndNoAnimation)
+{
+    StartWithShippedArchive();
+    EXPECT_TRUE(boxes.errors.empty());
+    EXPECT_TRUE(boxes.messages.empty());
+    EXPECT_EQ(TabCaptions(), (std::vector<std::string>{"Attempt 1", "About..."}));
+    EXPECT_EQ(window->pc_Tabs->currentIndex(), 0);
+    EXPECT_EQ(window->TabCounter, 1);
+    EXPECT_EQ(window->BannerCounter, 1);
+    EXPECT_FALSE(window->tmr_Teller.Enabled());
+    EXPECT_EQ(StripWidth(window->img_Render), 0);
+    EXPECT_EQ(window->edt_Text->Text(), "");
+    EXPECT_TRUE(window->ZipArchive1.Active());
+    // 24 and 27 samples: as wide as the sample characters drawn without codes.
+    EXPECT_EQ(StripWidth(window->img_Colors), RenderedWidth("1234567890abcdefghijklmn"));
+    EXPECT_EQ(StripWidth(window->img_Colors2), RenderedWidth("opqrstuvwxyz/*-+?@_[]=|<>,."));
+    EXPECT_EQ(window->windowTitle().toStdString(), "glyphtint [0.1]");
+}
+
+TEST_F(WindowTest, MissingArchiveShowsOneMessageAndAsksToQuit)
+{
+    Start((folder / "glyphtint.gfx").string());
+    EXPECT_EQ(boxes.messages, std::vector<std::string>{kArchiveMissingMessage});
+    EXPECT_TRUE(boxes.errors.empty());
+    EXPECT_TRUE(window->QuitRequested());
+    EXPECT_FALSE(window->ZipArchive1.Active());
+}
+
+TEST_F(WindowTest, DamagedArchiveReportsAndLeavesTheWindowUsableOnTheAboutTab)
+{
+    const std::string damaged = (folder / "glyphtint.gfx").string();
+    std::ofstream(damaged, std::ios::binary) << "not a zip archive at all";
+    Start(damaged);
+    ASSERT_EQ(boxes.errors.size(), 1u);
+    EXPECT_FALSE(window->QuitRequested());
+    EXPECT_EQ(window->pc_Tabs->currentIndex(), 1);
+    EXPECT_EQ(window->TabCounter, 0);
+    EXPECT_EQ(window->BannerCounter, 0);
+    EXPECT_EQ(StripWidth(window->img_Colors), 0);
+    EXPECT_EQ(StripWidth(window->img_Colors2), 0);
+
+    window->ToolButton1Click();
+    EXPECT_EQ(TabCaptions(), (std::vector<std::string>{"Attempt 1", "Attempt 1", "About..."}));
+    Type("^1m");
+    EXPECT_EQ(boxes.errors.size(), 2u) << "one report for the glyph, none for the code";
+}
+
+TEST_F(WindowTest, AddingAndRemovingTabsKeepsNumbersAndTheAboutTabLast)
+{
+    StartWithShippedArchive();
+    window->ToolButton2Click(); // the only attempt tab stays
+    EXPECT_EQ(TabCaptions(), (std::vector<std::string>{"Attempt 1", "About..."}));
+
+    window->ToolButton1Click();
+    window->ToolButton1Click();
+    EXPECT_EQ(TabCaptions(), (std::vector<std::string>{"Attempt 1", "Attempt 2", "Attempt 3", "About..."}));
+    EXPECT_EQ(window->pc_Tabs->currentIndex(), 2);
+    EXPECT_FALSE(window->tmr_Teller.Enabled());
+
+    window->pc_Tabs->setCurrentIndex(1); // as a user selects it
+    window->Removetab1Click();
+    EXPECT_EQ(window->pc_Tabs->tabText(window->pc_Tabs->currentIndex()).toStdString(), "Attempt 3");
+    window->Addtab1Click();
+    EXPECT_EQ(TabCaptions(), (std::vector<std::string>{"Attempt 1", "Attempt 3", "Attempt 4", "About..."}));
+
+    window->pc_Tabs->setCurrentIndex(3);
+    window->ToolButton2Click(); // nothing on the About tab
+    EXPECT_EQ(window->pc_Tabs->count(), 4);
+    EXPECT_TRUE(boxes.errors.empty());
+}
+
+TEST_F(WindowTest, RemovingTheLastAttemptShowsTheAboutTabAndStartsTheBanner)
+{
+    StartWithShippedArchive();
+    window->ToolButton1Click();
+    Type("^1m00");
+    ASSERT_GT(StripWidth(window->img_Render), 0);
+    window->ToolButton2Click();
+    EXPECT_EQ(window->pc_Tabs->currentIndex(), 1);
+    EXPECT_TRUE(window->tmr_Teller.Enabled());
+    EXPECT_EQ(window->BannerCounter, 0);
+    EXPECT_EQ(StripWidth(window->img_Render), 0) << "the banner box is still empty";
+}
+
+TEST_F(WindowTest, OnlyTheUsersTabChangesRunTheTabChange)
+{
+    StartWithShippedArchive();
+    QTabBar* bar = window->pc_Tabs->tabBar();
+
+    window->ToolButton1Click(); // the program makes the new tab active
+    EXPECT_FALSE(window->tmr_Teller.Enabled());
+
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(2).center());
+    EXPECT_EQ(window->pc_Tabs->currentIndex(), 2);
+    EXPECT_TRUE(window->tmr_Teller.Enabled());
+
+    // Ctrl+Tab wraps from the About tab to the first page.
+    window->pc_Tabs->setFocus();
+    QTest::keyClick(window->pc_Tabs, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(window->pc_Tabs->currentIndex(), 0);
+    EXPECT_FALSE(window->tmr_Teller.Enabled());
+
+    // Adding while the About tab shows leaves the banner running.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(2).center());
+    window->ToolButton1Click();
+    EXPECT_TRUE(window->tmr_Teller.Enabled());
+}
+
+TEST_F(WindowTest, TypingRendersTheStripCentredPixelForPixel)
+{
+    StartWithShippedArchive();
+    Type("^");
+    EXPECT_EQ(StripWidth(window->img_Render), 0) << "an open code draws nothing";
+    Type("1m00");
+    EXPECT_EQ(window->edt_Text->Text(), "^1m00");
+    const TBitmap* strip = Strip(window->img_Render);
+    ASSERT_NE(strip, nullptr);
+    EXPECT_EQ(strip->Width(), RenderedWidth("m00"));
+
+    const QImage shown = window->img_Render->grab().toImage();
+    const QPoint origin = window->img_Render->PictureOrigin();
+    EXPECT_EQ(origin, QPoint((window->img_Render->width() - strip->Width()) / 2,
+                             (window->img_Render->height() - strip->Height()) / 2));
+    for (QPoint p : {QPoint(0, 0), QPoint(strip->Width() / 2, strip->Height() / 2),
+                     QPoint(strip->Width() - 1, strip->Height() - 1)}) {
+        const TColor expected = strip->PixelAt(p.x(), p.y());
+        const QColor seen = shown.pixelColor(origin + p);
+        EXPECT_EQ(seen, QColor(RedOf(expected), GreenOf(expected), BlueOf(expected))) << p.x() << "," << p.y();
+    }
+}
+
+TEST_F(WindowTest, AStripWiderThanTheImageIsCutEquallyAtBothEnds)
+{
+    StartWithShippedArchive();
+    window->edt_Text->SetText(std::string(80, 'W'));
+    const TBitmap* strip = Strip(window->img_Render);
+    ASSERT_GT(strip->Width(), window->img_Render->width());
+    const int origin = window->img_Render->PictureOrigin().x();
+    const int cutRight = strip->Width() + origin - window->img_Render->width();
+    EXPECT_LE(std::abs(-origin - cutRight), 1);
+    const QImage shown = window->img_Render->grab().toImage();
+    const TColor first = strip->PixelAt(-origin, strip->Height() / 2);
+    EXPECT_EQ(shown.pixelColor(0, window->img_Render->PictureOrigin().y() + strip->Height() / 2),
+              QColor(RedOf(first), GreenOf(first), BlueOf(first)));
+}
+
+TEST_F(WindowTest, AMissingGlyphIsReportedOncePerChangeAndKeepsTheGlyphsBefore)
+{
+    Start(ArchiveWithGlyphs(folder, "1234567890abcdefghijklmnopqrstuvwxyz/*-+?@_[]=|<>,.", "partial.gfx"));
+    ASSERT_TRUE(boxes.errors.empty());
+    window->edt_Text->SetText("m0");
+    EXPECT_EQ(boxes.errors.size(), 0u);
+    Change(window->edt_Text, "mmX");
+    ASSERT_EQ(boxes.errors.size(), 1u);
+    EXPECT_EQ(boxes.errors[0].back(), '.');
+    EXPECT_EQ(StripWidth(window->img_Render), RenderedWidth("mm"));
+    Change(window->edt_Text, "mmXm");
+    EXPECT_EQ(boxes.errors.size(), 2u);
+    Change(window->edt_Text, "mmXm"); // the same text is no change
+    EXPECT_EQ(boxes.errors.size(), 2u);
+}
+
+TEST_F(WindowTest, EncryptedArchiveAsksThroughThePasswordBox)
+{
+    const std::string archive = ArchiveWithGlyphs(folder, "m0", "secret.gfx", "letmein");
+    struct Case {
+        const char* name;
+        std::vector<std::optional<std::string>> answers;
+        std::size_t requests;
+        bool drawn;
+        std::size_t reports;
+    };
+    const Case cases[] = {
+        {"right password", {"letmein"}, 1, true, 0},
+        {"wrong, then right", {"nope", "letmein"}, 2, true, 0},
+        // The skipped entry gives no bytes, which the glyph decoder then rejects.
+        {"cancel", {std::nullopt}, 1, false, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        boxes = {};
+        boxes.passwordAnswers.assign(c.answers.begin(), c.answers.end());
+        window = std::make_unique<Tfrm_Main>(boxes.Hooks(archive));
+        OpenWithoutPalettes(archive);
+        Change(window->edt_Text, "m");
+        EXPECT_EQ(boxes.passwordRequests.size(), c.requests);
+        EXPECT_EQ(boxes.errors.size(), c.reports);
+        EXPECT_EQ(StripWidth(window->img_Render) > 0, c.drawn);
+        window.reset();
+    }
+}
+
+TEST_F(WindowTest, ARenderStartedWhileItsBoxIsOpenWaitsForIt)
+{
+    const std::string archive = ArchiveWithGlyphs(folder, "m0", "secret.gfx", "letmein");
+    boxes.passwordAnswers = {"letmein"};
+    window = std::make_unique<Tfrm_Main>(boxes.Hooks(archive));
+    OpenWithoutPalettes(archive);
+    int nestedRenders = 0;
+    boxes.whilePasswordBoxOpen = [&] {
+        // A tab change and a second text arrive through the box's event loop.
+        ++nestedRenders;
+        window->edt_Text->SetText("00");
+        window->edt_Text->SetText("0");
+    };
+    window->edt_Text->SetText("m");
+    EXPECT_EQ(nestedRenders, 1);
+    EXPECT_EQ(boxes.passwordRequests.size(), 1u);
+    EXPECT_TRUE(boxes.errors.empty());
+    EXPECT_EQ(StripWidth(window->img_Render), RenderedWidth("0")) << "the latest text is rendered after the box";
+}
+
+TEST_F(WindowTest, FoldingGivesTheHeightToTheTabsAndKeepsThePictures)
+{
+    StartWithShippedArchive();
+    const int tabsHeight = window->pc_Tabs->height();
+    const TGraphic* palette = window->img_Colors->Picture().Graphic();
+    const int paletteWidth = StripWidth(window->img_Colors);
+
+    QTest::mouseClick(window->SpeedButton2, Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_EQ(window->Panel3->height(), 28);
+    EXPECT_EQ(window->pc_Tabs->height(), tabsHeight + 72);
+    EXPECT_FALSE(window->Panel4->isVisible());
+    EXPECT_TRUE(window->SpeedButton1->isVisible());
+    EXPECT_FALSE(window->SpeedButton2->isVisible());
+    EXPECT_EQ(window->SpeedButton1->geometry().right(), window->Panel3->width() - 2);
+
+    QTest::mouseClick(window->SpeedButton1, Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_EQ(window->Panel3->height(), 100);
+    EXPECT_EQ(window->pc_Tabs->height(), tabsHeight);
+    EXPECT_TRUE(window->Panel4->isVisible());
+    EXPECT_EQ(window->img_Colors->Picture().Graphic(), palette);
+    EXPECT_EQ(StripWidth(window->img_Colors), paletteWidth);
+}
+
+TEST_F(WindowTest, TheWindowKeepsItsMinimumAndGivesExtraSpaceToTabsAndBoxes)
+{
+    StartWithShippedArchive();
+    const QSize minimum = window->size();
+    window->resize(200, 200);
+    QApplication::processEvents();
+    EXPECT_GE(window->width(), minimum.width());
+    EXPECT_GE(window->height(), minimum.height());
+    EXPECT_EQ(window->centralWidget()->size(), QSize(344, 364));
+
+    window->ToolButton1Click();
+    window->resize(minimum + QSize(100, 50));
+    QApplication::processEvents();
+    EXPECT_EQ(window->Panel1->width(), 440);
+    EXPECT_EQ(window->Panel1->height(), 55);
+    for (TLabeledEdit* box : {window->edt_Text, window->ActivePageEdit()}) {
+        EXPECT_EQ(box->geometry().left(), 8);
+        EXPECT_EQ(box->parentWidget()->width() - box->geometry().right() - 1, 8);
+    }
+}

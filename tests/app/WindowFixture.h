@@ -1,0 +1,110 @@
+// A main window on a private copy of the glyph archive, with its boxes answered by the test.
+#pragma once
+
+#include "app/MainWindow.h"
+#include "render/GlyphStrip.h"
+#include "../support/TestArchives.h"
+
+#include <QApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Records what the window would have shown and answers password requests from a list.
+struct RecordedBoxes {
+    std::vector<std::string> errors;
+    std::vector<std::string> messages;
+    std::vector<std::string> passwordRequests; // entry names
+    std::deque<std::optional<std::string>> passwordAnswers;
+    std::function<void()> whilePasswordBoxOpen;
+    std::function<void()> whileErrorBoxOpen;
+
+    glyphtint::app::WindowHooks Hooks(const std::string& archive)
+    {
+        glyphtint::app::WindowHooks hooks;
+        hooks.archivePath = archive;
+        hooks.reportError = [this](const std::string& message) {
+            errors.push_back(message);
+            if (whileErrorBoxOpen) {
+                whileErrorBoxOpen();
+            }
+        };
+        hooks.showMessage = [this](const std::string& message) { messages.push_back(message); };
+        hooks.askPassword = [this](const std::string& entry, const std::string&) -> std::optional<std::string> {
+            passwordRequests.push_back(entry);
+            if (whilePasswordBoxOpen) {
+                whilePasswordBoxOpen();
+            }
+            if (passwordAnswers.empty()) {
+                return std::nullopt;
+            }
+            std::optional<std::string> answer = passwordAnswers.front();
+            passwordAnswers.pop_front();
+            return answer;
+        };
+        return hooks;
+    }
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    // Starts the window as the program does, on the given archive file.
+    void Start(const std::string& archive)
+    {
+        window = std::make_unique<Tfrm_Main>(boxes.Hooks(archive));
+        window->RunGuarded([this] { window->FormCreate(); });
+        window->show();
+        QApplication::processEvents();
+    }
+    void StartWithShippedArchive() { Start(CopyOfShippedArchive(folder)); }
+    // The archive opened as FormCreate opens it, on an archive that lacks the palette glyphs.
+    void OpenWithoutPalettes(const std::string& archive)
+    {
+        window->ZipArchive1.FileName = archive;
+        window->ZipArchive1.Open(0);
+        window->pc_Tabs->setCurrentIndex(0);
+    }
+
+    std::vector<std::string> TabCaptions() const
+    {
+        std::vector<std::string> captions;
+        for (int i = 0; i < window->pc_Tabs->count(); ++i) {
+            captions.push_back(window->pc_Tabs->tabText(i).toStdString());
+        }
+        return captions;
+    }
+
+    // Gives a box a text as the program does, inside a handler.
+    void Change(TLabeledEdit* box, const std::string& text)
+    {
+        window->RunGuarded([&] { box->SetText(text); });
+    }
+
+    // Types into the active page's box as a user does.
+    void Type(const QString& text)
+    {
+        TLabeledEdit* box = window->ActivePageEdit();
+        box->setFocus();
+        QTest::keyClicks(box, text);
+    }
+
+    const TBitmap* Strip(TImage* image) const { return dynamic_cast<const TBitmap*>(image->Picture().Graphic()); }
+    int StripWidth(TImage* image) const { return image->Picture().Width(); }
+
+    // The width of the strip that text renders to, from a fresh render of our own.
+    int RenderedWidth(const std::string& text)
+    {
+        TPicture picture;
+        RenderCodedText(window->ZipArchive1, text, picture);
+        return picture.Width();
+    }
+
+    ScratchFolder folder;
+    RecordedBoxes boxes;
+    std::unique_ptr<Tfrm_Main> window;
+};
