@@ -1,7 +1,7 @@
 // HandlerGuard: turns exceptions leaving handlers into one report each.
 #include "app/HandlerGuard.h"
 
-#include "app/CoreShared.h"
+#include "render/ShownMessage.h"
 
 namespace glyphtint::app {
 
@@ -22,7 +22,7 @@ void HandlerGuard::Report(const std::string& message) noexcept
 {
     try {
         if (reporter_) {
-            reporter_(ShownMessage(message));
+            reporter_(glyphtint::render::ShownMessage(message));
         }
     } catch (...) {
         // A reporter that fails (no memory for the box) has nothing better to fall back on.

@@ -2,8 +2,8 @@
 #include "app/MainWindow.h"
 
 #include "app/Anchors.h"
-#include "app/CoreShared.h"
 #include "app/Pictures.h"
+#include "render/GlyphArchivePath.h"
 #include "render/GlyphStrip.h"
 
 #include <QFontMetrics>
@@ -292,7 +292,7 @@ void Tfrm_Main::CreateColoursPanel(QWidget* parent)
 
 void Tfrm_Main::FormCreate()
 {
-    ZipArchive1.FileName = hooks_.archivePath.empty() ? GlyphArchivePath() : hooks_.archivePath;
+    ZipArchive1.FileName = hooks_.archivePath.empty() ? glyphtint::render::GlyphArchivePath() : hooks_.archivePath;
     std::error_code error;
     if (!std::filesystem::exists(ZipArchive1.FileName, error) ||
         std::filesystem::is_directory(ZipArchive1.FileName, error)) {

@@ -10,31 +10,49 @@ scenario=$1
 bin=$2
 build=${3:-}
 
-for tool in xvfb-run xdotool; do
+for tool in Xvfb xdotool; do
   if ! command -v "$tool" >/dev/null; then
     echo "$tool is missing (scripts/setup.sh installs it): skipped"
     exit 77
   fi
 done
 
-if [ -z "${GLYPHTINT_UNDER_XVFB:-}" ]; then
-  export GLYPHTINT_UNDER_XVFB=1
-  exec timeout 60 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
-
 work=$(mktemp -d)
 pid=
+server=
 cleanup() {
   if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
     kill "$pid" 2>/dev/null || true
+  fi
+  if [ -n "$server" ]; then
+    kill "$server" 2>/dev/null || true
+    wait "$server" 2>/dev/null || true
   fi
   rm -rf "$work"
 }
 trap cleanup EXIT
 fail() {
   echo "FAIL ($scenario): $*" >&2
+  if [ -s "$work/err" ]; then
+    echo "--- the program's error output:" >&2
+    cat "$work/err" >&2
+  fi
   exit 1
 }
+
+# A private X server on a display number it picks itself, so that parallel runs never
+# meet (xvfb-run -a can hand two of them the same number).
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+server=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.05
+done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -1 "$work/display")"
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+# In sanitizer builds: what the system's libraries keep to the end is not ours.
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$(readlink -f "$0")")/lsan-suppressions.txt"
 
 title='^glyphtint \[0\.1\]$'
 
