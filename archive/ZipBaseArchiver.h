@@ -111,6 +111,12 @@ public:
     // EReadError (local header past the end of the file). A password request
     // that is cancelled gives an empty string without error.
     void ExtractEntryBytes(const std::string& entryName, std::string& bytes);
+    // ExtractEntryBytes for callers that know how large an entry may be. An
+    // entry that declares more than maxBytes, or whose compressed data are
+    // larger than any data of maxBytes could be, raises EZipEntryTooLarge
+    // before any of it is read. Output past the declared size fails the entry
+    // as always, so at most maxBytes + 1 bytes are ever produced.
+    void ExtractEntryBytesUpTo(const std::string& entryName, std::string& bytes, uint64_t maxBytes);
 
     // Index of the first entry from startIndex on that matches name, or -1;
     // fills description when one is given. Native 13 when closed.

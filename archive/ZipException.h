@@ -34,3 +34,16 @@ private:
     int32_t errorCode_;
     int32_t nativeError_;
 };
+
+// Raised by TZipBaseArchiver::ExtractEntryBytesUpTo for an entry larger than its
+// caller takes. The message names the entry, its size and the limit.
+class EZipEntryTooLarge : public std::runtime_error {
+public:
+    // compressed: the size given is the entry's compressed size.
+    EZipEntryTooLarge(const std::string& entryName, uint64_t size, uint64_t limit, bool compressed);
+
+    const std::string& EntryName() const noexcept { return entryName_; }
+
+private:
+    std::string entryName_;
+};

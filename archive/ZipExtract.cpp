@@ -164,6 +164,28 @@ void TZipBaseArchiver::ExtractEntryBytes(const std::string& entryName, std::stri
     bytes = std::move(out);
 }
 
+void TZipBaseArchiver::ExtractEntryBytesUpTo(const std::string& entryName, std::string& bytes, uint64_t maxBytes)
+{
+    RequireOpen();
+    const int32_t index = FindEntry(entryName);
+    if (index < 0) {
+        throw EZipException(kNativeNotFound, name_, {entryName});
+    }
+    const TDirItem& item = directory_->Items().At(index);
+    if (item.UncompressedSize() > maxBytes) {
+        throw EZipEntryTooLarge(entryName, item.UncompressedSize(), maxBytes, false);
+    }
+    // Deflate adds at most 5 bytes per 16 KiB block to data that do not shrink;
+    // encryption adds its 12-byte header.
+    const uint64_t compressedBound = maxBytes + maxBytes / 1024 + 1024;
+    if (item.CompressedSize() > compressedBound) {
+        throw EZipEntryTooLarge(entryName, item.CompressedSize(), compressedBound, true);
+    }
+    std::string out;
+    DecodeEntry(index, out);
+    bytes = std::move(out);
+}
+
 void TZipBaseArchiver::ExtractEntryToStream(int32_t index, std::string& destination)
 {
     RequireOpen();

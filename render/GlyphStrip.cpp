@@ -3,6 +3,7 @@
 
 #include "archive/ZipArchive.h"
 #include "raster/JPEGImage.h"
+#include "render/GlyphLimits.h"
 #include "render/GlyphNames.h"
 #include "render/Tint.h"
 
@@ -14,7 +15,7 @@ void AppendGlyph(TZipArchive& archive, TPicture& target, std::string& extraction
         return;
 
     TJPEGImage glyph;
-    archive.ExtractEntryBytes(entryName, extractionBuffer);
+    archive.ExtractEntryBytesUpTo(entryName, extractionBuffer, glyphtint::render::kMaxGlyphEntryBytes);
     glyph.LoadJPEG(std::string_view(extractionBuffer));
 
     TBitmap& strip = target.AsBitmap();

@@ -4,6 +4,7 @@
 #include "archive/ZipArchive.h"
 #include "raster/JPEGImage.h"
 #include "render/GlyphBackground.h"
+#include "render/GlyphLimits.h"
 #include "render/GlyphNames.h"
 
 #include <cstdlib>
@@ -49,7 +50,7 @@ bool CheckGlyph(TZipArchive& archive, const std::string& name, std::string& buff
         return false;
     }
     try {
-        archive.ExtractEntryBytes(name, buffer);
+        archive.ExtractEntryBytesUpTo(name, buffer, glyphtint::render::kMaxGlyphEntryBytes);
         TJPEGImage jpeg;
         jpeg.LoadJPEG(buffer);
         const TBitmap& bitmap = jpeg.Bitmap();

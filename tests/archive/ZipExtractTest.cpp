@@ -303,6 +303,45 @@ const DamagedEntry kDamagedEntries[] = {
 INSTANTIATE_TEST_SUITE_P(Table, DamagedEntries, ::testing::ValuesIn(kDamagedEntries),
                          [](const auto& info) { return std::string(info.param.label); });
 
+// A deflated entry whose Zip64 block declares the given uncompressed size.
+Entry DeclaringZip64Size(const std::string& name, const std::string& content, uint64_t declared)
+{
+    Entry e = Deflated(name, content);
+    e.uncompressedSize = 0xFFFFFFFF;
+    Put16(e.centralExtra, 1);
+    Put16(e.centralExtra, 8);
+    Put64(e.centralExtra, declared);
+    return e;
+}
+
+TEST_F(Extract, TheSizeLimitedVariantRefusesLargeEntriesBeforeReadingThem)
+{
+    constexpr uint64_t kLimit = 1 << 20;
+    Entry storedHuge = Stored("stored", kText);
+    storedHuge.compressedSize = 3 << 20; // more than any 1 MiB could take
+    Entry bomb = Deflated("bomb", std::string(8u << 20, '\0'));
+    bomb.uncompressedSize = 1000; // inflates far past what it declares
+    OpenBuilt(BuildZip({Deflated("fits", kText), DeclaringZip64Size("huge", kText, uint64_t{1} << 62),
+                        Deflated("edge", std::string(kLimit, 'e')), storedHuge, bomb})
+                  .bytes);
+    zip_.ExtractEntryBytesUpTo("FITS", bytes_, kLimit);
+    EXPECT_EQ(bytes_, kText);
+    zip_.ExtractEntryBytesUpTo("edge", bytes_, kLimit);
+    EXPECT_EQ(bytes_.size(), kLimit);
+
+    bytes_ = "unchanged";
+    const auto limited = [&](const std::string& name) {
+        return ErrorOf([&] { zip_.ExtractEntryBytesUpTo(name, bytes_, kLimit); });
+    };
+    EXPECT_EQ(limited("huge"), "Entry \"huge\" is too large (4611686018427387904 bytes; at most 1048576 are read)");
+    EXPECT_EQ(limited("stored"), "Entry \"stored\" is too large (3145728 bytes compressed; at most 1050624 are read)");
+    EXPECT_EQ(limited("bomb"), kBadData);
+    EXPECT_EQ(limited("none"), "ZipArchive1: File \"none\" not found - Native error: 00015");
+    EXPECT_EQ(bytes_, "unchanged");
+    // The plain call reads whatever an entry declares, and finds the size wrong.
+    EXPECT_EQ(ErrorExtracting("huge"), kBadData);
+}
+
 TEST_F(Extract, FewBytesAfterTheStreamAreIgnoredAndAMatchingTrailerAccepted)
 {
     const uint32_t adler = Adler(kText);

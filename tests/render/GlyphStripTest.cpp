@@ -4,6 +4,7 @@
 #include "archive/ZipArchive.h"
 #include "archive/ZipException.h"
 #include "raster/JPEGImage.h"
+#include "render/GlyphLimits.h"
 #include "render/GlyphNames.h"
 #include "tests/support/TestArchives.h"
 #include "tests/support/TintOracle.h"
@@ -117,7 +118,14 @@ TEST_F(GlyphStrip, MissingEntryEndsTheRenderAfterTheGlyphsBefore)
 
 TEST_F(GlyphStrip, DamagedEntries)
 {
-    MakeArchive({{'a', MakeGlyphJpeg(10, 16)}, {'e', ""}, {'n', "not a jpeg at all"}});
+    MakeArchive({{'a', MakeGlyphJpeg(10, 16)},
+                 {'e', ""},
+                 {'n', "not a jpeg at all"},
+                 {'o', std::string(glyphtint::render::kMaxGlyphEntryBytes + 1, '\0')}});
+
+    // An entry larger than any glyph is refused before it is read.
+    EXPECT_THROW(RenderCodedText(archive_, "ao", picture_), EZipEntryTooLarge);
+    EXPECT_EQ(picture_.AsBitmap().Width(), 10);
 
     // Bytes that are no JPEG fail at loading: the strip is left as it was.
     EXPECT_THROW(RenderCodedText(archive_, "an", picture_), EJPEG);

@@ -2,6 +2,7 @@
 // Whatever opens the archive the way the program does works on a private copy: the
 // program's open takes an exclusive lock.
 #include "archive/ZipArchive.h"
+#include "render/GlyphLimits.h"
 #include "render/GlyphStrip.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestArchives.h"
@@ -210,6 +211,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Damage{"EmptyEntry",
                              [](Entries& e) { EntryBytes(e, "b.jpg").clear(); },
                              {"b.jpg: JPEG error #" + std::to_string(JERR_INPUT_EMPTY)}},
+                      Damage{"LargerThanAnyGlyph",
+                             [](Entries& e) {
+                                 EntryBytes(e, "e.jpg") = std::string(glyphtint::render::kMaxGlyphEntryBytes + 1, 'z');
+                             },
+                             {"e.jpg: Entry \"e.jpg\" is too large (4194305 bytes; at most 4194304 are read)"}},
                       Damage{"TallerGlyph",
                              [](Entries& e) { EntryBytes(e, "c.jpg") = MakeGlyphJpeg(10, 24); },
                              {"c.jpg: height 24, most glyphs have 20"}},
