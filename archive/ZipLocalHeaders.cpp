@@ -1,5 +1,8 @@
 // Local header scans: finding headers, rebuilding a directory from them and the archive shift.
+#include <algorithm>
+#include <cstring>
 #include <functional>
+#include <limits>
 #include <vector>
 
 #include "archive/ByteReader.h"
@@ -12,33 +15,117 @@ using namespace glyphtint::archive;
 namespace {
 
 constexpr size_t kScanChunk = 65535;
+constexpr size_t kSignatureSize = zipfmt::kLocalHeaderSig.size();
 
-// Calls accept for every local header signature at or after start, in file
-// order, until it returns true. Chunks overlap by three bytes so that a
-// signature across a chunk border is seen exactly once.
-std::optional<uint64_t> ScanLocalSignatures(const FileStream& stream, uint64_t start,
-                                            const std::function<bool(uint64_t)>& accept)
-{
-    const uint64_t size = stream.Size();
-    std::vector<uint8_t> chunk(kScanChunk);
-    uint64_t position = start;
-    while (position < size) {
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(kScanChunk, size - position));
-        const size_t got = stream.ReadAt(position, std::span<uint8_t>(chunk).first(want));
-        for (size_t j = 0; j + 4 <= got; ++j) {
-            if (chunk[j] == zipfmt::kLocalHeaderSig[0] && chunk[j + 1] == zipfmt::kLocalHeaderSig[1] &&
-                chunk[j + 2] == zipfmt::kLocalHeaderSig[2] && chunk[j + 3] == zipfmt::kLocalHeaderSig[3] &&
-                accept(position + j)) {
-                return position + j;
+// Walks forward through a file for local header signatures. The file is read
+// once, in chunks of kScanChunk bytes, into a window that slides along; the
+// bytes of a header just found can be looked at without another read.
+class LocalHeaderScanner {
+public:
+    LocalHeaderScanner(const FileStream& stream, uint64_t start) : stream_(stream), cursor_(start) { }
+
+    // Position of the next signature at or after the cursor, which moves just
+    // past it; nullopt at the end of the file or once a read comes back short.
+    std::optional<uint64_t> Next()
+    {
+        while (Cover(cursor_, kSignatureSize)) {
+            const uint8_t* const first = window_.data() + (cursor_ - windowStart_);
+            const uint8_t* const last = window_.data() + windowFill_ - kSignatureSize; // last possible start
+            for (const uint8_t* p = first; p <= last; ++p) {
+                p = static_cast<const uint8_t*>(std::memchr(p, zipfmt::kLocalHeaderSig[0], last - p + 1));
+                if (p == nullptr) {
+                    break;
+                }
+                if (std::equal(zipfmt::kLocalHeaderSig.begin(), zipfmt::kLocalHeaderSig.end(), p)) {
+                    const uint64_t found = windowStart_ + static_cast<uint64_t>(p - window_.data());
+                    cursor_ = found + 1;
+                    return found;
+                }
+            }
+            // The last three bytes may begin a signature that the next chunk completes.
+            cursor_ = windowStart_ + windowFill_ - (kSignatureSize - 1);
+            if (!Extend()) {
+                return std::nullopt;
             }
         }
-        if (got < want || got < 4 || position + got >= size) {
-            break;
-        }
-        position += got - 3;
+        return std::nullopt;
     }
-    return std::nullopt;
-}
+
+    // Moves the cursor forward to position; a position behind it is ignored.
+    void SkipTo(uint64_t position) { cursor_ = std::max(cursor_, position); }
+
+    // The bytes at position, up to count of them, as far as the file holds
+    // them. position must not lie before the last signature found.
+    std::span<const uint8_t> Bytes(uint64_t position, size_t count)
+    {
+        const uint64_t size = stream_.Size();
+        if (position >= size) {
+            return {};
+        }
+        count = static_cast<size_t>(std::min<uint64_t>(count, size - position));
+        while (!Contains(position, count) && Extend(position)) { }
+        if (position < windowStart_ || position >= windowStart_ + windowFill_) {
+            return {};
+        }
+        const size_t offset = static_cast<size_t>(position - windowStart_);
+        return std::span<const uint8_t>(window_).subspan(offset, std::min(count, windowFill_ - offset));
+    }
+
+private:
+    bool Contains(uint64_t position, size_t count) const
+    {
+        return position >= windowStart_ && position - windowStart_ + count <= windowFill_;
+    }
+
+    // Makes the window hold count bytes from position; false when the file
+    // does not have them or a read came back short.
+    bool Cover(uint64_t position, size_t count)
+    {
+        while (!Contains(position, count)) {
+            if (!Extend(position)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool Extend() { return Extend(cursor_); }
+
+    // Drops the bytes before keepFrom and reads the next chunk behind the rest.
+    bool Extend(uint64_t keepFrom)
+    {
+        const uint64_t windowEnd = windowStart_ + windowFill_;
+        if (keepFrom < windowStart_ || keepFrom > windowEnd) {
+            windowStart_ = keepFrom; // a jump: start a new window there
+            windowFill_ = 0;
+        } else {
+            const size_t drop = static_cast<size_t>(keepFrom - windowStart_);
+            if (drop > 0 && drop < windowFill_) {
+                std::memmove(window_.data(), window_.data() + drop, windowFill_ - drop);
+            }
+            windowStart_ = keepFrom;
+            windowFill_ -= drop;
+        }
+        const uint64_t readFrom = windowStart_ + windowFill_;
+        const uint64_t size = stream_.Size();
+        if (shortRead_ || readFrom >= size) {
+            return false;
+        }
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(kScanChunk, size - readFrom));
+        window_.resize(std::max(window_.size(), windowFill_ + want));
+        const size_t got = stream_.ReadAt(readFrom, std::span<uint8_t>(window_).subspan(windowFill_, want));
+        windowFill_ += got;
+        shortRead_ = got < want;
+        return got > 0;
+    }
+
+    const FileStream& stream_;
+    uint64_t cursor_;
+    std::vector<uint8_t> window_;
+    uint64_t windowStart_ = 0;
+    size_t windowFill_ = 0;
+    bool shortRead_ = false;
+};
 
 bool SameLocalValues(std::span<const uint8_t> local, const TDirItem& item)
 {
@@ -84,7 +171,7 @@ TDirItem ItemFromLocalHeader(std::span<const uint8_t> local, uint64_t position)
 
 std::optional<uint64_t> TZipDirManager::FindLocalHeader(uint64_t start) const
 {
-    const auto found = ScanLocalSignatures(stream_, start, [](uint64_t) { return true; });
+    const auto found = LocalHeaderScanner(stream_, start).Next();
     if (!found || stream_.Size() - *found < zipfmt::kLocalHeaderSize) {
         return std::nullopt;
     }
@@ -94,25 +181,46 @@ std::optional<uint64_t> TZipDirManager::FindLocalHeader(uint64_t start) const
 void TZipDirManager::RebuildFromLocalHeaders()
 {
     items_.Clear();
-    std::optional<uint64_t> position = FindLocalHeader(0);
-    if (!position) {
+    const uint64_t size = stream_.Size();
+    // Headers cannot overlap: the search for the next one starts past this
+    // one's name and extra field, so the file holds at most size / 30 items.
+    // A first pass counts them, so the list is allocated once at its size.
+    const auto scan = [&](const std::function<void(uint64_t, std::span<const uint8_t>, LocalHeaderScanner&)>& take) {
+        LocalHeaderScanner scanner(stream_, 0);
+        while (const std::optional<uint64_t> position = scanner.Next()) {
+            if (size - *position < zipfmt::kLocalHeaderSize) {
+                break; // every later signature is nearer the end still
+            }
+            const std::span<const uint8_t> local = scanner.Bytes(*position, zipfmt::kLocalHeaderSize);
+            if (local.size() < zipfmt::kLocalHeaderSize) {
+                break;
+            }
+            const uint64_t nameStart = *position + zipfmt::kLocalHeaderSize;
+            const uint64_t next =
+                nameStart + LoadU16(local, zipfmt::kLfhNameLength) + LoadU16(local, zipfmt::kLfhExtraLength);
+            take(*position, local, scanner);
+            scanner.SkipTo(next);
+        }
+    };
+    int64_t count = 0;
+    scan([&](uint64_t, std::span<const uint8_t>, LocalHeaderScanner&) { ++count; });
+    if (count == 0) {
         throw EZipException(kNativeInvalidArchive);
     }
-    const uint64_t size = stream_.Size();
-    while (position) {
-        std::array<uint8_t, zipfmt::kLocalHeaderSize> local{};
-        stream_.ReadExactAt(*position, local);
-        TDirItem item = ItemFromLocalHeader(local, *position);
+    items_.Reserve(static_cast<int32_t>(std::min<int64_t>(count, std::numeric_limits<int32_t>::max())));
+    scan([&](uint64_t position, std::span<const uint8_t> local, LocalHeaderScanner& scanner) {
+        if (items_.Count() == std::numeric_limits<int32_t>::max()) {
+            return;
+        }
+        TDirItem item = ItemFromLocalHeader(local, position);
         const uint16_t nameLength = LoadU16(local, zipfmt::kLfhNameLength);
-        const uint64_t nameStart = *position + zipfmt::kLocalHeaderSize;
+        const uint64_t nameStart = position + zipfmt::kLocalHeaderSize;
         if (nameLength != 0 && size - nameStart >= nameLength) {
-            std::vector<uint8_t> name(nameLength);
-            stream_.ReadExactAt(nameStart, name);
-            item.Name = DeriveEntryName(name);
+            // Names keep at most kMaxItemText bytes, so no more are looked at.
+            item.Name = DeriveEntryName(scanner.Bytes(nameStart, std::min<size_t>(nameLength, zipfmt::kMaxItemText)));
         }
         items_.Add(std::move(item));
-        position = FindLocalHeader(*position + 4);
-    }
+    });
 }
 
 void TZipDirManager::ComputeArchiveShift(uint64_t endPosition)
@@ -129,21 +237,19 @@ void TZipDirManager::ComputeArchiveShift(uint64_t endPosition)
     const uint64_t size = stream_.Size();
     // The first entry's own local header is the one whose fields repeat its
     // central header; an earlier signature inside a stub does not.
-    const auto match = ScanLocalSignatures(stream_, start, [&](uint64_t q) {
-        if (size - q < zipfmt::kLocalHeaderSize) {
-            return false;
+    LocalHeaderScanner scanner(stream_, start);
+    while (const std::optional<uint64_t> q = scanner.Next()) {
+        if (size - *q < zipfmt::kLocalHeaderSize) {
+            continue;
         }
-        std::array<uint8_t, zipfmt::kLocalHeaderSize> local{};
-        if (stream_.ReadAt(q, local) != local.size()) {
-            return false;
+        const std::span<const uint8_t> local = scanner.Bytes(*q, zipfmt::kLocalHeaderSize);
+        if (local.size() < zipfmt::kLocalHeaderSize) {
+            return;
         }
-        const uint16_t nameLength = LoadU16(local, zipfmt::kLfhNameLength);
-        if (size - q - zipfmt::kLocalHeaderSize < nameLength) {
-            return false;
+        if (size - *q - zipfmt::kLocalHeaderSize >= LoadU16(local, zipfmt::kLfhNameLength) &&
+            SameLocalValues(local, first)) {
+            archiveShift_ = static_cast<int64_t>(*q - start);
+            return;
         }
-        return SameLocalValues(local, first);
-    });
-    if (match) {
-        archiveShift_ = static_cast<int64_t>(*match - start);
     }
 }
