@@ -2,7 +2,6 @@
 #include "archive/EntryNames.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace glyphtint::archive {
 namespace {
@@ -65,40 +64,93 @@ bool IsPattern(std::string_view name)
 
 bool MatchesPattern(std::string_view name, std::string_view pattern)
 {
-    if (pattern == "*.*") {
-        return true;
-    }
-    // The backtracking definition, tabulated over (name position i, pattern
-    // position j) so that a pattern with many stars stays polynomial:
-    //   rest of pattern is exactly "*"  -> match
-    //   name used up                    -> match iff pattern used up
-    //   '*'  -> the name from k = 0 .. left-1 characters on against the rest
-    //   '?' or an equal character       -> advance both
-    const size_t n = name.size();
-    const size_t m = pattern.size();
-    std::vector<bool> table((n + 1) * (m + 1), false);
-    auto cell = [&](size_t i, size_t j) { return table[i * (m + 1) + j]; };
+    return NamePattern(pattern).Matches(name);
+}
 
-    for (size_t j = m + 1; j-- > 0;) {
-        bool starRest = false; // any match of pattern[j+1..] from i .. n-1
-        for (size_t i = n + 1; i-- > 0;) {
-            bool result;
-            if (j + 1 == m && pattern[j] == '*') {
-                result = true;
-            } else if (i == n) {
-                result = (j == m);
-            } else if (j == m) {
-                result = false;
-            } else if (pattern[j] == '*') {
-                starRest = starRest || cell(i, j + 1);
-                result = starRest;
-            } else {
-                result = (pattern[j] == '?' || SameChar(name[i], pattern[j])) && cell(i + 1, j + 1);
+// The backtracking definition of a match reads:
+//   rest of pattern is exactly "*"  -> match
+//   name used up                    -> match iff pattern used up
+//   '*'  -> the name from k = 0 .. left-1 characters on against the rest
+//   '?' or an equal character       -> advance both
+// That is the usual glob match with one difference: a run of two or more stars
+// at the end of the pattern needs at least one character. So runs of stars are
+// folded into one '*', a final run of several into "?*", and the glob match
+// runs as a machine of pattern positions (tokens) stepping over the name.
+NamePattern::NamePattern(std::string_view pattern)
+{
+    if (pattern == "*.*") {
+        matchesAll_ = true;
+        return;
+    }
+    std::string tokens;
+    for (size_t i = 0; i < pattern.size();) {
+        if (pattern[i] != '*') {
+            tokens += pattern[i++];
+            continue;
+        }
+        size_t run = 0;
+        while (i < pattern.size() && pattern[i] == '*') {
+            ++run;
+            ++i;
+        }
+        tokens += (run > 1 && i == pattern.size()) ? "?*" : "*";
+    }
+    tokens_ = tokens.size();
+    words_ = tokens_ / 64 + 1; // states 0 .. tokens_
+    advance_.assign(256 * words_, 0);
+    starLoop_.assign(words_, 0);
+    for (size_t k = 0; k < tokens_; ++k) {
+        const Word bit = Word{1} << (k % 64);
+        const char token = tokens[k];
+        if (token == '*') {
+            starLoop_[k / 64] |= bit;
+            continue;
+        }
+        for (int c = 0; c < 256; ++c) {
+            if (token == '?' || SameChar(static_cast<char>(c), token)) {
+                advance_[static_cast<size_t>(c) * words_ + k / 64] |= bit;
             }
-            table[i * (m + 1) + j] = result;
         }
     }
-    return cell(0, 0);
+    current_.resize(words_);
+    next_.resize(words_);
+}
+
+bool NamePattern::Matches(std::string_view name)
+{
+    if (matchesAll_) {
+        return true;
+    }
+    // A state k reached on a '*' token also reaches k + 1: the star takes nothing.
+    // Stars never follow each other, so one step closes the set.
+    const auto closeOverStars = [&](std::vector<Word>& states) {
+        Word carry = 0;
+        for (size_t w = 0; w < words_; ++w) {
+            const Word stars = states[w] & starLoop_[w];
+            states[w] |= (stars << 1) | carry;
+            carry = stars >> 63;
+        }
+    };
+    std::fill(current_.begin(), current_.end(), 0);
+    current_[0] = 1;
+    closeOverStars(current_);
+    for (const char c : name) {
+        const Word* advance = advance_.data() + static_cast<size_t>(static_cast<unsigned char>(c)) * words_;
+        Word carry = 0;
+        Word any = 0;
+        for (size_t w = 0; w < words_; ++w) {
+            const Word moving = current_[w] & advance[w];
+            next_[w] = (moving << 1) | carry | (current_[w] & starLoop_[w]);
+            carry = moving >> 63;
+            any |= next_[w];
+        }
+        if (any == 0) {
+            return false;
+        }
+        closeOverStars(next_);
+        current_.swap(next_);
+    }
+    return ((current_[tokens_ / 64] >> (tokens_ % 64)) & 1) != 0;
 }
 
 } // namespace glyphtint::archive

@@ -1,5 +1,6 @@
 // Finding an entry by name or pattern in the open archive's directory, and describing it.
 #include <algorithm>
+#include <optional>
 
 #include "archive/EntryNames.h"
 #include "archive/ZipBaseArchiver.h"
@@ -26,7 +27,10 @@ int32_t TZipBaseArchiver::FindEntry(const std::string& name, int32_t startIndex,
     if (requested.size() > zipfmt::kMaxRequestedName) {
         return -1;
     }
-    const bool pattern = IsPattern(requested);
+    std::optional<NamePattern> pattern;
+    if (IsPattern(requested)) {
+        pattern.emplace(requested);
+    }
     const TZipDirArray& items = directory_->Items();
     for (int32_t i = std::max(startIndex, 0); i < items.Count(); ++i) {
         std::string_view itemName = items.At(i).Name;
@@ -36,7 +40,7 @@ int32_t TZipBaseArchiver::FindEntry(const std::string& name, int32_t startIndex,
         if (!Options.Recurse && !NamesEqualNoCase(FolderPart(itemName), FolderPart(requested))) {
             continue;
         }
-        const bool match = pattern ? MatchesPattern(itemName, requested) : NamesEqualNoCase(itemName, requested);
+        const bool match = pattern ? pattern->Matches(itemName) : NamesEqualNoCase(itemName, requested);
         if (match) {
             if (description != nullptr) {
                 *description = DescribeEntry(i);

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+#include <vector>
+
 namespace {
 
 using namespace glyphtint::archive;
@@ -88,6 +92,67 @@ TEST(PatternMatchCost, ManyStarsStayFast)
     EXPECT_FALSE(MatchesPattern(name, pattern));
     EXPECT_TRUE(IsPattern(pattern));
     EXPECT_FALSE(IsPattern("plain.jpg"));
+}
+
+// The matching rules written as the plain recursion they are defined by.
+bool MatchesByDefinition(std::string_view name, std::string_view pattern)
+{
+    if (pattern == "*") {
+        return true;
+    }
+    if (name.empty()) {
+        return pattern.empty();
+    }
+    if (pattern.empty()) {
+        return false;
+    }
+    if (pattern[0] == '*') {
+        for (size_t k = 0; k < name.size(); ++k) {
+            if (MatchesByDefinition(name.substr(k), pattern.substr(1))) {
+                return true;
+            }
+        }
+        return false;
+    }
+    const bool same = pattern[0] == '?' || std::toupper(static_cast<unsigned char>(name[0])) ==
+                                               std::toupper(static_cast<unsigned char>(pattern[0]));
+    return same && MatchesByDefinition(name.substr(1), pattern.substr(1));
+}
+
+// Every string over the alphabet up to maxLength characters.
+std::vector<std::string> AllStrings(const std::string& alphabet, size_t maxLength)
+{
+    std::vector<std::string> out{""};
+    for (size_t from = 0; from < out.size(); ++from) {
+        if (out[from].size() < maxLength) {
+            for (char c : alphabet) {
+                out.push_back(out[from] + c);
+            }
+        }
+    }
+    return out;
+}
+
+TEST(PatternMatch, AgreesWithTheDefinitionOnEveryShortNameAndPattern)
+{
+    const std::vector<std::string> names = AllStrings("abB", 5);
+    for (const std::string& pattern : AllStrings("a*?", 5)) {
+        NamePattern prepared(pattern);
+        for (const std::string& name : names) {
+            const bool expected = pattern == "*.*" || MatchesByDefinition(name, pattern);
+            ASSERT_EQ(prepared.Matches(name), expected) << '"' << name << "\" ~ \"" << pattern << '"';
+        }
+    }
+}
+
+TEST(PatternMatch, PatternsLongerThanOneWordOfStates)
+{
+    const std::string name = std::string(200, 'a') + "b" + std::string(50, 'c');
+    EXPECT_TRUE(MatchesPattern(name, std::string(150, '?') + "*b" + std::string(50, '?')));
+    EXPECT_TRUE(MatchesPattern(name, "*" + std::string(63, 'a') + "*B*" + std::string(49, 'C') + "**"));
+    EXPECT_FALSE(MatchesPattern(name, std::string(200, 'a') + "*" + std::string(51, 'c')));
+    EXPECT_FALSE(MatchesPattern(name, name + "**"));
+    EXPECT_TRUE(MatchesPattern(name, name + "*"));
 }
 
 } // namespace
