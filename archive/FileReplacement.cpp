@@ -21,8 +21,9 @@ std::string ResolveTarget(const std::string& path)
     struct stat info { };
     if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
         char resolved[PATH_MAX];
-        if (::realpath(path.c_str(), resolved) != nullptr)
+        if (::realpath(path.c_str(), resolved) != nullptr) {
             return resolved;
+        }
     }
     return path;
 }
@@ -43,13 +44,15 @@ std::string BaseName(const std::string& target)
 
 FileReplacement::FileReplacement(const std::string& path) : path_(path), target_(ResolveTarget(path))
 {
-    if (path.empty())
+    if (path.empty()) {
         throw EFCreateError(path_);
+    }
     mode_t mode = 0666;
     struct stat info { };
     if (::stat(target_.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode) || ::access(target_.c_str(), W_OK) != 0)
+        if (S_ISDIR(info.st_mode) || ::access(target_.c_str(), W_OK) != 0) {
             throw EFCreateError(path_);
+        }
         mode = info.st_mode & 07777;
     }
 
@@ -60,24 +63,30 @@ FileReplacement::FileReplacement(const std::string& path) : path_(path), target_
         seed = seed * 1103515245u + 12345u;
         temporary_ = stem + std::to_string(seed % 1000000u) + ".tmp";
         fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ >= 0)
+        if (fd_ >= 0) {
             break;
-        if (errno != EEXIST)
+        }
+        if (errno != EEXIST) {
             break;
+        }
     }
-    if (fd_ < 0)
+    if (fd_ < 0) {
         throw EFCreateError(path_);
+    }
     // A replaced file keeps its permissions; a new one gets the usual 0666 less umask.
-    if (mode != 0666)
+    if (mode != 0666) {
         (void)::fchmod(fd_, mode);
+    }
 }
 
 FileReplacement::~FileReplacement()
 {
-    if (fd_ >= 0)
+    if (fd_ >= 0) {
         ::close(fd_);
-    if (!committed_)
+    }
+    if (!committed_) {
         ::unlink(temporary_.c_str());
+    }
 }
 
 void FileReplacement::Commit(std::string_view bytes)
@@ -86,21 +95,26 @@ void FileReplacement::Commit(std::string_view bytes)
     std::size_t left = bytes.size();
     while (left > 0) {
         const ssize_t written = ::write(fd_, next, left);
-        if (written < 0 && errno == EINTR)
+        if (written < 0 && errno == EINTR) {
             continue;
-        if (written <= 0)
+        }
+        if (written <= 0) {
             throw EWriteError(path_);
+        }
         next += written;
         left -= static_cast<std::size_t>(written);
     }
-    if (::fsync(fd_) != 0)
+    if (::fsync(fd_) != 0) {
         throw EWriteError(path_);
+    }
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0)
+    if (::close(fd) != 0) {
         throw EWriteError(path_);
-    if (::rename(temporary_.c_str(), target_.c_str()) != 0)
+    }
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
         throw EFCreateError(path_);
+    }
     committed_ = true;
 }
 

@@ -19,8 +19,9 @@ std::vector<std::string> EntryNames()
     zip.FileName = kGlyphs;
     zip.Open(0);
     std::vector<std::string> names;
-    for (const TDirItem& item : zip.Directory().Items())
+    for (const TDirItem& item : zip.Directory().Items()) {
         names.push_back(item.Name);
+    }
     return names;
 }
 
@@ -28,8 +29,9 @@ zip_t* OpenLibzip()
 {
     int error = 0;
     zip_t* archive = zip_open(kGlyphs, ZIP_RDONLY, &error);
-    if (archive == nullptr)
+    if (archive == nullptr) {
         throw std::runtime_error("zip_open failed");
+    }
     return archive;
 }
 
@@ -38,13 +40,15 @@ void ReadLibzipEntry(zip_t* archive, zip_uint64_t index, std::string& bytes)
     zip_stat_t stat;
     zip_stat_index(archive, index, 0, &stat);
     zip_file_t* file = zip_fopen_index(archive, index, 0);
-    if (file == nullptr)
+    if (file == nullptr) {
         throw std::runtime_error("zip_fopen_index failed");
+    }
     bytes.resize(stat.size);
     const zip_int64_t got = zip_fread(file, bytes.data(), stat.size);
     zip_fclose(file);
-    if (got != static_cast<zip_int64_t>(stat.size))
+    if (got != static_cast<zip_int64_t>(stat.size)) {
         throw std::runtime_error("zip_fread short");
+    }
 }
 
 // One small deflated entry from an archive that stays open: the per-glyph cost

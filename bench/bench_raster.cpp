@@ -8,6 +8,11 @@
 
 #include <random>
 
+using glyphtint::test::OracleTint;
+
+using glyphtint::raster::MakeColor;
+using glyphtint::render::TintBitmapArea;
+
 namespace {
 
 constexpr int kAreaWidth = 20;
@@ -20,13 +25,14 @@ std::unique_ptr<TBitmap> MakeArea()
     bitmap->ResizeWidth(kAreaWidth);
     bitmap->ResizeHeight(kAreaHeight);
     std::mt19937 random(42);
-    for (int y = 0; y < kAreaHeight; ++y)
+    for (int y = 0; y < kAreaHeight; ++y) {
         for (int x = 0; x < kAreaWidth; ++x) {
             const bool ink = random() % 3 == 0;
             bitmap->SetPixelAt(x, y,
                                ink ? MakeColor(120 + random() % 136, 120 + random() % 136, 120 + random() % 136)
                                    : glyphtint::render::kGlyphBackgroundColour);
         }
+    }
     return bitmap;
 }
 
@@ -74,8 +80,9 @@ void GrowStrip(benchmark::State& state)
     // the kernel. One untimed strip puts the allocator in that steady state.
     GrowStripOnce(2000);
     const int steps = static_cast<int>(state.range(0));
-    for (auto _ : state)
+    for (auto _ : state) {
         GrowStripOnce(steps);
+    }
     state.SetItemsProcessed(state.iterations() * steps);
 }
 BENCHMARK(GrowStrip)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+using glyphtint::render::FullGlyphEntryName;
+using glyphtint::render::ScanCodedText;
+
 namespace {
 
 // A coded text of the given number of drawn characters, a colour code every few.
@@ -45,8 +48,9 @@ BENCHMARK_DEFINE_F(ShippedArchive, RenderText)(benchmark::State& state)
 {
     const std::string text = MixedText(static_cast<int>(state.range(0)));
     TPicture picture;
-    for (auto _ : state)
+    for (auto _ : state) {
         RenderCodedText(archive, text, picture);
+    }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK_REGISTER_F(ShippedArchive, RenderText)->Arg(64)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
@@ -78,8 +82,9 @@ BENCHMARK_DEFINE_F(ShippedArchive, ExtractAndDecodeGlyphs)(benchmark::State& sta
 {
     std::vector<std::string> names;
     ScanCodedText(MixedText(static_cast<int>(state.range(0))), [&](unsigned char character, TColourTriple) {
-        if (std::string name = FullGlyphEntryName(character); !name.empty())
+        if (std::string name = FullGlyphEntryName(character); !name.empty()) {
             names.push_back(std::move(name));
+        }
     });
     std::string bytes;
     for (auto _ : state) {

@@ -20,8 +20,9 @@ public:
         size_t done = 0;
         while (fd_ >= 0 && done < size) {
             const ssize_t wrote = write(fd_, data + done, size - done);
-            if (wrote <= 0)
+            if (wrote <= 0) {
                 break;
+            }
             done += static_cast<size_t>(wrote);
         }
     }
@@ -29,8 +30,9 @@ public:
     MemoryFile& operator=(const MemoryFile&) = delete;
     ~MemoryFile()
     {
-        if (fd_ >= 0)
+        if (fd_ >= 0) {
             close(fd_);
+        }
     }
     bool Ok() const { return fd_ >= 0; }
     std::string Path() const { return "/proc/self/fd/" + std::to_string(fd_); }
@@ -65,8 +67,9 @@ void ExtractAll(TZipArchive& zip)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     MemoryFile file(data, size);
-    if (!file.Ok())
+    if (!file.Ok()) {
         return 0;
+    }
     for (const bool corrupted : {false, true}) {
         TZipArchive zip;
         zip.FileName = file.Path();

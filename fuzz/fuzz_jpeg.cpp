@@ -15,8 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // A header may claim up to 65500 x 65500 pixels; past a few million the run only
     // measures the allocator.
-    if (static_cast<std::int64_t>(jpeg.Width()) * jpeg.Height() > (std::int64_t{1} << 22))
+    if (static_cast<std::int64_t>(jpeg.Width()) * jpeg.Height() > (std::int64_t{1} << 22)) {
         return 0;
+    }
     TBitmap target;
     target.ResizeWidth(32);
     target.ResizeHeight(24);

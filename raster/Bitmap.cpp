@@ -9,6 +9,11 @@
 #include <limits>
 #include <new>
 
+using glyphtint::raster::BlueOf;
+using glyphtint::raster::GreenOf;
+using glyphtint::raster::MakeColor;
+using glyphtint::raster::RedOf;
+
 namespace {
 
 // Largest pixel storage we hand out; the display server refuses far smaller images,
@@ -23,11 +28,14 @@ std::vector<TPaletteEntry> DefaultPalette()
 {
     std::vector<TPaletteEntry> palette;
     palette.reserve(256);
-    for (int r = 0; r < 6; ++r)
-        for (int g = 0; g < 6; ++g)
-            for (int b = 0; b < 6; ++b)
+    for (int r = 0; r < 6; ++r) {
+        for (int g = 0; g < 6; ++g) {
+            for (int b = 0; b < 6; ++b) {
                 palette.push_back({static_cast<std::uint8_t>(r * 51), static_cast<std::uint8_t>(g * 51),
                                    static_cast<std::uint8_t>(b * 51)});
+            }
+        }
+    }
     for (int i = 0; i < 40; ++i) {
         auto v = static_cast<std::uint8_t>((i * 255 + 19) / 39);
         palette.push_back({v, v, v});
@@ -52,28 +60,32 @@ TBitmap::~TBitmap() = default;
 
 TCanvas& TBitmap::Canvas()
 {
-    if (!canvas_)
+    if (!canvas_) {
         canvas_ = std::make_unique<TCanvas>(*this);
+    }
     return *canvas_;
 }
 
 TColor TBitmap::ExposedFill() const
 {
-    if (!canvas_)
+    if (!canvas_) {
         return clWhite;
+    }
     return ColorToRGB(canvas_->Brush.Color);
 }
 
 void TBitmap::ResizeWidth(int width)
 {
-    if (width != width_)
+    if (width != width_) {
         Resize(width, height_);
+    }
 }
 
 void TBitmap::ResizeHeight(int height)
 {
-    if (height != height_)
+    if (height != height_) {
         Resize(width_, height);
+    }
 }
 
 // Makes room for at least width x height pixels, keeping the pixels that stand in the
@@ -82,13 +94,15 @@ void TBitmap::Reserve(int width, int height)
 {
     const int bpp = BytesPerPixel();
     auto fits = [bpp](std::int64_t w, std::int64_t h) { return w * h * bpp <= kMaxPixelBytes; };
-    if (!fits(width, height))
+    if (!fits(width, height)) {
         throw EOutOfResources(kOutOfResources);
+    }
 
     // Grow by half again so that a strip widened one glyph at a time stays amortised.
     auto grown = [](int needed, int capacity) -> std::int64_t {
-        if (needed <= capacity)
+        if (needed <= capacity) {
             return capacity;
+        }
         return std::max<std::int64_t>(needed, capacity + std::int64_t{capacity} / 2);
     };
     std::int64_t newCapW = grown(width, capacityWidth_);
@@ -99,15 +113,17 @@ void TBitmap::Reserve(int width, int height)
     }
 
     std::unique_ptr<std::uint8_t[]> storage(new (std::nothrow) std::uint8_t[newCapW * newCapH * bpp]);
-    if (!storage)
+    if (!storage) {
         throw EOutOfResources(kOutOfResources);
+    }
 
     const std::size_t newStride = static_cast<std::size_t>(newCapW) * bpp;
     if (pixels_) {
         const std::size_t keepBytes = static_cast<std::size_t>(std::min(width_, width)) * bpp;
         const int keepRows = std::min(height_, height);
-        for (int y = 0; y < keepRows; ++y)
+        for (int y = 0; y < keepRows; ++y) {
             std::memcpy(storage.get() + y * newStride, ScanLine(y), keepBytes);
+        }
     }
     pixels_ = std::move(storage);
     stride_ = newStride;
@@ -133,8 +149,9 @@ void TBitmap::Resize(int width, int height)
     const bool hadPixels = pixels_ != nullptr;
     const int keptWidth = hadPixels ? std::min(width_, width) : 0;
     const int keptHeight = hadPixels ? std::min(height_, height) : 0;
-    if (!hadPixels || width > capacityWidth_ || height > capacityHeight_)
+    if (!hadPixels || width > capacityWidth_ || height > capacityHeight_) {
         Reserve(width, height);
+    }
 
     // Pixels beyond the old size may hold leftovers of an earlier, larger size.
     FillArea(keptWidth, 0, width, keptHeight, fill);
@@ -156,8 +173,9 @@ std::uint8_t TBitmap::NearestPaletteIndex(TColor color) const
         if (distance < bestDistance) {
             bestDistance = distance;
             best = static_cast<int>(i);
-            if (distance == 0)
+            if (distance == 0) {
                 break;
+            }
         }
     }
     return static_cast<std::uint8_t>(best);
@@ -165,8 +183,9 @@ std::uint8_t TBitmap::NearestPaletteIndex(TColor color) const
 
 void TBitmap::FillArea(int left, int top, int right, int bottom, TColor color)
 {
-    if (left >= right || top >= bottom)
+    if (left >= right || top >= bottom) {
         return;
+    }
     switch (format_) {
     case TPixelFormat::pfDevice: {
         // A device pixel is the colour value itself in little-endian byte order.
@@ -174,8 +193,9 @@ void TBitmap::FillArea(int left, int top, int right, int bottom, TColor color)
         const std::uint32_t value = color & 0x00FFFFFF;
         for (int y = top; y < bottom; ++y) {
             auto* row = ScanLine(y) + static_cast<std::size_t>(left) * 4;
-            for (int x = left; x < right; ++x, row += 4)
+            for (int x = left; x < right; ++x, row += 4) {
                 std::memcpy(row, &value, 4);
+            }
         }
         break;
     }
@@ -191,8 +211,9 @@ void TBitmap::FillArea(int left, int top, int right, int bottom, TColor color)
         break;
     case TPixelFormat::pf8bit: {
         const std::uint8_t index = NearestPaletteIndex(color);
-        for (int y = top; y < bottom; ++y)
+        for (int y = top; y < bottom; ++y) {
             std::memset(ScanLine(y) + left, index, static_cast<std::size_t>(right - left));
+        }
         break;
     }
     }
@@ -235,19 +256,23 @@ void TBitmap::SetPixelAt(int x, int y, TColor color)
 
 void TBitmap::SetPalette(std::vector<TPaletteEntry> palette)
 {
-    if (palette.size() > 256)
+    if (palette.size() > 256) {
         palette.resize(256);
+    }
     palette_ = std::move(palette);
-    if (format_ == TPixelFormat::pf8bit && !Empty())
+    if (format_ == TPixelFormat::pf8bit && !Empty()) {
         Changed();
+    }
 }
 
 void TBitmap::ChangeDepth(TPixelFormat format)
 {
-    if (format == format_)
+    if (format == format_) {
         return;
-    if (format == TPixelFormat::pf8bit && palette_.empty())
+    }
+    if (format == TPixelFormat::pf8bit && palette_.empty()) {
         palette_ = DefaultPalette();
+    }
 
     TBitmap converted;
     converted.format_ = format;
@@ -256,9 +281,11 @@ void TBitmap::ChangeDepth(TPixelFormat format)
         converted.Reserve(width_, height_);
         converted.width_ = width_;
         converted.height_ = height_;
-        for (int y = 0; y < height_; ++y)
-            for (int x = 0; x < width_; ++x)
+        for (int y = 0; y < height_; ++y) {
+            for (int x = 0; x < width_; ++x) {
                 converted.SetPixelAt(x, y, PixelAt(x, y));
+            }
+        }
     }
     format_ = format;
     pixels_ = std::move(converted.pixels_);
@@ -278,16 +305,18 @@ std::unique_ptr<TBitmap> TBitmap::Clone() const
     if (!Empty()) {
         copy->Reserve(width_, height_);
         const std::size_t rowBytes = static_cast<std::size_t>(width_) * BytesPerPixel();
-        for (int y = 0; y < height_; ++y)
+        for (int y = 0; y < height_; ++y) {
             std::memcpy(copy->ScanLine(y), ScanLine(y), rowBytes);
+        }
     }
     return copy;
 }
 
 void TBitmap::Draw(TCanvas& canvas, int x, int y)
 {
-    if (Empty())
+    if (Empty()) {
         return;
+    }
     TBitmap& target = canvas.Target();
     if (&target == this) {
         // Drawing a bitmap onto itself: copy first so overlapping rows read the old pixels.
@@ -298,8 +327,9 @@ void TBitmap::Draw(TCanvas& canvas, int x, int y)
     const int top = std::max(0, y);
     const int right = static_cast<int>(std::min<std::int64_t>(target.Width(), std::int64_t{x} + width_));
     const int bottom = static_cast<int>(std::min<std::int64_t>(target.Height(), std::int64_t{y} + height_));
-    if (left >= right || top >= bottom || target.Empty())
+    if (left >= right || top >= bottom || target.Empty()) {
         return;
+    }
 
     const bool sameLayout =
         format_ == target.format_ && (format_ != TPixelFormat::pf8bit || palette_ == target.palette_);
@@ -321,19 +351,22 @@ void TBitmap::Draw(TCanvas& canvas, int x, int y)
                 to[3] = 0;
             }
         } else {
-            for (int col = left; col < right; ++col)
+            for (int col = left; col < right; ++col) {
                 target.SetPixelAt(col, row, PixelAt(col - x, sourceRow));
+            }
         }
     }
 }
 
 QImage TBitmap::MakeClipboardBitmap() const
 {
-    if (Empty())
+    if (Empty()) {
         return {};
+    }
     QImage image(width_, height_, QImage::Format_RGB32);
-    if (image.isNull())
+    if (image.isNull()) {
         throw EOutOfResources(kOutOfResources);
+    }
     for (int y = 0; y < height_; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < width_; ++x) {
@@ -347,15 +380,17 @@ QImage TBitmap::MakeClipboardBitmap() const
 void TPicture::SetGraphic(std::unique_ptr<TGraphic> graphic)
 {
     graphic_ = std::move(graphic);
-    if (graphic_)
+    if (graphic_) {
         graphic_->OnChange = [this] { Changed(); };
+    }
     Changed();
 }
 
 TBitmap& TPicture::AsBitmap()
 {
-    if (auto* bitmap = dynamic_cast<TBitmap*>(graphic_.get()))
+    if (auto* bitmap = dynamic_cast<TBitmap*>(graphic_.get())) {
         return *bitmap;
+    }
     auto bitmap = std::make_unique<TBitmap>();
     TBitmap& result = *bitmap;
     SetGraphic(std::move(bitmap));

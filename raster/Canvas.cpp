@@ -12,6 +12,11 @@
 #include <algorithm>
 #include <cmath>
 
+using glyphtint::raster::BlueOf;
+using glyphtint::raster::GreenOf;
+using glyphtint::raster::MakeColor;
+using glyphtint::raster::RedOf;
+
 namespace {
 
 bool HaveGuiApplication()
@@ -32,8 +37,9 @@ QColor ToQColor(TColor c)
 // Fonts, measuring and text drawing need the application's font database.
 void RequireFontSystem()
 {
-    if (!HaveGuiApplication())
+    if (!HaveGuiApplication()) {
         throw EInvalidOperation("Canvas does not allow drawing");
+    }
 }
 
 QFont ToQFont(const TFont& font)
@@ -53,8 +59,9 @@ QFont ToQFont(const TFont& font)
         q.setPixelSize(height);
         const QFontMetrics metrics(q);
         const int cell = metrics.ascent() + metrics.descent();
-        if (cell > 0)
+        if (cell > 0) {
             q.setPixelSize(std::max(1, height * height / cell));
+        }
     }
     return q;
 }
@@ -63,8 +70,9 @@ QFont ToQFont(const TFont& font)
 
 TColor ColorToRGB(TColor color)
 {
-    if ((color & 0x80000000u) == 0)
+    if ((color & 0x80000000u) == 0) {
         return color & 0x00FFFFFF;
+    }
     const QPalette palette = HaveGuiApplication() ? QGuiApplication::palette() : QPalette();
     switch (color & 255) {
     case 5: // window background
@@ -88,8 +96,9 @@ int TFont::DisplayDpi()
     if (HaveGuiApplication()) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             const int dpi = static_cast<int>(std::lround(screen->logicalDotsPerInchY()));
-            if (dpi > 0)
+            if (dpi > 0) {
                 return dpi;
+            }
         }
     }
     return 96;
@@ -113,8 +122,9 @@ void TFont::SetSize(int points)
 
 void TCanvas::DrawGraphic(int x, int y, TGraphic* graphic)
 {
-    if (graphic == nullptr || graphic->Empty())
+    if (graphic == nullptr || graphic->Empty()) {
         return;
+    }
     graphic->Draw(*this, x, y);
     bitmap_.NotifyChanged();
 }
@@ -125,18 +135,20 @@ void TCanvas::PaintRectangle(int x1, int y1, int x2, int y2)
     const int top = std::max(y1, 0);
     const int right = std::min(x2, bitmap_.Width());
     const int bottom = std::min(y2, bitmap_.Height());
-    if (bitmap_.Empty() || left >= right || top >= bottom)
+    if (bitmap_.Empty() || left >= right || top >= bottom) {
         return;
+    }
     const TColor pen = ColorToRGB(Pen.Color);
     const TColor brush = ColorToRGB(Brush.Color);
     const bool fillInterior = Brush.Style == TBrushStyle::bsSolid;
     for (int y = top; y < bottom; ++y) {
         for (int x = left; x < right; ++x) {
             const bool outline = x == x1 || x == x2 - 1 || y == y1 || y == y2 - 1;
-            if (outline)
+            if (outline) {
                 bitmap_.SetPixelAt(x, y, pen);
-            else if (fillInterior)
+            } else if (fillInterior) {
                 bitmap_.SetPixelAt(x, y, brush);
+            }
         }
     }
     bitmap_.NotifyChanged();
@@ -144,8 +156,9 @@ void TCanvas::PaintRectangle(int x1, int y1, int x2, int y2)
 
 int TCanvas::MeasureTextWidth(const std::string& text) const
 {
-    if (text.empty())
+    if (text.empty()) {
         return 0;
+    }
     RequireFontSystem();
     return QFontMetrics(ToQFont(Font))
         .horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
@@ -159,59 +172,69 @@ int TCanvas::MeasureTextHeight(const std::string&) const
 
 void TCanvas::WriteText(int x, int y, const std::string& text)
 {
-    if (text.empty())
+    if (text.empty()) {
         return;
+    }
     RequireFontSystem();
     const QFont font = ToQFont(Font);
     const QFontMetrics metrics(font);
     const QString line = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     const int width = metrics.horizontalAdvance(line);
     const int height = metrics.height();
-    if (width <= 0 || height <= 0)
+    if (width <= 0 || height <= 0) {
         return;
+    }
 
     // Draw the line into a box of its own, seeded with the pixels underneath so that a
     // clear brush keeps them, then copy the box back with clipping.
     QImage box(width, height, QImage::Format_RGB32);
-    if (box.isNull())
+    if (box.isNull()) {
         throw EOutOfResources("Out of system resources");
+    }
     box.fill(Qt::white);
     const int left = std::max(x, 0);
     const int top = std::max(y, 0);
     const int right = static_cast<int>(std::min<std::int64_t>(std::int64_t{x} + width, bitmap_.Width()));
     const int bottom = static_cast<int>(std::min<std::int64_t>(std::int64_t{y} + height, bitmap_.Height()));
     if (!bitmap_.Empty()) {
-        for (int row = top; row < bottom; ++row)
-            for (int col = left; col < right; ++col)
+        for (int row = top; row < bottom; ++row) {
+            for (int col = left; col < right; ++col) {
                 box.setPixelColor(col - x, row - y, ToQColor(bitmap_.PixelAt(col, row)));
+            }
+        }
     }
     {
         QPainter painter(&box);
-        if (Brush.Style == TBrushStyle::bsSolid)
+        if (Brush.Style == TBrushStyle::bsSolid) {
             painter.fillRect(box.rect(), ToQColor(ColorToRGB(Brush.Color)));
+        }
         painter.setFont(font);
         painter.setPen(ToQColor(ColorToRGB(Font.Color)));
         painter.drawText(0, metrics.ascent(), line);
     }
     if (!bitmap_.Empty()) {
-        for (int row = top; row < bottom; ++row)
-            for (int col = left; col < right; ++col)
+        for (int row = top; row < bottom; ++row) {
+            for (int col = left; col < right; ++col) {
                 bitmap_.SetPixelAt(col, row, FromQColor(box.pixelColor(col - x, row - y)));
+            }
+        }
     }
     bitmap_.NotifyChanged();
 }
 
 TColor TCanvas::ReadPixel(int x, int y) const
 {
-    if (bitmap_.Empty() || x < 0 || y < 0 || x >= bitmap_.Width() || y >= bitmap_.Height())
+    if (bitmap_.Empty() || x < 0 || y < 0 || x >= bitmap_.Width() || y >= bitmap_.Height()) {
         return clNone;
+    }
     return bitmap_.PixelAt(x, y);
 }
 
 void TCanvas::WritePixel(int x, int y, TColor color)
 {
-    if (bitmap_.Empty() || x < 0 || y < 0 || x >= bitmap_.Width() || y >= bitmap_.Height())
+    if (bitmap_.Empty() || x < 0 || y < 0 || x >= bitmap_.Width() || y >= bitmap_.Height()) {
         return;
+    }
     bitmap_.SetPixelAt(x, y, ColorToRGB(color));
     bitmap_.NotifyChanged();
 }

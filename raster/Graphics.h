@@ -19,6 +19,8 @@ constexpr TColor clBlack = 0x00000000;
 constexpr TColor clWindowText = 0x80000008;
 constexpr TColor clNone = 0xFFFFFFFF;
 
+namespace glyphtint::raster {
+
 constexpr TColor MakeColor(int red, int green, int blue)
 {
     return static_cast<TColor>(red & 255) | static_cast<TColor>(green & 255) << 8 |
@@ -36,6 +38,8 @@ constexpr int BlueOf(TColor c)
 {
     return static_cast<int>((c >> 16) & 255);
 }
+
+} // namespace glyphtint::raster
 
 // Turns a system colour value into the plain colour it currently stands for.
 TColor ColorToRGB(TColor color);
@@ -77,8 +81,9 @@ protected:
     TGraphic() = default;
     void Changed()
     {
-        if (OnChange)
+        if (OnChange) {
             OnChange();
+        }
     }
 };
 
@@ -260,8 +265,9 @@ public:
 private:
     void Changed()
     {
-        if (OnChange)
+        if (OnChange) {
             OnChange();
+        }
     }
 
     std::unique_ptr<TGraphic> graphic_;

@@ -40,12 +40,13 @@ bool SetDecodeParameters(jpeg_decompress_struct& cinfo, const TJPEGSettings& set
     cinfo.do_block_smoothing = settings.BlockSmoothing ? TRUE : FALSE;
     const bool grey = settings.GrayOutput || cinfo.jpeg_color_space == JCS_GRAYSCALE;
     const bool quantise = grey || settings.OutputDepth == TJPEGPixelFormat::jf8Bit;
-    if (grey)
+    if (grey) {
         cinfo.out_color_space = JCS_GRAYSCALE;
-    else if (quantise)
+    } else if (quantise) {
         cinfo.out_color_space = JCS_RGB; // the colour map then lists red, green, blue
-    else
+    } else {
         cinfo.out_color_space = JCS_EXT_BGR; // rows land in the bitmap's byte order
+    }
     if (quantise) {
         cinfo.quantize_colors = TRUE;
         cinfo.desired_number_of_colors = kQuantisedColours;
@@ -65,8 +66,9 @@ void ReadRows(jpeg_decompress_struct& cinfo, TBitmap& bitmap)
 {
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW row = bitmap.ScanLine(static_cast<int>(cinfo.output_scanline));
-        if (jpeg_read_scanlines(&cinfo, &row, 1) != 1)
+        if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) {
             break;
+        }
     }
 }
 
@@ -120,13 +122,14 @@ void TJPEGImage::LoadJPEG(std::string_view bytes)
 void TJPEGImage::ReadHeader()
 {
     const std::string& bytes = *data_->Bytes;
-    if (bytes.empty())
+    if (bytes.empty()) {
         return;
-    jpeglib::Decompressor decoder;
+    }
+    glyphtint::raster::jpeglib::Decompressor decoder;
     decoder.Create(bytes.data(), bytes.size());
     jpeg_decompress_struct& cinfo = decoder.cinfo;
     bool multiScan = false;
-    jpeglib::Guard(decoder.err, [&cinfo, &multiScan] {
+    glyphtint::raster::jpeglib::Guard(decoder.err, [&cinfo, &multiScan] {
         jpeg_read_header(&cinfo, TRUE);
         multiScan = jpeg_has_multiple_scans(&cinfo) != FALSE;
     });
@@ -138,15 +141,17 @@ void TJPEGImage::ReadHeader()
 
 int TJPEGImage::Width() const
 {
-    if (bitmap_)
+    if (bitmap_) {
         return bitmap_->Width();
+    }
     return ScaledSide(data_->Width, Settings.ScaleShift);
 }
 
 int TJPEGImage::Height() const
 {
-    if (bitmap_)
+    if (bitmap_) {
         return bitmap_->Height();
+    }
     return ScaledSide(data_->Height, Settings.ScaleShift);
 }
 
@@ -169,13 +174,13 @@ void TJPEGImage::DecodeJPEG()
 {
     const std::string& bytes = *data_->Bytes;
     auto bitmap = std::make_unique<TBitmap>();
-    jpeglib::Decompressor decoder;
+    glyphtint::raster::jpeglib::Decompressor decoder;
     decoder.Create(bytes.data(), bytes.size());
     jpeg_decompress_struct& cinfo = decoder.cinfo;
     const TJPEGSettings& settings = Settings;
     bool quantise = false;
     bool incremental = false;
-    jpeglib::Guard(decoder.err, [&cinfo, &settings, &quantise, &incremental] {
+    glyphtint::raster::jpeglib::Guard(decoder.err, [&cinfo, &settings, &quantise, &incremental] {
         jpeg_read_header(&cinfo, TRUE);
         quantise = SetDecodeParameters(cinfo, settings);
         incremental = settings.IncrementalDisplay && jpeg_has_multiple_scans(&cinfo);
@@ -186,18 +191,20 @@ void TJPEGImage::DecodeJPEG()
         jpeg_start_decompress(&cinfo);
     });
     // The rows are written straight into the bitmap, so their width must match it.
-    if (cinfo.output_components != (quantise ? 1 : 3))
+    if (cinfo.output_components != (quantise ? 1 : 3)) {
         throw EJPEG(JERR_CONVERSION_NOTIMPL);
+    }
 
     bitmap->ChangeDepth(quantise ? TPixelFormat::pf8bit : TPixelFormat::pf24bit);
     bitmap->ResizeWidth(static_cast<int>(cinfo.output_width));
     bitmap->ResizeHeight(static_cast<int>(cinfo.output_height));
-    if (quantise)
+    if (quantise) {
         bitmap->SetPalette(PaletteFromColourMap(cinfo));
+    }
     TBitmap& target = *bitmap;
 
     if (!incremental) {
-        jpeglib::Guard(decoder.err, [&cinfo, &target] {
+        glyphtint::raster::jpeglib::Guard(decoder.err, [&cinfo, &target] {
             ReadRows(cinfo, target);
             jpeg_finish_decompress(&cinfo);
         });
@@ -211,7 +218,7 @@ void TJPEGImage::DecodeJPEG()
     try {
         bool complete = false;
         while (!complete) {
-            jpeglib::Guard(decoder.err, [&cinfo, &target, &complete] {
+            glyphtint::raster::jpeglib::Guard(decoder.err, [&cinfo, &target, &complete] {
                 jpeg_start_output(&cinfo, cinfo.input_scan_number);
                 ReadRows(cinfo, target);
                 jpeg_finish_output(&cinfo);
@@ -219,7 +226,7 @@ void TJPEGImage::DecodeJPEG()
             });
             Changed();
         }
-        jpeglib::Guard(decoder.err, [&cinfo] { jpeg_finish_decompress(&cinfo); });
+        glyphtint::raster::jpeglib::Guard(decoder.err, [&cinfo] { jpeg_finish_decompress(&cinfo); });
     } catch (...) {
         bitmap_.reset();
         throw;
@@ -229,8 +236,9 @@ void TJPEGImage::DecodeJPEG()
 void TJPEGImage::Draw(TCanvas& canvas, int x, int y)
 {
     if (!bitmap_) {
-        if (!data_->Bytes)
+        if (!data_->Bytes) {
             return;
+        }
         DecodeJPEG();
     }
     bitmap_->Draw(canvas, x, y);
@@ -239,10 +247,11 @@ void TJPEGImage::Draw(TCanvas& canvas, int x, int y)
 const TBitmap& TJPEGImage::Bitmap()
 {
     if (!bitmap_) {
-        if (data_->Bytes)
+        if (data_->Bytes) {
             DecodeJPEG();
-        else
+        } else {
             bitmap_ = std::make_unique<TBitmap>();
+        }
     }
     return *bitmap_;
 }
@@ -275,11 +284,11 @@ void TJPEGImage::EncodeJPEG()
     }
     const bool device = source->PixelFormat() == TPixelFormat::pfDevice;
 
-    jpeglib::Compressor encoder;
+    glyphtint::raster::jpeglib::Compressor encoder;
     encoder.Create();
     jpeg_compress_struct& cinfo = encoder.cinfo;
     const TJPEGSettings& settings = Settings;
-    jpeglib::Guard(encoder.err, [&cinfo, &settings, source, device] {
+    glyphtint::raster::jpeglib::Guard(encoder.err, [&cinfo, &settings, source, device] {
         cinfo.image_width = static_cast<JDIMENSION>(source->Width());
         cinfo.image_height = static_cast<JDIMENSION>(source->Height());
         cinfo.input_components = device ? 4 : 3;
@@ -287,10 +296,12 @@ void TJPEGImage::EncodeJPEG()
         jpeg_set_defaults(&cinfo);
         cinfo.dct_method = JDCT_FLOAT;
         jpeg_set_quality(&cinfo, settings.EncodeQuality, TRUE);
-        if (settings.GrayOutput)
+        if (settings.GrayOutput) {
             jpeg_set_colorspace(&cinfo, JCS_GRAYSCALE);
-        if (settings.ProgressiveWrite)
+        }
+        if (settings.ProgressiveWrite) {
             jpeg_simple_progression(&cinfo);
+        }
         jpeg_start_compress(&cinfo, TRUE);
         while (cinfo.next_scanline < cinfo.image_height) {
             // The library only reads input rows.
@@ -308,8 +319,9 @@ void TJPEGImage::EncodeJPEG()
 
 const std::string& TJPEGImage::SaveToBytes()
 {
-    if (!data_->Bytes)
+    if (!data_->Bytes) {
         EncodeJPEG();
+    }
     return *data_->Bytes;
 }
 

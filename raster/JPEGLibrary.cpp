@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace jpeglib {
+namespace glyphtint::raster::jpeglib {
 
 namespace {
 
@@ -41,8 +41,9 @@ boolean FillInputBuffer(j_decompress_ptr cinfo)
     auto* src = reinterpret_cast<MemorySource*>(cinfo->src);
     const std::size_t left = src->size - src->offset;
     if (left == 0) {
-        if (src->startOfFile)
+        if (src->startOfFile) {
             ERREXIT(cinfo, JERR_INPUT_EMPTY);
+        }
         WARNMS(cinfo, JWRN_JPEG_EOF);
         src->eoi[0] = 0xFF;
         src->eoi[1] = JPEG_EOI;
@@ -61,8 +62,9 @@ boolean FillInputBuffer(j_decompress_ptr cinfo)
 void SkipInputData(j_decompress_ptr cinfo, long count)
 {
     auto* src = reinterpret_cast<MemorySource*>(cinfo->src);
-    if (count <= 0)
+    if (count <= 0) {
         return;
+    }
     auto remaining = static_cast<std::size_t>(count);
     if (remaining <= src->pub.bytes_in_buffer) {
         src->pub.next_input_byte += remaining;
@@ -86,8 +88,9 @@ void InitDestination(j_compress_ptr cinfo)
     auto* dest = reinterpret_cast<MemoryDestination*>(cinfo->dest);
     if (dest->buffer == nullptr) {
         dest->buffer = static_cast<JOCTET*>(std::malloc(kFirstOutputBuffer));
-        if (dest->buffer == nullptr)
+        if (dest->buffer == nullptr) {
             ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
+        }
         dest->capacity = kFirstOutputBuffer;
     }
     dest->used = 0;
@@ -100,11 +103,13 @@ boolean EmptyOutputBuffer(j_compress_ptr cinfo)
     // Called with the whole buffer full.
     auto* dest = reinterpret_cast<MemoryDestination*>(cinfo->dest);
     const std::size_t grown = dest->capacity * 2;
-    if (grown < dest->capacity)
+    if (grown < dest->capacity) {
         ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 1);
+    }
     auto* buffer = static_cast<JOCTET*>(std::realloc(dest->buffer, grown));
-    if (buffer == nullptr)
+    if (buffer == nullptr) {
         ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 1);
+    }
     dest->pub.next_output_byte = buffer + dest->capacity;
     dest->pub.free_in_buffer = grown - dest->capacity;
     dest->buffer = buffer;
@@ -134,8 +139,9 @@ jpeg_error_mgr* InitErrorManager(ErrorManager& err)
 // skips destructors, so the exception is thrown by the caller after we return.
 bool RunGuarded(ErrorManager& err, void (*step)(void*), void* context)
 {
-    if (setjmp(err.jump))
+    if (setjmp(err.jump)) {
         return false;
+    }
     step(context);
     return true;
 }
@@ -215,9 +221,10 @@ void Compressor::Create()
 
 std::string Compressor::Bytes() const
 {
-    if (dest.buffer == nullptr)
+    if (dest.buffer == nullptr) {
         return {};
+    }
     return std::string(reinterpret_cast<const char*>(dest.buffer), dest.used);
 }
 
-} // namespace jpeglib
+} // namespace glyphtint::raster::jpeglib

@@ -10,7 +10,7 @@
 
 #include <jpeglib.h>
 
-namespace jpeglib {
+namespace glyphtint::raster::jpeglib {
 
 // Error manager whose error exit jumps back to the guarded call that is running.
 // Warnings and trace messages are dropped, so damaged data decodes as far as it goes.
@@ -40,8 +40,9 @@ template <class Step> void Guard(ErrorManager& err, Step&& step)
     static_assert(std::is_trivially_destructible_v<StepType>,
                   "a guarded step is left by longjmp and must not own anything");
     auto thunk = [](void* context) { (*static_cast<StepType*>(context))(); };
-    if (!RunGuarded(err, thunk, &step))
+    if (!RunGuarded(err, thunk, &step)) {
         ThrowLibraryError(err.code);
+    }
 }
 
 // Reads compressed bytes from memory, handing the library at most 4096 bytes per
@@ -108,4 +109,4 @@ public:
     MemoryDestination dest;
 };
 
-} // namespace jpeglib
+} // namespace glyphtint::raster::jpeglib

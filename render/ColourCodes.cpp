@@ -34,13 +34,15 @@ constexpr CodeColour kCodeColours[] = {
 constexpr std::array<std::uint32_t, 256> BuildCodeTable()
 {
     std::array<std::uint32_t, 256> table{};
-    for (auto& entry : table)
+    for (auto& entry : table) {
         entry = kNoColour;
+    }
     for (const CodeColour& c : kCodeColours) {
         const auto code = static_cast<unsigned char>(c.code);
         table[code] = c.written;
-        if (code >= 'A' && code <= 'Z')
+        if (code >= 'A' && code <= 'Z') {
             table[code - 'A' + 'a'] = c.written;
+        }
     }
     return table;
 }
@@ -61,11 +63,14 @@ void UnpackRGB(std::uint32_t value, TColourTriple& colour)
 bool SelectColourCode(unsigned char code, TColourTriple& colour)
 {
     const std::uint32_t written = kCodeTable[code];
-    if (written == kNoColour)
+    if (written == kNoColour) {
         return false;
+    }
     UnpackRGB(written, colour);
     return true;
 }
+
+namespace glyphtint::render {
 
 void ScanCodedText(std::string_view text, const std::function<void(unsigned char, TColourTriple)>& drawByte)
 {
@@ -75,10 +80,11 @@ void ScanCodedText(std::string_view text, const std::function<void(unsigned char
     for (const char ch : text) {
         const auto byte = static_cast<unsigned char>(ch);
         if (!afterCaret) {
-            if (byte == kCaret)
+            if (byte == kCaret) {
                 afterCaret = true;
-            else
+            } else {
                 drawByte(byte, tint);
+            }
         } else if (byte == kCaret) {
             // "^^" draws a caret and the byte after it is read as a code again.
             drawByte(byte, tint);
@@ -88,3 +94,5 @@ void ScanCodedText(std::string_view text, const std::function<void(unsigned char
         }
     }
 }
+
+} // namespace glyphtint::render

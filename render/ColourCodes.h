@@ -20,8 +20,12 @@ void UnpackRGB(std::uint32_t value, TColourTriple& colour);
 // colour untouched when the byte is no colour code.
 bool SelectColourCode(unsigned char code, TColourTriple& colour);
 
+namespace glyphtint::render {
+
 // Walks a coded text: '^' followed by a code byte changes the tint colour, "^^" draws a
 // caret and stays after the caret, a byte after '^' that is no code is swallowed.
 // Every byte to be drawn goes to drawByte with a copy of the tint colour, in text
 // order. An exception thrown by drawByte ends the scan and passes out unchanged.
 void ScanCodedText(std::string_view text, const std::function<void(unsigned char, TColourTriple)>& drawByte);
+
+} // namespace glyphtint::render

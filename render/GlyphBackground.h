@@ -8,6 +8,6 @@ namespace glyphtint::render {
 // Red 118, green 124, blue 112. Tinting blends toward it, the framed export's border
 // and caption background use it, and glyph archives are checked against it.
 constexpr TColor kGlyphBackgroundColour = 7371894;
-static_assert(kGlyphBackgroundColour == MakeColor(118, 124, 112));
+static_assert(kGlyphBackgroundColour == glyphtint::raster::MakeColor(118, 124, 112));
 
 } // namespace glyphtint::render

@@ -3,13 +3,16 @@
 
 std::string GlyphEntryName(unsigned char character)
 {
-    if (character >= '0' && character <= '9')
+    if (character >= '0' && character <= '9') {
         return std::string(1, static_cast<char>(character));
-    if (character >= 'a' && character <= 'z')
+    }
+    if (character >= 'a' && character <= 'z') {
         return std::string(1, static_cast<char>(character));
+    }
     // Upper case is written twice so that names stay distinct without regard to case.
-    if (character >= 'A' && character <= 'Z')
+    if (character >= 'A' && character <= 'Z') {
         return std::string(2, static_cast<char>(character));
+    }
     switch (character) {
     case ' ': return "spc";
     case '!': return "u1";
@@ -42,19 +45,26 @@ std::string GlyphEntryName(unsigned char character)
     }
 }
 
+namespace glyphtint::render {
+
 std::string FullGlyphEntryName(unsigned char character)
 {
     std::string name = GlyphEntryName(character);
-    if (!name.empty())
+    if (!name.empty()) {
         name += ".jpg";
+    }
     return name;
 }
 
 std::string DrawableGlyphBytes()
 {
     std::string bytes;
-    for (int c = 0; c < 256; ++c)
-        if (!GlyphEntryName(static_cast<unsigned char>(c)).empty())
+    for (int c = 0; c < 256; ++c) {
+        if (!GlyphEntryName(static_cast<unsigned char>(c)).empty()) {
             bytes += static_cast<char>(c);
+        }
+    }
     return bytes;
 }
+
+} // namespace glyphtint::render

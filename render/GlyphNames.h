@@ -6,9 +6,13 @@
 // The glyph entry name of a byte without ".jpg", or "" when the byte has no glyph.
 std::string GlyphEntryName(unsigned char character);
 
+namespace glyphtint::render {
+
 // The name looked up in the archive: the glyph entry name followed by ".jpg", or ""
 // when the byte has no glyph.
 std::string FullGlyphEntryName(unsigned char character);
 
 // The bytes that have a glyph, in ascending order (89 of them).
 std::string DrawableGlyphBytes();
+
+} // namespace glyphtint::render

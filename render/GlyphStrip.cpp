@@ -10,9 +10,10 @@
 void AppendGlyph(TZipArchive& archive, TPicture& target, std::string& extractionBuffer, unsigned char character,
                  TColourTriple colour)
 {
-    const std::string entryName = FullGlyphEntryName(character);
-    if (entryName.empty())
+    const std::string entryName = glyphtint::render::FullGlyphEntryName(character);
+    if (entryName.empty()) {
         return;
+    }
 
     TJPEGImage glyph;
     archive.ExtractEntryBytesUpTo(entryName, extractionBuffer, glyphtint::render::kMaxGlyphEntryBytes);
@@ -33,7 +34,7 @@ void RenderCodedText(TZipArchive& archive, std::string_view text, TPicture& targ
     target.AsBitmap().ResizeWidth(0);
     target.AsBitmap().ResizeHeight(0);
     std::string extractionBuffer;
-    ScanCodedText(text, [&](unsigned char character, TColourTriple colour) {
+    glyphtint::render::ScanCodedText(text, [&](unsigned char character, TColourTriple colour) {
         AppendGlyph(archive, target, extractionBuffer, character, colour);
     });
 }

@@ -8,9 +8,14 @@
 #include <bit>
 #include <cstring>
 
+namespace glyphtint::render {
+
 namespace {
 
-using glyphtint::render::kGlyphBackgroundColour;
+using glyphtint::raster::BlueOf;
+using glyphtint::raster::GreenOf;
+using glyphtint::raster::MakeColor;
+using glyphtint::raster::RedOf;
 
 constexpr int kTintSpan = 255 - kTintThreshold; // 137
 constexpr int kBackground[3] = {RedOf(kGlyphBackgroundColour), GreenOf(kGlyphBackgroundColour),
@@ -45,25 +50,29 @@ TColor TintedColour(int mean, TColourTriple colour)
 
 void TintBitmapArea(TBitmap& bitmap, int left, int top, int width, int height, TColourTriple colour)
 {
-    if (height <= 0 || width <= 0 || bitmap.Empty())
+    if (height <= 0 || width <= 0 || bitmap.Empty()) {
         return;
+    }
     // Pixels outside the bitmap can neither be read nor written: clip to it.
     const int x0 = std::max(left, 0);
     const int y0 = std::max(top, 0);
     const int x1 = static_cast<int>(std::min<std::int64_t>(std::int64_t{left} + width, bitmap.Width()));
     const int y1 = static_cast<int>(std::min<std::int64_t>(std::int64_t{top} + height, bitmap.Height()));
-    if (x0 >= x1 || y0 >= y1)
+    if (x0 >= x1 || y0 >= y1) {
         return;
+    }
 
     if (bitmap.PixelFormat() != TPixelFormat::pfDevice) {
         TCanvas& canvas = bitmap.Canvas();
-        for (int y = y0; y < y1; ++y)
+        for (int y = y0; y < y1; ++y) {
             for (int x = x0; x < x1; ++x) {
                 const TColor p = canvas.ReadPixel(x, y);
                 const int mean = (RedOf(p) + GreenOf(p) + BlueOf(p)) / 3;
-                if (mean > kTintThreshold)
+                if (mean > kTintThreshold) {
                     canvas.WritePixel(x, y, TintedColour(mean, colour));
+                }
             }
+        }
         return;
     }
 
@@ -77,8 +86,9 @@ void TintBitmapArea(TBitmap& bitmap, int left, int top, int width, int height, T
     };
     constexpr std::uint32_t kNotYetBlended = 0xFF000000u; // no colour value has these bits
     std::array<MeanEntry, 256> byMean;
-    for (int mean = 0; mean < 256; ++mean)
+    for (int mean = 0; mean < 256; ++mean) {
         byMean[mean] = mean > kTintThreshold ? MeanEntry{0, kNotYetBlended} : MeanEntry{~0u, 0};
+    }
 
     // Device pixels are colour values in memory order red, green, blue, 0.
     static_assert(std::endian::native == std::endian::little);
@@ -89,8 +99,9 @@ void TintBitmapArea(TBitmap& bitmap, int left, int top, int width, int height, T
             std::memcpy(&pixel, p, 4);
             const int mean = (p[0] + p[1] + p[2]) / 3;
             MeanEntry& entry = byMean[mean];
-            if (entry.tinted == kNotYetBlended)
+            if (entry.tinted == kNotYetBlended) {
                 entry.tinted = TintedColour(mean, colour);
+            }
             pixel = (pixel & entry.keep) | entry.tinted;
             std::memcpy(p, &pixel, 4);
         }
@@ -98,8 +109,10 @@ void TintBitmapArea(TBitmap& bitmap, int left, int top, int width, int height, T
     bitmap.NotifyChanged();
 }
 
+} // namespace glyphtint::render
+
 void TintGlyphArea(TPicture& target, int left, int top, int width, int height, TColourTriple colour)
 {
     TBitmap& strip = target.AsBitmap();
-    TintBitmapArea(strip, left, top, width, height, colour);
+    glyphtint::render::TintBitmapArea(strip, left, top, width, height, colour);
 }

@@ -9,6 +9,8 @@
 // how much brighter it is; the others stay as they are. Works on the target's bitmap.
 void TintGlyphArea(TPicture& target, int left, int top, int width, int height, TColourTriple colour);
 
+namespace glyphtint::render {
+
 // The same on a bitmap directly.
 void TintBitmapArea(TBitmap& bitmap, int left, int top, int width, int height, TColourTriple colour);
 
@@ -18,3 +20,5 @@ TColor TintedColour(int mean, TColourTriple colour);
 
 // Means at or below this value are left alone.
 constexpr int kTintThreshold = 118;
+
+} // namespace glyphtint::render

@@ -11,6 +11,8 @@ glyphtint_packages=(
   xvfb xauth xdotool x11-utils
   zip python3
   clang libclang-rt-14-dev
+  # the style checks of the tests
+  clang-format clang-tidy
 )
 
 glyphtint_install_packages() {

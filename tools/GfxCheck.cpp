@@ -12,9 +12,16 @@
 #include <memory>
 #include <sstream>
 
-namespace {
-
+using glyphtint::raster::BlueOf;
+using glyphtint::raster::GreenOf;
+using glyphtint::raster::RedOf;
+using glyphtint::render::DrawableGlyphBytes;
+using glyphtint::render::FullGlyphEntryName;
 using glyphtint::render::kGlyphBackgroundColour;
+
+namespace glyphtint::tools {
+
+namespace {
 
 struct DecodedGlyph {
     std::string name;
@@ -65,9 +72,10 @@ bool CheckGlyph(TZipArchive& archive, const std::string& name, std::string& buff
         const int bottom = bitmap.Height() - 1;
         for (auto [x, y] : {std::pair{0, 0}, {right, 0}, {0, bottom}, {right, bottom}}) {
             const TColor c = bitmap.PixelAt(x, y);
-            if (!NearBackground(c))
+            if (!NearBackground(c)) {
                 problems.push_back(name + ": corner (" + std::to_string(x) + ", " + std::to_string(y) + ") is " +
                                    Describe(c) + ", not the glyph background " + Describe(kGlyphBackgroundColour));
+            }
         }
         return true;
     } catch (const std::exception& e) {
@@ -105,15 +113,18 @@ std::vector<std::string> CheckGlyphArchive(const std::string& path)
     if (heightCounts.size() > 1) {
         int common = 0;
         int commonCount = 0;
-        for (auto [height, count] : heightCounts)
+        for (auto [height, count] : heightCounts) {
             if (count > commonCount) {
                 common = height;
                 commonCount = count;
             }
-        for (const DecodedGlyph& glyph : glyphs)
-            if (glyph.height != common)
+        }
+        for (const DecodedGlyph& glyph : glyphs) {
+            if (glyph.height != common) {
                 problems.push_back(glyph.name + ": height " + std::to_string(glyph.height) + ", most glyphs have " +
                                    std::to_string(common));
+            }
+        }
     }
     archive.Close();
     return problems;
@@ -122,10 +133,14 @@ std::vector<std::string> CheckGlyphArchive(const std::string& path)
 int RunGfxCheck(const std::string& path, std::ostream& out)
 {
     const std::vector<std::string> problems = CheckGlyphArchive(path);
-    for (const std::string& problem : problems)
+    for (const std::string& problem : problems) {
         out << path << ": " << problem << '\n';
-    if (!problems.empty())
+    }
+    if (!problems.empty()) {
         return 1;
+    }
     out << path << ": " << DrawableGlyphBytes().size() << " glyphs, all present and sound\n";
     return 0;
 }
+
+} // namespace glyphtint::tools

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace glyphtint::tools {
+
 // How far a decoded corner pixel may stray from the glyph background, per channel.
 constexpr int kCornerTolerance = 8;
 
@@ -16,3 +18,5 @@ std::vector<std::string> CheckGlyphArchive(const std::string& path);
 // `glyphtint-gfx check ARCHIVE`: prints each problem, or a one-line summary when there
 // is none, and returns the exit code (1 when there is a problem).
 int RunGfxCheck(const std::string& path, std::ostream& out);
+
+} // namespace glyphtint::tools

@@ -3,6 +3,8 @@
 
 #include "archive/ZipArchive.h"
 
+namespace glyphtint::tools {
+
 std::string ExtractGfxEntry(const std::string& path, const std::string& name,
                             const std::optional<std::string>& password)
 {
@@ -25,3 +27,5 @@ std::string ExtractGfxEntry(const std::string& path, const std::string& name,
     }
     return bytes;
 }
+
+} // namespace glyphtint::tools

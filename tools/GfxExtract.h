@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace glyphtint::tools {
+
 // A failure of the tool itself rather than of the archive.
 class GfxToolError : public std::runtime_error {
 public:
@@ -16,3 +18,5 @@ public:
 // it does not fit, GfxToolError is thrown instead of asking for another.
 std::string ExtractGfxEntry(const std::string& path, const std::string& name,
                             const std::optional<std::string>& password);
+
+} // namespace glyphtint::tools

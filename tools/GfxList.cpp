@@ -5,6 +5,8 @@
 
 #include "archive/ZipArchive.h"
 
+namespace glyphtint::tools {
+
 namespace {
 
 std::string MethodName(uint16_t method)
@@ -30,3 +32,5 @@ void ListGfxArchive(const std::string& path, std::ostream& out)
             << MethodName(item.Method()) << '\t' << crc << '\n';
     }
 }
+
+} // namespace glyphtint::tools

@@ -12,6 +12,11 @@
 #include "tools/GfxList.h"
 #include "render/ShownMessage.h"
 
+using glyphtint::tools::ExtractGfxEntry;
+using glyphtint::tools::GfxToolError;
+using glyphtint::tools::ListGfxArchive;
+using glyphtint::tools::RunGfxCheck;
+
 namespace {
 
 using Arguments = std::vector<std::string>;

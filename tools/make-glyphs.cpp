@@ -33,6 +33,13 @@
 #include <string_view>
 #include <vector>
 
+using glyphtint::raster::BlueOf;
+using glyphtint::raster::GreenOf;
+using glyphtint::raster::MakeColor;
+using glyphtint::raster::RedOf;
+using glyphtint::render::DrawableGlyphBytes;
+using glyphtint::render::FullGlyphEntryName;
+
 namespace glyphtint::tools {
 namespace {
 

@@ -86,8 +86,9 @@ TEST(PatternMatchCost, ManyStarsStayFast)
     // A backtracking matcher takes exponential time here; the tabulated one does not.
     const std::string name(250, 'a');
     std::string pattern;
-    for (int i = 0; i < 60; ++i)
+    for (int i = 0; i < 60; ++i) {
         pattern += "*a";
+    }
     pattern += "*b";
     EXPECT_FALSE(MatchesPattern(name, pattern));
     EXPECT_TRUE(IsPattern(pattern));

@@ -43,8 +43,9 @@ INSTANTIATE_TEST_SUITE_P(Table, PkwareVectors, ::testing::ValuesIn(kVectors));
 TEST(PkwareKeys, KeysCarryOnAcrossCalls)
 {
     std::vector<uint8_t> whole(40);
-    for (size_t i = 0; i < whole.size(); ++i)
+    for (size_t i = 0; i < whole.size(); ++i) {
         whole[i] = static_cast<uint8_t>(i * 7);
+    }
     std::vector<uint8_t> pieces = whole;
     PkwareKeys one("pw");
     one.Encrypt(whole);
@@ -54,8 +55,9 @@ TEST(PkwareKeys, KeysCarryOnAcrossCalls)
     EXPECT_EQ(whole, pieces);
     PkwareKeys back("pw");
     back.Decrypt(pieces);
-    for (size_t i = 0; i < pieces.size(); ++i)
+    for (size_t i = 0; i < pieces.size(); ++i) {
         EXPECT_EQ(pieces[i], static_cast<uint8_t>(i * 7));
+    }
 }
 
 } // namespace

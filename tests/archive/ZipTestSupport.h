@@ -33,7 +33,7 @@ inline std::string ReadFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-using TempDir = ScratchFolder;
+using TempDir = glyphtint::test::ScratchFolder;
 
 inline std::string FixtureCopy(const std::string& name)
 {
@@ -71,8 +71,9 @@ inline void Append(Bytes& b, const Bytes& s)
 }
 inline void Set32(Bytes& b, size_t at, uint32_t v)
 {
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    }
 }
 
 // Raw deflate data (no zlib header or trailer), as ZIP stores it.

@@ -6,6 +6,10 @@
 
 #include <random>
 
+using glyphtint::raster::BlueOf;
+using glyphtint::raster::MakeColor;
+using glyphtint::raster::RedOf;
+
 namespace {
 
 using glyphtint::render::kGlyphBackgroundColour;
@@ -14,9 +18,11 @@ using glyphtint::render::kGlyphBackgroundColour;
 void PaintPattern(TBitmap& bitmap)
 {
     TCanvas& canvas = bitmap.Canvas();
-    for (int y = 0; y < bitmap.Height(); ++y)
-        for (int x = 0; x < bitmap.Width(); ++x)
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        for (int x = 0; x < bitmap.Width(); ++x) {
             canvas.WritePixel(x, y, MakeColor(x * 7 + 1, y * 11 + 2, (x + y) * 3 + 3));
+        }
+    }
 }
 
 TColor Pattern(int x, int y)
@@ -26,9 +32,11 @@ TColor Pattern(int x, int y)
 
 void ExpectArea(const TBitmap& bitmap, int left, int top, int right, int bottom, TColor colour)
 {
-    for (int y = top; y < bottom; ++y)
-        for (int x = left; x < right; ++x)
+    for (int y = top; y < bottom; ++y) {
+        for (int x = left; x < right; ++x) {
             ASSERT_EQ(bitmap.PixelAt(x, y), colour) << "at column " << x << ", row " << y;
+        }
+    }
 }
 
 std::unique_ptr<TBitmap> MakeBitmap(int width, int height)
@@ -65,9 +73,11 @@ TEST(BitmapResize, GrowKeepsPixelsAndFillsNewColumns)
     PaintPattern(*bitmap);
     bitmap->ResizeWidth(22);
     ExpectArea(*bitmap, 10, 0, 22, 16, clWhite);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 10; ++x)
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 10; ++x) {
             ASSERT_EQ(bitmap->PixelAt(x, y), Pattern(x, y));
+        }
+    }
 
     // Shrinking loses the pixels beyond the new width even though the storage may keep them.
     bitmap->ResizeWidth(5);
@@ -120,8 +130,9 @@ TEST(BitmapResize, ImpossibleSizeRaisesAndKeepsOldImage)
     EXPECT_EQ(bitmap->Height(), 8);
     // The width step alone fits; shrink back and the first columns are still the old ones.
     bitmap->ResizeWidth(12);
-    for (int x = 0; x < 12; ++x)
+    for (int x = 0; x < 12; ++x) {
         ASSERT_EQ(bitmap->PixelAt(x, 7), Pattern(x, 7));
+    }
 }
 
 TEST(BitmapResize, StripGrownGlyphByGlyphKeepsEveryGlyph)
@@ -133,8 +144,9 @@ TEST(BitmapResize, StripGrownGlyphByGlyphKeepsEveryGlyph)
         const int x0 = strip.Width();
         strip.ResizeWidth(x0 + kGlyphWidth);
         strip.ResizeHeight(20);
-        for (int x = x0; x < x0 + kGlyphWidth; ++x)
+        for (int x = x0; x < x0 + kGlyphWidth; ++x) {
             strip.Canvas().WritePixel(x, 19, MakeColor(step & 255, step >> 8, 7));
+        }
     }
     ASSERT_EQ(strip.Width(), kSteps * kGlyphWidth);
     for (int step = 0; step < kSteps; ++step) {
@@ -169,9 +181,11 @@ TEST(BitmapPixels, DepthChangeTo24BitKeepsEveryColour)
     PaintPattern(*bitmap);
     bitmap->ChangeDepth(TPixelFormat::pf24bit);
     EXPECT_EQ(bitmap->BytesPerPixel(), 3);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 9; ++x)
+    for (int y = 0; y < 5; ++y) {
+        for (int x = 0; x < 9; ++x) {
             ASSERT_EQ(bitmap->PixelAt(x, y), Pattern(x, y));
+        }
+    }
     // The row bytes are blue, green, red.
     EXPECT_EQ(bitmap->ScanLine(0)[0], BlueOf(Pattern(0, 0)));
     EXPECT_EQ(bitmap->ScanLine(0)[2], RedOf(Pattern(0, 0)));
@@ -198,9 +212,11 @@ TEST(CanvasDraw, SourceCopyIsClippedAndUnscaled)
     PaintPattern(*source);
     target->Canvas().DrawGraphic(25, 0, source.get());
     ExpectArea(*target, 0, 0, 25, 16, clWhite);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 25; x < 30; ++x)
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 25; x < 30; ++x) {
             ASSERT_EQ(target->PixelAt(x, y), Pattern(x - 25, y));
+        }
+    }
 
     auto small = MakeBitmap(4, 4);
     PaintPattern(*small);
@@ -298,9 +314,11 @@ TEST(CanvasText, OpaqueBoxOfMeasuredSize)
     EXPECT_EQ(canvas.ReadPixel(5 + width, 3), clWhite);
     EXPECT_EQ(canvas.ReadPixel(5, 3 + height), clWhite);
     int lit = 0;
-    for (int y = 3; y < 3 + height; ++y)
-        for (int x = 5; x < 5 + width; ++x)
+    for (int y = 3; y < 3 + height; ++y) {
+        for (int x = 5; x < 5 + width; ++x) {
             lit += canvas.ReadPixel(x, y) != kGlyphBackgroundColour;
+        }
+    }
     EXPECT_GT(lit, 30) << "no glyph ink in the text box";
 }
 

@@ -12,6 +12,12 @@
 #include <set>
 #include <sstream>
 
+using glyphtint::raster::BlueOf;
+using glyphtint::raster::GreenOf;
+using glyphtint::raster::MakeColor;
+using glyphtint::raster::RedOf;
+namespace fixtures = glyphtint::test::fixtures;
+
 namespace {
 
 // A smooth pattern that JPEG keeps close at high quality.
@@ -44,10 +50,12 @@ int Distance(TColor a, TColor b)
 void ExpectClose(const TBitmap& bitmap, int left, int top, const std::function<TColor(int, int)>& expected, int width,
                  int height, int slack)
 {
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
             ASSERT_LE(Distance(bitmap.PixelAt(left + x, top + y), expected(x, y)), slack)
                 << "at column " << x << ", row " << y;
+        }
+    }
 }
 
 int ErrorCodeOf(const std::function<void()>& action)
@@ -75,9 +83,11 @@ TEST(JPEGLoad, ZeroBytesLoadAsAnEmptyStreamThatFailsToDraw)
     auto target = MakeTarget(4, 4, clBlack);
     EXPECT_EQ(ErrorCodeOf([&] { target->Canvas().DrawGraphic(0, 0, &jpeg); }), JERR_INPUT_EMPTY);
     EXPECT_FALSE(jpeg.IsDecoded());
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 4; ++x) {
             ASSERT_EQ(target->PixelAt(x, y), clBlack);
+        }
+    }
 }
 
 struct LoadFailure {
@@ -160,12 +170,15 @@ TEST(JPEGDecode, TruncatedFileDecodesItsTopAsTheWholeFileDoes)
     const TBitmap& b = cut.Bitmap();
     ASSERT_EQ(b.Width(), 64);
     ASSERT_EQ(b.Height(), 128);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 64; ++x)
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 64; ++x) {
             ASSERT_EQ(a.PixelAt(x, y), b.PixelAt(x, y)) << "at column " << x << ", row " << y;
+        }
+    }
     bool bottomDiffers = false;
-    for (int x = 0; x < 64; ++x)
+    for (int x = 0; x < 64; ++x) {
         bottomDiffers = bottomDiffers || a.PixelAt(x, 127) != b.PixelAt(x, 127);
+    }
     EXPECT_TRUE(bottomDiffers) << "the cut did not reach the picture data";
 }
 
@@ -181,9 +194,11 @@ TEST(JPEGDecode, GreyscaleFileGoesThroughThe236LevelQuantiser)
         const auto v = static_cast<std::uint8_t>((j * 255 + 117) / 235);
         ASSERT_EQ(bitmap.Palette()[j], (TPaletteEntry{v, v, v})) << "level " << j;
     }
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 48; ++x)
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 48; ++x) {
             ASSERT_LT(bitmap.ScanLine(y)[x], 236) << "at column " << x << ", row " << y;
+        }
+    }
     ExpectClose(bitmap, 0, 0, Grey, 48, 32, 7);
 }
 
@@ -195,9 +210,11 @@ TEST(JPEGDecode, FlatGreyBetweenTwoLevelsIsSpreadByErrorDiffusion)
                                      {fixtures::Storage::Grayscale, 100}));
     const TBitmap& bitmap = jpeg.Bitmap();
     std::set<int> indices;
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x)
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
             indices.insert(bitmap.ScanLine(y)[x]);
+        }
+    }
     EXPECT_EQ(indices, (std::set<int>{123, 124}));
 }
 
@@ -269,12 +286,15 @@ TEST_P(JPEGDecodeSettings, ShapeTheDecodedBitmap)
     EXPECT_EQ(bitmap.PixelFormat(), c.format);
     if (c.format == TPixelFormat::pf8bit) {
         EXPECT_LE(bitmap.Palette().size(), 236u);
-        for (int y = 0; y < bitmap.Height(); ++y)
-            for (int x = 0; x < bitmap.Width(); ++x)
+        for (int y = 0; y < bitmap.Height(); ++y) {
+            for (int x = 0; x < bitmap.Width(); ++x) {
                 ASSERT_LT(bitmap.ScanLine(y)[x], bitmap.Palette().size());
+            }
+        }
     }
-    if (c.slack >= 0)
+    if (c.slack >= 0) {
         ExpectClose(bitmap, 0, 0, Gradient, c.width, c.height, c.slack);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -318,9 +338,11 @@ TEST(JPEGDecode, IncrementalDisplayShowsEachScanAndEndsWithTheFullPicture)
     EXPECT_GT(changes, 1);
     EXPECT_LE(changes, scans);
     const TBitmap& reference = plain.Bitmap();
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 40; ++x)
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 40; ++x) {
             ASSERT_EQ(shown.PixelAt(x, y), reference.PixelAt(x, y)) << "at column " << x << ", row " << y;
+        }
+    }
 }
 
 TEST(JPEGDecode, FourComponentFileFailsWithoutTouchingTheTarget)
@@ -330,9 +352,11 @@ TEST(JPEGDecode, FourComponentFileFailsWithoutTouchingTheTarget)
     EXPECT_EQ(jpeg.Width(), 16);
     auto target = MakeTarget(20, 10, clBlack);
     EXPECT_EQ(ErrorCodeOf([&] { target->Canvas().DrawGraphic(0, 0, &jpeg); }), JERR_CONVERSION_NOTIMPL);
-    for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 20; ++x)
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 20; ++x) {
             ASSERT_EQ(target->PixelAt(x, y), clBlack);
+        }
+    }
 }
 
 TEST(JPEGImage, SizeChangesAreRefused)

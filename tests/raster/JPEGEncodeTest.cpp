@@ -18,6 +18,14 @@
 
 #include <sys/resource.h>
 
+using glyphtint::test::ScratchFolder;
+
+using glyphtint::raster::BlueOf;
+using glyphtint::raster::GreenOf;
+using glyphtint::raster::MakeColor;
+using glyphtint::raster::RedOf;
+namespace fixtures = glyphtint::test::fixtures;
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -38,9 +46,11 @@ std::unique_ptr<TBitmap> MakeBitmap(int width, int height, TPixelFormat format, 
     bitmap->ChangeDepth(format);
     bitmap->ResizeWidth(width);
     bitmap->ResizeHeight(height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
             bitmap->SetPixelAt(x, y, colour);
+        }
+    }
     return bitmap;
 }
 
@@ -63,8 +73,9 @@ protected:
     std::vector<std::string> Names() const
     {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder_))
+        for (const auto& entry : fs::directory_iterator(folder_)) {
             names.push_back(entry.path().filename().string());
+        }
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -100,13 +111,14 @@ TEST_P(JPEGEncodeByteOrder, PrimarySurvivesSaveAndReload)
     TJPEGImage loaded;
     loaded.LoadJPEG(bytes);
     const TBitmap& decoded = loaded.Bitmap();
-    for (int y = 0; y < 16; ++y)
+    for (int y = 0; y < 16; ++y) {
         for (int x = 0; x < 16; ++x) {
             const TColor got = decoded.PixelAt(x, y);
             ASSERT_LE(std::abs(RedOf(got) - RedOf(colour)), 12) << "at column " << x << ", row " << y;
             ASSERT_LE(std::abs(GreenOf(got) - GreenOf(colour)), 12) << "at column " << x << ", row " << y;
             ASSERT_LE(std::abs(BlueOf(got) - BlueOf(colour)), 12) << "at column " << x << ", row " << y;
         }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(, JPEGEncodeByteOrder,

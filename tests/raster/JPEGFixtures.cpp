@@ -8,7 +8,11 @@
 
 #include <jpeglib.h>
 
-namespace fixtures {
+using glyphtint::raster::BlueOf;
+using glyphtint::raster::GreenOf;
+using glyphtint::raster::RedOf;
+
+namespace glyphtint::test::fixtures {
 
 namespace {
 
@@ -44,11 +48,13 @@ std::string MakeJPEG(int width, int height, const std::function<TColor(int, int)
     c.cinfo.input_components = components;
     c.cinfo.in_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&c.cinfo);
-    if (options.storage == Storage::AdobeRGB)
+    if (options.storage == Storage::AdobeRGB) {
         jpeg_set_colorspace(&c.cinfo, JCS_RGB);
+    }
     jpeg_set_quality(&c.cinfo, options.quality, TRUE);
-    if (options.progressive)
+    if (options.progressive) {
         jpeg_simple_progression(&c.cinfo);
+    }
     jpeg_start_compress(&c.cinfo, TRUE);
     std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * components);
     for (int y = 0; y < height; ++y) {
@@ -109,11 +115,13 @@ Header ReadHeader(const std::string& bytes)
         h.samplingV[i] = cinfo.comp_info[i].v_samp_factor;
     }
     for (int t = 0; t < 2; ++t) {
-        if (cinfo.quant_tbl_ptrs[t] == nullptr)
+        if (cinfo.quant_tbl_ptrs[t] == nullptr) {
             continue;
+        }
         h.hasQuant[t] = true;
-        for (int i = 0; i < 64; ++i)
+        for (int i = 0; i < 64; ++i) {
             h.quant[t][i] = cinfo.quant_tbl_ptrs[t]->quantval[i];
+        }
     }
     // Count the scans by reading them into the coefficient buffer.
     jpeg_read_coefficients(&cinfo);
@@ -122,4 +130,4 @@ Header ReadHeader(const std::string& bytes)
     return h;
 }
 
-} // namespace fixtures
+} // namespace glyphtint::test::fixtures

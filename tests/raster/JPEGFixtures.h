@@ -8,7 +8,7 @@
 
 #include "raster/Graphics.h"
 
-namespace fixtures {
+namespace glyphtint::test::fixtures {
 
 enum class Storage {
     YCbCr,     // the usual three-component file
@@ -51,4 +51,4 @@ struct Header {
 // Reads a file's header (and counts its scans) with libjpeg.
 Header ReadHeader(const std::string& bytes);
 
-} // namespace fixtures
+} // namespace glyphtint::test::fixtures

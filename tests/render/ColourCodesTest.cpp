@@ -9,6 +9,8 @@
 #include <tuple>
 #include <vector>
 
+using glyphtint::render::ScanCodedText;
+
 namespace {
 
 TColourTriple Triple(int r, int g, int b)
@@ -85,12 +87,13 @@ TEST(ColourCodeTable, SharedColoursAndCaseBlindLetters)
         {"rR", Triple(0, 255, 0)},
         {"!", Triple(255, 154, 25)},
     };
-    for (const auto& [codes, expected] : groups)
+    for (const auto& [codes, expected] : groups) {
         for (unsigned char code : codes) {
             TColourTriple colour;
             ASSERT_TRUE(SelectColourCode(code, colour)) << code;
             EXPECT_EQ(colour, expected) << "code " << code;
         }
+    }
 
     // Apart from those groups every code has a colour of its own (a letter's two
     // cases counting as one code).
@@ -103,9 +106,11 @@ TEST(ColourCodeTable, SharedColoursAndCaseBlindLetters)
         }
     }
     int shared = 0;
-    for (const auto& [colour, codes] : byColour)
-        if (codes.size() > 1)
+    for (const auto& [colour, codes] : byColour) {
+        if (codes.size() > 1) {
             ++shared;
+        }
+    }
     EXPECT_EQ(shared, 4);
     EXPECT_EQ(byColour.size(), 87u - 26u - 5u) << "distinct colours";
 }

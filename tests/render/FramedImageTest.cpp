@@ -14,6 +14,14 @@
 #include <limits>
 #include <memory>
 
+using glyphtint::raster::BlueOf;
+using glyphtint::raster::GreenOf;
+using glyphtint::raster::MakeColor;
+using glyphtint::raster::RedOf;
+using glyphtint::render::kGlyphBackgroundColour;
+using glyphtint::test::ScratchFolder;
+namespace fixtures = glyphtint::test::fixtures;
+
 using namespace glyphtint::render;
 
 namespace {

@@ -7,6 +7,9 @@
 #include <cctype>
 #include <set>
 
+using glyphtint::render::DrawableGlyphBytes;
+using glyphtint::render::FullGlyphEntryName;
+
 TEST(GlyphNames, SampleMappings)
 {
     const std::pair<unsigned char, const char*> cases[] = {
@@ -20,8 +23,9 @@ TEST(GlyphNames, SampleMappings)
         {'?', "question.jpg"},  {'[', "blokopen.jpg"},   {']', "blokclose.jpg"}, {'{', "curveopen.jpg"},
         {'|', "straight.jpg"},  {'}', "curveclose.jpg"},
     };
-    for (const auto& [byte, name] : cases)
+    for (const auto& [byte, name] : cases) {
         EXPECT_EQ(FullGlyphEntryName(byte), name) << "byte " << int(byte);
+    }
 }
 
 TEST(GlyphNames, EveryByteValue)

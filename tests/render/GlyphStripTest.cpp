@@ -13,6 +13,13 @@
 
 #include <map>
 
+using glyphtint::test::MakeGlyphJpeg;
+using glyphtint::test::OracleTint;
+using glyphtint::test::ScratchFolder;
+using glyphtint::test::WriteZip;
+
+using glyphtint::render::FullGlyphEntryName;
+
 namespace {
 
 constexpr TColourTriple kWhite{255, 255, 255};
@@ -42,10 +49,12 @@ protected:
         expected.ResizeHeight(glyph.Height());
         expected.Canvas().DrawGraphic(0, 0, &glyph);
         OracleTint(expected, 0, 0, glyph.Width(), glyph.Height(), colour);
-        for (int y = 0; y < std::min(strip.Height(), expected.Height()); ++y)
-            for (int x = 0; x < expected.Width(); ++x)
+        for (int y = 0; y < std::min(strip.Height(), expected.Height()); ++y) {
+            for (int x = 0; x < expected.Width(); ++x) {
                 ASSERT_EQ(strip.PixelAt(left + x, y), expected.PixelAt(x, y))
                     << "glyph '" << character << "' column " << x << ", row " << y;
+            }
+        }
     }
 
     ScratchFolder folder_;
@@ -86,17 +95,20 @@ TEST_F(GlyphStrip, StripTakesTheHeightOfTheLastGlyph)
     ASSERT_EQ(strip.Height(), 20);
     ExpectGlyphAt(strip, 'a', 0, kWhite);
     ExpectGlyphAt(strip, 'b', 10, kWhite);
-    for (int y = 16; y < 20; ++y)
-        for (int x = 0; x < 10; ++x)
+    for (int y = 16; y < 20; ++y) {
+        for (int x = 0; x < 10; ++x) {
             ASSERT_EQ(strip.PixelAt(x, y), clWhite) << "rows grown under earlier glyphs stay white";
+        }
+    }
 
     RenderCodedText(archive_, "abc", picture_);
     EXPECT_EQ(picture_.AsBitmap().Width(), 24);
     EXPECT_EQ(picture_.AsBitmap().Height(), 12);
     // Cut rows do not come back: a taller glyph after the cut brings white rows.
     RenderCodedText(archive_, "acb", picture_);
-    for (int y = 12; y < 20; ++y)
+    for (int y = 12; y < 20; ++y) {
         ASSERT_EQ(picture_.AsBitmap().PixelAt(3, y), clWhite);
+    }
 }
 
 TEST_F(GlyphStrip, MissingEntryEndsTheRenderAfterTheGlyphsBefore)
@@ -150,9 +162,12 @@ TEST_F(GlyphStrip, RendersRepeatAndTargetsStayApart)
     RenderCodedText(archive_, "a^3ba", picture_);
     const TBitmap& second = picture_.AsBitmap();
     ASSERT_EQ(second.Width(), first->Width());
-    for (int y = 0; y < second.Height(); ++y)
-        for (int x = 0; x < second.Width(); ++x)
+    for (int y = 0; y < second.Height(); ++y) {
+        for (int x = 0; x < second.Width(); ++x) {
             ASSERT_EQ(second.PixelAt(x, y), first->PixelAt(x, y));
-    for (int x = 0; x < 12; ++x)
+        }
+    }
+    for (int x = 0; x < 12; ++x) {
         ASSERT_EQ(other.AsBitmap().PixelAt(x, 5), otherBefore->PixelAt(x, 5));
+    }
 }

@@ -7,6 +7,13 @@
 #include <cmath>
 #include <random>
 
+using glyphtint::test::OracleTint;
+
+using glyphtint::raster::MakeColor;
+using glyphtint::raster::RedOf;
+using glyphtint::render::TintBitmapArea;
+using glyphtint::render::TintedColour;
+
 namespace {
 
 std::unique_ptr<TBitmap> OnePixel(TColor pixel)
@@ -52,8 +59,9 @@ TEST(Tint, EqualsThePerPixelVersionForEveryMeanAndManyTints)
     // One pixel per channel sum 0..765, tinted with random colours and the extremes.
     std::mt19937 random(1234);
     std::vector<TColourTriple> tints = {{0, 0, 0}, {255, 255, 255}, {255, 0, 255}, {0, 255, 0}};
-    for (int i = 0; i < 60; ++i)
+    for (int i = 0; i < 60; ++i) {
         tints.push_back({int(random() % 256), int(random() % 256), int(random() % 256)});
+    }
 
     for (const TColourTriple& tint : tints) {
         TBitmap fast;
@@ -68,11 +76,13 @@ TEST(Tint, EqualsThePerPixelVersionForEveryMeanAndManyTints)
         auto oracle = fast.Clone();
         TintBitmapArea(fast, 0, 0, 766, 2, tint);
         OracleTint(*oracle, 0, 0, 766, 2, tint);
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 766; ++x)
+        for (int y = 0; y < 2; ++y) {
+            for (int x = 0; x < 766; ++x) {
                 ASSERT_EQ(fast.PixelAt(x, y), oracle->PixelAt(x, y))
                     << "column " << x << ", row " << y << ", tint " << tint.Red << "," << tint.Green << ","
                     << tint.Blue;
+            }
+        }
     }
 }
 
@@ -83,8 +93,9 @@ TEST(Tint, EveryMeanAndChannelValueAgreesWithTheOracle)
     row.ResizeWidth(256);
     row.ResizeHeight(1);
     for (int mean = 119; mean <= 255; ++mean) {
-        for (int t = 0; t < 256; ++t)
+        for (int t = 0; t < 256; ++t) {
             row.SetPixelAt(t, 0, MakeColor(mean, mean, mean));
+        }
         for (int t = 0; t < 256; ++t) {
             const TColourTriple tint{t, 255 - t, (t * 7) & 255};
             auto oracle = row.Clone();
@@ -110,11 +121,12 @@ TEST(Tint, OnlyTheRectangleChanges)
     strip.ResizeHeight(10);
     strip.Canvas().Brush.Color = clWhite;
     TintBitmapArea(strip, 10, 2, 12, 5, {255, 4, 8});
-    for (int y = 0; y < 10; ++y)
+    for (int y = 0; y < 10; ++y) {
         for (int x = 0; x < 30; ++x) {
             const bool inside = x >= 10 && x < 22 && y >= 2 && y < 7;
             ASSERT_EQ(strip.PixelAt(x, y), inside ? MakeColor(255, 4, 8) : clWhite) << x << "," << y;
         }
+    }
 
     int notifications = 0;
     strip.OnChange = [&] { ++notifications; };
@@ -132,19 +144,22 @@ TEST(Tint, PaletteAndDeepBitmapsAgreeWithTheOracle)
         bitmap.ChangeDepth(format);
         if (format == TPixelFormat::pf8bit) {
             std::vector<TPaletteEntry> greys;
-            for (int v = 0; v < 256; ++v)
+            for (int v = 0; v < 256; ++v) {
                 greys.push_back({std::uint8_t(v), std::uint8_t(v), std::uint8_t(v)});
+            }
             bitmap.SetPalette(greys);
         }
         bitmap.ResizeWidth(256);
         bitmap.ResizeHeight(1);
-        for (int x = 0; x < 256; ++x)
+        for (int x = 0; x < 256; ++x) {
             bitmap.SetPixelAt(x, 0, MakeColor(x, x, x));
+        }
         auto oracle = bitmap.Clone();
         TintBitmapArea(bitmap, 0, 0, 256, 1, {230, 146, 41});
         OracleTint(*oracle, 0, 0, 256, 1, {230, 146, 41});
-        for (int x = 0; x < 256; ++x)
+        for (int x = 0; x < 256; ++x) {
             ASSERT_EQ(bitmap.PixelAt(x, 0), oracle->PixelAt(x, 0)) << x;
+        }
     }
 }
 

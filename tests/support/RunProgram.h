@@ -15,6 +15,8 @@
 
 #include "tests/support/ScratchFolder.h"
 
+namespace glyphtint::test {
+
 struct ProgramRun {
     int exitCode = -1;
     std::string out;
@@ -51,3 +53,5 @@ inline ProgramRun RunProgram(const std::string& program, const std::vector<std::
     run.err = slurp(folder + "/err");
     return run;
 }
+
+} // namespace glyphtint::test

@@ -11,6 +11,8 @@
 #include <string>
 #include <system_error>
 
+namespace glyphtint::test {
+
 class ScratchFolder {
 public:
     // prefix: the start of the folder's name, which shows whose folder a leftover is.
@@ -48,3 +50,5 @@ public:
 private:
     std::string path_;
 };
+
+} // namespace glyphtint::test

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+namespace glyphtint::test {
+
 // The archive the build ships, copied into folder: the program opens archives with an
 // exclusive lock, so test processes running side by side each need their own file.
 inline std::string CopyOfShippedArchive(const ScratchFolder& folder)
@@ -58,10 +60,14 @@ inline std::string MakeGlyphJpeg(int width, int height, int seed = 0)
         for (int x = 0; x < width; ++x) {
             const bool ink = x >= width / 4 && x < width - width / 4;
             const int shade = 140 + (y * 100 / std::max(1, height - 1) + seed * 13) % 116;
-            bitmap.SetPixelAt(x, y, ink ? MakeColor(shade, shade, shade) : glyphtint::render::kGlyphBackgroundColour);
+            bitmap.SetPixelAt(x, y,
+                              ink ? glyphtint::raster::MakeColor(shade, shade, shade)
+                                  : glyphtint::render::kGlyphBackgroundColour);
         }
     TJPEGImage jpeg;
     jpeg.Settings.EncodeQuality = 95;
     jpeg.AssignBitmap(bitmap);
     return jpeg.SaveToBytes();
 }
+
+} // namespace glyphtint::test

@@ -8,18 +8,22 @@
 #include <algorithm>
 #include <cmath>
 
+namespace glyphtint::test {
+
 inline void OracleTint(TBitmap& bitmap, int left, int top, int width, int height, TColourTriple colour)
 {
     TCanvas& canvas = bitmap.Canvas();
-    if (height <= 0)
+    if (height <= 0) {
         return;
+    }
     for (int y = top; y < top + height; ++y) {
         for (int x = left; x < left + width; ++x) {
             const TColor p = canvas.ReadPixel(x, y);
             const int r = p & 255, g = (p >> 8) & 255, b = (p >> 16) & 255;
             const int mean = (r + g + b) / 3;
-            if (mean <= 118)
+            if (mean <= 118) {
                 continue;
+            }
             const float f = static_cast<float>(mean - 118) / 137.0f;
             const int background[3] = {118, 124, 112};
             const int tint[3] = {colour.Red, colour.Green, colour.Blue};
@@ -33,3 +37,5 @@ inline void OracleTint(TBitmap& bitmap, int left, int top, int width, int height
         }
     }
 }
+
+} // namespace glyphtint::test

@@ -5,6 +5,9 @@
 #include "tests/archive/ZipTestSupport.h"
 #include "tests/support/RunProgram.h"
 
+using glyphtint::test::ProgramRun;
+using glyphtint::test::RunProgram;
+
 namespace {
 
 using namespace ziptest;

@@ -17,6 +17,19 @@
 #include <fstream>
 #include <functional>
 
+using glyphtint::test::CopyOfShippedArchive;
+using glyphtint::test::MakeGlyphJpeg;
+using glyphtint::test::ProgramRun;
+using glyphtint::test::RunProgram;
+using glyphtint::test::ScratchFolder;
+using glyphtint::test::WriteZip;
+
+using glyphtint::tools::CheckGlyphArchive;
+
+using glyphtint::raster::BlueOf;
+using glyphtint::raster::GreenOf;
+using glyphtint::raster::RedOf;
+
 namespace {
 
 using Entries = std::vector<std::pair<std::string, std::string>>;
@@ -27,8 +40,9 @@ Entries ReadEntries(const std::string& path)
 {
     int error = 0;
     zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
-    if (archive == nullptr)
+    if (archive == nullptr) {
         throw std::runtime_error("cannot open " + path);
+    }
     Entries entries;
     for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
         zip_stat_t stat;
@@ -37,8 +51,9 @@ Entries ReadEntries(const std::string& path)
         zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
         const zip_int64_t read = zip_fread(file, bytes.data(), bytes.size());
         zip_fclose(file);
-        if (read != static_cast<zip_int64_t>(bytes.size()))
+        if (read != static_cast<zip_int64_t>(bytes.size())) {
             throw std::runtime_error("cannot read " + std::string(stat.name));
+        }
         entries.emplace_back(stat.name, std::move(bytes));
     }
     zip_discard(archive);
@@ -48,8 +63,9 @@ Entries ReadEntries(const std::string& path)
 std::string& EntryBytes(Entries& entries, const std::string& name)
 {
     auto it = std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.first == name; });
-    if (it == entries.end())
+    if (it == entries.end()) {
         throw std::runtime_error("no entry " + name);
+    }
     return it->second;
 }
 
@@ -63,8 +79,9 @@ ProgramRun RunCheckCommand(const std::string& archive)
 std::string Joined(const std::vector<std::string>& lines)
 {
     std::string all;
-    for (const std::string& line : lines)
+    for (const std::string& line : lines) {
         all += line + "\n";
+    }
     return all;
 }
 
@@ -127,10 +144,12 @@ TEST(ShippedGlyphArchive, GlyphInkIsShadedFromTopToBottom)
     std::vector<int> rowPeaks;
     for (int y = 0; y < glyph.Height(); ++y) {
         int peak = 0;
-        for (int x = 0; x < glyph.Width(); ++x)
+        for (int x = 0; x < glyph.Width(); ++x) {
             peak = std::max(peak, Mean(glyph.PixelAt(x, y)));
-        if (peak > 180)
+        }
+        if (peak > 180) {
             rowPeaks.push_back(peak);
+        }
     }
     ASSERT_GE(rowPeaks.size(), 8u);
     const int top = *std::max_element(rowPeaks.begin(), rowPeaks.begin() + 3);
@@ -187,8 +206,9 @@ TEST_P(DamagedGlyphArchive, ReportsEachProblem)
 
     const ProgramRun run = RunCheckCommand(path);
     EXPECT_EQ(run.exitCode, 1) << run.out;
-    for (const std::string& problem : expected)
+    for (const std::string& problem : expected) {
         EXPECT_NE(run.out.find(path + ": " + problem + "\n"), std::string::npos) << run.out;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -200,9 +220,10 @@ INSTANTIATE_TEST_SUITE_P(
                              {"u6.jpg: missing"}},
                       Damage{"InAFolder",
                              [](Entries& e) {
-                                 for (auto& entry : e)
+                                 for (auto& entry : e) {
                                      if (entry.first == "AA.jpg")
                                          entry.first = "old/AA.jpg";
+                                 }
                              },
                              {"AA.jpg: missing"}},
                       Damage{"NotAJPEG",

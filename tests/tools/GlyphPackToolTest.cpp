@@ -11,6 +11,10 @@
 #include <fstream>
 #include <iterator>
 
+using glyphtint::test::ProgramRun;
+using glyphtint::test::RunProgram;
+using glyphtint::test::ScratchFolder;
+
 namespace {
 
 const std::string kSerifFont = "/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf";

@@ -12,6 +12,14 @@
 
 #include <gtest/gtest.h>
 
+using glyphtint::test::MakeGlyphJpeg;
+using glyphtint::test::ProgramRun;
+using glyphtint::test::RunProgram;
+using glyphtint::test::ScratchFolder;
+using glyphtint::test::WriteZip;
+
+using glyphtint::raster::MakeColor;
+
 namespace {
 
 ProgramRun RunRenderTool(const std::vector<std::string>& arguments)
@@ -48,11 +56,12 @@ TEST_F(RenderTool, WritesTheRenderedStripLosslessly)
     const QImage written(QString::fromStdString(png));
     ASSERT_EQ(written.width(), strip.Width());
     ASSERT_EQ(written.height(), strip.Height());
-    for (int y = 0; y < strip.Height(); ++y)
+    for (int y = 0; y < strip.Height(); ++y) {
         for (int x = 0; x < strip.Width(); ++x) {
             const QRgb pixel = written.pixel(x, y);
             ASSERT_EQ(MakeColor(qRed(pixel), qGreen(pixel), qBlue(pixel)), strip.PixelAt(x, y)) << x << "," << y;
         }
+    }
 }
 
 TEST_F(RenderTool, FailuresPrintTheShownMessageAndWriteNothing)
