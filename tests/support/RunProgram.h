@@ -26,8 +26,9 @@ struct ProgramRun {
 inline std::string ShellQuoted(const std::string& argument)
 {
     std::string quoted = "'";
-    for (char c : argument)
+    for (char c : argument) {
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
     return quoted + "'";
 }
 
@@ -38,8 +39,9 @@ inline ProgramRun RunProgram(const std::string& program, const std::vector<std::
     const std::string& folder = scratch.Path();
     const bool isPath = program.find('/') != std::string::npos;
     std::string command = ShellQuoted(isPath ? program : std::string(GLYPHTINT_BIN_DIR) + "/" + program);
-    for (const std::string& argument : arguments)
+    for (const std::string& argument : arguments) {
         command += " " + ShellQuoted(argument);
+    }
     command += " >" + ShellQuoted(folder + "/out") + " 2>" + ShellQuoted(folder + "/err");
     const int status = std::system(command.c_str());
 

@@ -33,8 +33,9 @@ inline void WriteZip(const std::filesystem::path& path, const std::vector<std::p
 {
     int error = 0;
     zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (archive == nullptr)
+    if (archive == nullptr) {
         throw std::runtime_error("zip_open failed");
+    }
     for (const auto& [name, bytes] : entries) {
         zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
         if (source == nullptr || zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
@@ -56,7 +57,7 @@ inline std::string MakeGlyphJpeg(int width, int height, int seed = 0)
     TBitmap bitmap;
     bitmap.ResizeWidth(width);
     bitmap.ResizeHeight(height);
-    for (int y = 0; y < height; ++y)
+    for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const bool ink = x >= width / 4 && x < width - width / 4;
             const int shade = 140 + (y * 100 / std::max(1, height - 1) + seed * 13) % 116;
@@ -64,6 +65,7 @@ inline std::string MakeGlyphJpeg(int width, int height, int seed = 0)
                               ink ? glyphtint::raster::MakeColor(shade, shade, shade)
                                   : glyphtint::render::kGlyphBackgroundColour);
         }
+    }
     TJPEGImage jpeg;
     jpeg.Settings.EncodeQuality = 95;
     jpeg.AssignBitmap(bitmap);
