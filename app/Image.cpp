@@ -4,6 +4,10 @@
 #include <QPainter>
 #include <QVector>
 
+using glyphtint::raster::BlueOf;
+using glyphtint::raster::GreenOf;
+using glyphtint::raster::RedOf;
+
 namespace glyphtint::app {
 
 QImage ScreenImageOf(const TBitmap& bitmap)

@@ -9,6 +9,13 @@
 #include <cstdlib>
 #include <fstream>
 
+using glyphtint::raster::BlueOf;
+using glyphtint::raster::GreenOf;
+using glyphtint::raster::RedOf;
+using glyphtint::render::FullGlyphEntryName;
+using glyphtint::test::ScratchFolder;
+using glyphtint::test::WriteZip;
+
 using glyphtint::app::kArchiveMissingMessage;
 
 namespace {

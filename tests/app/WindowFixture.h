@@ -104,7 +104,7 @@ protected:
         return picture.Width();
     }
 
-    ScratchFolder folder;
+    glyphtint::test::ScratchFolder folder;
     RecordedBoxes boxes;
     std::unique_ptr<Tfrm_Main> window;
 };
