@@ -63,7 +63,7 @@ FileStream FileStream::Open(const std::string& fileName, uint16_t mode)
     }
     FdGuard fd(::open(fileName.c_str(), flags));
     if (fd.Get() < 0) {
-        throw EFOpenError(fileName);
+        throw EFOpenError(fileName, errno);
     }
     struct stat info { };
     if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -74,7 +74,7 @@ FileStream FileStream::Open(const std::string& fileName, uint16_t mode)
         rc = ::flock(fd.Get(), LockOperation(mode));
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
-        throw EFOpenError(fileName);
+        throw EFOpenError(fileName, errno);
     }
     return FileStream(fd.Release(), static_cast<uint64_t>(info.st_size));
 }

@@ -15,7 +15,17 @@ public:
 // (held by another opener, access denied, not a regular file).
 class EFOpenError : public EStreamError {
 public:
-    explicit EFOpenError(const std::string& fileName) : EStreamError("Cannot open file " + fileName) { }
+    // osError: the errno value that made the open fail (EWOULDBLOCK: the file
+    // is locked by another opener), or 0 when there is none. It adds to what
+    // a caller can tell the user; the message stays the same.
+    explicit EFOpenError(const std::string& fileName, int osError = 0)
+        : EStreamError("Cannot open file " + fileName), osError_(osError)
+    {
+    }
+    int OsError() const noexcept { return osError_; }
+
+private:
+    int osError_;
 };
 
 // An exact read found fewer bytes than it needed.

@@ -6,6 +6,7 @@
 #include "render/GlyphBackground.h"
 #include "render/GlyphLimits.h"
 #include "render/GlyphNames.h"
+#include "tools/GfxErrors.h"
 
 #include <cstdlib>
 #include <map>
@@ -52,8 +53,20 @@ bool CheckGlyph(TZipArchive& archive, const std::string& name, std::string& buff
         problems.push_back(name + ": missing");
         return false;
     }
-    if (!archive.DescribeEntry(index).StoredPath.empty()) {
+    const TZipArchiveItem entry = archive.DescribeEntry(index);
+    if (!entry.StoredPath.empty()) {
         problems.push_back(name + ": not at the top level");
+        return false;
+    }
+    // The reader has stored and deflated data only; an encrypted glyph makes the
+    // program ask for a password on the keystroke that first draws it.
+    const uint16_t method = archive.Directory().Items().At(index).Method();
+    if (method != 0 && method != 8) {
+        problems.push_back(name + ": compression method " + std::to_string(method) + " is not supported");
+        return false;
+    }
+    if (entry.Encrypted) {
+        problems.push_back(name + ": encrypted, so the program would ask for a password to draw it");
         return false;
     }
     try {
@@ -79,7 +92,7 @@ bool CheckGlyph(TZipArchive& archive, const std::string& name, std::string& buff
         }
         return true;
     } catch (const std::exception& e) {
-        problems.push_back(name + ": " + e.what());
+        problems.push_back(name + ": " + DescribeEntryCause(archive, name, e));
         return false;
     }
 }
@@ -94,7 +107,7 @@ std::vector<std::string> CheckGlyphArchive(const std::string& path)
         archive.FileName = path;
         archive.Open(0);
     } catch (const std::exception& e) {
-        problems.push_back(e.what());
+        problems.push_back(DescribeError(e));
         return problems;
     }
 

@@ -2,6 +2,7 @@
 #include "tools/GfxExtract.h"
 
 #include "archive/ZipArchive.h"
+#include "tools/GfxErrors.h"
 
 namespace glyphtint::tools {
 
@@ -18,9 +19,17 @@ std::string ExtractGfxEntry(const std::string& path, const std::string& name,
         refused = true;
         skip = true;
     };
-    archive.Open(0);
+    try {
+        archive.Open(0);
+    } catch (const std::exception& e) {
+        throw GfxToolError(DescribeError(e));
+    }
     std::string bytes;
-    archive.ExtractEntryBytes(name, bytes);
+    try {
+        archive.ExtractEntryBytesUpTo(name, bytes, kMaxExtractedEntryBytes);
+    } catch (const std::exception& e) {
+        throw GfxToolError(DescribeEntryError(archive, name, e));
+    }
     if (refused) {
         throw GfxToolError(password ? "Wrong password for \"" + name + "\""
                                     : "\"" + name + "\" is encrypted: give --password");

@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "archive/ZipArchive.h"
+#include "tools/GfxErrors.h"
+#include "tools/GfxExtract.h"
 
 namespace glyphtint::tools {
 
@@ -20,15 +22,38 @@ std::string MethodName(uint16_t method)
 
 } // namespace
 
+std::string EscapedEntryName(std::string_view name)
+{
+    std::string out;
+    out.reserve(name.size());
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            out += escaped;
+        } else if (c == '\\') {
+            out += "\\\\";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 void ListGfxArchive(const std::string& path, std::ostream& out)
 {
     TZipArchive archive;
     archive.FileName = path;
-    archive.Open(0);
+    try {
+        archive.Open(0);
+    } catch (const std::exception& e) {
+        throw GfxToolError(DescribeError(e));
+    }
     for (const TDirItem& item : archive.Directory().Items()) {
         char crc[9];
         std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(item.Crc32()));
-        out << item.Name << '\t' << item.UncompressedSize() << '\t' << item.CompressedSize() << '\t'
+        out << EscapedEntryName(item.Name) << '\t' << item.UncompressedSize() << '\t' << item.CompressedSize() << '\t'
             << MethodName(item.Method()) << '\t' << crc << '\n';
     }
 }

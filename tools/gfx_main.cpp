@@ -8,10 +8,12 @@
 
 #include "archive/FileReplacement.h"
 #include "tools/GfxCheck.h"
+#include "tools/GfxErrors.h"
 #include "tools/GfxExtract.h"
 #include "tools/GfxList.h"
 #include "render/ShownMessage.h"
 
+using glyphtint::tools::DescribeError;
 using glyphtint::tools::ExtractGfxEntry;
 using glyphtint::tools::GfxToolError;
 using glyphtint::tools::ListGfxArchive;
@@ -111,7 +113,7 @@ int main(int argc, char** argv)
             const std::optional<int> code = command.run(args);
             return code ? *code : Usage();
         } catch (const std::exception& e) {
-            std::cerr << glyphtint::render::ShownMessage(e.what()) << '\n';
+            std::cerr << glyphtint::render::ShownMessage(DescribeError(e)) << '\n';
             return 1;
         }
     }

@@ -4,9 +4,15 @@
 
 #include "tests/archive/ZipTestSupport.h"
 #include "tests/support/RunProgram.h"
+#include "tools/GfxCheck.h"
+
+#include "archive/ZipArchive.h"
+
+#include <algorithm>
 
 using glyphtint::test::ProgramRun;
 using glyphtint::test::RunProgram;
+using glyphtint::tools::CheckGlyphArchive;
 
 namespace {
 
@@ -62,6 +68,37 @@ TEST(GfxTool, OutputFileIsReplacedOnlyBySuccess)
     EXPECT_EQ(unwritable.err, "Cannot create file " + noFolder + ".\n");
 }
 
+// A hand-made archive written once per test process, for the failure table.
+std::string Crafted(const std::string& name, const std::vector<Entry>& entries)
+{
+    static const TempDir folder("gfxtool");
+    return folder.Write(name, BuildZip(entries).bytes);
+}
+
+Entry WithMethod(uint16_t method)
+{
+    Entry e = Stored("e", "entry data");
+    e.method = method;
+    return e;
+}
+
+Entry WithWrongCrc()
+{
+    Entry e = Stored("e", "entry data");
+    e.crc ^= 1;
+    return e;
+}
+
+Entry DeclaringATebibyte()
+{
+    Entry e = Deflated("big", "small");
+    e.uncompressedSize = 0xFFFFFFFF;
+    Put16(e.centralExtra, 1);
+    Put16(e.centralExtra, 8);
+    Put64(e.centralExtra, uint64_t{1} << 40);
+    return e;
+}
+
 struct ToolFailure {
     const char* label;
     std::vector<std::string> args;
@@ -104,6 +141,19 @@ const ToolFailure kToolFailures[] = {
      {"extract", FixtureCopy("encrypted.zip"), "hello.txt", "--password", "guess"},
      1,
      "Wrong password for \"hello.txt\"\n"},
+    {"UnsupportedMethod",
+     {"extract", Crafted("method.zip", {WithMethod(12)}), "e"},
+     1,
+     "\"e\": compression method 12 is not supported (ZipArchive1: Invalid size or check sum of file - Native "
+     "error: 00008)\n"},
+    {"DamagedData",
+     {"extract", Crafted("crc.zip", {WithWrongCrc()}), "E"},
+     1,
+     "\"E\": the data are damaged (ZipArchive1: Invalid size or check sum of file - Native error: 00008)\n"},
+    {"LargerThanExtractTakes",
+     {"extract", Crafted("big.zip", {DeclaringATebibyte()}), "big"},
+     1,
+     "Entry \"big\" is too large (1099511627776 bytes; at most 67108864 are read)\n"},
     {"NoCommand", {}, 2, ""},
     {"UnknownCommand", {"frobnicate", "x"}, 2, ""},
     {"ListWithoutArchive", {"list"}, 2, ""},
@@ -113,5 +163,40 @@ const ToolFailure kToolFailures[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Table, GfxToolFailures, ::testing::ValuesIn(kToolFailures),
                          [](const auto& info) { return std::string(info.param.label); });
+
+TEST(GfxTool, ListPrintsControlBytesEscaped)
+{
+    const std::string path =
+        Crafted("names.zip", {Stored("esc\x1b[2J", "1"), Stored("fake\nline\t1", "2"), Stored("back\\slash\x7f", "3")});
+    const ProgramRun run = Gfx({"list", path});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "esc\\x1b[2J\t1\t1\tstored\t83dcefb7\n"
+                       "fake\\x0aline\\x091\t1\t1\tstored\t1ad5be0d\n"
+                       "back/slash\\x7f\t1\t1\tstored\t6dd28e9b\n");
+}
+
+TEST(GfxTool, ALockedArchiveSaysSo)
+{
+    TZipArchive holder;
+    holder.FileName = Crafted("locked.zip", {Stored("a", "x")});
+    holder.Open(0);
+    const ProgramRun run = Gfx({"list", holder.FileName});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "Cannot open file " + holder.FileName + ": locked by another program.\n");
+}
+
+TEST(GlyphCheck, NamesEncryptedAndUnsupportedGlyphs)
+{
+    Entry encrypted = Stored("a.jpg", "not really encrypted");
+    encrypted.flags = 1;
+    Entry packed = Stored("b.jpg", "imploded");
+    packed.method = 6;
+    const std::vector<std::string> problems = CheckGlyphArchive(Crafted("pack.gfx", {encrypted, packed}));
+    EXPECT_NE(std::find(problems.begin(), problems.end(),
+                        "a.jpg: encrypted, so the program would ask for a password to draw it"),
+              problems.end());
+    EXPECT_NE(std::find(problems.begin(), problems.end(), "b.jpg: compression method 6 is not supported"),
+              problems.end());
+}
 
 } // namespace

@@ -1,0 +1,77 @@
+// What the glyph tools add to an error: the entry, the compression method, encryption, locks.
+#include "tools/GfxErrors.h"
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include "archive/StreamError.h"
+#include "archive/ZipBaseArchiver.h"
+#include "archive/ZipException.h"
+#include "archive/ZipMessages.h"
+
+namespace glyphtint::tools {
+namespace {
+
+bool IsOutOfMemory(const std::exception& error)
+{
+    return dynamic_cast<const std::bad_alloc*>(&error) != nullptr;
+}
+
+// The entry's own cause of a failed size or CRC-32 check, or "" when its directory
+// entry shows none.
+std::string CauseOfBadData(const TZipBaseArchiver& archive, const std::string& entryName)
+{
+    const int32_t index = archive.FindEntry(entryName);
+    if (index < 0) {
+        return "";
+    }
+    const TZipArchiveItem item = archive.DescribeEntry(index);
+    const uint16_t method = archive.Directory().Items().At(index).Method();
+    if (method != 0 && method != 8) {
+        return "compression method " + std::to_string(method) + " is not supported";
+    }
+    if (item.Encrypted) {
+        return "encrypted, and the password is wrong or the data are damaged";
+    }
+    return "the data are damaged";
+}
+
+} // namespace
+
+std::string DescribeError(const std::exception& error)
+{
+    if (IsOutOfMemory(error)) {
+        return "Out of memory";
+    }
+    if (const auto* open = dynamic_cast<const EFOpenError*>(&error); open != nullptr && open->OsError() != 0) {
+        const int cause = open->OsError();
+        return std::string(error.what()) + ": " +
+               (cause == EWOULDBLOCK ? std::string("locked by another program") : std::strerror(cause));
+    }
+    return error.what();
+}
+
+std::string DescribeEntryCause(const TZipBaseArchiver& archive, const std::string& entryName,
+                               const std::exception& error)
+{
+    if (IsOutOfMemory(error)) {
+        return "out of memory";
+    }
+    const auto* zip = dynamic_cast<const EZipException*>(&error);
+    if (zip != nullptr && zip->NativeError() == glyphtint::archive::kNativeBadSizeOrCrc) {
+        return CauseOfBadData(archive, entryName) + " (" + error.what() + ")";
+    }
+    return error.what();
+}
+
+std::string DescribeEntryError(const TZipBaseArchiver& archive, const std::string& entryName,
+                               const std::exception& error)
+{
+    const auto* zip = dynamic_cast<const EZipException*>(&error);
+    const bool named = (zip != nullptr && zip->NativeError() == glyphtint::archive::kNativeNotFound) ||
+                       dynamic_cast<const EZipEntryTooLarge*>(&error) != nullptr;
+    return named ? error.what() : "\"" + entryName + "\": " + DescribeEntryCause(archive, entryName, error);
+}
+
+} // namespace glyphtint::tools
