@@ -158,22 +158,23 @@ TEST(ShippedGlyphArchive, GlyphInkIsShadedFromTopToBottom)
     EXPECT_GE(top - bottom, 20);
 }
 
-TEST(ShippedGlyphArchive, MostEntriesAreDeflated)
+// Renders read every glyph afresh, so the shipped glyphs are stored: nothing to
+// inflate. Packs that people make are often deflated; the damaged packs below are.
+TEST(ShippedGlyphArchive, EveryEntryIsStored)
 {
     int error = 0;
     zip_t* archive = zip_open(kShipped.c_str(), ZIP_RDONLY, &error);
     ASSERT_NE(archive, nullptr);
-    int deflated = 0;
+    int stored = 0;
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t stat;
         zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &stat);
-        deflated += stat.comp_method == ZIP_CM_DEFLATE;
+        stored += stat.comp_method == ZIP_CM_STORE;
     }
     zip_discard(archive);
     EXPECT_EQ(count, 89);
-    EXPECT_GT(deflated, count / 2);
-    EXPECT_LT(deflated, count);
+    EXPECT_EQ(stored, count);
 }
 
 struct Damage {
