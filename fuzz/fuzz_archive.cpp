@@ -8,6 +8,7 @@
 #include <string>
 
 #include "archive/ZipArchive.h"
+#include "render/GlyphLimits.h"
 
 namespace {
 
@@ -43,20 +44,27 @@ private:
 
 void ExtractAll(TZipArchive& zip)
 {
+    // Every entry by index, as far as the program would read it: the plain call
+    // inflates whatever an entry declares, which is for callers that want that.
     const int32_t count = zip.EntryCount();
     for (int32_t i = 0; i < count; ++i) {
+        if (zip.Directory().Items().At(i).UncompressedSize() > glyphtint::render::kMaxGlyphEntryBytes) {
+            continue;
+        }
         std::string bytes;
         try {
             zip.ExtractEntryToStream(i, bytes);
         } catch (const std::exception&) {
         }
     }
-    // Lookups by the stored names, which may themselves be patterns; a few are
-    // enough, since every lookup walks the whole list.
-    for (int32_t i = 0; i < count && i < 16; ++i) {
+    // Lookups by the stored names, which may themselves be patterns, through the
+    // size-limited extraction that renders use. Each lookup walks the list, so
+    // the count is bounded to keep a unit's time linear in its size.
+    for (int32_t i = 0; i < count && i < 256; ++i) {
         std::string bytes;
         try {
-            zip.ExtractEntryBytes(zip.Directory().Items().At(i).Name, bytes);
+            zip.ExtractEntryBytesUpTo(zip.Directory().Items().At(i).Name, bytes,
+                                      glyphtint::render::kMaxGlyphEntryBytes);
         } catch (const std::exception&) {
         }
     }
