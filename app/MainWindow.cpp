@@ -123,6 +123,9 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     // As loaded, before FormCreate: the About tab is the active page.
     ActivatePageQuietly(pc_Tabs->count() - 1);
 
+    SaveDialog1.Filters = QStringList{"JPEG image (*.jpg)", "All files (*)"};
+    SaveDialog1.DefaultExt = "jpg";
+
     ZipArchive1.OnPassword = [this](TZipBaseArchiver&, const std::string& entryName, std::string& password,
                                     bool& skip) { AnswerPasswordRequest(entryName, password, skip); };
     tmr_Teller.OnTimer = [this] { RunGuarded([this] { tmr_TellerTimer(); }); };

@@ -5,6 +5,7 @@
 #include "app/Image.h"
 #include "app/LabeledEdit.h"
 #include "app/RenderQueue.h"
+#include "app/SaveDialog.h"
 #include "app/Timer.h"
 #include "archive/ZipArchive.h"
 
@@ -92,9 +93,18 @@ public:
     void SpeedButton1Click();
     void SpeedButton2Click();
 
+    // Saving and copying the framed picture of the active attempt. An empty path
+    // means the clipboard; on the About tab nothing happens.
+    void ExportImage(const std::string& path);
+    std::string ActiveAttemptText() const;
+    void ToolButton4Click();
+    void ToolButton5Click();
+
     // Menu items, each running its toolbar twin.
     void Addtab1Click();
     void Removetab1Click();
+    void Saveimage1Click();
+    void Copyimagetoclipboard1Click();
     void Exit1Click();
 
     // Runs a handler through the window's one guard: failures become error reports.
@@ -147,6 +157,7 @@ public:
     std::vector<QIcon> ImageList1;
     TTimer tmr_Teller{100};
     TZipArchive ZipArchive1;
+    TSaveDialog SaveDialog1;
 
     // The number of the most recently made attempt tab, and how many banner characters show.
     std::int32_t TabCounter = 0;

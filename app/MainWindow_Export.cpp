@@ -1,0 +1,64 @@
+// Tfrm_Main: the framed picture of the active attempt, saved as JPEG or copied.
+#include "app/MainWindow.h"
+
+#include "render/FramedImage.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include <stdexcept>
+
+std::string Tfrm_Main::ActiveAttemptText() const
+{
+    const TLabeledEdit* box = ActivePageEdit();
+    return box != nullptr ? box->Text() : std::string();
+}
+
+void Tfrm_Main::ExportImage(const std::string& path)
+{
+    if (pc_Tabs->currentIndex() == pc_Tabs->count() - 1) {
+        return;
+    }
+    const std::string caption = ActiveAttemptText();
+    TPicture framed;
+    glyphtint::render::ComposeFramedImage(img_Render->Picture().AsBitmap(), caption, framed);
+    if (!path.empty()) {
+        glyphtint::render::SaveFramedImage(framed.AsBitmap(), path);
+        return;
+    }
+    const QImage picture = framed.AsBitmap().MakeClipboardBitmap();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr) {
+        throw std::runtime_error("Cannot open clipboard");
+    }
+    clipboard->setImage(picture, QClipboard::Clipboard);
+    // The platform takes the clipboard when it can; where another program keeps it,
+    // what the clipboard offers afterwards is not our picture.
+    const QMimeData* offered = clipboard->mimeData(QClipboard::Clipboard);
+    if (offered == nullptr || !offered->hasImage()) {
+        throw std::runtime_error("Cannot open clipboard");
+    }
+}
+
+void Tfrm_Main::ToolButton4Click()
+{
+    if (SaveDialog1.Execute(this)) {
+        ExportImage(SaveDialog1.FileName);
+    }
+}
+
+void Tfrm_Main::ToolButton5Click()
+{
+    ExportImage({});
+}
+
+void Tfrm_Main::Saveimage1Click()
+{
+    ToolButton4Click();
+}
+
+void Tfrm_Main::Copyimagetoclipboard1Click()
+{
+    ToolButton5Click();
+}

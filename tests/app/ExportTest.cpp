@@ -1,0 +1,161 @@
+// Saving and copying the framed picture, and every command reached through the menu.
+#include "WindowFixture.h"
+
+#include "render/FramedImage.h"
+
+#include <QClipboard>
+#include <QFileDialog>
+#include <QMimeData>
+#include <QTimer>
+
+#include <fstream>
+
+namespace {
+
+QImage FramedPicture(Tfrm_Main& window, const std::string& caption)
+{
+    TPicture framed;
+    glyphtint::render::ComposeFramedImage(window.img_Render->Picture().AsBitmap(), caption, framed);
+    return framed.AsBitmap().MakeClipboardBitmap();
+}
+
+void PutTextOnClipboard(const QString& text)
+{
+    QGuiApplication::clipboard()->setText(text);
+}
+
+} // namespace
+
+class ExportTest : public WindowTest {
+protected:
+    // Answers the save dialog with the given names in turn; nullopt cancels.
+    void AnswerSaveDialog(std::vector<std::optional<std::string>> answers)
+    {
+        answers_ = std::deque<std::optional<std::string>>(answers.begin(), answers.end());
+        window->SaveDialog1.Run = [this](const TSaveDialog& dialog) -> std::optional<TSaveDialogChoice> {
+            opened.push_back({dialog.FileName, dialog.FilterIndex});
+            std::optional<std::string> answer = answers_.front();
+            answers_.pop_front();
+            if (!answer) {
+                return std::nullopt;
+            }
+            return TSaveDialogChoice{*answer, 2};
+        };
+    }
+
+    std::vector<TSaveDialogChoice> opened;
+
+private:
+    std::deque<std::optional<std::string>> answers_;
+};
+
+TEST_F(ExportTest, SaveWritesTheFramedPictureAndTheDialogRemembersTheLastConfirmedChoice)
+{
+    StartWithShippedArchive();
+    Type("^1m00");
+    const std::string first = (folder / "first.jpg").string();
+    const std::string second = (folder / "second.jpg").string();
+    AnswerSaveDialog({first, std::nullopt, second});
+
+    window->Saveimage1->trigger();
+    window->ToolButton4->click(); // cancelled
+    window->ToolButton4->click();
+    ASSERT_EQ(opened.size(), 3u);
+    EXPECT_EQ(opened[0].FileName, "");
+    EXPECT_EQ(opened[0].FilterIndex, 1);
+    EXPECT_EQ(opened[1].FileName, first);
+    EXPECT_EQ(opened[1].FilterIndex, 2);
+    EXPECT_EQ(opened[2].FileName, first) << "a cancelled dialog keeps the last choice";
+    EXPECT_TRUE(boxes.errors.empty());
+
+    const QImage expected = FramedPicture(*window, "^1m00");
+    for (const std::string& path : {first, second}) {
+        const QImage saved(QString::fromStdString(path));
+        EXPECT_EQ(saved.size(), expected.size()) << path;
+    }
+}
+
+TEST_F(ExportTest, CopyPutsTheFramedPictureOnTheClipboard)
+{
+    StartWithShippedArchive();
+    Type("^2Hi");
+    PutTextOnClipboard("before");
+    window->Copyimagetoclipboard1->trigger();
+    EXPECT_TRUE(boxes.errors.empty());
+    const QMimeData* offered = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(offered->hasImage());
+    EXPECT_FALSE(offered->hasText()) << "what was on the clipboard before is gone";
+    const QImage copied = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(copied, FramedPicture(*window, "^2Hi"));
+}
+
+TEST_F(ExportTest, OnTheAboutTabNeitherCommandDoesAnything)
+{
+    StartWithShippedArchive();
+    window->pc_Tabs->setCurrentIndex(1);
+    PutTextOnClipboard("kept");
+    AnswerSaveDialog({(folder / "about.jpg").string()});
+    window->ToolButton5->click();
+    window->ToolButton4->click();
+    EXPECT_EQ(opened.size(), 1u) << "the dialog still opens";
+    EXPECT_FALSE(std::filesystem::exists(folder / "about.jpg"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "kept");
+    EXPECT_TRUE(boxes.errors.empty());
+}
+
+TEST_F(ExportTest, AFileThatCannotBeCreatedIsReportedAndNothingElseChanges)
+{
+    StartWithShippedArchive();
+    Type("m");
+    const std::string path = (folder / "missing-folder" / "x.jpg").string();
+    AnswerSaveDialog({path});
+    window->ToolButton4->click();
+    ASSERT_EQ(boxes.errors.size(), 1u);
+    EXPECT_NE(boxes.errors[0].find("Cannot create file"), std::string::npos) << boxes.errors[0];
+    EXPECT_EQ(window->ActiveAttemptText(), "m");
+}
+
+TEST_F(ExportTest, TheFileDialogOffersJpegFirstAddsTheSuffixAndAsksBeforeReplacing)
+{
+    StartWithShippedArchive();
+    Type("m");
+    const std::string chosen = (folder / "picture").string();
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        seen = true;
+        EXPECT_EQ(dialog->nameFilters(), QStringList({"JPEG image (*.jpg)", "All files (*)"}));
+        EXPECT_EQ(dialog->selectedNameFilter(), "JPEG image (*.jpg)");
+        EXPECT_EQ(dialog->defaultSuffix(), "jpg");
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        EXPECT_TRUE(dialog->isSizeGripEnabled());
+        dialog->selectFile(QString::fromStdString(chosen));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    window->ToolButton4Click();
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(window->SaveDialog1.FileName, chosen + ".jpg");
+    EXPECT_TRUE(std::filesystem::exists(chosen + ".jpg"));
+}
+
+TEST_F(ExportTest, EveryMenuItemRunsItsButtonAndExitClosesTheWindow)
+{
+    StartWithShippedArchive();
+    window->Addtab1->trigger();
+    EXPECT_EQ(window->pc_Tabs->count(), 3);
+    window->Removetab1->trigger();
+    EXPECT_EQ(window->pc_Tabs->count(), 2);
+    window->Removetab1->trigger(); // the only attempt tab stays
+    EXPECT_EQ(window->pc_Tabs->count(), 2);
+    for (QAction* item : window->File1->actions()) {
+        EXPECT_TRUE(item->shortcut().isEmpty()) << item->text().toStdString();
+    }
+    EXPECT_EQ(window->ToolButton4->toolTip(), "Save image to disk");
+    EXPECT_EQ(window->ToolButton5->toolTip(), "Copy image to clipboard");
+
+    window->Exit1->trigger();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(boxes.errors.empty());
+}
