@@ -20,11 +20,16 @@ done
 work=$(mktemp -d)
 pid=
 server=
+start_lock="${TMPDIR:-/tmp}/glyphtint-xvfb.lock"
 cleanup() {
   if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
     kill "$pid" 2>/dev/null || true
   fi
   if [ -n "$server" ]; then
+    # Servers start and stop one at a time: one on its way out never meets one that
+    # is taking the display number it gives up.
+    exec 4>"$start_lock"
+    flock 4
     kill "$server" 2>/dev/null || true
     wait "$server" 2>/dev/null || true
   fi
@@ -37,47 +42,79 @@ fail() {
     echo "--- the program's error output:" >&2
     cat "$work/err" >&2
   fi
+  if [ -n "$server" ] && ! kill -0 "$server" 2>/dev/null; then
+    echo "--- Xvfb ($DISPLAY) has ended:" >&2
+    cat "$work/xvfb.log" >&2
+  fi
   exit 1
 }
 
-# A private X server on a display number it picks itself, so that parallel runs never
-# meet (xvfb-run -a can hand two of them the same number).
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-server=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.05
+# A private X server on a display number it picks itself (xvfb-run -a can hand two
+# parallel runs the same number). Servers start and stop one at a time, under a lock:
+# see cleanup. The server counts as started once a client has reached it; -noreset
+# keeps it from resetting, and refusing connections meanwhile, when that client leaves.
+start_server() {
+  rm -f "$work/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 4>&- 2>"$work/xvfb.log" &
+  server=$!
+  for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.05
+  done
+  [ -s "$work/display" ] || return 1
+  export DISPLAY=":$(head -1 "$work/display")"
+  for _ in $(seq 50); do
+    xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+    sleep 0.05
+  done
+  return 1
+}
+exec 4>"$start_lock"
+flock 4
+for attempt in 1 2 3; do
+  start_server && break
+  kill "$server" 2>/dev/null || true
+  wait "$server" 2>/dev/null || true
+  server=
+  [ "$attempt" -lt 3 ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -1 "$work/display")"
+flock -u 4
+exec 4>&-
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 # In sanitizer builds: what the system's libraries keep to the end is not ours.
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$(readlink -f "$0")")/lsan-suppressions.txt"
 
 title='^glyphtint \[0\.1\]$'
 
-# Prints the id of the newest window with the program's title, waiting up to 15 s.
-wait_for_window() {
-  local ids
-  for _ in $(seq 150); do
-    ids=$(xdotool search --onlyvisible --name "$title" 2>/dev/null || true)
-    if [ -n "$ids" ]; then
-      echo "$ids" | tail -1
-      return 0
-    fi
-    kill -0 "$pid" 2>/dev/null || fail "the program ended before showing a window"
-    sleep 0.1
-  done
-  fail "no window titled 'glyphtint [0.1]' appeared"
-}
-
 window_height() {
-  xdotool getwindowgeometry "$1" | sed -n 's/.*Geometry: [0-9]*x\([0-9]*\).*/\1/p'
+  xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Geometry: [0-9]*x\([0-9]*\).*/\1/p'
 }
 
 # The main window is at least as tall as its designed client area; a message box is not.
 is_main_window() {
   [ "$(window_height "$1")" -ge 364 ]
+}
+
+# wait_for_window main|box: prints the id of a visible window with the program's title
+# of that kind, waiting up to 20 s.
+wait_for_window() {
+  local kind=$1 id
+  for _ in $(seq 200); do
+    for id in $(xdotool search --onlyvisible --name "$title" 2>/dev/null || true); do
+      if is_main_window "$id"; then
+        [ "$kind" = main ] && echo "$id" && return 0
+      else
+        [ "$kind" = box ] && echo "$id" && return 0
+      fi
+    done
+    kill -0 "$pid" 2>/dev/null || fail "the program ended before showing its $kind window"
+    sleep 0.1
+  done
+  fail "no $kind window titled 'glyphtint [0.1]' appeared"
+}
+
+visible_windows() {
+  xdotool search --onlyvisible --name "$title" 2>/dev/null | wc -l
 }
 
 # No window manager runs under Xvfb: focus the window before sending keys to it.
@@ -102,11 +139,19 @@ wait_for_exit() {
   fail "the program did not end"
 }
 
+# Through File > Exit, as a person with a keyboard; tried again when a busy machine let
+# the keys arrive before the menu was open.
 close_main_window() {
   local window=$1
-  press "$window" alt+f
-  sleep 0.3
-  xdotool key x
+  for _ in 1 2 3; do
+    press "$window" alt+f
+    sleep 0.3
+    xdotool key x
+    for _ in $(seq 30); do
+      kill -0 "$pid" 2>/dev/null || break 2
+      sleep 0.1
+    done
+  done
   wait_for_exit
 }
 
@@ -120,30 +165,27 @@ case "$scenario" in
 missing)
   cp "$bin/glyphtint" "$work/"
   start "$work/glyphtint"
-  box=$(wait_for_window)
-  is_main_window "$box" && fail "a main window appeared instead of the message"
+  box=$(wait_for_window box)
   sleep 0.3
-  [ "$(xdotool search --onlyvisible --name "$title" | wc -l)" -eq 1 ] || fail "more than one window"
+  [ "$(visible_windows)" -eq 1 ] || fail "more than the one message box"
   press "$box" Return
   wait_for_exit
   ;;
 copied)
   cp "$bin/glyphtint" "$bin/glyphtint.gfx" "$work/"
   start "$work/glyphtint"
-  main=$(wait_for_window)
-  is_main_window "$main" || fail "the first window is not the main window"
+  main=$(wait_for_window main)
+  [ "$(visible_windows)" -eq 1 ] || fail "a box came with the main window"
   close_main_window "$main"
   ;;
 damaged)
   cp "$bin/glyphtint" "$work/"
   head -c 4000 /dev/urandom >"$work/glyphtint.gfx"
   start "$work/glyphtint"
-  box=$(wait_for_window)
-  is_main_window "$box" && fail "the main window came before the error box"
+  box=$(wait_for_window box)
+  [ "$(visible_windows)" -eq 1 ] || fail "the main window came before the error box was closed"
   press "$box" Return
-  sleep 0.3
-  main=$(wait_for_window)
-  is_main_window "$main" || fail "no main window after the error box"
+  main=$(wait_for_window main)
   close_main_window "$main"
   ;;
 installed)
@@ -154,8 +196,8 @@ installed)
   done
   [ -L "$work/prefix/bin/glyphtint" ] || fail "bin/glyphtint is not a link"
   start "$work/prefix/bin/glyphtint"
-  main=$(wait_for_window)
-  is_main_window "$main" || fail "the installed program did not find its archive"
+  main=$(wait_for_window main)
+  [ "$(visible_windows)" -eq 1 ] || fail "the installed program showed a box: no archive found?"
   close_main_window "$main"
   ;;
 *)
