@@ -1,0 +1,95 @@
+// The window's share of a keystroke and of start-up, against the renderer alone.
+#include "app/MainWindow.h"
+#include "render/GlyphArchivePath.h"
+#include "render/GlyphStrip.h"
+
+#include <QApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+// Two different 64-character coded texts, so that every change really changes the text.
+const std::string kTexts[2] = {
+    "^1m00 ^2says ^7hello^4, ^3quick ^5brown ^6fox^7! [0.1] {a+b=c} <x/",
+    "^2m00 ^1says ^7howdy^4, ^3quick ^5brown ^6cat^7! [0.2] {a-b=c} <y/",
+};
+
+// The baseline: RenderCodedText of the text into a picture nobody shows.
+void RenderOnly(benchmark::State& state)
+{
+    TZipArchive archive;
+    archive.FileName = glyphtint::render::GlyphArchivePath();
+    archive.Open(0);
+    TPicture picture;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        RenderCodedText(archive, kTexts[i++ % 2], picture);
+    }
+}
+BENCHMARK(RenderOnly)->Unit(benchmark::kMicrosecond);
+
+// A change of the text box's text, as typing makes it, to the repainted img_Render.
+void TextChangeToRepaintedImage(benchmark::State& state)
+{
+    Tfrm_Main window;
+    window.FormCreate();
+    window.show();
+    QApplication::processEvents();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        window.edt_Text->setText(QString::fromStdString(kTexts[i++ % 2]));
+        window.img_Render->repaint();
+    }
+}
+BENCHMARK(TextChangeToRepaintedImage)->Unit(benchmark::kMicrosecond);
+
+// The baseline of start-up: the two palette strings rendered alone.
+void PalettesOnly(benchmark::State& state)
+{
+    for (auto _ : state) {
+        TZipArchive archive;
+        archive.FileName = glyphtint::render::GlyphArchivePath();
+        archive.Open(0);
+        TPicture first;
+        TPicture second;
+        RenderCodedText(archive, glyphtint::app::kPaletteText1, first);
+        RenderCodedText(archive, glyphtint::app::kPaletteText2, second);
+    }
+}
+BENCHMARK(PalettesOnly)->Unit(benchmark::kMillisecond);
+
+// The window built, FormCreate run (archive opened, palettes rendered) and shown with
+// its first paint done; the application object already exists.
+void WindowToShown(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto window = std::make_unique<Tfrm_Main>();
+        window->FormCreate();
+        window->show();
+        window->repaint();
+        QApplication::processEvents();
+        state.PauseTiming();
+        window.reset();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(WindowToShown)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
