@@ -2,6 +2,7 @@
 #include "app/Image.h"
 
 #include <QPainter>
+#include <QRegion>
 #include <QVector>
 
 using glyphtint::raster::BlueOf;
@@ -51,9 +52,15 @@ QImage ScreenImageOf(const TBitmap& bitmap)
 
 TImage::TImage(QWidget* parent) : QWidget(parent)
 {
+    // The control paints every pixel itself, so Qt does not paint the panel under it first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    // A render reports a change for every glyph step; one repaint request covers them all.
     picture_.OnChange = [this] {
         stale_ = true;
-        update();
+        if (!updatePending_) {
+            updatePending_ = true;
+            update();
+        }
     };
 }
 
@@ -65,14 +72,23 @@ QPoint TImage::PictureOrigin() const
 
 void TImage::paintEvent(QPaintEvent*)
 {
+    updatePending_ = false;
     if (stale_) {
         const auto* bitmap = dynamic_cast<const TBitmap*>(picture_.Graphic());
         shown_ = bitmap != nullptr ? glyphtint::app::ScreenImageOf(*bitmap) : QImage();
         stale_ = false;
     }
-    if (shown_.isNull()) {
-        return;
-    }
+    // Around the picture, and where there is none, the panel's colour shows.
     QPainter painter(this);
-    painter.drawImage(PictureOrigin(), shown_);
+    const QColor background = parentWidget() != nullptr ? parentWidget()->palette().color(QPalette::Window)
+                                                        : palette().color(QPalette::Window);
+    const QRect pictureArea(PictureOrigin(), shown_.size());
+    QRegion around(rect());
+    around -= pictureArea;
+    for (const QRect& band : around) {
+        painter.fillRect(band, background);
+    }
+    if (!shown_.isNull()) {
+        painter.drawImage(pictureArea.topLeft(), shown_);
+    }
 }

@@ -8,7 +8,7 @@
 
 // The picture's top-left corner sits at half the difference of the sizes, each halving
 // rounded toward zero, so a picture larger than the control is cut equally on both
-// sides. Around the picture the parent's background shows. The control repaints when
+// sides. Around the picture the parent's background colour shows. The control repaints when
 // the picture reports a change; the pixels are converted for the screen once per change,
 // not once per paint.
 class TImage : public QWidget {
@@ -28,6 +28,7 @@ private:
     TPicture picture_;
     QImage shown_;
     bool stale_ = true;
+    bool updatePending_ = false;
 };
 
 namespace glyphtint::app {

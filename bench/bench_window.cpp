@@ -32,7 +32,9 @@ void RenderOnly(benchmark::State& state)
 }
 BENCHMARK(RenderOnly)->Unit(benchmark::kMicrosecond);
 
-// A change of the text box's text, as typing makes it, to the repainted img_Render.
+// A change of the text box's text, as typing makes it, to the repainted img_Render: the
+// box's own work on the new text, its change event through the handler guard, the
+// render, the change notification and the repaint.
 void TextChangeToRepaintedImage(benchmark::State& state)
 {
     Tfrm_Main window;
@@ -46,6 +48,22 @@ void TextChangeToRepaintedImage(benchmark::State& state)
     }
 }
 BENCHMARK(TextChangeToRepaintedImage)->Unit(benchmark::kMicrosecond);
+
+// The window's share alone: the render into img_Render's picture, its change
+// notification and the repaint, without the text box.
+void RenderIntoShownImage(benchmark::State& state)
+{
+    Tfrm_Main window;
+    window.FormCreate();
+    window.show();
+    QApplication::processEvents();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        RenderCodedText(window.ZipArchive1, kTexts[i++ % 2], window.img_Render->Picture());
+        window.img_Render->repaint();
+    }
+}
+BENCHMARK(RenderIntoShownImage)->Unit(benchmark::kMicrosecond);
 
 // The baseline of start-up: the two palette strings rendered alone.
 void PalettesOnly(benchmark::State& state)
