@@ -17,7 +17,23 @@ EJPEG::EJPEG(int code) : std::runtime_error("JPEG error #" + std::to_string(code
 
 namespace {
 
+namespace jpeglib = glyphtint::raster::jpeglib;
+using glyphtint::raster::kMaxDecodedPixels;
+using glyphtint::raster::kMaxDecoderMemory;
+
 constexpr int kQuantisedColours = 236;
+constexpr jpeglib::DecodeLimits kDecodeLimits{static_cast<std::size_t>(kMaxDecoderMemory), glyphtint::raster::kMaxScans,
+                                              glyphtint::raster::kMaxScanBlocks};
+
+// Refuses a picture past the decode cap before the library allocates for it. Within
+// the cap the library's own buffers stay far below kMaxDecoderMemory, which it
+// enforces itself as a second line.
+void CheckDecodedSize(const jpeg_decompress_struct& cinfo)
+{
+    if (std::int64_t{cinfo.image_width} * cinfo.image_height > kMaxDecodedPixels) {
+        throw EOutOfResources("Out of system resources");
+    }
+}
 
 int ClampedShift(int shift)
 {
@@ -125,14 +141,16 @@ void TJPEGImage::ReadHeader()
     if (bytes.empty()) {
         return;
     }
-    glyphtint::raster::jpeglib::Decompressor decoder;
-    decoder.Create(bytes.data(), bytes.size());
+    jpeglib::Decompressor decoder;
+    decoder.Create(bytes.data(), bytes.size(), kDecodeLimits);
     jpeg_decompress_struct& cinfo = decoder.cinfo;
     bool multiScan = false;
-    glyphtint::raster::jpeglib::Guard(decoder.err, [&cinfo, &multiScan] {
+    jpeglib::Guard(decoder.err, [&cinfo, &multiScan] {
         jpeg_read_header(&cinfo, TRUE);
         multiScan = jpeg_has_multiple_scans(&cinfo) != FALSE;
     });
+    // Refused at load, so that a render never widens its strip for a glyph it cannot draw.
+    CheckDecodedSize(cinfo);
     data_->Width = static_cast<int>(cinfo.image_width);
     data_->Height = static_cast<int>(cinfo.image_height);
     data_->Grayscale = cinfo.jpeg_color_space == JCS_GRAYSCALE;
@@ -174,13 +192,13 @@ void TJPEGImage::DecodeJPEG()
 {
     const std::string& bytes = *data_->Bytes;
     auto bitmap = std::make_unique<TBitmap>();
-    glyphtint::raster::jpeglib::Decompressor decoder;
-    decoder.Create(bytes.data(), bytes.size());
+    jpeglib::Decompressor decoder;
+    decoder.Create(bytes.data(), bytes.size(), kDecodeLimits);
     jpeg_decompress_struct& cinfo = decoder.cinfo;
     const TJPEGSettings& settings = Settings;
     bool quantise = false;
     bool incremental = false;
-    glyphtint::raster::jpeglib::Guard(decoder.err, [&cinfo, &settings, &quantise, &incremental] {
+    jpeglib::Guard(decoder.err, [&cinfo, &settings, &quantise, &incremental] {
         jpeg_read_header(&cinfo, TRUE);
         quantise = SetDecodeParameters(cinfo, settings);
         incremental = settings.IncrementalDisplay && jpeg_has_multiple_scans(&cinfo);
@@ -188,8 +206,9 @@ void TJPEGImage::DecodeJPEG()
             cinfo.buffered_image = TRUE;
             cinfo.enable_2pass_quant = cinfo.two_pass_quantize;
         }
-        jpeg_start_decompress(&cinfo);
     });
+    CheckDecodedSize(cinfo);
+    jpeglib::Guard(decoder.err, [&cinfo] { jpeg_start_decompress(&cinfo); });
     // The rows are written straight into the bitmap, so their width must match it.
     if (cinfo.output_components != (quantise ? 1 : 3)) {
         throw EJPEG(JERR_CONVERSION_NOTIMPL);
@@ -204,7 +223,7 @@ void TJPEGImage::DecodeJPEG()
     TBitmap& target = *bitmap;
 
     if (!incremental) {
-        glyphtint::raster::jpeglib::Guard(decoder.err, [&cinfo, &target] {
+        jpeglib::Guard(decoder.err, [&cinfo, &target] {
             ReadRows(cinfo, target);
             jpeg_finish_decompress(&cinfo);
         });
@@ -218,7 +237,7 @@ void TJPEGImage::DecodeJPEG()
     try {
         bool complete = false;
         while (!complete) {
-            glyphtint::raster::jpeglib::Guard(decoder.err, [&cinfo, &target, &complete] {
+            jpeglib::Guard(decoder.err, [&cinfo, &target, &complete] {
                 jpeg_start_output(&cinfo, cinfo.input_scan_number);
                 ReadRows(cinfo, target);
                 jpeg_finish_output(&cinfo);
@@ -226,7 +245,7 @@ void TJPEGImage::DecodeJPEG()
             });
             Changed();
         }
-        glyphtint::raster::jpeglib::Guard(decoder.err, [&cinfo] { jpeg_finish_decompress(&cinfo); });
+        jpeglib::Guard(decoder.err, [&cinfo] { jpeg_finish_decompress(&cinfo); });
     } catch (...) {
         bitmap_.reset();
         throw;
@@ -284,11 +303,11 @@ void TJPEGImage::EncodeJPEG()
     }
     const bool device = source->PixelFormat() == TPixelFormat::pfDevice;
 
-    glyphtint::raster::jpeglib::Compressor encoder;
+    jpeglib::Compressor encoder;
     encoder.Create();
     jpeg_compress_struct& cinfo = encoder.cinfo;
     const TJPEGSettings& settings = Settings;
-    glyphtint::raster::jpeglib::Guard(encoder.err, [&cinfo, &settings, source, device] {
+    jpeglib::Guard(encoder.err, [&cinfo, &settings, source, device] {
         cinfo.image_width = static_cast<JDIMENSION>(source->Width());
         cinfo.image_height = static_cast<JDIMENSION>(source->Height());
         cinfo.input_components = device ? 4 : 3;

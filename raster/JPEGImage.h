@@ -5,6 +5,7 @@
 #include "archive/StreamError.h"
 #include "raster/Graphics.h"
 
+#include <cstdint>
 #include <istream>
 #include <memory>
 #include <optional>
@@ -38,6 +39,24 @@ struct TJPEGSettings {
 
 // The settings every new TJPEGImage starts from.
 extern TJPEGSettings DefaultJPEGSettings;
+
+namespace glyphtint::raster {
+
+// Every picture this program decodes is a glyph: one character, a few hundred pixels a
+// side at most. Decoding refuses files past these caps before the library allocates
+// its buffers, so a crafted file costs a fraction of a second and some tens of MB.
+// The picture's pixels (1024 x 1024, or 16 384 x 64): past them EOutOfResources.
+inline constexpr std::int64_t kMaxDecodedPixels = std::int64_t{1} << 20;
+// The library's whole-picture buffers (all coefficients of a progressive or multi-scan
+// file, the picture of two-pass colour quantisation), enforced by the library: past
+// them EJPEG. Pictures within kMaxDecodedPixels need under a third of it.
+inline constexpr std::int64_t kMaxDecoderMemory = std::int64_t{64} << 20;
+// Scans of one file, and scans times the picture's 8x8 blocks (a full-size picture
+// may have about 80 scans, a small one 500): past them EJPEG.
+inline constexpr int kMaxScans = 500;
+inline constexpr std::uint64_t kMaxScanBlocks = std::uint64_t{1} << 20;
+
+} // namespace glyphtint::raster
 
 // The compressed side of a TJPEGImage.
 class TJPEGData {

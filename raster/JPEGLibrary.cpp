@@ -117,6 +117,16 @@ boolean EmptyOutputBuffer(j_compress_ptr cinfo)
     return TRUE;
 }
 
+void CheckScanCount(j_common_ptr common)
+{
+    auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
+    const auto* limit = reinterpret_cast<const ScanLimit*>(common->progress);
+    const int scans = cinfo->input_scan_number;
+    if (scans > limit->maxScans || static_cast<std::uint64_t>(scans) * PictureBlocks(*cinfo) > limit->maxScanBlocks) {
+        ERREXIT(cinfo, JERR_EOI_EXPECTED);
+    }
+}
+
 void TermDestination(j_compress_ptr cinfo)
 {
     auto* dest = reinterpret_cast<MemoryDestination*>(cinfo->dest);
@@ -184,6 +194,7 @@ Decompressor::Decompressor()
 {
     std::memset(&cinfo, 0, sizeof cinfo);
     std::memset(&src.pub, 0, sizeof src.pub);
+    std::memset(&scanLimit.pub, 0, sizeof scanLimit.pub);
 }
 
 Decompressor::~Decompressor()
@@ -192,12 +203,29 @@ Decompressor::~Decompressor()
     jpeg_destroy_decompress(&cinfo);
 }
 
-void Decompressor::Create(const void* data, std::size_t size)
+std::uint64_t PictureBlocks(const jpeg_decompress_struct& cinfo)
+{
+    std::uint64_t blocks = 0;
+    for (int i = 0; i < cinfo.num_components && cinfo.comp_info != nullptr; ++i) {
+        const jpeg_component_info& component = cinfo.comp_info[i];
+        blocks += static_cast<std::uint64_t>(component.width_in_blocks) * component.height_in_blocks;
+    }
+    return blocks;
+}
+
+void Decompressor::Create(const void* data, std::size_t size, const DecodeLimits& limits)
 {
     cinfo.err = InitErrorManager(err);
     Guard(err, [this] { jpeg_create_decompress(&cinfo); });
     InitMemorySource(src, data, size);
     cinfo.src = &src.pub;
+    // Whole-picture buffers past this size would need a backing store, which this
+    // build of the library does not have: such a decode fails instead of growing.
+    cinfo.mem->max_memory_to_use = static_cast<long>(limits.maxLibraryMemory);
+    scanLimit.pub.progress_monitor = CheckScanCount;
+    scanLimit.maxScans = limits.maxScans;
+    scanLimit.maxScanBlocks = limits.maxScanBlocks;
+    cinfo.progress = &scanLimit.pub;
 }
 
 Compressor::Compressor()

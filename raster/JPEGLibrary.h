@@ -4,6 +4,7 @@
 
 #include <csetjmp>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <string>
 #include <type_traits>
@@ -75,6 +76,26 @@ struct MemoryDestination {
 
 void InitMemoryDestination(MemoryDestination& dest);
 
+// Ends a decode whose scans would cost unbounded time: the library calls the monitor
+// at every scan start and every row of blocks, and it fails the decode with
+// JERR_EOI_EXPECTED ("more scans than expected") once the scan count passes maxScans
+// or scans times the picture's blocks pass maxScanBlocks.
+struct ScanLimit {
+    jpeg_progress_mgr pub;
+    int maxScans = 0;
+    std::uint64_t maxScanBlocks = 0;
+};
+
+// Limits of one decode, set before the header is read.
+struct DecodeLimits {
+    std::size_t maxLibraryMemory = 0; // bytes of whole-picture buffers in the library
+    int maxScans = 0;
+    std::uint64_t maxScanBlocks = 0;
+};
+
+// The 8x8 blocks of every component of the picture whose header has been read.
+std::uint64_t PictureBlocks(const jpeg_decompress_struct& cinfo);
+
 // Owns one decompressor with its error manager and memory source; destroyed on every
 // path. Create() runs under the error exit, since making the object can fail.
 class Decompressor {
@@ -84,12 +105,14 @@ public:
     Decompressor(const Decompressor&) = delete;
     Decompressor& operator=(const Decompressor&) = delete;
 
-    // Creates the library object reading the given bytes (which must outlive it).
-    void Create(const void* data, std::size_t size);
+    // Creates the library object reading the given bytes (which must outlive it),
+    // bounded by the limits.
+    void Create(const void* data, std::size_t size, const DecodeLimits& limits);
 
     jpeg_decompress_struct cinfo;
     ErrorManager err;
     MemorySource src;
+    ScanLimit scanLimit;
 };
 
 // Owns one compressor writing into memory; destroyed on every path.

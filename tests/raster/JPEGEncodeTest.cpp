@@ -200,6 +200,24 @@ TEST(JPEGEncode, NothingToEncodeGivesNoBytes)
     EXPECT_TRUE(jpeg.SaveToBytes().empty());
 }
 
+TEST(JPEGEncode, SidesUpTo65500PixelsEncode)
+{
+    for (const int width : {65500, 65501}) {
+        TJPEGImage jpeg;
+        jpeg.AssignBitmap(*MakeBitmap(width, 8, TPixelFormat::pfDevice, clWhite));
+        if (width <= 65500) {
+            EXPECT_EQ(fixtures::ReadHeader(jpeg.SaveToBytes()).width, width);
+            continue;
+        }
+        try {
+            jpeg.SaveToBytes();
+            ADD_FAILURE() << "encoded " << width << " columns";
+        } catch (const EJPEG& e) {
+            EXPECT_EQ(e.Code(), JERR_IMAGE_TOO_BIG);
+        }
+    }
+}
+
 TEST(JPEGEncode, AssignBitmapCopiesAndLeavesTheSourceAlone)
 {
     auto bitmap = MakeBitmap(5, 4, TPixelFormat::pfDevice, clWhite);

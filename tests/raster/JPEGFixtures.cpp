@@ -92,6 +92,59 @@ std::string MakeTablesOnly()
     return c.Bytes();
 }
 
+namespace {
+
+// Offsets of the markers of a file made by libjpeg: 0xFF followed by a code that is
+// neither a stuffed zero, a fill byte nor a restart marker.
+std::vector<std::pair<unsigned char, std::size_t>> Markers(const std::string& bytes)
+{
+    std::vector<std::pair<unsigned char, std::size_t>> found;
+    for (std::size_t i = 2; i + 1 < bytes.size(); ++i) {
+        const auto code = static_cast<unsigned char>(bytes[i + 1]);
+        if (static_cast<unsigned char>(bytes[i]) == 0xFF && code != 0 && code != 0xFF && (code < 0xD0 || code > 0xD7)) {
+            found.emplace_back(code, i);
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+std::string WithDeclaredSize(std::string bytes, int width, int height)
+{
+    for (const auto& [code, offset] : Markers(bytes)) {
+        if (code == 0xC0 || code == 0xC1 || code == 0xC2) {
+            bytes[offset + 5] = static_cast<char>(height >> 8);
+            bytes[offset + 6] = static_cast<char>(height & 255);
+            bytes[offset + 7] = static_cast<char>(width >> 8);
+            bytes[offset + 8] = static_cast<char>(width & 255);
+            return bytes;
+        }
+    }
+    throw std::invalid_argument("no frame header");
+}
+
+std::string WithRepeatedLastScan(const std::string& bytes, int count)
+{
+    std::size_t lastScan = 0;
+    std::size_t end = 0;
+    for (const auto& [code, offset] : Markers(bytes)) {
+        if (code == 0xDA) {
+            lastScan = offset;
+        } else if (code == 0xD9) {
+            end = offset;
+        }
+    }
+    if (lastScan == 0 || end < lastScan) {
+        throw std::invalid_argument("no scan");
+    }
+    std::string repeated = bytes.substr(0, end);
+    for (int i = 0; i < count; ++i) {
+        repeated.append(bytes, lastScan, end - lastScan);
+    }
+    return repeated + bytes.substr(end);
+}
+
 Header ReadHeader(const std::string& bytes)
 {
     jpeg_decompress_struct cinfo{};

@@ -30,6 +30,13 @@ std::string MakeJPEG(int width, int height, const std::function<TColor(int, int)
 // A stream of tables only, with no image.
 std::string MakeTablesOnly();
 
+// The file with its frame header declaring another size: the data then covers the top
+// left only, and the library completes the rest as it does for a cut-off file.
+std::string WithDeclaredSize(std::string bytes, int width, int height);
+
+// The file with its last scan repeated count more times before the end marker.
+std::string WithRepeatedLastScan(const std::string& bytes, int count);
+
 struct Header {
     int width = 0;
     int height = 0;

@@ -128,16 +128,37 @@ TEST_F(GlyphStrip, MissingEntryEndsTheRenderAfterTheGlyphsBefore)
     }
 }
 
+namespace {
+
+// The glyph with its baseline frame header declaring width x height.
+std::string DeclaringSize(std::string jpeg, int width, int height)
+{
+    const std::size_t frame = jpeg.find("\xFF\xC0");
+    jpeg[frame + 5] = static_cast<char>(height >> 8);
+    jpeg[frame + 6] = static_cast<char>(height & 255);
+    jpeg[frame + 7] = static_cast<char>(width >> 8);
+    jpeg[frame + 8] = static_cast<char>(width & 255);
+    return jpeg;
+}
+
+} // namespace
+
 TEST_F(GlyphStrip, DamagedEntries)
 {
     MakeArchive({{'a', MakeGlyphJpeg(10, 16)},
                  {'e', ""},
+                 {'h', DeclaringSize(MakeGlyphJpeg(10, 16), 23000, 23000)},
                  {'n', "not a jpeg at all"},
                  {'o', std::string(glyphtint::render::kMaxGlyphEntryBytes + 1, '\0')}});
 
     // An entry larger than any glyph is refused before it is read.
     EXPECT_THROW(RenderCodedText(archive_, "ao", picture_), EZipEntryTooLarge);
     EXPECT_EQ(picture_.AsBitmap().Width(), 10);
+
+    // A picture far larger than any glyph is refused at loading, before the strip grows.
+    EXPECT_THROW(RenderCodedText(archive_, "ah", picture_), EOutOfResources);
+    EXPECT_EQ(picture_.AsBitmap().Width(), 10);
+    EXPECT_EQ(picture_.AsBitmap().Height(), 16);
 
     // Bytes that are no JPEG fail at loading: the strip is left as it was.
     EXPECT_THROW(RenderCodedText(archive_, "an", picture_), EJPEG);
