@@ -57,6 +57,13 @@ bool NamesEqualNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
+std::string FoldedName(std::string_view name)
+{
+    std::string folded(name);
+    std::transform(folded.begin(), folded.end(), folded.begin(), FoldCase);
+    return folded;
+}
+
 bool IsPattern(std::string_view name)
 {
     return name.find_first_of("*?") != std::string_view::npos;

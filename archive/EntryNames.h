@@ -16,6 +16,10 @@ std::string NormaliseRequestedName(std::string_view name);
 // Equal length and every character equal under ASCII case folding.
 bool NamesEqualNoCase(std::string_view a, std::string_view b);
 
+// The name with ASCII letters in upper case: names equal under NamesEqualNoCase
+// have equal folded names.
+std::string FoldedName(std::string_view name);
+
 // True when the name contains '*' or '?'.
 bool IsPattern(std::string_view name);
 

@@ -115,6 +115,7 @@ void TZipBaseArchiver::Close()
     }
     open_ = false;
     ++generation_;
+    std::unordered_map<std::string, int32_t>().swap(nameIndex_);
     directory_.reset();
     stream_.reset();
 }

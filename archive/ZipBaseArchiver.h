@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "archive/FileStream.h"
 #include "archive/PkwareCipher.h"
@@ -151,6 +152,8 @@ private:
     };
 
     void RequireOpen() const;
+    int32_t FindByName(const std::string& requested, int32_t startIndex) const;
+    int32_t FindByPattern(const std::string& requested, int32_t startIndex) const;
     // Decodes the entry at index into out (fresh) and checks it; returns false
     // when nothing is to be kept because the password request was cancelled.
     bool DecodeEntry(int32_t index, std::string& out);
@@ -173,4 +176,8 @@ private:
     uint16_t openMode_ = 0;
     std::optional<glyphtint::archive::FileStream> stream_;
     std::unique_ptr<TZipDirManager> directory_;
+    // First index of every item name, folded to upper case, for lookups by name;
+    // it belongs to the directory of generation nameIndexGeneration_.
+    mutable std::unordered_map<std::string, int32_t> nameIndex_;
+    mutable uint64_t nameIndexGeneration_ = 0;
 };

@@ -1,6 +1,5 @@
 // Finding an entry by name or pattern in the open archive's directory, and describing it.
 #include <algorithm>
-#include <optional>
 
 #include "archive/EntryNames.h"
 #include "archive/ZipBaseArchiver.h"
@@ -17,6 +16,15 @@ std::string_view FolderPart(std::string_view name)
     return slash == std::string_view::npos ? std::string_view{} : name.substr(0, slash + 1);
 }
 
+// An item's name as lookups compare it: a folder's trailing slash dropped.
+std::string_view ComparedName(std::string_view itemName)
+{
+    if (!itemName.empty() && (itemName.back() == '/' || itemName.back() == '\\')) {
+        itemName.remove_suffix(1);
+    }
+    return itemName;
+}
+
 } // namespace
 
 int32_t TZipBaseArchiver::FindEntry(const std::string& name, int32_t startIndex, TZipArchiveItem* description) const
@@ -27,24 +35,51 @@ int32_t TZipBaseArchiver::FindEntry(const std::string& name, int32_t startIndex,
     if (requested.size() > zipfmt::kMaxRequestedName) {
         return -1;
     }
-    std::optional<NamePattern> pattern;
-    if (IsPattern(requested)) {
-        pattern.emplace(requested);
+    const int32_t found =
+        IsPattern(requested) ? FindByPattern(requested, startIndex) : FindByName(requested, startIndex);
+    if (found >= 0 && description != nullptr) {
+        *description = DescribeEntry(found);
     }
+    return found;
+}
+
+int32_t TZipBaseArchiver::FindByName(const std::string& requested, int32_t startIndex) const
+{
+    // Equal names have equal folders, so the folder filter of Recurse never
+    // turns away a name that matches.
+    const TZipDirArray& items = directory_->Items();
+    if (startIndex > 0) {
+        for (int32_t i = startIndex; i < items.Count(); ++i) {
+            if (NamesEqualNoCase(ComparedName(items.At(i).Name), requested)) {
+                return i;
+            }
+        }
+        return -1;
+    }
+    // The directory does not change while the archive is open: the first index
+    // of every folded name is gathered once, at the first lookup after Open.
+    if (nameIndexGeneration_ != generation_) {
+        nameIndex_.clear();
+        nameIndex_.reserve(static_cast<size_t>(items.Count()));
+        for (int32_t i = 0; i < items.Count(); ++i) {
+            nameIndex_.try_emplace(FoldedName(ComparedName(items.At(i).Name)), i);
+        }
+        nameIndexGeneration_ = generation_;
+    }
+    const auto it = nameIndex_.find(FoldedName(requested));
+    return it == nameIndex_.end() ? -1 : it->second;
+}
+
+int32_t TZipBaseArchiver::FindByPattern(const std::string& requested, int32_t startIndex) const
+{
+    NamePattern pattern(requested);
     const TZipDirArray& items = directory_->Items();
     for (int32_t i = std::max(startIndex, 0); i < items.Count(); ++i) {
-        std::string_view itemName = items.At(i).Name;
-        if (!itemName.empty() && (itemName.back() == '/' || itemName.back() == '\\')) {
-            itemName.remove_suffix(1);
-        }
+        const std::string_view itemName = ComparedName(items.At(i).Name);
         if (!Options.Recurse && !NamesEqualNoCase(FolderPart(itemName), FolderPart(requested))) {
             continue;
         }
-        const bool match = pattern ? pattern->Matches(itemName) : NamesEqualNoCase(itemName, requested);
-        if (match) {
-            if (description != nullptr) {
-                *description = DescribeEntry(i);
-            }
+        if (pattern.Matches(itemName)) {
             return i;
         }
     }
