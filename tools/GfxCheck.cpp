@@ -81,6 +81,11 @@ bool CheckGlyph(TZipArchive& archive, const std::string& name, std::string& buff
             problems.push_back(name + ": empty picture");
             return false;
         }
+        // The decoder stops at the end-of-image marker; whatever follows it is read
+        // from the archive on every render for nothing.
+        if (!buffer.ends_with("\xFF\xD9")) {
+            problems.push_back(name + ": does not end with the picture's end-of-image marker");
+        }
         const int right = bitmap.Width() - 1;
         const int bottom = bitmap.Height() - 1;
         for (auto [x, y] : {std::pair{0, 0}, {right, 0}, {0, bottom}, {right, bottom}}) {

@@ -238,6 +238,9 @@ INSTANTIATE_TEST_SUITE_P(
                                  EntryBytes(e, "e.jpg") = std::string(glyphtint::render::kMaxGlyphEntryBytes + 1, 'z');
                              },
                              {"e.jpg: Entry \"e.jpg\" is too large (4194305 bytes; at most 4194304 are read)"}},
+                      Damage{"BytesAfterThePicture",
+                             [](Entries& e) { EntryBytes(e, "f.jpg") += std::string(1000, '\0'); },
+                             {"f.jpg: does not end with the picture's end-of-image marker"}},
                       Damage{"TallerGlyph",
                              [](Entries& e) { EntryBytes(e, "c.jpg") = MakeGlyphJpeg(10, 24); },
                              {"c.jpg: height 24, most glyphs have 20"}},
