@@ -404,22 +404,6 @@ TEST_F(Extract, LocalHeaderPastTheEndIsAStreamReadError)
     EXPECT_TRUE(zip_.Active());
 }
 
-// Encrypted entries made here with the component's cipher; the password flow
-// is the same whatever made the data.
-Entry Encrypted(const std::string& name, const std::string& content, const std::string& password)
-{
-    Entry e = Deflated(name, content);
-    Bytes header(12, 0x5A);
-    header[11] = static_cast<uint8_t>(e.crc >> 24);
-    Bytes data = header;
-    Append(data, e.data);
-    glyphtint::archive::PkwareKeys(password).Encrypt(data);
-    e.data = data;
-    e.flags = 1;
-    e.compressedSize = static_cast<uint32_t>(data.size());
-    return e;
-}
-
 // Handlers that supply passwords give up after this many requests.
 constexpr size_t kMaxRequests = 5;
 

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/PkwareCipher.h"
 #include "tests/support/ScratchFolder.h"
 
 namespace ziptest {
@@ -134,6 +135,22 @@ inline Entry Deflated(const std::string& name, const std::string& content)
     e.method = 8;
     e.data = RawDeflate(content);
     e.compressedSize = static_cast<uint32_t>(e.data.size());
+    return e;
+}
+
+// A deflated entry encrypted with the component's cipher; the password flow is
+// the same whatever made the data.
+inline Entry Encrypted(const std::string& name, const std::string& content, const std::string& password)
+{
+    Entry e = Deflated(name, content);
+    Bytes header(12, 0x5A);
+    header[11] = static_cast<uint8_t>(e.crc >> 24);
+    Bytes data = header;
+    Append(data, e.data);
+    glyphtint::archive::PkwareKeys(password).Encrypt(data);
+    e.data = data;
+    e.flags = 1;
+    e.compressedSize = static_cast<uint32_t>(data.size());
     return e;
 }
 

@@ -175,6 +175,26 @@ TEST(GfxTool, ListPrintsControlBytesEscaped)
                        "back/slash\\x7f\t1\t1\tstored\t6dd28e9b\n");
 }
 
+TEST(GfxTool, AWrongPasswordThatPassesTheCheckByteIsNamed)
+{
+    const Entry entry = Encrypted("secret.txt", "entry data, deflated and encrypted", "right");
+    // About one password in 256 turns the header's last byte into the check byte.
+    std::string lucky;
+    for (int i = 0; lucky.empty() && i < 100000; ++i) {
+        Bytes header(entry.data.begin(), entry.data.begin() + 12);
+        const std::string candidate = "guess" + std::to_string(i);
+        glyphtint::archive::PkwareKeys(candidate).Decrypt(header);
+        if (header[11] == static_cast<uint8_t>(entry.crc >> 24)) {
+            lucky = candidate;
+        }
+    }
+    ASSERT_FALSE(lucky.empty());
+    const ProgramRun run = Gfx({"extract", Crafted("lucky.zip", {entry}), "secret.txt", "--password", lucky});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "\"secret.txt\": encrypted, and the password is wrong or the data are damaged "
+                       "(ZipArchive1: Invalid size or check sum of file - Native error: 00008)\n");
+}
+
 TEST(GfxTool, ALockedArchiveSaysSo)
 {
     TZipArchive holder;
