@@ -307,6 +307,8 @@ void Tfrm_Main::FormCreate()
     TabCounter = 1;
     BannerCounter = 1;
     ActivatePageQuietly(0);
+    // The user can type at once.
+    edt_Text->setFocus();
     RenderCodedText(ZipArchive1, kPaletteText1, img_Colors->Picture());
     RenderCodedText(ZipArchive1, kPaletteText2, img_Colors2->Picture());
 }

@@ -19,6 +19,7 @@ int RunProgram(int& argc, char** argv)
     // A quit requested by FormCreate ends the loop before its first turn: no window.
     if (!frm_Main.QuitRequested()) {
         frm_Main.show();
+        frm_Main.activateWindow();
         QApplication::exec();
     }
     frm_Main.RunGuarded([&] { frm_Main.FormDestroy(); });

@@ -129,6 +129,7 @@ TEST_F(ExportTest, TheFileDialogOffersJpegFirstAddsTheSuffixAndAsksBeforeReplaci
         EXPECT_EQ(dialog->selectedNameFilter(), "JPEG image (*.jpg)");
         EXPECT_EQ(dialog->defaultSuffix(), "jpg");
         EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_TRUE(dialog->windowTitle().contains("Save")) << dialog->windowTitle().toStdString();
         EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
         EXPECT_TRUE(dialog->isSizeGripEnabled());
         dialog->selectFile(QString::fromStdString(chosen));

@@ -72,6 +72,7 @@ TEST_F(WindowTest, StartsOnTheFirstAttemptWithBothPalettesAndNoAnimation)
     EXPECT_EQ(StripWidth(window->img_Colors), RenderedWidth("1234567890abcdefghijklmn"));
     EXPECT_EQ(StripWidth(window->img_Colors2), RenderedWidth("opqrstuvwxyz/*-+?@_[]=|<>,."));
     EXPECT_EQ(window->windowTitle().toStdString(), "glyphtint [0.1]");
+    EXPECT_EQ(window->focusWidget(), window->edt_Text) << "the user types at once";
 }
 
 TEST_F(WindowTest, MissingArchiveShowsOneMessageAndAsksToQuit)
