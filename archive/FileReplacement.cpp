@@ -1,10 +1,11 @@
-// FileReplacement: write to a temporary sibling, flush, rename over the target.
+// FileReplacement: new files named only once complete, existing ones replaced by rename
+// when the copy can keep everything the file was, else rewritten in place.
 #include "archive/FileReplacement.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <ctime>
+#include <random>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,108 +15,287 @@ namespace glyphtint::archive {
 
 namespace {
 
-// The file a write through this path lands in: a symlink is followed so that the
-// link stays and its target is replaced, as writing through the link would do.
-std::string ResolveTarget(const std::string& path)
-{
-    struct stat info { };
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        char resolved[PATH_MAX];
-        if (::realpath(path.c_str(), resolved) != nullptr) {
-            return resolved;
+// An open descriptor, closed on every path.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) { }
+    ~Descriptor()
+    {
+        if (fd_ >= 0) {
+            ::close(fd_);
         }
     }
-    return path;
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int Get() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+    void Reset(int fd)
+    {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
+    // Closes now; false when the close reports a late write error.
+    bool Close()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+// A file being written in the target's folder: unnamed, or under a hidden temporary
+// name that is removed unless the file was published.
+struct NewFile {
+    Descriptor fd;
+    std::string temporaryName;
+
+    NewFile() = default;
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+    ~NewFile()
+    {
+        if (!temporaryName.empty()) {
+            ::unlink(temporaryName.c_str());
+        }
+    }
+};
+
+std::string FolderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string FolderPrefix(const std::string& target)
+std::string BaseNameOf(const std::string& path)
 {
-    const auto slash = target.rfind('/');
-    return slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string BaseName(const std::string& target)
+// A hidden name beside the target that is not likely to exist.
+std::string TemporaryName(const std::string& folder, const std::string& target)
 {
-    const auto slash = target.rfind('/');
-    return slash == std::string::npos ? target : target.substr(slash + 1);
+    static std::mt19937_64 random{std::random_device{}()};
+    return folder + "/." + BaseNameOf(target) + "." + std::to_string(random() % 1000000000u) + ".tmp";
+}
+
+bool CanWrite(const std::string& path)
+{
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// Opens a new file in the folder with mode 0666 less the umask, unnamed where the file
+// system has O_TMPFILE. False when the folder refuses new files.
+bool OpenNewFile(const std::string& folder, const std::string& target, NewFile& file)
+{
+    const int unnamed = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (unnamed >= 0) {
+        file.fd.Reset(unnamed);
+        return true;
+    }
+    // Kernels and file systems without O_TMPFILE say so with these.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        return false;
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = TemporaryName(folder, target);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            file.fd.Reset(fd);
+            file.temporaryName = std::move(name);
+            return true;
+        }
+        if (errno != EEXIST) {
+            return false;
+        }
+    }
+    return false;
+}
+
+bool WriteAllAt(int fd, std::string_view bytes, off_t position)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::pwrite(fd, bytes.data(), bytes.size(), position);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+        position += written;
+    }
+    return true;
+}
+
+// Gives a complete file a hidden name in the folder, so that a rename can move it over
+// the target. An unnamed file is linked through its /proc entry.
+bool NameTemporarily(NewFile& file, const std::string& folder, const std::string& target)
+{
+    if (!file.temporaryName.empty()) {
+        return true;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(file.fd.Get());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = TemporaryName(folder, target);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            file.temporaryName = std::move(name);
+            return true;
+        }
+        if (errno != EEXIST) {
+            return false;
+        }
+    }
+    return false;
+}
+
+// Makes a finished rename durable; a folder that cannot be synced is left as it is.
+void SyncFolder(const std::string& folder)
+{
+    const Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Valid()) {
+        ::fsync(fd.Get());
+    }
 }
 
 } // namespace
 
-FileReplacement::FileReplacement(const std::string& path) : path_(path), target_(ResolveTarget(path))
+FileReplacement::FileReplacement(const std::string& path) : path_(path), target_(path)
 {
     if (path.empty()) {
         throw EFCreateError(path_);
     }
-    mode_t mode = 0666;
-    struct stat info { };
-    if (::stat(target_.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode) || ::access(target_.c_str(), W_OK) != 0) {
+    struct stat link { };
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        // A dangling link or a loop has no file to save into.
+        char resolved[PATH_MAX];
+        if (::realpath(path.c_str(), resolved) == nullptr) {
             throw EFCreateError(path_);
         }
-        mode = info.st_mode & 07777;
+        target_ = resolved;
     }
+    folder_ = FolderOf(target_);
 
-    const std::string stem = FolderPrefix(target_) + "." + BaseName(target_) + ".";
-    unsigned seed = static_cast<unsigned>(::getpid()) ^ static_cast<unsigned>(std::time(nullptr)) ^
-                    static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(this));
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        seed = seed * 1103515245u + 12345u;
-        temporary_ = stem + std::to_string(seed % 1000000u) + ".tmp";
-        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ >= 0) {
-            break;
+    struct stat info { };
+    if (::stat(target_.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode) || !CanWrite(target_)) {
+            throw EFCreateError(path_);
         }
-        if (errno != EEXIST) {
-            break;
-        }
+        return;
     }
-    if (fd_ < 0) {
+    struct stat folder { };
+    if (errno != ENOENT || ::stat(folder_.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode) || !CanWrite(folder_)) {
         throw EFCreateError(path_);
-    }
-    // A replaced file keeps its permissions; a new one gets the usual 0666 less umask.
-    if (mode != 0666) {
-        (void)::fchmod(fd_, mode);
-    }
-}
-
-FileReplacement::~FileReplacement()
-{
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-    if (!committed_) {
-        ::unlink(temporary_.c_str());
     }
 }
 
 void FileReplacement::Commit(std::string_view bytes)
 {
-    const char* next = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd_, next, left);
-        if (written < 0 && errno == EINTR) {
-            continue;
+    struct stat info { };
+    if (::stat(target_.c_str(), &info) != 0) {
+        if (errno != ENOENT || !CreateNew(bytes)) {
+            throw EFCreateError(path_);
         }
-        if (written <= 0) {
-            throw EWriteError(path_);
-        }
-        next += written;
-        left -= static_cast<std::size_t>(written);
+        return;
     }
-    if (::fsync(fd_) != 0) {
-        throw EWriteError(path_);
-    }
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) {
-        throw EWriteError(path_);
-    }
-    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    if (!S_ISREG(info.st_mode)) {
         throw EFCreateError(path_);
     }
-    committed_ = true;
+    if (!ReplaceByRename(bytes)) {
+        RewriteInPlace(bytes);
+    }
+}
+
+bool FileReplacement::CreateNew(std::string_view bytes)
+{
+    NewFile file;
+    if (!OpenNewFile(folder_, target_, file)) {
+        return false;
+    }
+    if (!WriteAllAt(file.fd.Get(), bytes, 0) || ::fsync(file.fd.Get()) != 0) {
+        throw EWriteError(path_);
+    }
+    if (file.temporaryName.empty()) {
+        const std::string self = "/proc/self/fd/" + std::to_string(file.fd.Get());
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            SyncFolder(folder_);
+            return true;
+        }
+        // Without /proc, or when a file of that name appeared meanwhile: name it and rename.
+        if (!NameTemporarily(file, folder_, target_)) {
+            return false;
+        }
+    }
+    if (!file.fd.Close() || ::rename(file.temporaryName.c_str(), target_.c_str()) != 0) {
+        return false;
+    }
+    file.temporaryName.clear();
+    SyncFolder(folder_);
+    return true;
+}
+
+bool FileReplacement::ReplaceByRename(std::string_view bytes)
+{
+    struct stat old { };
+    if (::stat(target_.c_str(), &old) != 0 || old.st_nlink != 1) {
+        return false;
+    }
+    NewFile file;
+    if (!OpenNewFile(folder_, target_, file)) {
+        return false;
+    }
+    struct stat copy { };
+    if (::fstat(file.fd.Get(), &copy) != 0) {
+        return false;
+    }
+    // Only the owner (or root) can give the copy the file's owner and group; the mode
+    // comes after, since a change of owner clears the set-id bits.
+    if ((copy.st_uid != old.st_uid || copy.st_gid != old.st_gid) &&
+        ::fchown(file.fd.Get(), old.st_uid, old.st_gid) != 0) {
+        return false;
+    }
+    if (::fchmod(file.fd.Get(), old.st_mode & 07777) != 0) {
+        return false;
+    }
+    if (!WriteAllAt(file.fd.Get(), bytes, 0) || ::fsync(file.fd.Get()) != 0) {
+        throw EWriteError(path_);
+    }
+    // A sticky folder refuses the rename over another user's file.
+    if (!NameTemporarily(file, folder_, target_) || !file.fd.Close() ||
+        ::rename(file.temporaryName.c_str(), target_.c_str()) != 0) {
+        return false;
+    }
+    file.temporaryName.clear();
+    SyncFolder(folder_);
+    return true;
+}
+
+void FileReplacement::RewriteInPlace(std::string_view bytes)
+{
+    Descriptor fd(::open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+    struct stat info { };
+    if (!fd.Valid() || ::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        throw EFCreateError(path_);
+    }
+    const auto size = static_cast<off_t>(bytes.size());
+    // Reserving the space first keeps the old contents when the disk is full; file
+    // systems that cannot reserve are written without.
+    if (::fallocate(fd.Get(), FALLOC_FL_KEEP_SIZE, 0, size) != 0 && errno != EOPNOTSUPP && errno != ENOSYS &&
+        errno != EINVAL) {
+        throw EWriteError(path_);
+    }
+    if (!WriteAllAt(fd.Get(), bytes, 0) || ::ftruncate(fd.Get(), size) != 0 || ::fsync(fd.Get()) != 0 || !fd.Close()) {
+        throw EWriteError(path_);
+    }
 }
 
 } // namespace glyphtint::archive

@@ -1,5 +1,6 @@
-// Replacing a file in one step: new contents go to a temporary file in the same folder
-// that is renamed over the target only once it has been written completely.
+// Replacing a file's contents as a careful editor does: the new bytes are complete in
+// memory first, and the file keeps what it was (owner, group, mode, hard links, the
+// symlink that leads to it) or is left untouched when the save cannot be done.
 #pragma once
 
 #include "archive/StreamError.h"
@@ -11,24 +12,29 @@ namespace glyphtint::archive {
 
 class FileReplacement {
 public:
-    // Creates the temporary file beside the target; raises EFCreateError when the
-    // folder is missing or not writable, or the target is a folder or read-only.
+    // Finds the file a save to path writes: a symlink is followed to its target. Raises
+    // EFCreateError when nothing can be saved there: a dangling symlink or a loop, a
+    // folder or another non-regular file, a file without write permission, a missing
+    // folder. Creates nothing.
     explicit FileReplacement(const std::string& path);
-    // Removes the temporary file unless Commit finished.
-    ~FileReplacement();
-    FileReplacement(const FileReplacement&) = delete;
-    FileReplacement& operator=(const FileReplacement&) = delete;
 
-    // Writes all bytes, flushes them to disk and renames the file over the target.
-    // Raises EWriteError when a write stops short, EFCreateError when the rename fails.
+    // Writes the bytes. A new file is written unnamed (O_TMPFILE where the file system
+    // has it) and named once complete. An existing file is replaced by renaming a
+    // complete copy over it when that copy can have its owner, group and mode and the
+    // file has one link; otherwise (a read-only folder, another user's file in a sticky
+    // folder, hard links) its own inode is rewritten in place, with its space reserved
+    // first where the file system can. Raises EWriteError when writing stops short,
+    // EFCreateError when the file can neither be replaced nor rewritten.
     void Commit(std::string_view bytes);
 
 private:
+    bool CreateNew(std::string_view bytes);
+    bool ReplaceByRename(std::string_view bytes);
+    void RewriteInPlace(std::string_view bytes);
+
     std::string path_;   // as given, for messages
-    std::string target_; // the file replaced: the path, or where its symlink points
-    std::string temporary_;
-    int fd_ = -1;
-    bool committed_ = false;
+    std::string target_; // the file written: the path, or the end of its symlinks
+    std::string folder_; // the target's folder, "." for a bare name
 };
 
 } // namespace glyphtint::archive

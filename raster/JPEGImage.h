@@ -106,10 +106,11 @@ public:
     // when there is nothing to encode. Raises EJPEG.
     const std::string& SaveToBytes();
 
-    // Writes the compressed bytes to a file. The bytes go to a temporary file in the
-    // same folder that then replaces the target, so the target is either left as it
-    // was or holds the complete new picture. Raises EFCreateError when the file
-    // cannot be created, EJPEG when encoding fails, EWriteError when writing fails.
+    // Writes the compressed bytes to a file, encoded completely in memory before the
+    // file is touched: a failed encoding leaves an existing file as it was. An existing
+    // file keeps its owner, group, mode, hard links and the symlinks that lead to it
+    // (glyphtint::archive::FileReplacement). Raises EFCreateError when the file cannot
+    // be created, EJPEG when encoding fails, EWriteError when writing fails.
     void SaveJPEGFile(const std::string& path);
 
 private:
