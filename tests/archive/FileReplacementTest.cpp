@@ -63,15 +63,7 @@ bool SaveRefused(const fs::path& path)
 
 class SavedFile : public ::testing::Test {
 protected:
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder_)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Names() const { return scratch_.Names(); }
 
     glyphtint::test::ScratchFolder scratch_{"replace"};
     fs::path folder_ = scratch_.Path();

@@ -69,16 +69,7 @@ void WriteFile(const fs::path& path, const std::string& bytes)
 
 class TempFolder : public ::testing::Test {
 protected:
-    // Every name in the folder, so a leftover temporary file shows.
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder_)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Names() const { return scratch_.Names(); }
 
     ScratchFolder scratch_{"jpegsave"};
     fs::path folder_ = scratch_.Path();

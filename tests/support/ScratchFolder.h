@@ -4,12 +4,14 @@
 #include <stdlib.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <span>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace glyphtint::test {
 
@@ -34,6 +36,17 @@ public:
 
     const std::string& Path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return std::filesystem::path(path_) / name; }
+
+    // Every name in the folder, sorted, so that a leftover temporary file shows.
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 
     // Writes bytes to the file name in the folder and returns the file's path.
     std::string Write(const std::string& name, std::span<const uint8_t> bytes) const
