@@ -3,6 +3,8 @@
 
 #include <QSignalBlocker>
 
+#include <limits>
+
 namespace {
 
 constexpr int kLabelSpacing = 3;
@@ -12,6 +14,8 @@ constexpr int kLabelSpacing = 3;
 TLabeledEdit::TLabeledEdit(QWidget* parent, const QString& caption)
     : QLineEdit(parent), label_(new QLabel(caption, parent))
 {
+    // The box sets no length limit of its own (Qt's default would cut pastes at 32767).
+    setMaxLength(std::numeric_limits<int>::max());
     label_->setBuddy(this);
     label_->adjustSize();
     PlaceLabel();

@@ -255,7 +255,8 @@ void Tfrm_Main::CreateRenderPanel(QWidget* parent)
     Panel2 = NewPanel(Panel1, true);
     strip->addWidget(Panel2);
     auto* inside = new QVBoxLayout(Panel2);
-    inside->setContentsMargins(1, 1, 1, 1);
+    // The frame keeps its 1-pixel bevel out of the layout already.
+    inside->setContentsMargins(0, 0, 0, 0);
     img_Render = new TImage(Panel2);
     inside->addWidget(img_Render);
 }
@@ -284,7 +285,7 @@ void Tfrm_Main::CreateColoursPanel(QWidget* parent)
     Panel4->setGeometry(0, Scaled(32), Scaled(kClientWidth), Scaled(68));
     AnchorRight(Panel4, 0, RightAnchor::Stretch);
     auto* palettes = new QVBoxLayout(Panel4);
-    palettes->setContentsMargins(1, 1, 1, 1);
+    palettes->setContentsMargins(0, 0, 0, 0);
     palettes->setSpacing(0);
     img_Colors = new TImage(Panel4);
     img_Colors2 = new TImage(Panel4);

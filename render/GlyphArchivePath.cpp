@@ -11,7 +11,8 @@ std::string GlyphArchivePath()
     std::error_code error;
     const std::filesystem::path executable = std::filesystem::canonical("/proc/self/exe", error);
     if (error) {
-        return "glyphtint.gfx";
+        // Never the working directory: a name no file can have.
+        return "/proc/self/exe/glyphtint.gfx";
     }
     return (executable.parent_path() / "glyphtint.gfx").string();
 }

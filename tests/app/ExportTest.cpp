@@ -123,7 +123,13 @@ TEST_F(ExportTest, TheFileDialogOffersJpegFirstAddsTheSuffixAndAsksBeforeReplaci
     bool seen = false;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
+        if (dialog == nullptr) {
+            ADD_FAILURE() << "no file dialog";
+            if (QWidget* other = QApplication::activeModalWidget()) {
+                other->close();
+            }
+            return;
+        }
         seen = true;
         EXPECT_EQ(dialog->nameFilters(), QStringList({"JPEG image (*.jpg)", "All files (*)"}));
         EXPECT_EQ(dialog->selectedNameFilter(), "JPEG image (*.jpg)");

@@ -4,6 +4,7 @@
 #include "archive/ZipArchive.h"
 #include "render/GlyphNames.h"
 
+#include <QFontMetrics>
 #include <QTabBar>
 
 #include <cstdlib>
@@ -19,6 +20,29 @@ using glyphtint::test::WriteZip;
 using glyphtint::app::kArchiveMissingMessage;
 
 namespace {
+
+// True when "" and "nope" both fail the archive's one-byte password check on every entry.
+bool WrongPasswordsAreRefused(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    TZipArchive probe;
+    probe.FileName = path;
+    probe.Open(0);
+    for (const std::string wrong : {"", "nope"}) {
+        for (const auto& [entry, bytes] : entries) {
+            probe.Password = wrong;
+            std::string extracted;
+            try {
+                probe.ExtractEntryBytes(entry, extracted); // no OnPassword: a refused password skips
+            } catch (const std::exception&) {
+                return false;
+            }
+            if (!extracted.empty()) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
 
 // Writes the shipped archive's glyphs for the given bytes into a new archive; with a
 // password, Info-ZIP encrypts every entry.
@@ -47,10 +71,18 @@ std::string ArchiveWithGlyphs(const ScratchFolder& folder, const std::string& ch
         std::ofstream(glyphs / entry, std::ios::binary) << bytes;
         command += " " + entry;
     }
-    if (std::system(command.c_str()) != 0) {
-        throw std::runtime_error("zip failed");
+    // Encryption checks a password by one byte, so one wrong password in 256 gets past
+    // it; the tests' wrong answers ("" and "nope") must not, so draw again until they fail.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::filesystem::remove(path);
+        if (std::system(command.c_str()) != 0) {
+            throw std::runtime_error("zip failed");
+        }
+        if (WrongPasswordsAreRefused(path, entries)) {
+            return path;
+        }
     }
-    return path;
+    throw std::runtime_error("no archive refusing the wrong passwords");
 }
 
 } // namespace
@@ -176,9 +208,8 @@ TEST_F(WindowTest, TypingRendersTheStripCentredPixelForPixel)
     EXPECT_EQ(strip->Width(), RenderedWidth("m00"));
 
     const QImage shown = window->img_Render->grab().toImage();
-    const QPoint origin = window->img_Render->PictureOrigin();
-    EXPECT_EQ(origin, QPoint((window->img_Render->width() - strip->Width()) / 2,
-                             (window->img_Render->height() - strip->Height()) / 2));
+    const QPoint origin((338 - strip->Width()) / 2, (45 - strip->Height()) / 2);
+    EXPECT_EQ(window->img_Render->PictureOrigin(), origin);
     for (QPoint p : {QPoint(0, 0), QPoint(strip->Width() / 2, strip->Height() / 2),
                      QPoint(strip->Width() - 1, strip->Height() - 1)}) {
         const TColor expected = strip->PixelAt(p.x(), p.y());
@@ -296,6 +327,12 @@ TEST_F(WindowTest, FoldingGivesTheHeightToTheTabsAndKeepsThePictures)
 TEST_F(WindowTest, TheWindowKeepsItsMinimumAndGivesExtraSpaceToTabsAndBoxes)
 {
     StartWithShippedArchive();
+    if (QFontMetrics(window->font()).height() != 13) {
+        GTEST_SKIP() << "the designed sizes hold for a 13-pixel window font";
+    }
+    EXPECT_EQ(window->img_Render->size(), QSize(338, 45));
+    EXPECT_EQ(window->img_Colors->size(), QSize(338, 34));
+    EXPECT_EQ(window->img_Colors2->size(), QSize(338, 32));
     const QSize minimum = window->size();
     window->resize(200, 200);
     QApplication::processEvents();

@@ -90,9 +90,10 @@ window_height() {
   xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Geometry: [0-9]*x\([0-9]*\).*/\1/p'
 }
 
-# The main window is at least as tall as its designed client area; a message box is not.
+# The main window is about as tall as its designed client area (364 pixels at the
+# designed font), a message box far less.
 is_main_window() {
-  [ "$(window_height "$1")" -ge 364 ]
+  [ "$(window_height "$1")" -ge 300 ]
 }
 
 # wait_for_window main|box: prints the id of a visible window with the program's title
@@ -143,9 +144,15 @@ wait_for_exit() {
 # the keys arrive before the menu was open.
 close_main_window() {
   local window=$1
+  local before
   for _ in 1 2 3; do
+    before=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)
     press "$window" alt+f
-    sleep 0.3
+    # The open menu is one more visible window of the program.
+    for _ in $(seq 50); do
+      [ "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)" -gt "$before" ] && break
+      sleep 0.1
+    done
     xdotool key x
     for _ in $(seq 30); do
       kill -0 "$pid" 2>/dev/null || break 2
