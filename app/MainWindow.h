@@ -194,7 +194,6 @@ private:
     glyphtint::app::HandlerGuard guard_;
     glyphtint::app::RenderQueue renderQueue_;
     double fontScale_ = 1.0;
-    int programTabChanges_ = 0;
     bool quitRequested_ = false;
     bool destroyed_ = false;
 };

@@ -6,6 +6,7 @@
 #include "render/GlyphStrip.h"
 
 #include <QApplication>
+#include <QSignalBlocker>
 
 using namespace glyphtint::app;
 
@@ -16,24 +17,13 @@ constexpr int kBoxLeft = 8;
 constexpr int kBoxTop = 24;
 constexpr int kBoxHeight = 21;
 
-// Counts the program's own changes of the active page while it makes them.
-class ScopedCount {
-public:
-    explicit ScopedCount(int& count) : count_(count) { ++count_; }
-    ~ScopedCount() { --count_; }
-    ScopedCount(const ScopedCount&) = delete;
-    ScopedCount& operator=(const ScopedCount&) = delete;
-
-private:
-    int& count_;
-};
-
 } // namespace
 
 QWidget* Tfrm_Main::NewAttemptPage(const QString& caption)
 {
     auto* page = new QWidget;
-    const ScopedCount programChange(programTabChanges_);
+    // The program's own page changes are not tab changes: pc_Tabs stays silent.
+    const QSignalBlocker programChange(pc_Tabs);
     pc_Tabs->addTab(page, ImageList1[kImageAttempt], caption);
     return page;
 }
@@ -58,13 +48,13 @@ void Tfrm_Main::WireTextBox(TLabeledEdit* box)
 
 void Tfrm_Main::ActivatePageQuietly(int index)
 {
-    const ScopedCount programChange(programTabChanges_);
+    const QSignalBlocker programChange(pc_Tabs);
     pc_Tabs->setCurrentIndex(index);
 }
 
 void Tfrm_Main::OnCurrentTabChanged()
 {
-    if (programTabChanges_ == 0 && !destroyed_) {
+    if (!destroyed_) {
         RunGuarded([this] { pc_TabsChange(); });
     }
 }
@@ -78,7 +68,7 @@ void Tfrm_Main::ToolButton1Click()
 
     QWidget* page = new QWidget;
     {
-        const ScopedCount programChange(programTabChanges_);
+        const QSignalBlocker programChange(pc_Tabs);
         pc_Tabs->insertTab(pc_Tabs->count() - 1, page, ImageList1[kImageAttempt],
                            QString("Attempt %1").arg(TabCounter));
     }
@@ -101,7 +91,7 @@ void Tfrm_Main::ToolButton2Click()
     }
     QWidget* page = pc_Tabs->widget(active);
     {
-        const ScopedCount programChange(programTabChanges_);
+        const QSignalBlocker programChange(pc_Tabs);
         pc_Tabs->removeTab(active);
         // The page that followed the removed one takes its place.
         pc_Tabs->setCurrentIndex(active);
