@@ -15,30 +15,26 @@ TTimer::TTimer(int interval) : interval_(interval)
 
 void TTimer::SetEnabled(bool enabled)
 {
-    if (enabled == enabled_) {
-        return;
-    }
-    enabled_ = enabled;
-    if (enabled_) {
-        Restart();
-    } else {
-        timer_.stop();
-    }
+    Apply(enabled, interval_);
 }
 
 void TTimer::SetInterval(int interval)
 {
-    if (interval == interval_) {
-        return;
-    }
-    interval_ = interval;
-    if (enabled_) {
-        Restart();
-    }
+    Apply(enabled_, interval);
 }
 
-void TTimer::Restart()
+void TTimer::Apply(bool enabled, int interval)
 {
+    // An unchanged setting keeps the running countdown.
+    if (enabled == enabled_ && interval == interval_) {
+        return;
+    }
+    enabled_ = enabled;
+    interval_ = interval;
+    if (!enabled_) {
+        timer_.stop();
+        return;
+    }
     timer_.start(interval_);
     // QObject::startTimer hands out id 0 when it cannot register the timer.
     if (timer_.timerId() <= 0) {

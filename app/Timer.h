@@ -28,7 +28,8 @@ public:
     QTimer& Backend() { return timer_; }
 
 private:
-    void Restart();
+    // Takes the new running state and interval; restarts the countdown only when one changed.
+    void Apply(bool enabled, int interval);
 
     QTimer timer_;
     bool enabled_ = false;
