@@ -7,28 +7,25 @@ namespace glyphtint::app {
 
 void RenderQueue::Request(std::string text)
 {
+    // The latest request wins; a running render picks it up when it returns.
+    deferred_ = std::move(text);
     if (busy_) {
-        deferred_ = std::move(text);
         return;
     }
     busy_ = true;
-    std::optional<std::string> next = std::move(text);
-    bool failed = false;
-    while (next && !failed) {
-        const std::string current = std::move(*next);
-        deferred_.reset();
+    while (deferred_) {
+        const std::string current = *std::exchange(deferred_, std::nullopt);
         try {
             render_(current);
         } catch (...) {
-            failed = true;
             guard_.ReportCurrentException();
+            // Requests made while the report was open are dropped with the failure.
+            deferred_.reset();
+            busy_ = false;
+            throw EAbort();
         }
-        next = std::exchange(deferred_, std::nullopt);
     }
     busy_ = false;
-    if (failed) {
-        throw EAbort();
-    }
 }
 
 } // namespace glyphtint::app
