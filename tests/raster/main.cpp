@@ -1,12 +1,9 @@
 // Test entry for the raster suite: text drawing needs an application's font database.
-#include <QGuiApplication>
+#include "tests/support/ApplicationTestMain.h"
 
-#include <gtest/gtest.h>
+#include <QGuiApplication>
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return glyphtint::test::RunTestsWithApplication<QGuiApplication>(argc, argv);
 }

@@ -1,14 +1,9 @@
 // Test entry for the tools suite: the framed pictures compared with the tools need fonts.
-#include <QGuiApplication>
+#include "tests/support/ApplicationTestMain.h"
 
-#include <gtest/gtest.h>
+#include <QGuiApplication>
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return glyphtint::test::RunTestsWithApplication<QGuiApplication>(argc, argv);
 }
