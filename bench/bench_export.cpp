@@ -4,13 +4,12 @@
 #include "render/FramedImage.h"
 #include "render/GlyphArchivePath.h"
 #include "render/GlyphStrip.h"
+#include "tests/support/ScratchFolder.h"
 
 #include <QGuiApplication>
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -28,21 +27,11 @@ public:
         archive.FileName = glyphtint::render::GlyphArchivePath();
         archive.Open(0);
         RenderCodedText(archive, kText, strip);
-        std::string pattern = (std::filesystem::temp_directory_path() / "bench-export-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        folder = pattern;
     }
-    void TearDown(const benchmark::State&) override
-    {
-        archive.Close();
-        std::filesystem::remove_all(folder);
-    }
+    void TearDown(const benchmark::State&) override { archive.Close(); }
 
     TZipArchive archive;
     TPicture strip;
-    std::filesystem::path folder;
 };
 
 // The baseline: the render a keystroke runs.
@@ -82,6 +71,7 @@ BENCHMARK_REGISTER_F(RenderedText, ComposeAndEncode)->Unit(benchmark::kMicroseco
 // The whole save: frame, encode, and the file replaced on disk (written and synced).
 BENCHMARK_DEFINE_F(RenderedText, ExportToJpegFile)(benchmark::State& state)
 {
+    const glyphtint::test::ScratchFolder folder("bench-export");
     const std::string path = (folder / "export.jpg").string();
     for (auto _ : state) {
         TPicture framed;
