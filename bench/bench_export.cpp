@@ -1,4 +1,5 @@
 // Exporting a rendered text as "Save image..." does, against rendering the same text.
+#include "ApplicationBenchmarkMain.h"
 #include "archive/ZipArchive.h"
 #include "raster/JPEGImage.h"
 #include "render/FramedImage.h"
@@ -85,15 +86,5 @@ BENCHMARK_REGISTER_F(RenderedText, ExportToJpegFile)->Unit(benchmark::kMicroseco
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QGuiApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return glyphtint::bench::RunBenchmarksWithApplication<QGuiApplication>(argc, argv);
 }

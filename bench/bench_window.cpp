@@ -1,4 +1,5 @@
 // The window's share of a keystroke and of start-up, against the renderer alone.
+#include "ApplicationBenchmarkMain.h"
 #include "app/MainWindow.h"
 #include "render/GlyphArchivePath.h"
 #include "render/GlyphStrip.h"
@@ -102,12 +103,5 @@ BENCHMARK(WindowToShown)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return glyphtint::bench::RunBenchmarksWithApplication<QApplication>(argc, argv);
 }
