@@ -103,19 +103,19 @@ void PrintInfo(const std::string& text)
     std::fputc('\n', stdout);
 }
 
-// Checked here so that the user reads why, not libpng's warnings.
-void RequirePngSize(const TBitmap& picture, const char* what)
+// Checked here so that the user reads why, not the encoder's warnings or errors.
+void RequireSidesAtMost(const TBitmap& picture, const char* what, const char* format, int maxSide)
 {
-    if (picture.Width() > kPngMaxSide || picture.Height() > kPngMaxSide) {
+    if (picture.Width() > maxSide || picture.Height() > maxSide) {
         throw std::runtime_error(std::string("The ") + what + " is " + std::to_string(picture.Width()) + " x " +
-                                 std::to_string(picture.Height()) + " pixels; a PNG file can be at most " +
-                                 std::to_string(kPngMaxSide) + " pixels wide and high, so the text is too long");
+                                 std::to_string(picture.Height()) + " pixels; a " + format + " file can be at most " +
+                                 std::to_string(maxSide) + " pixels wide and high, so the text is too long");
     }
 }
 
 void WritePng(const TBitmap& picture, const std::string& path, const char* what)
 {
-    RequirePngSize(picture, what);
+    RequireSidesAtMost(picture, what, "PNG", kPngMaxSide);
     const QImage image = picture.MakeClipboardBitmap();
     QByteArray png;
     QBuffer buffer(&png);
@@ -129,11 +129,7 @@ void WritePng(const TBitmap& picture, const std::string& path, const char* what)
 
 void WriteFramedJpeg(TBitmap& framed, const std::string& path)
 {
-    if (framed.Width() > kJpegMaxSide || framed.Height() > kJpegMaxSide) {
-        throw std::runtime_error("The framed picture is " + std::to_string(framed.Width()) + " x " +
-                                 std::to_string(framed.Height()) + " pixels; a JPEG file can be at most " +
-                                 std::to_string(kJpegMaxSide) + " pixels wide and high, so the text is too long");
-    }
+    RequireSidesAtMost(framed, "framed picture", "JPEG", kJpegMaxSide);
     render::SaveFramedImage(framed, path);
 }
 
