@@ -4,6 +4,7 @@
 #include "render/GlyphBackground.h"
 
 #include "JPEGFixtures.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -14,10 +15,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include <sys/resource.h>
 
+using glyphtint::test::ReadFileBytes;
 using glyphtint::test::ScratchFolder;
 
 using glyphtint::raster::BlueOf;
@@ -52,14 +53,6 @@ std::unique_ptr<TBitmap> MakeBitmap(int width, int height, TPixelFormat format, 
         }
     }
     return bitmap;
-}
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
 }
 
 void WriteFile(const fs::path& path, const std::string& bytes)
@@ -238,7 +231,7 @@ TEST_F(JPEGSaveFile, ReplacesTheTargetAndLeavesNoTemporaryFile)
     jpeg.SaveJPEGFile(link.string());
 
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(ReadFile(target), jpeg.SaveToBytes());
+    EXPECT_EQ(ReadFileBytes(target), jpeg.SaveToBytes());
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(Names(), (std::vector<std::string>{"link.jpg", "picture.jpg"}));
@@ -258,7 +251,7 @@ TEST_F(JPEGSaveFile, FailedEncodeKeepsTheOldFile)
     } catch (const EJPEG& e) {
         EXPECT_EQ(e.Code(), JERR_IMAGE_TOO_BIG);
     }
-    EXPECT_EQ(ReadFile(target), "old picture");
+    EXPECT_EQ(ReadFileBytes(target), "old picture");
     EXPECT_EQ(Names(), std::vector<std::string>{"picture.jpg"});
 }
 
@@ -289,7 +282,7 @@ TEST_F(JPEGSaveFile, ShortWriteIsReportedAndKeepsTheOldFile)
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_TRUE(reported);
-    EXPECT_EQ(ReadFile(target), "old picture");
+    EXPECT_EQ(ReadFileBytes(target), "old picture");
     EXPECT_EQ(Names(), std::vector<std::string>{"picture.jpg"});
 }
 

@@ -5,6 +5,7 @@
 #include "raster/JPEGImage.h"
 #include "render/GlyphBackground.h"
 #include "tests/raster/JPEGFixtures.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TestArchives.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@ using glyphtint::raster::GreenOf;
 using glyphtint::raster::MakeColor;
 using glyphtint::raster::RedOf;
 using glyphtint::render::kGlyphBackgroundColour;
+using glyphtint::test::ReadFileBytes;
 using glyphtint::test::ScratchFolder;
 namespace fixtures = glyphtint::test::fixtures;
 
@@ -149,11 +151,6 @@ namespace {
 class FramedImageFile : public ::testing::Test {
 protected:
     std::string Path(const std::string& name) const { return (folder_ / name).string(); }
-    static std::string Read(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
 
     ScratchFolder folder_;
 };
@@ -168,7 +165,7 @@ TEST_F(FramedImageFile, SavedFileIsBaselineJFIFOfQuality90AndDecodesToTheFrameSi
     TBitmap& frame = framed.AsBitmap();
     SaveFramedImage(frame, Path("framed.jpg"));
 
-    const std::string bytes = Read(Path("framed.jpg"));
+    const std::string bytes = ReadFileBytes(Path("framed.jpg"));
     ASSERT_GE(bytes.size(), 11u);
     EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xD8\xFF\xE0", 4));
     EXPECT_EQ(bytes.substr(6, 5), std::string("JFIF\0", 5));
@@ -216,7 +213,7 @@ TEST_F(FramedImageFile, TextTooLongForJPEGFailsCleanly)
     }
     EXPECT_THROW(SaveFramedImage(frame, Path("framed.jpg")), EJPEG);
     EXPECT_THROW(SaveFramedImage(frame, Path("new.jpg")), EJPEG);
-    EXPECT_EQ(Read(Path("framed.jpg")), "earlier picture");
+    EXPECT_EQ(ReadFileBytes(Path("framed.jpg")), "earlier picture");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()), {}), 1);
 }
 

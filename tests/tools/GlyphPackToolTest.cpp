@@ -2,6 +2,7 @@
 // archive check, and what fails leaves an existing pack alone.
 #include "archive/ZipArchive.h"
 #include "raster/JPEGImage.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestArchives.h"
 #include "tools/GfxCheck.h"
@@ -12,18 +13,13 @@
 #include <iterator>
 
 using glyphtint::test::ProgramRun;
+using glyphtint::test::ReadFileBytes;
 using glyphtint::test::RunProgram;
 using glyphtint::test::ScratchFolder;
 
 namespace {
 
 const std::string kSerifFont = "/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf";
-
-std::string ReadText(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 int GlyphHeight(const std::string& archivePath, const std::string& entry)
 {
@@ -81,7 +77,7 @@ TEST(GlyphPackTool, FailuresKeepTheExistingPack)
         const ProgramRun run = RunProgram("glyphtint-make-glyphs", c.arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.front() << " " << c.arguments[1];
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
-        EXPECT_EQ(ReadText(pack), "the pack in use");
+        EXPECT_EQ(ReadFileBytes(pack), "the pack in use");
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 2);
 }

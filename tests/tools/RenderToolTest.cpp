@@ -2,18 +2,17 @@
 #include "archive/ZipArchive.h"
 #include "render/FramedImage.h"
 #include "render/GlyphStrip.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestArchives.h"
 
 #include <QImage>
 
-#include <fstream>
-#include <iterator>
-
 #include <gtest/gtest.h>
 
 using glyphtint::test::MakeGlyphJpeg;
 using glyphtint::test::ProgramRun;
+using glyphtint::test::ReadFileBytes;
 using glyphtint::test::RunProgram;
 using glyphtint::test::ScratchFolder;
 using glyphtint::test::WriteZip;
@@ -109,16 +108,6 @@ TEST_F(RenderTool, TextStartingWithADashFollowsDoubleDash)
     EXPECT_NE(run.err.find("\"-.jpg\" not found"), std::string::npos) << run.err;
 }
 
-namespace {
-
-std::string ReadBytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-} // namespace
-
 // The tool's framed outputs are what the window saves and copies: the same composition,
 // the same JPEG bytes, and the clipboard picture without loss.
 TEST_F(RenderTool, FramedPicturesAreTheWindowsOwn)
@@ -153,7 +142,7 @@ TEST_F(RenderTool, FramedPicturesAreTheWindowsOwn)
 
     const std::filesystem::path saved = folder_ / "saved.jpg";
     glyphtint::render::SaveFramedImage(framed.AsBitmap(), saved.string());
-    EXPECT_EQ(ReadBytes(jpeg), ReadBytes(saved));
+    EXPECT_EQ(ReadFileBytes(jpeg), ReadFileBytes(saved));
 }
 
 // The text is described without the archive, which need not even exist.
