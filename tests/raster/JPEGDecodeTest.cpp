@@ -17,14 +17,9 @@ using glyphtint::raster::GreenOf;
 using glyphtint::raster::MakeColor;
 using glyphtint::raster::RedOf;
 namespace fixtures = glyphtint::test::fixtures;
+using fixtures::Gradient;
 
 namespace {
-
-// A smooth pattern that JPEG keeps close at high quality.
-TColor Gradient(int x, int y)
-{
-    return MakeColor(40 + x * 4, 60 + y * 3, 200 - x * 2 - y);
-}
 
 TColor Grey(int x, int y)
 {

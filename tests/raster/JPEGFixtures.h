@@ -23,6 +23,12 @@ struct Options {
     bool progressive = false;
 };
 
+// A smooth pattern that JPEG keeps close at high quality.
+inline TColor Gradient(int x, int y)
+{
+    return raster::MakeColor(40 + x * 4, 60 + y * 3, 200 - x * 2 - y);
+}
+
 // Encodes width x height pixels given by colourAt(x, y) as a JPEG.
 std::string MakeJPEG(int width, int height, const std::function<TColor(int, int)>& colourAt,
                      const Options& options = {});

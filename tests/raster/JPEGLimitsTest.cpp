@@ -10,15 +10,10 @@
 
 #include <functional>
 
-using glyphtint::raster::MakeColor;
 namespace fixtures = glyphtint::test::fixtures;
+using fixtures::Gradient;
 
 namespace {
-
-TColor Gradient(int x, int y)
-{
-    return MakeColor(40 + x * 4, 60 + y * 3, 200 - x * 2 - y);
-}
 
 // 16 x 16, simple progression (10 scans), 4:2:0: six blocks a scan.
 std::string SmallProgressive()
