@@ -1,14 +1,9 @@
 // Test entry for the window suite: widgets need an application object.
-#include <QApplication>
+#include "tests/support/ApplicationTestMain.h"
 
-#include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return glyphtint::test::RunTestsWithApplication<QApplication>(argc, argv);
 }

@@ -1,12 +1,11 @@
-// Test entry for the end-to-end suite: the expected pictures are composed offscreen.
-#include <QGuiApplication>
+// Test entry for the end-to-end suite: the expected pictures are composed offscreen,
+// whatever display the program under test is started on.
+#include "tests/support/ApplicationTestMain.h"
 
-#include <gtest/gtest.h>
+#include <QGuiApplication>
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return glyphtint::test::RunTestsWithApplication<QGuiApplication>(argc, argv);
 }
