@@ -225,9 +225,8 @@ bool TZipBaseArchiver::DecodeEntry(int32_t index, std::string& out)
                                LoadU16(local, zipfmt::kLfhExtraLength);
 
     const uint16_t method = item.Method();
-    const DecodeOutcome outcome = (method == zipfmt::kMethodStored || method == zipfmt::kMethodDeflated)
-                                      ? DecodeStoredOrDeflated(item, local, dataStart, out)
-                                      : DecodeOutcome::Failed;
+    const DecodeOutcome outcome =
+        zipfmt::IsDecodableMethod(method) ? DecodeStoredOrDeflated(item, local, dataStart, out) : DecodeOutcome::Failed;
     if (outcome == DecodeOutcome::Skipped) {
         out.clear();
         return false;

@@ -92,6 +92,12 @@ inline constexpr uint32_t kAttrArchive = 0x20;
 inline constexpr uint16_t kMethodStored = 0;
 inline constexpr uint16_t kMethodDeflated = 8;
 
+// The reader decodes stored and deflated data only.
+inline constexpr bool IsDecodableMethod(uint16_t method)
+{
+    return method == kMethodStored || method == kMethodDeflated;
+}
+
 // All-ones values that defer a field to the Zip64 extended information.
 inline constexpr uint32_t kZip64Marker32 = 0xFFFFFFFFu;
 inline constexpr uint16_t kZip64Marker16 = 0xFFFFu;

@@ -60,9 +60,8 @@ bool CheckGlyph(TZipArchive& archive, const std::string& name, std::string& buff
     }
     // The reader has stored and deflated data only; an encrypted glyph makes the
     // program ask for a password on the keystroke that first draws it.
-    const uint16_t method = archive.Directory().Items().At(index).Method();
-    if (method != 0 && method != 8) {
-        problems.push_back(name + ": compression method " + std::to_string(method) + " is not supported");
+    if (const std::string unsupported = UnsupportedMethodCause(archive, index); !unsupported.empty()) {
+        problems.push_back(name + ": " + unsupported);
         return false;
     }
     if (entry.Encrypted) {

@@ -8,6 +8,7 @@
 #include "archive/StreamError.h"
 #include "archive/ZipBaseArchiver.h"
 #include "archive/ZipException.h"
+#include "archive/ZipFormat.h"
 #include "archive/ZipMessages.h"
 
 namespace glyphtint::tools {
@@ -26,18 +27,25 @@ std::string CauseOfBadData(const TZipBaseArchiver& archive, const std::string& e
     if (index < 0) {
         return "";
     }
-    const TZipArchiveItem item = archive.DescribeEntry(index);
-    const uint16_t method = archive.Directory().Items().At(index).Method();
-    if (method != 0 && method != 8) {
-        return "compression method " + std::to_string(method) + " is not supported";
+    if (std::string unsupported = UnsupportedMethodCause(archive, index); !unsupported.empty()) {
+        return unsupported;
     }
-    if (item.Encrypted) {
+    if (archive.DescribeEntry(index).Encrypted) {
         return "encrypted, and the password is wrong or the data are damaged";
     }
     return "the data are damaged";
 }
 
 } // namespace
+
+std::string UnsupportedMethodCause(const TZipBaseArchiver& archive, int32_t index)
+{
+    const uint16_t method = archive.Directory().Items().At(index).Method();
+    if (glyphtint::archive::zipfmt::IsDecodableMethod(method)) {
+        return "";
+    }
+    return "compression method " + std::to_string(method) + " is not supported";
+}
 
 std::string DescribeError(const std::exception& error)
 {

@@ -2,6 +2,7 @@
 // exactly as the window shows it, leaves out.
 #pragma once
 
+#include <cstdint>
 #include <exception>
 #include <string>
 
@@ -13,6 +14,10 @@ namespace glyphtint::tools {
 // why ("locked by another program", "Permission denied"), and "Out of memory" in place
 // of the library's name for it.
 std::string DescribeError(const std::exception& error);
+
+// "compression method N is not supported" when the reader cannot decode the data of
+// the entry at index, or "" when it can.
+std::string UnsupportedMethodCause(const TZipBaseArchiver& archive, int32_t index);
 
 // What went wrong with the entry that entryName finds in the open archive, as text to
 // follow the entry's name: for a failed size or CRC-32 check, the cause the directory

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "archive/ZipArchive.h"
+#include "archive/ZipFormat.h"
 #include "tools/GfxErrors.h"
 #include "tools/GfxExtract.h"
 
@@ -14,8 +15,8 @@ namespace {
 std::string MethodName(uint16_t method)
 {
     switch (method) {
-    case 0: return "stored";
-    case 8: return "deflated";
+    case glyphtint::archive::zipfmt::kMethodStored: return "stored";
+    case glyphtint::archive::zipfmt::kMethodDeflated: return "deflated";
     default: return std::to_string(method);
     }
 }
