@@ -77,7 +77,6 @@ EZipException::EZipException(int32_t nativeError, std::string_view componentName
 
 EZipEntryTooLarge::EZipEntryTooLarge(const std::string& entryName, uint64_t size, uint64_t limit, bool compressed)
     : std::runtime_error("Entry \"" + entryName + "\" is too large (" + std::to_string(size) + " bytes" +
-                         (compressed ? " compressed" : "") + "; at most " + std::to_string(limit) + " are read)"),
-      entryName_(entryName)
+                         (compressed ? " compressed" : "") + "; at most " + std::to_string(limit) + " are read)")
 {
 }

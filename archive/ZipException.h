@@ -41,9 +41,4 @@ class EZipEntryTooLarge : public std::runtime_error {
 public:
     // compressed: the size given is the entry's compressed size.
     EZipEntryTooLarge(const std::string& entryName, uint64_t size, uint64_t limit, bool compressed);
-
-    const std::string& EntryName() const noexcept { return entryName_; }
-
-private:
-    std::string entryName_;
 };

@@ -24,10 +24,6 @@ inline std::string FixturePath(const std::string& name)
     return std::string(GLYPHTINT_TEST_DATA) + "/archive/" + name;
 }
 
-// Opening an archive locks it, and the test runner runs test processes side by
-// side: archives are opened from a copy private to this process.
-inline std::string FixtureCopy(const std::string& name);
-
 inline std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -36,6 +32,8 @@ inline std::string ReadFile(const std::string& path)
 
 using TempDir = glyphtint::test::ScratchFolder;
 
+// Opening an archive locks it, and the test runner runs test processes side by
+// side: archives are opened from a copy private to this process.
 inline std::string FixtureCopy(const std::string& name)
 {
     static const TempDir copies("ziptest");
