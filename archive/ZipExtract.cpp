@@ -154,14 +154,7 @@ bool InflateDeflated(const EntryData& entry, std::optional<PkwareKeys>& keys, st
 
 void TZipBaseArchiver::ExtractEntryBytes(const std::string& entryName, std::string& bytes)
 {
-    RequireOpen();
-    const int32_t index = FindEntry(entryName);
-    if (index < 0) {
-        throw EZipException(kNativeNotFound, name_, {entryName});
-    }
-    std::string out;
-    DecodeEntry(index, out);
-    bytes = std::move(out);
+    ExtractEntryBytesUpTo(entryName, bytes, std::numeric_limits<uint64_t>::max());
 }
 
 void TZipBaseArchiver::ExtractEntryBytesUpTo(const std::string& entryName, std::string& bytes, uint64_t maxBytes)
@@ -177,7 +170,11 @@ void TZipBaseArchiver::ExtractEntryBytesUpTo(const std::string& entryName, std::
     }
     // Deflate adds at most 5 bytes per 16 KiB block to data that do not shrink;
     // encryption adds its 12-byte header.
-    const uint64_t compressedBound = maxBytes + maxBytes / 1024 + 1024;
+    // The bound saturates, so that no limit wraps round to a small one.
+    const uint64_t slack = maxBytes / 1024 + 1024;
+    const uint64_t compressedBound = maxBytes > std::numeric_limits<uint64_t>::max() - slack
+                                         ? std::numeric_limits<uint64_t>::max()
+                                         : maxBytes + slack;
     if (item.CompressedSize() > compressedBound) {
         throw EZipEntryTooLarge(entryName, item.CompressedSize(), compressedBound, true);
     }

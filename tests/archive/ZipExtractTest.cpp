@@ -321,8 +321,14 @@ TEST_F(Extract, TheSizeLimitedVariantRefusesLargeEntriesBeforeReadingThem)
     storedHuge.compressedSize = 3 << 20; // more than any 1 MiB could take
     Entry bomb = Deflated("bomb", std::string(8u << 20, '\0'));
     bomb.uncompressedSize = 1000; // inflates far past what it declares
+    // Its Zip64 block declares 2^60 compressed bytes.
+    Entry farCompressed = Stored("far", kText);
+    farCompressed.compressedSize = 0xFFFFFFFF;
+    Put16(farCompressed.centralExtra, 1);
+    Put16(farCompressed.centralExtra, 8);
+    Put64(farCompressed.centralExtra, uint64_t{1} << 60);
     OpenBuilt(BuildZip({Deflated("fits", kText), DeclaringZip64Size("huge", kText, uint64_t{1} << 62),
-                        Deflated("edge", std::string(kLimit, 'e')), storedHuge, bomb})
+                        Deflated("edge", std::string(kLimit, 'e')), storedHuge, bomb, farCompressed})
                   .bytes);
     zip_.ExtractEntryBytesUpTo("FITS", bytes_, kLimit);
     EXPECT_EQ(bytes_, kText);
@@ -338,6 +344,9 @@ TEST_F(Extract, TheSizeLimitedVariantRefusesLargeEntriesBeforeReadingThem)
     EXPECT_EQ(limited("bomb"), kBadData);
     EXPECT_EQ(limited("none"), "ZipArchive1: File \"none\" not found - Native error: 00015");
     EXPECT_EQ(bytes_, "unchanged");
+    // A limit near the top of the range does not wrap round to a small bound.
+    EXPECT_EQ(ErrorOf([&] { zip_.ExtractEntryBytesUpTo("far", bytes_, std::numeric_limits<uint64_t>::max() - 1); }),
+              kBadData);
     // The plain call reads whatever an entry declares, and finds the size wrong.
     EXPECT_EQ(ErrorExtracting("huge"), kBadData);
 }
