@@ -12,7 +12,7 @@ using namespace ziptest;
 
 std::string Source(const std::string& name)
 {
-    return ReadFile(FixturePath("src/" + name));
+    return ReadFileBytes(FixturePath("src/" + name));
 }
 
 struct FixtureEntry {

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/PkwareCipher.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/ScratchFolder.h"
 
 namespace ziptest {
@@ -24,11 +25,7 @@ inline std::string FixturePath(const std::string& name)
     return std::string(GLYPHTINT_TEST_DATA) + "/archive/" + name;
 }
 
-inline std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using glyphtint::test::ReadFileBytes;
 
 using TempDir = glyphtint::test::ScratchFolder;
 

@@ -37,7 +37,7 @@ TEST(GfxTool, ListsEveryEntryInStoredOrder)
 
 TEST(GfxTool, ExtractsToStandardOutputOrAFile)
 {
-    const std::string expected = ReadFile(FixturePath("src/stored.bin"));
+    const std::string expected = ReadFileBytes(FixturePath("src/stored.bin"));
     const ProgramRun toStdout = Gfx({"extract", FixtureCopy("mixed.zip"), "STORED.BIN"});
     EXPECT_EQ(toStdout.exitCode, 0) << toStdout.err;
     EXPECT_EQ(toStdout.out, expected);
@@ -48,7 +48,7 @@ TEST(GfxTool, ExtractsToStandardOutputOrAFile)
         Gfx({"extract", FixtureCopy("encrypted.zip"), "hello.txt", "--password", "secret", "--out", target});
     EXPECT_EQ(toFile.exitCode, 0) << toFile.err;
     EXPECT_EQ(toFile.out, "");
-    EXPECT_EQ(ReadFile(target), ReadFile(FixturePath("src/hello.txt")));
+    EXPECT_EQ(ReadFileBytes(target), ReadFileBytes(FixturePath("src/hello.txt")));
 }
 
 TEST(GfxTool, OutputFileIsReplacedOnlyBySuccess)
@@ -60,7 +60,7 @@ TEST(GfxTool, OutputFileIsReplacedOnlyBySuccess)
     }
     const ProgramRun missing = Gfx({"extract", FixtureCopy("mixed.zip"), "no-such-entry", "--out", target});
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(ReadFile(target), "old contents");
+    EXPECT_EQ(ReadFileBytes(target), "old contents");
 
     const std::string noFolder = dir.Path() + "/missing/out.txt";
     const ProgramRun unwritable = Gfx({"extract", FixtureCopy("mixed.zip"), "hello.txt", "--out", noFolder});
