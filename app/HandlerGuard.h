@@ -13,8 +13,9 @@ public:
     const char* what() const noexcept override { return "Operation aborted"; }
 };
 
-// Shows one failure's message to the user (modal), already in its shown form.
-using ErrorReporter = std::function<void(const std::string& message)>;
+// Shows one failure to the user (modal): its message, already in its shown form, and
+// a sentence in plain words on what happened and what to do ("" when there is none).
+using ErrorReporter = std::function<void(const std::string& message, const std::string& advice)>;
 
 class HandlerGuard {
 public:
@@ -32,8 +33,8 @@ public:
 
     // Reports the exception being handled; call only inside a catch block.
     void ReportCurrentException() noexcept;
-    // Reports a message with the full-stop rule applied.
-    void Report(const std::string& message) noexcept;
+    // Reports a message with the full-stop rule applied, and its advice.
+    void Report(const std::string& message, const std::string& advice = {}) noexcept;
 
 private:
     ErrorReporter reporter_;

@@ -3,6 +3,7 @@
 
 #include "app/Anchors.h"
 #include "app/Pictures.h"
+#include "app/Placement.h"
 #include "render/GlyphArchivePath.h"
 #include "render/GlyphStrip.h"
 
@@ -12,8 +13,10 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 #include <QVBoxLayout>
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 
@@ -28,6 +31,8 @@ constexpr int kClientWidth = 340;
 constexpr int kClientHeight = 360;
 constexpr int kBorderWidth = 2;
 constexpr QPoint kDesignedPosition(461, 532);
+// How long after showing the window manager may take to put its frame around the window.
+constexpr int kFrameWaitMs = 5000;
 
 // Colour 7306100 of the render and palette panels.
 const QColor kPanelColour(116, 123, 111);
@@ -83,7 +88,8 @@ void TBevel::paintEvent(QPaintEvent*)
 }
 
 Tfrm_Main::Tfrm_Main(WindowHooks hooks)
-    : hooks_(std::move(hooks)), guard_([this](const std::string& message) { ReportInBox(message); }),
+    : hooks_(std::move(hooks)),
+      guard_([this](const std::string& message, const std::string& advice) { ReportInBox(message, advice); }),
       renderQueue_([this](const std::string& text) { RenderIntoRenderImage(text); }, guard_)
 {
     setWindowTitle(kApplicationTitle);
@@ -110,14 +116,10 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
                            Scaled(kClientHeight) + 2 * Scaled(kBorderWidth));
     resize(minimumSizeHint());
 
-    // Where the design puts the window, kept on the screen when the screen is smaller.
+    // Where the design puts the frame, kept on the screen; once the window manager has
+    // framed the window, PlaceOnScreen looks again with the frame's real size.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect available = screen->availableGeometry();
-        const int left = std::clamp(kDesignedPosition.x(), available.left(),
-                                    std::max(available.left(), available.right() - width()));
-        const int top = std::clamp(kDesignedPosition.y(), available.top(),
-                                   std::max(available.top(), available.bottom() - height()));
-        move(left, top);
+        move(FramePosition(screen->availableGeometry(), frameGeometry().size(), kDesignedPosition));
     }
 
     // As loaded, before FormCreate: the About tab is the active page.
@@ -129,12 +131,23 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     ZipArchive1.OnPassword = [this](TZipBaseArchiver&, const std::string& entryName, std::string& password,
                                     bool& skip) { AnswerPasswordRequest(entryName, password, skip); };
     tmr_Teller.OnTimer = [this] { RunGuarded([this] { tmr_TellerTimer(); }); };
+    renderTimer_.setSingleShot(true);
+    renderTimer_.setInterval(0);
+    connect(&renderTimer_, &QTimer::timeout, this, [this] {
+        if (!destroyed_) {
+            RunGuarded([this] { FlushPendingRender(); });
+        }
+    });
+    NameComponents();
+    AddShortcuts();
     ConnectHandlers();
+    UpdateCommands();
 }
 
 Tfrm_Main::~Tfrm_Main()
 {
     tmr_Teller.SetEnabled(false);
+    renderTimer_.stop();
     if (!destroyed_) {
         RunGuarded([this] { FormDestroy(); });
     }
@@ -274,7 +287,8 @@ void Tfrm_Main::CreateColoursPanel(QWidget* parent)
         button->setIconSize(QSize(16, 16));
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         button->setAutoRaise(true);
-        button->setFocusPolicy(Qt::NoFocus);
+        // Reached with Tab and pressed with Space, like any button.
+        button->setFocusPolicy(Qt::TabFocus);
         button->setGeometry(Scaled(266), Scaled(4), Scaled(73), Scaled(22));
         AnchorRight(button, 1, RightAnchor::Follow);
     }
@@ -300,7 +314,8 @@ void Tfrm_Main::FormCreate()
     std::error_code error;
     if (!std::filesystem::exists(ZipArchive1.FileName, error) ||
         std::filesystem::is_directory(ZipArchive1.FileName, error)) {
-        ShowPlainMessage(kArchiveMissingMessage);
+        // The second line says where the program looked, so the person knows where the pack belongs.
+        ShowPlainMessage(std::string(kArchiveMissingMessage) + "\nIt was looked for at " + ZipArchive1.FileName);
         quitRequested_ = true;
         return;
     }
@@ -310,8 +325,12 @@ void Tfrm_Main::FormCreate()
     ActivatePageQuietly(0);
     // The user can type at once.
     edt_Text->setFocus();
+    // The palettes' cost per byte tells how long the first text will take.
+    const auto start = std::chrono::steady_clock::now();
     RenderCodedText(ZipArchive1, kPaletteText1, img_Colors->Picture());
     RenderCodedText(ZipArchive1, kPaletteText2, img_Colors2->Picture());
+    pacer_.Rendered(std::string_view(kPaletteText1).size() + std::string_view(kPaletteText2).size(),
+                    std::chrono::steady_clock::now() - start);
 }
 
 void Tfrm_Main::FormDestroy()
@@ -320,14 +339,15 @@ void Tfrm_Main::FormDestroy()
     ZipArchive1.Close();
 }
 
-void Tfrm_Main::ReportInBox(const std::string& message)
+void Tfrm_Main::ReportInBox(const std::string& message, const std::string& advice)
 {
     if (hooks_.reportError) {
-        hooks_.reportError(message);
+        hooks_.reportError(message, advice);
         return;
     }
     QMessageBox box(QMessageBox::Critical, kApplicationTitle, ToQString(message), QMessageBox::Ok,
                     isVisible() ? this : nullptr);
+    box.setInformativeText(ToQString(advice));
     box.exec();
 }
 
@@ -350,6 +370,7 @@ std::optional<std::string> Tfrm_Main::AskPasswordInBox(const std::string& entryN
     QInputDialog box(isVisible() ? this : nullptr);
     box.setWindowTitle(QString("Password for \"%1\"").arg(ToQString(entryName)));
     box.setLabelText("Enter password: ");
+    box.setTextEchoMode(QLineEdit::Password);
     box.setTextValue(ToQString(password));
     box.setOkButtonText("OK");
     box.setCancelButtonText("Cancel");
@@ -361,9 +382,110 @@ std::optional<std::string> Tfrm_Main::AskPasswordInBox(const std::string& entryN
 
 void Tfrm_Main::AnswerPasswordRequest(const std::string& entryName, std::string& password, bool& skip)
 {
+    passwordAsked_ = true;
     if (std::optional<std::string> typed = AskPasswordInBox(entryName, password)) {
         password = std::move(*typed);
     } else {
+        // The render then fails on the skipped entry's missing bytes; it reports this instead.
+        refusedPassword_ = entryName;
         skip = true;
+    }
+}
+
+void Tfrm_Main::NameComponents()
+{
+    for (auto [object, name] : std::initializer_list<std::pair<QObject*, const char*>>{
+             {this, "frm_Main"},
+             {MainMenu1, "MainMenu1"},
+             {File1, "File1"},
+             {Addtab1, "Addtab1"},
+             {Removetab1, "Removetab1"},
+             {Saveimage1, "Saveimage1"},
+             {Copyimagetoclipboard1, "Copyimagetoclipboard1"},
+             {Exit1, "Exit1"},
+             {ToolBar1, "ToolBar1"},
+             {ToolButton1, "ToolButton1"},
+             {ToolButton2, "ToolButton2"},
+             {ToolButton4, "ToolButton4"},
+             {ToolButton5, "ToolButton5"},
+             {pc_Tabs, "pc_Tabs"},
+             {TabSheet1, "TabSheet1"},
+             {edt_Text, "edt_Text"},
+             {TabSheet2, "TabSheet2"},
+             {LabeledEdit1, "LabeledEdit1"},
+             {img_Render, "img_Render"},
+             {SpeedButton1, "SpeedButton1"},
+             {SpeedButton2, "SpeedButton2"},
+             {Panel3, "Panel3"},
+             {Panel4, "Panel4"},
+             {img_Colors, "img_Colors"},
+             {img_Colors2, "img_Colors2"},
+         }) {
+        object->setObjectName(name);
+    }
+}
+
+void Tfrm_Main::AddShortcuts()
+{
+    // The desktop's usual keys beside the access keys; Ctrl+C stays the text box's copy.
+    Addtab1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    Removetab1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    Saveimage1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    Copyimagetoclipboard1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // Also on the window itself, so that the keys work while the menu is closed.
+    addActions({Addtab1, Removetab1, Saveimage1, Copyimagetoclipboard1, Exit1});
+}
+
+void Tfrm_Main::UpdateCommands()
+{
+    const bool attempt = pc_Tabs->currentIndex() != pc_Tabs->count() - 1;
+    const bool removable = attempt && pc_Tabs->count() > 2;
+    Saveimage1->setEnabled(attempt);
+    Copyimagetoclipboard1->setEnabled(attempt);
+    ToolButton4->setEnabled(attempt);
+    ToolButton5->setEnabled(attempt);
+    Removetab1->setEnabled(removable);
+    ToolButton2->setEnabled(removable);
+}
+
+void Tfrm_Main::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    placementPending_ = true;
+    PlaceOnScreen();
+    // A window manager that frames the window without moving it sends no move event.
+    for (const int ms : {100, 500, 1500}) {
+        QTimer::singleShot(ms, this, [this] { PlaceOnScreen(); });
+    }
+    QTimer::singleShot(kFrameWaitMs, this, [this] { placementPending_ = false; });
+}
+
+void Tfrm_Main::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    PlaceOnScreen();
+}
+
+void Tfrm_Main::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    PlaceOnScreen();
+}
+
+void Tfrm_Main::PlaceOnScreen()
+{
+    const QScreen* shownOn = screen();
+    if (!placementPending_ || shownOn == nullptr) {
+        return;
+    }
+    const QRect frame = frameGeometry();
+    const QPoint wanted = FramePosition(shownOn->availableGeometry(), frame.size(), kDesignedPosition);
+    if (frame.topLeft() != wanted) {
+        move(wanted);
+    }
+    // Once the window manager's frame is known, the window is the person's to move.
+    if (windowHandle() != nullptr && !windowHandle()->frameMargins().isNull()) {
+        placementPending_ = false;
     }
 }

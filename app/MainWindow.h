@@ -4,6 +4,7 @@
 #include "app/HandlerGuard.h"
 #include "app/Image.h"
 #include "app/LabeledEdit.h"
+#include "app/RenderPacer.h"
 #include "app/RenderQueue.h"
 #include "app/SaveDialog.h"
 #include "app/Timer.h"
@@ -16,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 
 #include <cstdint>
@@ -52,6 +54,9 @@ struct WindowHooks {
     // The password request for an encrypted entry: the typed password, or nothing
     // for Cancel. Empty means the modal input box.
     std::function<std::optional<std::string>(const std::string& entryName, const std::string& password)> askPassword;
+    // Told after every render into the render image, with the text rendered, while the
+    // busy cursor of a long render still shows; empty means nobody listens.
+    std::function<void(const std::string& text)> rendered;
 };
 
 // Draws etched separator lines along the top and/or bottom edge.
@@ -113,7 +118,16 @@ public:
     // The labelled text box of the active page, as the tab change finds it; null if none.
     TLabeledEdit* ActivePageEdit() const;
 
-    // Components, named as the layout names them; Qt owns the widgets.
+    // Renders a text change that was left for later (a long text while keys arrive) now.
+    void FlushPendingRender();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+public:
+    // Components, named as the layout names them (also their object names); Qt owns the widgets.
     QMenuBar* MainMenu1 = nullptr;
     QMenu* File1 = nullptr;
     QAction* Addtab1 = nullptr;
@@ -172,6 +186,12 @@ private:
     void CreateRenderPanel(QWidget* parent);
     void CreateColoursPanel(QWidget* parent);
     void ConnectHandlers();
+    void NameComponents();
+    void AddShortcuts();
+    // Save, Copy and Remove tab are offered only where they can do something.
+    void UpdateCommands();
+    // Keeps the whole frame inside the screen's available area.
+    void PlaceOnScreen();
 
     // A designed size at the window font's actual height.
     int Scaled(int designed) const;
@@ -186,13 +206,22 @@ private:
     void RenderIntoRenderImage(const std::string& text);
     void AnswerPasswordRequest(const std::string& entryName, std::string& password, bool& skip);
 
-    void ReportInBox(const std::string& message);
+    void ReportInBox(const std::string& message, const std::string& advice);
     void ShowPlainMessage(const std::string& message);
     std::optional<std::string> AskPasswordInBox(const std::string& entryName, const std::string& password);
 
     glyphtint::app::WindowHooks hooks_;
     glyphtint::app::HandlerGuard guard_;
     glyphtint::app::RenderQueue renderQueue_;
+    glyphtint::app::RenderPacer pacer_;
+    // A text change waiting for renderTimer_, which fires once the keys queued have been read.
+    std::optional<std::string> pendingText_;
+    QTimer renderTimer_;
+    // The entry whose password request the user cancelled during the running render.
+    std::optional<std::string> refusedPassword_;
+    bool passwordAsked_ = false;
+    // Set from showing until the window manager has put its frame around the window.
+    bool placementPending_ = false;
     double fontScale_ = 1.0;
     bool quitRequested_ = false;
     bool destroyed_ = false;

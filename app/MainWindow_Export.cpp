@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "render/FramedImage.h"
+#include "render/PictureLimits.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -20,10 +21,14 @@ void Tfrm_Main::ExportImage(const std::string& path)
     if (pc_Tabs->currentIndex() == pc_Tabs->count() - 1) {
         return;
     }
+    // The picture framed is always that of the text in the caption.
+    FlushPendingRender();
     const std::string caption = ActiveAttemptText();
     TPicture framed;
     glyphtint::render::ComposeFramedImage(img_Render->Picture().AsBitmap(), caption, framed);
     if (!path.empty()) {
+        glyphtint::render::RequireSidesAtMost(framed.AsBitmap(), "framed picture", "JPEG",
+                                              glyphtint::render::kJpegMaxSide);
         glyphtint::render::SaveFramedImage(framed.AsBitmap(), path);
         return;
     }

@@ -6,7 +6,12 @@
 #include "render/GlyphStrip.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QSignalBlocker>
+
+#include <chrono>
+#include <stdexcept>
+#include <utility>
 
 using namespace glyphtint::app;
 
@@ -16,6 +21,28 @@ namespace {
 constexpr int kBoxLeft = 8;
 constexpr int kBoxTop = 24;
 constexpr int kBoxHeight = 21;
+
+// Shows the busy cursor for as long as it lives, when asked to.
+class BusyCursor {
+public:
+    explicit BusyCursor(bool shown) : shown_(shown)
+    {
+        if (shown_) {
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        }
+    }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+    ~BusyCursor()
+    {
+        if (shown_) {
+            QGuiApplication::restoreOverrideCursor();
+        }
+    }
+
+private:
+    bool shown_;
+};
 
 } // namespace
 
@@ -48,8 +75,11 @@ void Tfrm_Main::WireTextBox(TLabeledEdit* box)
 
 void Tfrm_Main::ActivatePageQuietly(int index)
 {
-    const QSignalBlocker programChange(pc_Tabs);
-    pc_Tabs->setCurrentIndex(index);
+    {
+        const QSignalBlocker programChange(pc_Tabs);
+        pc_Tabs->setCurrentIndex(index);
+    }
+    UpdateCommands();
 }
 
 void Tfrm_Main::OnCurrentTabChanged()
@@ -63,8 +93,6 @@ void Tfrm_Main::ToolButton1Click()
 {
     ++TabCounter;
     QWidget* previous = pc_Tabs->currentWidget();
-    QWidget* focus = QApplication::focusWidget();
-    const bool focusOnPrevious = previous != nullptr && focus != nullptr && previous->isAncestorOf(focus);
 
     QWidget* page = new QWidget;
     {
@@ -78,9 +106,11 @@ void Tfrm_Main::ToolButton1Click()
     TLabeledEdit* box = NewTextBox(page, kBoxLeft, kBoxTop, pageWidth - 2 * kBoxLeft, kBoxHeight);
     AnchorRight(box, kBoxLeft, RightAnchor::Stretch);
     ActivatePageQuietly(pc_Tabs->indexOf(page));
-    if (focusOnPrevious) {
-        box->setFocus();
-    }
+    // Typing goes into the new attempt, wherever the focus was.
+    box->setFocus();
+    // The render panel shows the new attempt's (empty) text, so that Save and Copy
+    // frame what the tab shows; a banner running above the About tab stops.
+    pc_TabsChange();
 }
 
 void Tfrm_Main::ToolButton2Click()
@@ -116,6 +146,7 @@ TLabeledEdit* Tfrm_Main::ActivePageEdit() const
 
 void Tfrm_Main::pc_TabsChange()
 {
+    UpdateCommands();
     if (pc_Tabs->currentIndex() == pc_Tabs->count() - 1) {
         BannerCounter = 0;
         tmr_Teller.SetEnabled(true);
@@ -131,12 +162,47 @@ void Tfrm_Main::pc_TabsChange()
 
 void Tfrm_Main::edt_TextChange(TLabeledEdit& sender)
 {
-    renderQueue_.Request(sender.Text());
+    std::string text = sender.Text();
+    // A text that takes longer than a glance waits until the keys already queued have
+    // been read: a burst of keys then costs one render of the final text.
+    if (pendingText_ || pacer_.Slow(text.size())) {
+        pendingText_ = std::move(text);
+        renderTimer_.start();
+        return;
+    }
+    renderQueue_.Request(std::move(text));
+}
+
+void Tfrm_Main::FlushPendingRender()
+{
+    renderTimer_.stop();
+    if (std::optional<std::string> text = std::exchange(pendingText_, std::nullopt)) {
+        renderQueue_.Request(std::move(*text));
+    }
 }
 
 void Tfrm_Main::RenderIntoRenderImage(const std::string& text)
 {
-    RenderCodedText(ZipArchive1, text, img_Render->Picture());
+    const BusyCursor busy(pacer_.Slow(text.size()));
+    refusedPassword_.reset();
+    passwordAsked_ = false;
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        RenderCodedText(ZipArchive1, text, img_Render->Picture());
+    } catch (...) {
+        if (refusedPassword_) {
+            throw std::runtime_error("The glyph \"" + *refusedPassword_ +
+                                     "\" needs the glyph pack's password, and none was given");
+        }
+        throw;
+    }
+    // Time spent waiting for a password says nothing about the cost of rendering.
+    if (!passwordAsked_) {
+        pacer_.Rendered(text.size(), std::chrono::steady_clock::now() - start);
+    }
+    if (hooks_.rendered) {
+        hooks_.rendered(text);
+    }
 }
 
 void Tfrm_Main::Addtab1Click()

@@ -16,14 +16,16 @@ int RunProgram(int& argc, char** argv)
 
     Tfrm_Main frm_Main;
     frm_Main.RunGuarded([&] { frm_Main.FormCreate(); });
-    // A quit requested by FormCreate ends the loop before its first turn: no window.
-    if (!frm_Main.QuitRequested()) {
+    // A quit requested by FormCreate ends the loop before its first turn: no window, and
+    // the program says that it failed.
+    const bool failed = frm_Main.QuitRequested();
+    if (!failed) {
         frm_Main.show();
         frm_Main.activateWindow();
         QApplication::exec();
     }
     frm_Main.RunGuarded([&] { frm_Main.FormDestroy(); });
-    return 0;
+    return failed ? 1 : 0;
 }
 
 } // namespace glyphtint::app

@@ -1,4 +1,4 @@
-// A read-only file handle with an advisory lock standing for the open mode's sharing.
+// A file handle with an advisory lock: shared for readers, exclusive for writers.
 #include "archive/FileStream.h"
 
 #include <fcntl.h>
@@ -16,9 +16,7 @@ namespace glyphtint::archive {
 namespace {
 
 constexpr uint16_t kAccessMask = 0x0003;
-constexpr uint16_t kShareShift = 4;
-constexpr uint16_t kShareMask = 0x000F;
-constexpr uint16_t kShareDenyRead = 3; // "others may write"
+constexpr uint16_t kAccessRead = 0;
 
 // Closes a descriptor on every early exit of Open.
 class FdGuard {
@@ -40,14 +38,14 @@ private:
 };
 
 // flock locks are only advisory: they keep out other openers that lock too.
-// Sharing "none" and "others may write" are exclusive; "others may read",
-// "others may read and write" and the unused values are shared, so that an
-// exclusive opener still finds the file taken.
+// A reader takes a shared lock: any number of readers (two copies of the window,
+// other users, tools run side by side) share the file, while a writer, which
+// takes an exclusive lock, finds it taken. A writer in turn makes every reader's
+// open fail for as long as it holds the file.
 int LockOperation(uint16_t mode)
 {
-    const uint16_t share = (mode >> kShareShift) & kShareMask;
-    const bool exclusive = share <= 1 || share == kShareDenyRead;
-    return (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    const bool reading = (mode & kAccessMask) == kAccessRead;
+    return (reading ? LOCK_SH : LOCK_EX) | LOCK_NB;
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// A read-only file handle with an advisory lock standing for the open mode's sharing.
+// A file handle with an advisory lock: shared for readers, exclusive for writers.
 #pragma once
 
 #include <cstdint>
@@ -13,9 +13,10 @@ class FileStream {
 public:
     // Opens fileName with a file-open mode: bits 0-1 give the access (0 read,
     // 1 write, 2 read and write), bits 4-7 the sharing granted to other openers.
-    // Sharing 0, 1 and 3 take an exclusive flock, every other value a shared one;
-    // both are non-blocking. Throws EFOpenError("Cannot open file <fileName>")
-    // when the file cannot be opened or locked or is not a regular file.
+    // Read access takes a shared flock, write access an exclusive one, both
+    // non-blocking: readers share the file and a writer keeps everyone else out.
+    // Throws EFOpenError("Cannot open file <fileName>") when the file cannot be
+    // opened or locked or is not a regular file.
     static FileStream Open(const std::string& fileName, uint16_t mode);
 
     FileStream(FileStream&& other) noexcept;

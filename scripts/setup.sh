@@ -8,7 +8,7 @@ glyphtint_packages=(
   # libzip's CMake package names these three programs and fails to load without them
   zipcmp zipmerge ziptool
   fonts-liberation2 fonts-dejavu-core
-  xvfb xauth xdotool x11-utils xclip
+  xvfb xauth xdotool x11-utils xclip openbox
   zip python3
   clang libclang-rt-14-dev
   # the style checks of the tests

@@ -7,6 +7,7 @@
 #include "render/FramedImage.h"
 #include "render/GlyphArchivePath.h"
 #include "render/GlyphStrip.h"
+#include "render/PictureLimits.h"
 #include "render/ShownMessage.h"
 #include "tools/OffscreenApplication.h"
 
@@ -38,10 +39,9 @@ constexpr const char* kUsage = "usage: glyphtint-render [--archive FILE] [--stri
                                "                           that draw a glyph) and TEXT without its colour codes\n"
                                "A TEXT that starts with '-' follows \"--\".\n";
 
-// libpng refuses to write a side longer than this unless told otherwise.
-constexpr int kPngMaxSide = 1000000;
-// The longest side libjpeg can encode.
-constexpr int kJpegMaxSide = 65500;
+using render::kJpegMaxSide;
+using render::kPngMaxSide;
+using render::RequireSidesAtMost;
 
 struct Options {
     std::string archive;
@@ -101,16 +101,6 @@ void PrintInfo(const std::string& text)
     std::printf("bytes: %zu\nvisible: %zu\ntext: ", info.byteLength, info.visibleLength);
     std::fwrite(info.plainText.data(), 1, info.plainText.size(), stdout);
     std::fputc('\n', stdout);
-}
-
-// Checked here so that the user reads why, not the encoder's warnings or errors.
-void RequireSidesAtMost(const TBitmap& picture, const char* what, const char* format, int maxSide)
-{
-    if (picture.Width() > maxSide || picture.Height() > maxSide) {
-        throw std::runtime_error(std::string("The ") + what + " is " + std::to_string(picture.Width()) + " x " +
-                                 std::to_string(picture.Height()) + " pixels; a " + format + " file can be at most " +
-                                 std::to_string(maxSide) + " pixels wide and high, so the text is too long");
-    }
 }
 
 void WritePng(const TBitmap& picture, const std::string& path, const char* what)

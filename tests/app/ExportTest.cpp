@@ -8,7 +8,10 @@
 #include <QMimeData>
 #include <QTimer>
 
+#include <QTabBar>
+
 #include <fstream>
+#include <functional>
 
 namespace {
 
@@ -89,18 +92,91 @@ TEST_F(ExportTest, CopyPutsTheFramedPictureOnTheClipboard)
     EXPECT_EQ(copied, FramedPicture(*window, "^2Hi"));
 }
 
-TEST_F(ExportTest, OnTheAboutTabNeitherCommandDoesAnything)
+TEST_F(ExportTest, OnTheAboutTabSaveCopyAndRemoveAreOfferedNowhere)
 {
     StartWithShippedArchive();
-    window->pc_Tabs->setCurrentIndex(1);
+    const auto offered = [this](const char* name) {
+        if (auto* action = window->findChild<QAction*>(name)) {
+            return action->isEnabled();
+        }
+        auto* button = window->findChild<QWidget*>(name);
+        EXPECT_NE(button, nullptr) << name;
+        return button != nullptr && button->isEnabled();
+    };
+    const char* const exports[] = {"Saveimage1", "Copyimagetoclipboard1", "ToolButton4", "ToolButton5"};
+    const char* const removes[] = {"Removetab1", "ToolButton2"};
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+        bool exportsOffered;
+        bool removeOffered;
+    };
+    QTabBar* bar = window->pc_Tabs->tabBar();
+    const Step steps[] = {
+        {"the only attempt", [] {}, true, false},
+        {"the About tab", [&] { QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center()); }, false, false},
+        {"a tab added from it", [&] { window->Addtab1->trigger(); }, true, true},
+        {"the About tab again", [&] { QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(2).center()); }, false,
+         false},
+        {"back on an attempt", [&] { QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center()); }, true,
+         true},
+        {"the last attempt removed", [&] { window->pc_Tabs->setCurrentIndex(1), window->Removetab1->trigger(); }, false,
+         false},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        for (const char* name : exports) {
+            EXPECT_EQ(offered(name), step.exportsOffered) << name;
+        }
+        for (const char* name : removes) {
+            EXPECT_EQ(offered(name), step.removeOffered) << name;
+        }
+    }
+
+    // Nothing is asked on the About tab, and nothing is written or copied.
     PutTextOnClipboard("kept");
     AnswerSaveDialog({(folder / "about.jpg").string()});
     window->ToolButton5->click();
     window->ToolButton4->click();
-    EXPECT_EQ(opened.size(), 1u) << "the dialog still opens";
+    window->Saveimage1->trigger();
+    EXPECT_TRUE(opened.empty());
     EXPECT_FALSE(std::filesystem::exists(folder / "about.jpg"));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "kept");
     EXPECT_TRUE(boxes.errors.empty());
+}
+
+TEST_F(ExportTest, AfterAddTabTheSavedAndCopiedPictureIsThatOfTheNewEmptyAttempt)
+{
+    StartWithShippedArchive();
+    Type("^1m00");
+    window->Addtab1->trigger();
+    EXPECT_EQ(StripWidth(window->img_Render), 0);
+    window->Copyimagetoclipboard1->trigger();
+    // An empty strip under an empty caption: 16 columns of border only.
+    const QImage copied = QGuiApplication::clipboard()->image();
+    EXPECT_EQ(copied.width(), 16);
+    const QRgb background = qRgb(118, 124, 112);
+    for (int y = 0; y < copied.height(); ++y) {
+        for (int x = 0; x < copied.width(); ++x) {
+            ASSERT_EQ(copied.pixel(x, y) & 0xFFFFFF, background & 0xFFFFFF) << x << "," << y;
+        }
+    }
+}
+
+TEST_F(ExportTest, SavingAPictureTooWideForJpegSaysSoInWords)
+{
+    StartWithShippedArchive();
+    const std::string path = (folder / "wide.jpg").string();
+    window->edt_Text->SetText(std::string(7000, 'W'));
+    window->FlushPendingRender();
+    ASSERT_GT(StripWidth(window->img_Render), 65500);
+    AnswerSaveDialog({path});
+    window->Saveimage1->trigger();
+    ASSERT_EQ(boxes.errors.size(), 1u);
+    EXPECT_NE(boxes.errors[0].find("a JPEG file can be at most 65500 pixels wide"), std::string::npos)
+        << boxes.errors[0];
+    EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST_F(ExportTest, AFileThatCannotBeCreatedIsReportedAndNothingElseChanges)
@@ -156,8 +232,14 @@ TEST_F(ExportTest, EveryMenuItemRunsItsButtonAndExitClosesTheWindow)
     EXPECT_EQ(window->pc_Tabs->count(), 2);
     window->Removetab1->trigger(); // the only attempt tab stays
     EXPECT_EQ(window->pc_Tabs->count(), 2);
-    for (QAction* item : window->File1->actions()) {
-        EXPECT_TRUE(item->shortcut().isEmpty()) << item->text().toStdString();
+    // The desktop's keys stand beside the access keys in the menu.
+    const std::pair<QAction*, const char*> keys[] = {
+        {window->Addtab1, "Ctrl+T"},    {window->Removetab1, "Ctrl+W"},
+        {window->Saveimage1, "Ctrl+S"}, {window->Copyimagetoclipboard1, "Ctrl+Shift+C"},
+        {window->Exit1, "Ctrl+Q"},
+    };
+    for (const auto& [item, key] : keys) {
+        EXPECT_EQ(item->shortcut().toString().toStdString(), key) << item->text().toStdString();
     }
     EXPECT_EQ(window->ToolButton4->toolTip(), "Save image to disk");
     EXPECT_EQ(window->ToolButton5->toolTip(), "Copy image to clipboard");

@@ -18,6 +18,7 @@
 // Records what the window would have shown and answers password requests from a list.
 struct RecordedBoxes {
     std::vector<std::string> errors;
+    std::vector<std::string> advice; // the sentence beside each error, in the same order
     std::vector<std::string> messages;
     std::vector<std::string> passwordRequests; // entry names
     std::deque<std::optional<std::string>> passwordAnswers;
@@ -28,8 +29,9 @@ struct RecordedBoxes {
     {
         glyphtint::app::WindowHooks hooks;
         hooks.archivePath = archive;
-        hooks.reportError = [this](const std::string& message) {
+        hooks.reportError = [this](const std::string& message, const std::string& sentence) {
             errors.push_back(message);
+            advice.push_back(sentence);
             if (whileErrorBoxOpen) {
                 whileErrorBoxOpen();
             }

@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
 # Runs the built program as a person would, under its own Xvfb server, and watches it
 # from outside with xdotool: usage program-runs.sh SCENARIO BIN_DIR [BUILD_DIR].
-#   missing   no archive beside the program: one message box, then exit 0, no window
+#   missing   no archive beside the program: one message box naming where it looked,
+#             then exit 1, no window
 #   copied    a copy of the shipped archive: the main window, closed through File > Exit
 #   damaged   a damaged archive: the error box, then the main window
 #   installed cmake --install into a temporary prefix, started through bin/glyphtint
+#   placed    under openbox on 1366x768, 1280x800 and at scale 2: the whole frame on screen
+#   copies    under openbox: two copies side by side, both usable; the keys Ctrl+Shift+C
+#             (copy the picture) and Ctrl+Q (exit)
 set -euo pipefail
 scenario=$1
 bin=$2
 build=${3:-}
 
-for tool in Xvfb xdotool; do
+tools=(Xvfb xdotool)
+case "$scenario" in
+placed | copies) tools+=(openbox xprop xwininfo xclip) ;;
+esac
+for tool in "${tools[@]}"; do
   if ! command -v "$tool" >/dev/null; then
     echo "$tool is missing (scripts/setup.sh installs it): skipped"
     exit 77
@@ -19,12 +27,14 @@ done
 
 work=$(mktemp -d)
 pid=
+second=
 server=
+wm=
 start_lock="${TMPDIR:-/tmp}/glyphtint-xvfb.lock"
 cleanup() {
-  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-    kill "$pid" 2>/dev/null || true
-  fi
+  for process in $pid $second $wm; do
+    kill "$process" 2>/dev/null || true
+  done
   if [ -n "$server" ]; then
     # Servers start and stop one at a time: one on its way out never meets one that
     # is taking the display number it gives up.
@@ -53,9 +63,10 @@ fail() {
 # parallel runs the same number). Servers start and stop one at a time, under a lock:
 # see cleanup. The server counts as started once a client has reached it; -noreset
 # keeps it from resetting, and refusing connections meanwhile, when that client leaves.
+screen_size=${SCREEN_SIZE:-1280x1024}
 start_server() {
   rm -f "$work/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 4>&- 2>"$work/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 "${screen_size}x24" -nolisten tcp -noreset 3>"$work/display" 4>&- 2>"$work/xvfb.log" &
   server=$!
   for _ in $(seq 100); do
     [ -s "$work/display" ] && break
@@ -85,6 +96,39 @@ unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$(readlink -f "$0")")/lsan-suppressions.txt"
 
 title='^glyphtint \[0\.1\]$'
+
+# A window manager frames the windows, as on a desktop; it counts as started once it
+# has announced itself on the root window.
+start_window_manager() {
+  openbox --sm-disable >"$work/openbox.log" 2>&1 &
+  wm=$!
+  for _ in $(seq 200); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    kill -0 "$wm" 2>/dev/null || fail "openbox ended: $(cat "$work/openbox.log")"
+    sleep 0.1
+  done
+  fail "openbox did not start"
+}
+
+# frame ID: prints the frame rectangle "X Y W H" of a window, title bar and borders
+# included, from its client area and the frame extents the window manager announces.
+frame() {
+  local info extents left right top bottom x y w h
+  info=$(xwininfo -id "$1") || return 1
+  x=$(sed -n 's/.*Absolute upper-left X: *\(-\?[0-9]*\).*/\1/p' <<<"$info")
+  y=$(sed -n 's/.*Absolute upper-left Y: *\(-\?[0-9]*\).*/\1/p' <<<"$info")
+  w=$(sed -n 's/.*Width: *\([0-9]*\).*/\1/p' <<<"$info")
+  h=$(sed -n 's/.*Height: *\([0-9]*\).*/\1/p' <<<"$info")
+  extents=$(xprop -id "$1" _NET_FRAME_EXTENTS | sed -n 's/.*= *//p' | tr -d ' ')
+  [ -n "$extents" ] || return 1
+  IFS=, read -r left right top bottom <<<"$extents"
+  echo "$((x - left)) $((y - top)) $((w + left + right)) $((h + top + bottom))"
+}
+
+# The screen's available area "X Y W H", as the window manager gives it.
+work_area() {
+  xprop -root _NET_WORKAREA | sed -n 's/.*= *//p' | tr -d ' ' | cut -d, -f1-4 | tr , ' '
+}
 
 window_height() {
   xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Geometry: [0-9]*x\([0-9]*\).*/\1/p'
@@ -126,13 +170,14 @@ press() {
   xdotool key --clearmodifiers "$@"
 }
 
+# wait_for_exit [STATUS]: the program ends with STATUS (default 0).
 wait_for_exit() {
-  local code=0
+  local code=0 expected=${1:-0}
   for _ in $(seq 100); do
     if ! kill -0 "$pid" 2>/dev/null; then
       wait "$pid" || code=$?
       pid=
-      [ "$code" -eq 0 ] || fail "exit code $code"
+      [ "$code" -eq "$expected" ] || fail "exit code $code, not $expected"
       return 0
     fi
     sleep 0.1
@@ -176,7 +221,7 @@ missing)
   sleep 0.3
   [ "$(visible_windows)" -eq 1 ] || fail "more than the one message box"
   press "$box" Return
-  wait_for_exit
+  wait_for_exit 1
   ;;
 copied)
   cp "$bin/glyphtint" "$bin/glyphtint.gfx" "$work/"
@@ -206,6 +251,69 @@ installed)
   main=$(wait_for_window main)
   [ "$(visible_windows)" -eq 1 ] || fail "the installed program showed a box: no archive found?"
   close_main_window "$main"
+  ;;
+placed)
+  start_window_manager
+  cp "$bin/glyphtint" "$bin/glyphtint.gfx" "$work/"
+  start "$work/glyphtint"
+  main=$(wait_for_window main)
+  read -r ax ay aw ah <<<"$(work_area)"
+  # The window manager frames the window, then the program places the frame: wait until
+  # the frame is known and lies inside the available area.
+  rect=
+  for _ in $(seq 200); do
+    if rect=$(frame "$main") && read -r fx fy fw fh <<<"$rect" &&
+      [ "$fx" -ge "$ax" ] && [ "$fy" -ge "$ay" ] && [ $((fx + fw)) -le $((ax + aw)) ] &&
+      [ $((fy + fh)) -le $((ay + ah)) ]; then
+      break
+    fi
+    rect=
+    sleep 0.1
+  done
+  [ -n "$rect" ] || fail "the frame $(frame "$main" || true) does not fit the available area $ax $ay $aw $ah"
+  echo "screen $screen_size, scale ${QT_SCALE_FACTOR:-1}: frame $rect in the available area $ax $ay $aw $ah"
+  if [ -n "${DESIGNED_AT:-}" ]; then
+    [ "$fx $fy" = "$DESIGNED_AT" ] || fail "the frame is at $fx $fy, not at the designed $DESIGNED_AT"
+  fi
+  close_main_window "$main"
+  ;;
+copies)
+  start_window_manager
+  cp "$bin/glyphtint" "$bin/glyphtint.gfx" "$work/"
+  start "$work/glyphtint"
+  first_pid=$pid
+  first=$(wait_for_window main)
+  start "$work/glyphtint"
+  second=$pid
+  # Two main windows and no error box: the second copy opened the glyph pack too.
+  for _ in $(seq 200); do
+    [ "$(visible_windows)" -ge 2 ] && break
+    kill -0 "$second" 2>/dev/null || fail "the second copy ended"
+    sleep 0.1
+  done
+  for id in $(xdotool search --onlyvisible --name "$title"); do
+    is_main_window "$id" || fail "a box came with the second copy"
+  done
+  other=$(xdotool search --all --onlyvisible --pid "$second" --name "$title" | head -1)
+  [ -n "$other" ] && [ "$other" != "$first" ] || fail "no window of the second copy"
+  # In the second copy: type, then copy the picture with Ctrl+Shift+C.
+  press "$other" asciicircum 1 m 0 0
+  echo kept | xclip -selection clipboard
+  for _ in $(seq 100); do
+    xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -q '^image/' && break
+    xdotool windowfocus --sync "$other"
+    xdotool key --clearmodifiers ctrl+shift+c
+    sleep 0.2
+  done
+  xclip -selection clipboard -t TARGETS -o | grep -q '^image/' || fail "Ctrl+Shift+C put no picture on the clipboard"
+  [ "$(visible_windows)" -eq 2 ] || fail "a box came while typing in the second copy"
+  # Ctrl+Q ends each copy.
+  press "$other" ctrl+q
+  wait_for_exit
+  pid=$first_pid
+  second=
+  press "$first" ctrl+q
+  wait_for_exit
   ;;
 *)
   fail "unknown scenario"

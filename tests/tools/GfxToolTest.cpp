@@ -195,11 +195,13 @@ TEST(GfxTool, AWrongPasswordThatPassesTheCheckByteIsNamed)
                        "(ZipArchive1: Invalid size or check sum of file - Native error: 00008)\n");
 }
 
-TEST(GfxTool, ALockedArchiveSaysSo)
+TEST(GfxTool, AnArchiveHeldForWritingSaysSoAndOneBeingReadIsShared)
 {
     TZipArchive holder;
     holder.FileName = Crafted("locked.zip", {Stored("a", "x")});
     holder.Open(0);
+    EXPECT_EQ(Gfx({"list", holder.FileName}).exitCode, 0) << "a reader shares the archive";
+    holder.Open(2);
     const ProgramRun run = Gfx({"list", holder.FileName});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "Cannot open file " + holder.FileName + ": locked by another program.\n");

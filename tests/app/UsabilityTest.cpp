@@ -1,0 +1,241 @@
+// What a person meets in the window: keys, long texts, the password box, error boxes,
+// and where the frame lands on the screen.
+#include "WindowFixture.h"
+
+#include "app/Placement.h"
+#include "archive/ZipArchive.h"
+#include "render/GlyphNames.h"
+
+#include <QClipboard>
+#include <QCursor>
+#include <QInputDialog>
+#include <QMimeData>
+#include <QTabBar>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+
+using glyphtint::render::FullGlyphEntryName;
+using glyphtint::test::WriteZip;
+
+namespace {
+
+// The glyphs of the given bytes taken from the shipped archive.
+std::vector<std::pair<std::string, std::string>> ShippedGlyphs(const glyphtint::test::ScratchFolder& folder,
+                                                               const std::string& characters)
+{
+    TZipArchive shipped;
+    shipped.FileName = CopyOfShippedArchive(folder);
+    shipped.Open(0);
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (unsigned char c : characters) {
+        std::string bytes;
+        shipped.ExtractEntryBytes(FullGlyphEntryName(c), bytes);
+        entries.emplace_back(FullGlyphEntryName(c), bytes);
+    }
+    return entries;
+}
+
+} // namespace
+
+TEST(FramePosition, KeepsTheDesignedPlaceWhereTheWholeFrameFits)
+{
+    const QPoint designed(461, 532);
+    struct Case {
+        const char* name;
+        QRect available;
+        QSize frame;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {"fits as designed", {0, 0, 1920, 1200}, {356, 470}, designed},
+        {"1280 x 800: moved up", {0, 0, 1280, 800}, {356, 470}, {461, 330}},
+        {"1366 x 768 with a panel above", {0, 24, 1366, 744}, {356, 470}, {461, 298}},
+        {"narrow: moved left", {0, 0, 700, 1200}, {356, 470}, {344, 532}},
+        {"scale 2 on 1280 x 800: taller than the area", {0, 0, 640, 400}, {356, 470}, {284, 0}},
+        {"fits nowhere: top-left of the area", {10, 20, 300, 300}, {356, 470}, {10, 20}},
+        {"exactly the area", {0, 0, 356, 470}, {356, 470}, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QPoint at = glyphtint::app::FramePosition(c.available, c.frame, designed);
+        EXPECT_EQ(at, c.expected);
+    }
+}
+
+TEST_F(WindowTest, KeysReachEveryCommandAndTypingFollowsTheNewTab)
+{
+    StartWithShippedArchive();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const auto press = [](int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
+        QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key), modifiers);
+    };
+    Type("m");
+    // The focus is away from the text box, on the tab row.
+    window->pc_Tabs->tabBar()->setFocus();
+    press(Qt::Key_T);
+    ASSERT_EQ(window->pc_Tabs->count(), 3);
+    EXPECT_EQ(QApplication::focusWidget(), window->ActivePageEdit()) << "typing goes into the new attempt";
+    QTest::keyClicks(QApplication::focusWidget(), "0");
+    EXPECT_EQ(window->ActivePageEdit()->Text(), "0");
+
+    // Ctrl+C copies the selected text, Ctrl+Shift+C the picture.
+    window->ActivePageEdit()->selectAll();
+    press(Qt::Key_C);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "0");
+    press(Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(QGuiApplication::clipboard()->mimeData()->hasImage());
+
+    press(Qt::Key_W);
+    EXPECT_EQ(window->pc_Tabs->count(), 2);
+
+    // Tab reaches the Colors button; Space folds the panel and the unfold button keeps the keys.
+    window->edt_Text->setFocus();
+    for (int i = 0; i < 10 && QApplication::focusWidget() != window->SpeedButton2; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    ASSERT_EQ(QApplication::focusWidget(), window->SpeedButton2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_FALSE(window->Panel4->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), window->SpeedButton1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_TRUE(window->Panel4->isVisible());
+
+    press(Qt::Key_Q);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(boxes.errors.empty());
+}
+
+TEST_F(WindowTest, ABurstOfKeysAfterALongPasteCostsAtMostTwoRendersAndShowsTheBusyCursor)
+{
+    StartWithShippedArchive();
+    struct Render {
+        std::size_t length;
+        bool busy;
+    };
+    std::vector<Render> renders;
+    // The hooks are the window's own; a new window takes the recording one.
+    glyphtint::app::WindowHooks hooks = boxes.Hooks(CopyOfShippedArchive(folder));
+    hooks.rendered = [&](const std::string& text) {
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        renders.push_back({text.size(), cursor != nullptr && cursor->shape() == Qt::WaitCursor});
+    };
+    window = std::make_unique<Tfrm_Main>(hooks);
+    window->RunGuarded([this] { window->FormCreate(); });
+    window->show();
+
+    Type("m");
+    ASSERT_EQ(renders.size(), 1u);
+    EXPECT_FALSE(renders[0].busy) << "a short text renders at a glance";
+
+    const std::string pasted(100000, 'm');
+    QGuiApplication::clipboard()->setText(QString::fromStdString(pasted));
+    window->edt_Text->clear();
+    QTest::keyClick(window->edt_Text, Qt::Key_V, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !renders.empty() && renders.back().length == pasted.size(); }, 60000));
+    renders.clear();
+
+    QTest::keyClicks(window->edt_Text, "abcde");
+    EXPECT_EQ(window->ActivePageEdit()->Text(), pasted + "abcde") << "no key is lost";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !renders.empty() && renders.back().length == pasted.size() + 5; }, 60000));
+    EXPECT_LE(renders.size(), 2u);
+    for (const Render& render : renders) {
+        EXPECT_TRUE(render.busy);
+    }
+    // The picture is that of the whole text: the pasted glyphs, then the five keys'.
+    const int tail = RenderedWidth("abcde");
+    EXPECT_EQ(StripWidth(window->img_Render), RenderedWidth("m") * 100000 + tail);
+    TPicture expected;
+    RenderCodedText(window->ZipArchive1, "abcde", expected);
+    const TBitmap* strip = Strip(window->img_Render);
+    const TBitmap& keys = expected.AsBitmap();
+    const int offset = strip->Width() - tail;
+    for (int x = 0; x < tail; x += 3) {
+        ASSERT_EQ(strip->PixelAt(offset + x, keys.Height() / 2), keys.PixelAt(x, keys.Height() / 2)) << x;
+    }
+    EXPECT_TRUE(boxes.errors.empty());
+}
+
+TEST_F(WindowTest, ThePasswordIsHiddenAndCancellingItNamesTheEntry)
+{
+    // One entry whose data the password box guards; its bytes are never read.
+    const std::string archive = (folder / "secret.gfx").string();
+    const std::filesystem::path glyphs = folder / "glyphs";
+    std::filesystem::create_directories(glyphs);
+    for (const auto& [entry, bytes] : ShippedGlyphs(folder, "m")) {
+        std::ofstream(glyphs / entry, std::ios::binary) << bytes;
+    }
+    ASSERT_EQ(std::system(("cd " + glyphs.string() + " && zip -q -P letmein " + archive + " m.jpg").c_str()), 0);
+
+    glyphtint::app::WindowHooks hooks = boxes.Hooks(archive);
+    hooks.askPassword = nullptr; // the real box
+    window = std::make_unique<Tfrm_Main>(hooks);
+    OpenWithoutPalettes(archive);
+    window->show();
+    bool asked = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            ADD_FAILURE() << "no password box";
+            return;
+        }
+        asked = true;
+        EXPECT_EQ(box->textEchoMode(), QLineEdit::Password);
+        box->reject();
+    });
+    Change(window->edt_Text, "m");
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(StripWidth(window->img_Render), 0);
+    ASSERT_EQ(boxes.errors.size(), 1u);
+    EXPECT_EQ(boxes.errors[0], "The glyph \"m.jpg\" needs the glyph pack's password, and none was given.");
+}
+
+TEST_F(WindowTest, ErrorBoxesKeepTheMessageAndSayInWordsWhatToDo)
+{
+    struct Case {
+        const char* name;
+        std::function<std::string()> archive; // prepared before start
+        std::function<void(const std::string& archive)> meanwhile;
+        std::string message;
+        std::string advice;
+    };
+    const Case cases[] = {
+        {"damaged pack",
+         [&] {
+             const std::string path = (folder / "damaged.gfx").string();
+             std::ofstream(path, std::ios::binary) << "not a zip archive at all";
+             return path;
+         },
+         nullptr, "ZipArchive1: Archive is damaged. Open failed - Native error: 00048.", "glyphtint-gfx check"},
+        {"pack cut short while the program runs", [&] { return CopyOfShippedArchive(folder); },
+         [](const std::string& path) { std::filesystem::resize_file(path, 100); }, "Stream read error.",
+         "changed on disk"},
+        {"a glyph that is no JPEG",
+         [&] {
+             const std::string path = (folder / "bad-glyph.gfx").string();
+             // The first glyph the window draws, that of the first palette.
+             WriteZip(path, {{FullGlyphEntryName('1'), std::string(200, 'x')}});
+             return path;
+         },
+         nullptr, "JPEG error #", "reinstall glyphtint"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        boxes = {};
+        const std::string archive = c.archive();
+        window = std::make_unique<Tfrm_Main>(boxes.Hooks(archive));
+        window->RunGuarded([this] { window->FormCreate(); });
+        if (c.meanwhile) {
+            c.meanwhile(archive);
+        }
+        if (boxes.errors.empty()) {
+            Change(window->edt_Text, "m");
+        }
+        ASSERT_FALSE(boxes.errors.empty());
+        EXPECT_EQ(boxes.errors[0].rfind(c.message, 0), 0u) << boxes.errors[0];
+        EXPECT_NE(boxes.advice[0].find(c.advice), std::string::npos) << boxes.advice[0];
+        window.reset();
+    }
+}
