@@ -1,0 +1,50 @@
+// WritePng and WriteFramedJpeg: the size checks and encoders behind every picture file
+// of glyphtint-render.
+#include "tools/PictureFiles.h"
+
+#include "archive/FileReplacement.h"
+#include "render/FramedImage.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+
+#include <stdexcept>
+#include <string_view>
+
+namespace glyphtint::tools {
+namespace {
+
+// Checked here so that the user reads why, not the encoder's warnings or errors.
+void RequireSidesAtMost(const TBitmap& picture, const char* what, const char* format, int maxSide)
+{
+    if (picture.Width() > maxSide || picture.Height() > maxSide) {
+        throw std::runtime_error(std::string("The ") + what + " is " + std::to_string(picture.Width()) + " x " +
+                                 std::to_string(picture.Height()) + " pixels; a " + format + " file can be at most " +
+                                 std::to_string(maxSide) + " pixels wide and high, so the text is too long");
+    }
+}
+
+} // namespace
+
+void WritePng(const TBitmap& picture, const std::string& path, const char* what)
+{
+    RequireSidesAtMost(picture, what, "PNG", kPngMaxSide);
+    const QImage image = picture.MakeClipboardBitmap();
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) {
+        throw std::runtime_error(std::string("Cannot encode the ") + what + " as PNG");
+    }
+    archive::FileReplacement file(path);
+    file.Commit(std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+}
+
+void WriteFramedJpeg(TBitmap& framed, const std::string& path)
+{
+    RequireSidesAtMost(framed, "framed picture", "JPEG", kJpegMaxSide);
+    render::SaveFramedImage(framed, path);
+}
+
+} // namespace glyphtint::tools
