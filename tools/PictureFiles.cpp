@@ -1,5 +1,4 @@
-// WritePng and WriteFramedJpeg: the size checks and encoders behind every picture file
-// of glyphtint-render.
+// The size checks and encoders behind every picture file of glyphtint-render.
 #include "tools/PictureFiles.h"
 
 #include "archive/FileReplacement.h"
@@ -27,7 +26,7 @@ void RequireSidesAtMost(const TBitmap& picture, const char* what, const char* fo
 
 } // namespace
 
-void WritePng(const TBitmap& picture, const std::string& path, const char* what)
+std::string EncodePng(const TBitmap& picture, const char* what)
 {
     RequireSidesAtMost(picture, what, "PNG", kPngMaxSide);
     const QImage image = picture.MakeClipboardBitmap();
@@ -37,8 +36,20 @@ void WritePng(const TBitmap& picture, const std::string& path, const char* what)
     if (!image.save(&buffer, "PNG")) {
         throw std::runtime_error(std::string("Cannot encode the ") + what + " as PNG");
     }
+    return std::string(png.constData(), static_cast<std::size_t>(png.size()));
+}
+
+std::string EncodeFramedJpeg(TBitmap& framed)
+{
+    RequireSidesAtMost(framed, "framed picture", "JPEG", kJpegMaxSide);
+    return render::EncodeFramedImage(framed);
+}
+
+void WritePng(const TBitmap& picture, const std::string& path, const char* what)
+{
+    const std::string png = EncodePng(picture, what);
     archive::FileReplacement file(path);
-    file.Commit(std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+    file.Commit(png);
 }
 
 void WriteFramedJpeg(TBitmap& framed, const std::string& path)

@@ -1,5 +1,5 @@
-// Writing a rendered picture as glyphtint-render's PNG or framed JPEG file, with the
-// formats' size limits explained in the tool's own words.
+// glyphtint-render's picture files: a rendered picture as PNG or framed JPEG bytes, with
+// the formats' size limits explained in the tool's own words, and written to a file.
 #pragma once
 
 #include "raster/Graphics.h"
@@ -13,11 +13,15 @@ inline constexpr int kPngMaxSide = 1000000;
 // The longest side libjpeg can encode.
 inline constexpr int kJpegMaxSide = 65500;
 
-// Encodes picture losslessly as PNG and replaces path with it. what names the picture in
-// the message about a picture too large for PNG ("strip", "framed picture").
-void WritePng(const TBitmap& picture, const std::string& path, const char* what);
+// The picture encoded losslessly as PNG. what names the picture in the message about a
+// picture too large for PNG ("strip", "framed picture").
+std::string EncodePng(const TBitmap& picture, const char* what);
 
-// Saves the framed picture as the window's "Save image..." does.
+// The framed picture as the JPEG file the window's "Save image..." writes.
+std::string EncodeFramedJpeg(TBitmap& framed);
+
+// EncodePng and EncodeFramedJpeg written to path, replacing it only when complete.
+void WritePng(const TBitmap& picture, const std::string& path, const char* what);
 void WriteFramedJpeg(TBitmap& framed, const std::string& path);
 
 } // namespace glyphtint::tools

@@ -8,6 +8,7 @@
 #include "render/GlyphStrip.h"
 #include "render/ShownMessage.h"
 #include "render/Utf8.h"
+#include "tools/BatchFolder.h"
 #include "tools/OffscreenApplication.h"
 #include "tools/PictureFiles.h"
 
@@ -15,11 +16,9 @@
 
 #include <cstdio>
 #include <exception>
-#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
-#include <system_error>
 
 namespace glyphtint::tools {
 namespace {
@@ -63,18 +62,18 @@ std::string PictureName(std::size_t line, bool framed)
     return name;
 }
 
-void WriteLinePicture(TZipArchive& archive, const std::string& text, const std::string& path, bool framed)
+// The file --strip (or --framed) writes for the text.
+std::string EncodeLinePicture(TZipArchive& archive, const std::string& text, bool framed)
 {
     TPicture picture;
     RenderCodedText(archive, text, picture);
     TBitmap& strip = picture.AsBitmap();
-    if (framed) {
-        TPicture framedPicture;
-        render::ComposeFramedImage(strip, text, framedPicture);
-        WriteFramedJpeg(framedPicture.AsBitmap(), path);
-    } else {
-        WritePng(strip, path, "strip");
+    if (!framed) {
+        return EncodePng(strip, "strip");
     }
+    TPicture framedPicture;
+    render::ComposeFramedImage(strip, text, framedPicture);
+    return EncodeFramedJpeg(framedPicture.AsBitmap());
 }
 
 void ReportPicture(std::ostream& report, std::size_t line, const std::string& path, const render::CodedTextInfo& info)
@@ -93,8 +92,8 @@ void ReportError(std::ostream& report, std::size_t line, const std::string& mess
 
 bool RenderBatch(const BatchOptions& options, std::istream& lines, std::ostream& report)
 {
+    BatchFolder folder(options.folder);
     BatchArchive archive(options.archive);
-    const std::filesystem::path folder(options.folder);
     bool allDrawn = true;
     std::string text;
     for (std::size_t line = 1; std::getline(lines, text); ++line) {
@@ -106,9 +105,9 @@ bool RenderBatch(const BatchOptions& options, std::istream& lines, std::ostream&
             if (info.visibleLength == 0) {
                 throw std::runtime_error("The text draws no glyph: there is no picture to write");
             }
-            const std::string path = (folder / PictureName(line, options.framed)).string();
-            WriteLinePicture(archive.Open(), text, path, options.framed);
-            ReportPicture(report, line, path, info);
+            const std::string name = PictureName(line, options.framed);
+            folder.Write(name, EncodeLinePicture(archive.Open(), text, options.framed));
+            ReportPicture(report, line, folder.PathOf(name), info);
         } catch (const std::exception& error) {
             ReportError(report, line, error.what());
             allDrawn = false;
@@ -119,6 +118,7 @@ bool RenderBatch(const BatchOptions& options, std::istream& lines, std::ostream&
     if (lines.bad()) {
         throw std::runtime_error("Cannot read standard input");
     }
+    folder.Sync();
     return allDrawn;
 }
 
@@ -191,11 +191,6 @@ int RunBatchCommand(int argc, char** argv)
         options.archive = render::GlyphArchivePath();
     }
     try {
-        std::error_code error;
-        std::filesystem::create_directories(options.folder, error);
-        if (error || !std::filesystem::is_directory(options.folder)) {
-            throw std::runtime_error("Cannot create folder " + options.folder);
-        }
         // The framed pictures' captions need an application's fonts.
         PrepareOffscreenApplication();
         QGuiApplication application(argc, argv);

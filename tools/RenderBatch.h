@@ -19,8 +19,10 @@ struct BatchOptions {
 // framed the framed JPEG NNNNNN.jpg. Reports each line on report as one JSON object:
 //   {"line": N, "file": "...", "bytes": B, "visible": V, "not_drawn": U, "text": "..."}
 // or {"line": N, "error": "..."} when the line cannot be drawn; then goes on. The archive
-// is opened once; when it cannot be, every line that needs a glyph reports why. The
-// folder must exist. Returns true when every line made its picture.
+// is opened once; when it cannot be, every line that needs a glyph reports why. Each
+// picture is complete under its name when its line is reported; the disk is synced once
+// at the end. Returns true when every line made its picture; raises EStreamError when
+// the folder cannot be made, the input cannot be read or the final sync fails.
 bool RenderBatch(const BatchOptions& options, std::istream& lines, std::ostream& report);
 
 // bytes as a JSON string, quotes included. '"', '\\' and control bytes are escaped, valid
