@@ -14,6 +14,7 @@
 
 #include <QGuiApplication>
 
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -28,6 +29,10 @@ constexpr const char* kBatchUsage =
     "Reads one coded text a line from standard input and writes DIR/000001.png, ... (with\n"
     "--framed the framed pictures DIR/000001.jpg, ...), reporting each line as JSON.\n";
 
+// Read access, granting other readers the same: batches over one archive run side by
+// side (a shared lock), while a window, which opens the archive alone, keeps them out.
+constexpr std::uint16_t kOpenReadSharedWithReaders = 0x20;
+
 // The archive stays open for the whole batch; a failure to open it is kept and reported
 // for every line that needs a glyph.
 class BatchArchive {
@@ -36,7 +41,7 @@ public:
     {
         archive_.FileName = path;
         try {
-            archive_.Open(0);
+            archive_.Open(kOpenReadSharedWithReaders);
         } catch (const std::exception& error) {
             openError_ = error.what();
         }

@@ -1,5 +1,6 @@
 // glyphtint-render --batch and --text-file: each batch picture against the one --strip
 // writes for the same text, the JSON report line by line, and texts read from files.
+#include "archive/ZipArchive.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestArchives.h"
@@ -125,8 +126,13 @@ TEST_F(RenderBatch, EachLineIsTheStripOfItsTextOrAnErrorLine)
 TEST_F(RenderBatch, FramedPicturesAndExitStatus)
 {
     const std::filesystem::path out = folder_ / "framed";
+    // Batches share the archive: one holding it open keeps no other out.
+    TZipArchive otherBatch;
+    otherBatch.FileName = ArchivePath();
+    otherBatch.Open(0x20);
     ProgramRun run = RunProgram("glyphtint-render", {"--archive", ArchivePath(), "--framed", "--batch", out.string()},
                                 "a^1b\r\nba\n");
+    otherBatch.Close();
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(Lines(run.out).size(), 2u) << run.out;
     EXPECT_EQ(ReadFileBytes(out / "000001.jpg"), StripOf("a^1b", "--framed"));
