@@ -2,6 +2,7 @@
 // "Copy image to clipboard" copies.
 #include "render/FramedImage.h"
 
+#include "archive/FileReplacement.h"
 #include "raster/JPEGImage.h"
 #include "render/GlyphBackground.h"
 
@@ -59,12 +60,18 @@ void ComposeFramedImage(TBitmap& strip, const std::string& caption, TPicture& fr
     framed.SetGraphic(std::move(frame));
 }
 
-void SaveFramedImage(TBitmap& framed, const std::string& path)
+std::string EncodeFramedImage(TBitmap& framed)
 {
     TJPEGImage jpeg;
     jpeg.Settings.EncodeQuality = kExportQuality;
     jpeg.AssignBitmap(framed);
-    jpeg.SaveJPEGFile(path);
+    return jpeg.SaveToBytes();
+}
+
+void SaveFramedImage(TBitmap& framed, const std::string& path)
+{
+    glyphtint::archive::FileReplacement file(path);
+    file.Commit(EncodeFramedImage(framed));
 }
 
 } // namespace glyphtint::render

@@ -20,6 +20,10 @@ constexpr int kCaptionGap = 4;
 // when composing fails (EOutOfResources for an image the platform cannot make).
 void ComposeFramedImage(TBitmap& strip, const std::string& caption, TPicture& framed);
 
+// The framed image encoded as the JPEG file SaveFramedImage writes. Raises EJPEG for a
+// side beyond JPEG's 65 500 pixels.
+std::string EncodeFramedImage(TBitmap& framed);
+
 // Writes the framed image as a JPEG file of quality 90. An existing file is replaced only
 // by a complete picture: on failure (EFCreateError, EJPEG for a side beyond JPEG's 65 500
 // pixels, EWriteError) it stays as it was and no partial file is left behind.

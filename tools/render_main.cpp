@@ -1,20 +1,18 @@
 // glyphtint-render: renders a coded text with the program's renderer into a PNG strip, the
 // framed picture the window saves or copies, or a description of the text.
-#include "archive/FileReplacement.h"
 #include "archive/ZipArchive.h"
 #include "raster/Graphics.h"
 #include "render/CodedTextInfo.h"
 #include "render/FramedImage.h"
 #include "render/GlyphArchivePath.h"
 #include "render/GlyphStrip.h"
-#include "render/PictureLimits.h"
 #include "render/ShownMessage.h"
 #include "tools/OffscreenApplication.h"
+#include "tools/PictureFiles.h"
+#include "tools/RenderBatch.h"
+#include "tools/TextInput.h"
 
-#include <QBuffer>
-#include <QByteArray>
 #include <QGuiApplication>
-#include <QImage>
 
 #include <cstdio>
 #include <exception>
@@ -27,7 +25,8 @@ namespace glyphtint::tools {
 namespace {
 
 constexpr const char* kUsage = "usage: glyphtint-render [--archive FILE] [--strip OUT.png] [--framed OUT.jpg]\n"
-                               "                        [--clipboard-png OUT.png] [--info] TEXT\n"
+                               "                        [--clipboard-png OUT.png] [--info] (TEXT | --text-file FILE)\n"
+                               "       glyphtint-render [--archive FILE] [--framed] --batch DIR\n"
                                "Renders the coded TEXT (for example '^1m00') with the glyphs of FILE (default:\n"
                                "glyphtint.gfx beside this program). At least one output:\n"
                                "  --strip OUT.png          the glyph strip alone, losslessly\n"
@@ -36,12 +35,12 @@ constexpr const char* kUsage = "usage: glyphtint-render [--archive FILE] [--stri
                                "  --clipboard-png OUT.png  the same framed picture losslessly, as \"Copy image to\n"
                                "                           clipboard\" places it\n"
                                "  --info                   TEXT's length in bytes, its visible length (characters\n"
-                               "                           that draw a glyph) and TEXT without its colour codes\n"
-                               "A TEXT that starts with '-' follows \"--\".\n";
-
-using render::kJpegMaxSide;
-using render::kPngMaxSide;
-using render::RequireSidesAtMost;
+                               "                           that draw a glyph), how many characters draw none, and\n"
+                               "                           the characters drawn\n"
+                               "A TEXT that starts with '-' follows \"--\". --text-file reads TEXT from FILE\n"
+                               "('-': standard input) without its final line end.\n"
+                               "--batch reads one TEXT a line from standard input and writes DIR/000001.png, ...\n"
+                               "(with --framed DIR/000001.jpg, ...), printing one JSON line for each.\n";
 
 struct Options {
     std::string archive;
@@ -50,6 +49,7 @@ struct Options {
     std::string clipboardPng;
     bool info = false;
     std::string text;
+    std::string textFile;
 
     bool WantsPicture() const { return !strip.empty() || !framed.empty() || !clipboardPng.empty(); }
 };
@@ -57,10 +57,9 @@ struct Options {
 bool ParseArguments(int argc, char** argv, Options& options)
 {
     const std::pair<std::string_view, std::string Options::*> valued[] = {
-        {"--archive", &Options::archive},
-        {"--strip", &Options::strip},
-        {"--framed", &Options::framed},
-        {"--clipboard-png", &Options::clipboardPng},
+        {"--archive", &Options::archive},    {"--strip", &Options::strip},
+        {"--framed", &Options::framed},      {"--clipboard-png", &Options::clipboardPng},
+        {"--text-file", &Options::textFile},
     };
     bool haveText = false;
     for (int i = 1; i < argc; ++i) {
@@ -92,35 +91,16 @@ bool ParseArguments(int argc, char** argv, Options& options)
     if (options.archive.empty()) {
         options.archive = render::GlyphArchivePath();
     }
-    return haveText && (options.info || options.WantsPicture());
+    return haveText != !options.textFile.empty() && (options.info || options.WantsPicture());
 }
 
 void PrintInfo(const std::string& text)
 {
     const render::CodedTextInfo info = render::DescribeCodedText(text);
-    std::printf("bytes: %zu\nvisible: %zu\ntext: ", info.byteLength, info.visibleLength);
+    std::printf("bytes: %zu\nvisible: %zu\nnot drawn: %zu\ntext: ", info.byteLength, info.visibleLength,
+                info.undrawnLength);
     std::fwrite(info.plainText.data(), 1, info.plainText.size(), stdout);
     std::fputc('\n', stdout);
-}
-
-void WritePng(const TBitmap& picture, const std::string& path, const char* what)
-{
-    RequireSidesAtMost(picture, what, "PNG", kPngMaxSide);
-    const QImage image = picture.MakeClipboardBitmap();
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG")) {
-        throw std::runtime_error(std::string("Cannot encode the ") + what + " as PNG");
-    }
-    archive::FileReplacement file(path);
-    file.Commit(std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
-}
-
-void WriteFramedJpeg(TBitmap& framed, const std::string& path)
-{
-    RequireSidesAtMost(framed, "framed picture", "JPEG", kJpegMaxSide);
-    render::SaveFramedImage(framed, path);
 }
 
 void WritePictures(const Options& options)
@@ -152,12 +132,18 @@ void WritePictures(const Options& options)
 
 int Run(int argc, char** argv)
 {
+    if (IsBatchCommand(argc, argv)) {
+        return RunBatchCommand(argc, argv);
+    }
     Options options;
     if (!ParseArguments(argc, argv, options)) {
         std::fputs(kUsage, stderr);
         return 2;
     }
     try {
+        if (!options.textFile.empty()) {
+            options.text = ReadTextFile(options.textFile);
+        }
         if (options.info) {
             PrintInfo(options.text);
         }

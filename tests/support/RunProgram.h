@@ -33,7 +33,9 @@ inline std::string ShellQuoted(const std::string& argument)
 }
 
 // program: the name of an executable beside the tests, e.g. "glyphtint-gfx", or a path.
-inline ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments)
+// input: what the program reads on standard input.
+inline ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                             const std::string& input = {})
 {
     const ScratchFolder scratch("glyphtint-run");
     const std::string& folder = scratch.Path();
@@ -42,7 +44,9 @@ inline ProgramRun RunProgram(const std::string& program, const std::vector<std::
     for (const std::string& argument : arguments) {
         command += " " + ShellQuoted(argument);
     }
-    command += " >" + ShellQuoted(folder + "/out") + " 2>" + ShellQuoted(folder + "/err");
+    std::ofstream(folder + "/in", std::ios::binary) << input;
+    command +=
+        " <" + ShellQuoted(folder + "/in") + " >" + ShellQuoted(folder + "/out") + " 2>" + ShellQuoted(folder + "/err");
     const int status = std::system(command.c_str());
 
     auto slurp = [](const std::string& path) {

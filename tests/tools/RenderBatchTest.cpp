@@ -1,0 +1,193 @@
+// glyphtint-render --batch and --text-file: each batch picture against the one --strip
+// writes for the same text, the JSON report line by line, and texts read from files.
+#include "archive/ZipArchive.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/TestArchives.h"
+#include "tools/RenderBatch.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using glyphtint::test::MakeGlyphJpeg;
+using glyphtint::test::ProgramRun;
+using glyphtint::test::ReadFileBytes;
+using glyphtint::test::RunProgram;
+using glyphtint::test::ScratchFolder;
+using glyphtint::test::WriteZip;
+using glyphtint::tools::JsonString;
+
+namespace {
+
+class RenderBatch : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // "c" is 1000 pixels wide, so 1001 of them are past a PNG file's million.
+        WriteZip(folder_ / "glyphs.gfx", {{"a.jpg", MakeGlyphJpeg(10, 16, 1)},
+                                          {"b.jpg", MakeGlyphJpeg(12, 16, 2)},
+                                          {"c.jpg", MakeGlyphJpeg(1000, 16, 3)}});
+    }
+    std::string ArchivePath() const { return (folder_ / "glyphs.gfx").string(); }
+
+    // The file `--strip --text-file` writes for text: the batch's reference.
+    std::string StripOf(const std::string& text, const char* option = "--strip")
+    {
+        const std::filesystem::path out = folder_ / "reference";
+        std::filesystem::remove(out);
+        const ProgramRun run = RunProgram(
+            "glyphtint-render", {"--archive", ArchivePath(), option, out.string(), "--text-file", "-"}, text + "\n");
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        return ReadFileBytes(out);
+    }
+
+    ScratchFolder folder_;
+};
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+} // namespace
+
+TEST_F(RenderBatch, EachLineIsTheStripOfItsTextOrAnErrorLine)
+{
+    const std::string longText = [] {
+        std::string text;
+        for (int i = 0; i < 99999; ++i) {
+            text += "^1";
+        }
+        return text + "ba";
+    }();
+    ASSERT_EQ(longText.size(), 200000u);
+    struct Line {
+        std::string input;   // as the batch reads it, without its LF
+        std::string report;  // the JSON after {"line": N, with FILE for the picture's path
+        std::string stripOf; // the text --strip draws for comparison; "" for error lines
+    };
+    const std::vector<Line> table = {
+        {"a^1b", R"("file": "FILE", "bytes": 4, "visible": 2, "not_drawn": 0, "text": "ab"})", "a^1b"},
+        {"", R"("error": "The text draws no glyph: there is no picture to write."})", ""},
+        {"^1^2", R"("error": "The text draws no glyph: there is no picture to write."})", ""},
+        {"^2ba\r", R"("file": "FILE", "bytes": 4, "visible": 2, "not_drawn": 0, "text": "ba"})", "^2ba"},
+        {"\xC3\xA9"
+         "a\xFF\t",
+         R"("file": "FILE", "bytes": 5, "visible": 1, "not_drawn": 3, "text": "a"})",
+         "\xC3\xA9"
+         "a\xFF\t"},
+        {longText, R"("file": "FILE", "bytes": 200000, "visible": 2, "not_drawn": 0, "text": "ba"})", longText},
+        {std::string(1001, 'c'),
+         R"("error": "The strip is 1001000 x 16 pixels; a PNG file can be at most 1000000 pixels wide and high, so the text is too long."})",
+         ""},
+        {"abd", R"("error": "ZipArchive1: File \"d.jpg\" not found - Native error: 00015."})", ""},
+        {"b", R"("file": "FILE", "bytes": 1, "visible": 1, "not_drawn": 0, "text": "b"})", "b"},
+    };
+    std::string input;
+    for (const Line& line : table) {
+        input += line.input + "\n";
+    }
+    input.pop_back(); // the last line has no end
+
+    // The folder is made, and its name reaches the report as valid JSON.
+    const std::filesystem::path out = folder_ / "new" / "out \"\xC3\xA9\xFF";
+    const std::string jsonOut = R"(new/out \"é\u00ff)";
+    const ProgramRun run = RunProgram("glyphtint-render", {"--archive", ArchivePath(), "--batch", out.string()}, input);
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_EQ(run.err, "");
+
+    const std::vector<std::string> reports = Lines(run.out);
+    ASSERT_EQ(reports.size(), table.size()) << run.out;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "%06zu.png", i + 1);
+        std::string expected = "{\"line\": " + std::to_string(i + 1) + ", " + table[i].report;
+        if (const std::size_t file = expected.find("FILE"); file != std::string::npos) {
+            expected.replace(file, 4,
+                             JsonString(folder_.Path()).substr(1, folder_.Path().size()) + "/" + jsonOut + "/" + name);
+        }
+        EXPECT_EQ(reports[i], expected) << "line " << i + 1;
+        const std::filesystem::path picture = out / name;
+        if (table[i].stripOf.empty()) {
+            EXPECT_FALSE(std::filesystem::exists(picture)) << "line " << i + 1;
+        } else {
+            EXPECT_EQ(ReadFileBytes(picture), StripOf(table[i].stripOf)) << "line " << i + 1;
+        }
+    }
+}
+
+TEST_F(RenderBatch, FramedPicturesAndExitStatus)
+{
+    const std::filesystem::path out = folder_ / "framed";
+    // Readers share the archive: one holding it open keeps no batch out.
+    TZipArchive otherBatch;
+    otherBatch.FileName = ArchivePath();
+    otherBatch.Open(0);
+    ProgramRun run = RunProgram("glyphtint-render", {"--archive", ArchivePath(), "--framed", "--batch", out.string()},
+                                "a^1b\r\nba\n");
+    otherBatch.Close();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(Lines(run.out).size(), 2u) << run.out;
+    EXPECT_EQ(ReadFileBytes(out / "000001.jpg"), StripOf("a^1b", "--framed"));
+    EXPECT_EQ(ReadFileBytes(out / "000002.jpg"), StripOf("ba", "--framed"));
+
+    // Without its archive every line that needs a glyph says why, and the batch goes on.
+    const std::string missing = (folder_ / "none.gfx").string();
+    run = RunProgram("glyphtint-render", {"--archive", missing, "--batch", out.string()}, "a\n^1\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "{\"line\": 1, \"error\": \"ZipArchive1: File \\\"" + missing +
+                           "\\\" not found - Native error: 00012.\"}\n{\"line\": 2, \"error\": \"The text draws no "
+                           "glyph: there is no picture to write.\"}\n");
+
+    const std::filesystem::path file = folder_ / "a-file";
+    std::ofstream(file) << "x";
+    run = RunProgram("glyphtint-render", {"--archive", ArchivePath(), "--batch", (file / "sub").string()}, "a\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "Cannot create folder " + (file / "sub").string() + ".\n");
+
+    EXPECT_EQ(RunProgram("glyphtint-render", {"--batch", out.string(), "text"}).exitCode, 2);
+}
+
+TEST(JsonString, EscapesWhatJsonMustAndKeepsValidUtf8)
+{
+    const std::pair<std::string, std::string> table[] = {
+        {"plain ^1 text", R"("plain ^1 text")"},
+        {"\"\\", R"("\"\\")"},
+        {std::string("\n\r\t\0\x1F\x7F", 6), R"("\n\r\t\u0000\u001f\u007f")"},
+        // Valid UTF-8 stays; a byte that is no part of it is read as Latin-1.
+        {"\xC3\xA9\xF0\x9F\x98\x80", "\"\xC3\xA9\xF0\x9F\x98\x80\""},
+        {"\xE9\xC3\xFF\xED\xA0\x80", R"("\u00e9\u00c3\u00ff\u00ed\u00a0\u0080")"},
+    };
+    for (const auto& [bytes, json] : table) {
+        EXPECT_EQ(JsonString(bytes), json);
+    }
+}
+
+// Texts beyond a command line's limit (128 KiB for one argument) come from a file or
+// standard input, without the file's final line end.
+TEST_F(RenderBatch, TextFromAFileOrStandardInput)
+{
+    const std::string longText = std::string(300000, 'a') + "^1b";
+    const std::filesystem::path file = folder_ / "text.txt";
+    std::ofstream(file, std::ios::binary) << longText << "\r\n";
+    const std::string info = "bytes: 300003\nvisible: 300001\nnot drawn: 0\ntext: " + std::string(300000, 'a') + "b\n";
+
+    ProgramRun run = RunProgram("glyphtint-render", {"--info", "--text-file", file.string()});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, info);
+    run = RunProgram("glyphtint-render", {"--info", "--text-file", "-"}, longText + "\n");
+    EXPECT_EQ(run.out, info);
+
+    run = RunProgram("glyphtint-render", {"--info", "--text-file", (folder_ / "none.txt").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "Cannot open file " + (folder_ / "none.txt").string() + ".\n");
+    EXPECT_EQ(RunProgram("glyphtint-render", {"--info", "--text-file", file.string(), "abc"}).exitCode, 2);
+}

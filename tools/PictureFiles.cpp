@@ -1,0 +1,53 @@
+// The size checks and encoders behind every picture file of glyphtint-render.
+#include "tools/PictureFiles.h"
+
+#include "archive/FileReplacement.h"
+#include "render/FramedImage.h"
+#include "render/PictureLimits.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+
+#include <stdexcept>
+#include <string_view>
+
+namespace glyphtint::tools {
+
+using render::kJpegMaxSide;
+using render::kPngMaxSide;
+using render::RequireSidesAtMost;
+
+std::string EncodePng(const TBitmap& picture, const char* what)
+{
+    RequireSidesAtMost(picture, what, "PNG", kPngMaxSide);
+    const QImage image = picture.MakeClipboardBitmap();
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) {
+        throw std::runtime_error(std::string("Cannot encode the ") + what + " as PNG");
+    }
+    return std::string(png.constData(), static_cast<std::size_t>(png.size()));
+}
+
+std::string EncodeFramedJpeg(TBitmap& framed)
+{
+    RequireSidesAtMost(framed, "framed picture", "JPEG", kJpegMaxSide);
+    return render::EncodeFramedImage(framed);
+}
+
+void WritePng(const TBitmap& picture, const std::string& path, const char* what)
+{
+    const std::string png = EncodePng(picture, what);
+    archive::FileReplacement file(path);
+    file.Commit(png);
+}
+
+void WriteFramedJpeg(TBitmap& framed, const std::string& path)
+{
+    RequireSidesAtMost(framed, "framed picture", "JPEG", kJpegMaxSide);
+    render::SaveFramedImage(framed, path);
+}
+
+} // namespace glyphtint::tools

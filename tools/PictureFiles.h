@@ -1,0 +1,22 @@
+// glyphtint-render's picture files: a rendered picture as PNG or framed JPEG bytes, with
+// the formats' size limits explained in the tool's own words, and written to a file.
+#pragma once
+
+#include "raster/Graphics.h"
+
+#include <string>
+
+namespace glyphtint::tools {
+
+// The picture encoded losslessly as PNG. what names the picture in the message about a
+// picture too large for PNG ("strip", "framed picture").
+std::string EncodePng(const TBitmap& picture, const char* what);
+
+// The framed picture as the JPEG file the window's "Save image..." writes.
+std::string EncodeFramedJpeg(TBitmap& framed);
+
+// EncodePng and EncodeFramedJpeg written to path, replacing it only when complete.
+void WritePng(const TBitmap& picture, const std::string& path, const char* what);
+void WriteFramedJpeg(TBitmap& framed, const std::string& path);
+
+} // namespace glyphtint::tools

@@ -1,0 +1,206 @@
+// RenderBatch: many names through one open archive, reported as JSON lines.
+#include "tools/RenderBatch.h"
+
+#include "archive/ZipArchive.h"
+#include "render/CodedTextInfo.h"
+#include "render/FramedImage.h"
+#include "render/GlyphArchivePath.h"
+#include "render/GlyphStrip.h"
+#include "render/ShownMessage.h"
+#include "render/Utf8.h"
+#include "tools/BatchFolder.h"
+#include "tools/OffscreenApplication.h"
+#include "tools/PictureFiles.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <optional>
+#include <stdexcept>
+
+namespace glyphtint::tools {
+namespace {
+
+constexpr const char* kBatchUsage =
+    "usage: glyphtint-render [--archive FILE] [--framed] --batch DIR\n"
+    "Reads one coded text a line from standard input and writes DIR/000001.png, ... (with\n"
+    "--framed the framed pictures DIR/000001.jpg, ...), reporting each line as JSON.\n";
+
+// The archive stays open for the whole batch; a failure to open it is kept and reported
+// for every line that needs a glyph.
+class BatchArchive {
+public:
+    explicit BatchArchive(const std::string& path)
+    {
+        archive_.FileName = path;
+        try {
+            archive_.Open(0);
+        } catch (const std::exception& error) {
+            openError_ = error.what();
+        }
+    }
+
+    TZipArchive& Open()
+    {
+        if (openError_) {
+            throw std::runtime_error(*openError_);
+        }
+        return archive_;
+    }
+
+private:
+    TZipArchive archive_;
+    std::optional<std::string> openError_;
+};
+
+std::string PictureName(std::size_t line, bool framed)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "%06zu.%s", line, framed ? "jpg" : "png");
+    return name;
+}
+
+// The file --strip (or --framed) writes for the text.
+std::string EncodeLinePicture(TZipArchive& archive, const std::string& text, bool framed)
+{
+    TPicture picture;
+    RenderCodedText(archive, text, picture);
+    TBitmap& strip = picture.AsBitmap();
+    if (!framed) {
+        return EncodePng(strip, "strip");
+    }
+    TPicture framedPicture;
+    render::ComposeFramedImage(strip, text, framedPicture);
+    return EncodeFramedJpeg(framedPicture.AsBitmap());
+}
+
+void ReportPicture(std::ostream& report, std::size_t line, const std::string& path, const render::CodedTextInfo& info)
+{
+    report << "{\"line\": " << line << ", \"file\": " << JsonString(path) << ", \"bytes\": " << info.byteLength
+           << ", \"visible\": " << info.visibleLength << ", \"not_drawn\": " << info.undrawnLength
+           << ", \"text\": " << JsonString(info.plainText) << "}\n";
+}
+
+void ReportError(std::ostream& report, std::size_t line, const std::string& message)
+{
+    report << "{\"line\": " << line << ", \"error\": " << JsonString(render::ShownMessage(message)) << "}\n";
+}
+
+} // namespace
+
+bool RenderBatch(const BatchOptions& options, std::istream& lines, std::ostream& report)
+{
+    BatchFolder folder(options.folder);
+    BatchArchive archive(options.archive);
+    bool allDrawn = true;
+    std::string text;
+    for (std::size_t line = 1; std::getline(lines, text); ++line) {
+        if (!text.empty() && text.back() == '\r') {
+            text.pop_back();
+        }
+        const render::CodedTextInfo info = render::DescribeCodedText(text);
+        try {
+            if (info.visibleLength == 0) {
+                throw std::runtime_error("The text draws no glyph: there is no picture to write");
+            }
+            const std::string name = PictureName(line, options.framed);
+            folder.Write(name, EncodeLinePicture(archive.Open(), text, options.framed));
+            ReportPicture(report, line, folder.PathOf(name), info);
+        } catch (const std::exception& error) {
+            ReportError(report, line, error.what());
+            allDrawn = false;
+        }
+        // A reader of the report sees each line as soon as its picture is complete.
+        report.flush();
+    }
+    if (lines.bad()) {
+        throw std::runtime_error("Cannot read standard input");
+    }
+    folder.Sync();
+    return allDrawn;
+}
+
+std::string JsonString(std::string_view bytes)
+{
+    std::string json = "\"";
+    json.reserve(bytes.size() + 2);
+    while (!bytes.empty()) {
+        const auto byte = static_cast<unsigned char>(bytes.front());
+        const std::size_t length = render::Utf8SequenceLength(bytes);
+        if (byte >= 0x80 && length > 0) {
+            json.append(bytes.substr(0, length));
+            bytes.remove_prefix(length);
+            continue;
+        }
+        bytes.remove_prefix(1);
+        if (byte == '"' || byte == '\\') {
+            json += '\\';
+            json += static_cast<char>(byte);
+        } else if (byte == '\n') {
+            json += "\\n";
+        } else if (byte == '\r') {
+            json += "\\r";
+        } else if (byte == '\t') {
+            json += "\\t";
+        } else if (byte < 0x20 || byte >= 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+            json += escape;
+        } else {
+            json += static_cast<char>(byte);
+        }
+    }
+    return json + "\"";
+}
+
+bool IsBatchCommand(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--") {
+            return false;
+        }
+        if (argument == "--batch") {
+            return true;
+        }
+    }
+    return false;
+}
+
+int RunBatchCommand(int argc, char** argv)
+{
+    BatchOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--framed") {
+            options.framed = true;
+        } else if ((argument == "--batch" || argument == "--archive") && i + 1 < argc) {
+            (argument == "--batch" ? options.folder : options.archive) = argv[++i];
+        } else {
+            std::fputs(kBatchUsage, stderr);
+            return 2;
+        }
+    }
+    if (options.folder.empty()) {
+        std::fputs(kBatchUsage, stderr);
+        return 2;
+    }
+    if (options.archive.empty()) {
+        options.archive = render::GlyphArchivePath();
+    }
+    try {
+        // The framed pictures' captions need an application's fonts.
+        PrepareOffscreenApplication();
+        QGuiApplication application(argc, argv);
+        std::ios::sync_with_stdio(false);
+        return RenderBatch(options, std::cin, std::cout) ? 0 : 1;
+    } catch (const std::exception& error) {
+        std::cout.flush();
+        std::fprintf(stderr, "%s\n", render::ShownMessage(error.what()).c_str());
+        return 1;
+    }
+}
+
+} // namespace glyphtint::tools

@@ -1,0 +1,41 @@
+// glyphtint-render --batch: one coded text a line from a stream, each drawn into its own
+// numbered picture file with one open glyph archive, and one JSON line reported for each.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+namespace glyphtint::tools {
+
+struct BatchOptions {
+    std::string archive; // the glyph archive's path
+    std::string folder;  // where NNNNNN.png (or .jpg) go; made when missing
+    bool framed = false; // the framed JPEG instead of the PNG strip
+};
+
+// Reads lines (LF or CRLF ends, any bytes, a last line without an end included) and, for
+// line N, writes folder/NNNNNN.png, the same file `--strip` writes for that text, or with
+// framed the framed JPEG NNNNNN.jpg. Reports each line on report as one JSON object:
+//   {"line": N, "file": "...", "bytes": B, "visible": V, "not_drawn": U, "text": "..."}
+// or {"line": N, "error": "..."} when the line cannot be drawn; then goes on. The archive
+// is opened once; when it cannot be, every line that needs a glyph reports why. Each
+// picture is complete under its name when its line is reported; the disk is synced once
+// at the end. Returns true when every line made its picture; raises EStreamError when
+// the folder cannot be made, the input cannot be read or the final sync fails.
+bool RenderBatch(const BatchOptions& options, std::istream& lines, std::ostream& report);
+
+// bytes as a JSON string, quotes included. '"', '\\' and control bytes are escaped, valid
+// UTF-8 is kept as it is, and every other byte is read as Latin-1 and written \u00XX, so
+// the line stays valid JSON whatever a path or a message holds.
+std::string JsonString(std::string_view bytes);
+
+// True when the command line asks for a batch (`--batch` before any "--").
+bool IsBatchCommand(int argc, char** argv);
+
+// The batch as a command: `[--archive FILE] [--framed] --batch DIR` reading standard
+// input. Returns the exit status: 0, 1 when any line (or the folder) failed, 2 for wrong
+// usage.
+int RunBatchCommand(int argc, char** argv);
+
+} // namespace glyphtint::tools
