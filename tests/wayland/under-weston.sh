@@ -43,7 +43,7 @@ export WAYLAND_DISPLAY=$socket QT_QPA_PLATFORM=wayland
 # keys a person types always come through a seat. The compose context takes them instead.
 export QT_IM_MODULE=compose
 # In sanitizer builds: what the system's libraries keep to the end is not ours.
-export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$(readlink -f "$0")")/../app/lsan-suppressions.txt"
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$(readlink -f "$0")")/lsan-suppressions.txt"
 status=0
 "$@" || status=$?
 if [ "$status" -ne 0 ]; then
