@@ -80,6 +80,9 @@ void TImage::paintEvent(QPaintEvent*)
     }
     // Around the picture, and where there is none, the panel's colour shows.
     QPainter painter(this);
+    // On a screen of scale 2 every picture pixel becomes a 2 x 2 block of its own colour;
+    // smoothing would blur the glyphs' edges into the background.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     const QColor background = parentWidget() != nullptr ? parentWidget()->palette().color(QPalette::Window)
                                                         : palette().color(QPalette::Window);
     const QRect pictureArea(PictureOrigin(), shown_.size());

@@ -13,6 +13,9 @@ glyphtint_packages=(
   clang libclang-rt-14-dev
   # the style checks of the tests
   clang-format clang-tidy
+  # the Debian package and its checks; Qt's Wayland plugin and a headless compositor
+  dpkg-dev file lintian desktop-file-utils appstream
+  qt6-wayland weston
 )
 
 glyphtint_install_packages() {
@@ -33,10 +36,15 @@ glyphtint_install_packages() {
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# glyphtint_build DIR [cmake options...]
-glyphtint_build() {
+# glyphtint_configure DIR [cmake options...]
+glyphtint_configure() {
   local dir=$1
   shift
   cmake -S . -B "$dir" -G Ninja "$@"
-  cmake --build "$dir"
+}
+
+# glyphtint_build DIR [cmake options...]: configures and builds everything.
+glyphtint_build() {
+  glyphtint_configure "$@"
+  cmake --build "$1"
 }

@@ -9,6 +9,7 @@
 #include "render/ShownMessage.h"
 #include "render/Utf8.h"
 #include "tools/BatchFolder.h"
+#include "tools/CommandLine.h"
 #include "tools/OffscreenApplication.h"
 #include "tools/PictureFiles.h"
 
@@ -22,11 +23,6 @@
 
 namespace glyphtint::tools {
 namespace {
-
-constexpr const char* kBatchUsage =
-    "usage: glyphtint-render [--archive FILE] [--framed] --batch DIR\n"
-    "Reads one coded text a line from standard input and writes DIR/000001.png, ... (with\n"
-    "--framed the framed pictures DIR/000001.jpg, ...), reporting each line as JSON.\n";
 
 // The archive stays open for the whole batch; a failure to open it is kept and reported
 // for every line that needs a glyph.
@@ -178,14 +174,17 @@ int RunBatchCommand(int argc, char** argv)
             options.framed = true;
         } else if ((argument == "--batch" || argument == "--archive") && i + 1 < argc) {
             (argument == "--batch" ? options.folder : options.archive) = argv[++i];
+        } else if (argument == "--batch" || argument == "--archive") {
+            return ReportWrongUsage("glyphtint-render", "option '" + std::string(argument) + "' needs a value");
         } else {
-            std::fputs(kBatchUsage, stderr);
-            return 2;
+            return ReportWrongUsage("glyphtint-render", argument.starts_with('-')
+                                                            ? UnknownOption(argument).what()
+                                                            : "--batch reads its texts from standard input, not '" +
+                                                                  std::string(argument) + "'");
         }
     }
     if (options.folder.empty()) {
-        std::fputs(kBatchUsage, stderr);
-        return 2;
+        return ReportWrongUsage("glyphtint-render", "--batch needs a folder name");
     }
     if (options.archive.empty()) {
         options.archive = render::GlyphArchivePath();

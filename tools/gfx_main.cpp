@@ -7,17 +7,22 @@
 #include <vector>
 
 #include "archive/FileReplacement.h"
+#include "tools/CommandLine.h"
 #include "tools/GfxCheck.h"
 #include "tools/GfxErrors.h"
 #include "tools/GfxExtract.h"
 #include "tools/GfxList.h"
 #include "render/ShownMessage.h"
 
+using glyphtint::tools::AnswerHelpOrVersion;
 using glyphtint::tools::DescribeError;
+using glyphtint::tools::EUsage;
 using glyphtint::tools::ExtractGfxEntry;
 using glyphtint::tools::GfxToolError;
 using glyphtint::tools::ListGfxArchive;
+using glyphtint::tools::ReportWrongUsage;
 using glyphtint::tools::RunGfxCheck;
+using glyphtint::tools::UnknownOption;
 
 namespace {
 
@@ -48,15 +53,16 @@ std::optional<int> RunExtract(const Arguments& args)
     std::optional<std::string> password;
     std::optional<std::string> outFile;
     for (size_t i = 2; i < args.size(); i += 2) {
+        if (args[i] != "--password" && args[i] != "--out") {
+            throw UnknownOption(args[i]);
+        }
         if (i + 1 >= args.size()) {
-            return std::nullopt;
+            throw EUsage("option '" + args[i] + "' needs a value");
         }
         if (args[i] == "--password") {
             password = args[i + 1];
-        } else if (args[i] == "--out") {
-            outFile = args[i + 1];
         } else {
-            return std::nullopt;
+            outFile = args[i + 1];
         }
     }
     const std::string bytes = ExtractGfxEntry(args[0], args[1], password);
@@ -87,21 +93,30 @@ const Command kCommands[] = {
     {"check", "check ARCHIVE", RunCheck},
 };
 
-int Usage()
+constexpr const char* kProgram = "glyphtint-gfx";
+
+std::string Usage()
 {
-    std::cerr << "usage:\n";
+    std::string usage = "usage:\n";
     for (const Command& command : kCommands) {
-        std::cerr << "  glyphtint-gfx " << command.usage << '\n';
+        usage += std::string("  glyphtint-gfx ") + command.usage + '\n';
     }
-    return 2;
+    usage += "  glyphtint-gfx --help | --version\n"
+             "Lists, extracts or checks the entries of a glyph archive (glyphtint.gfx or a pack of\n"
+             "your own). Exit status: 0 done (check: the archive passes), 1 failed or the check\n"
+             "found faults, 2 wrong usage.\n";
+    return usage;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> answered = AnswerHelpOrVersion(argc, argv, kProgram, Usage())) {
+        return *answered;
+    }
     if (argc < 2) {
-        return Usage();
+        return ReportWrongUsage(kProgram, "no command given: list, extract or check");
     }
     const std::string name = argv[1];
     const Arguments args(argv + 2, argv + argc);
@@ -111,11 +126,14 @@ int main(int argc, char** argv)
         }
         try {
             const std::optional<int> code = command.run(args);
-            return code ? *code : Usage();
+            return code ? *code : ReportWrongUsage(kProgram, std::string("usage: glyphtint-gfx ") + command.usage);
+        } catch (const EUsage& wrong) {
+            return ReportWrongUsage(kProgram, wrong.what());
         } catch (const std::exception& e) {
             std::cerr << glyphtint::render::ShownMessage(DescribeError(e)) << '\n';
             return 1;
         }
     }
-    return Usage();
+    return ReportWrongUsage(kProgram,
+                            name.starts_with('-') ? UnknownOption(name).what() : "unknown command '" + name + "'");
 }

@@ -5,6 +5,7 @@
 #include "raster/JPEGImage.h"
 #include "render/GlyphBackground.h"
 #include "render/GlyphNames.h"
+#include "tools/CommandLine.h"
 #include "tools/GfxCheck.h"
 #include "tools/OffscreenApplication.h"
 
@@ -42,12 +43,15 @@ using glyphtint::render::FullGlyphEntryName;
 namespace glyphtint::tools {
 namespace {
 
+constexpr const char* kProgram = "glyphtint-make-glyphs";
 constexpr const char* kUsage = "usage: glyphtint-make-glyphs [--font FILE.ttf] [--height N] OUT.gfx\n"
                                "Draws one JPEG glyph for every character the program draws, light on the glyph\n"
                                "background colour, and writes them as a glyph archive. FILE.ttf is any TrueType or\n"
                                "OpenType font (default: the program's own, DejaVu Sans Bold); N is the glyph height\n"
                                "in pixels, 8 to 256 (default 20). The archive is checked as glyphtint-gfx check does\n"
-                               "and written only when it passes; an existing OUT.gfx is replaced only then.\n";
+                               "and written only when it passes; an existing OUT.gfx is replaced only then.\n"
+                               "--help and --version print this text and the version. Exit status: 0 written,\n"
+                               "1 failed (the message says why), 2 wrong usage.\n";
 
 constexpr int kDefaultHeight = 20;
 constexpr int kMinHeight = 8;
@@ -122,28 +126,36 @@ private:
     std::filesystem::path path_;
 };
 
-bool ParseArguments(int argc, char** argv, Options& options)
+void ParseArguments(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
-        if (argument == "--font" && i + 1 < argc) {
+        if ((argument == "--font" || argument == "--height") && i + 1 == argc) {
+            throw EUsage("option '" + std::string(argument) + "' needs a value");
+        }
+        if (argument == "--font") {
             options.fontFile = argv[++i];
-        } else if (argument == "--height" && i + 1 < argc) {
+        } else if (argument == "--height") {
             const std::string_view value = argv[++i];
             int height = 0;
             const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), height);
             if (error != std::errc() || end != value.data() + value.size() || height < kMinHeight ||
                 height > kMaxHeight) {
-                return false;
+                throw EUsage("--height " + std::string(value) + ": the height is a number from " +
+                             std::to_string(kMinHeight) + " to " + std::to_string(kMaxHeight));
             }
             options.height = height;
-        } else if (options.output.empty() && !argument.empty() && argument[0] != '-') {
-            options.output = argument;
+        } else if (!argument.empty() && argument[0] == '-') {
+            throw UnknownOption(argument);
+        } else if (!options.output.empty()) {
+            throw EUsage("more than one OUT.gfx: '" + std::string(argument) + "'");
         } else {
-            return false;
+            options.output = argument;
         }
     }
-    return !options.output.empty();
+    if (options.output.empty()) {
+        throw EUsage("no OUT.gfx given");
+    }
 }
 
 QFont LoadFont(const Options& options)
@@ -360,10 +372,16 @@ int Run(const Options& options)
 
 int main(int argc, char** argv)
 {
+    using glyphtint::tools::kProgram;
+    if (const std::optional<int> answered =
+            glyphtint::tools::AnswerHelpOrVersion(argc, argv, kProgram, glyphtint::tools::kUsage)) {
+        return *answered;
+    }
     glyphtint::tools::Options options;
-    if (!glyphtint::tools::ParseArguments(argc, argv, options)) {
-        std::cerr << glyphtint::tools::kUsage;
-        return 2;
+    try {
+        glyphtint::tools::ParseArguments(argc, argv, options);
+    } catch (const glyphtint::tools::EUsage& wrong) {
+        return glyphtint::tools::ReportWrongUsage(kProgram, wrong.what());
     }
     glyphtint::tools::PrepareOffscreenApplication();
     QGuiApplication app(argc, argv);

@@ -7,6 +7,7 @@
 #include "render/GlyphArchivePath.h"
 #include "render/GlyphStrip.h"
 #include "render/ShownMessage.h"
+#include "tools/CommandLine.h"
 #include "tools/OffscreenApplication.h"
 #include "tools/PictureFiles.h"
 #include "tools/RenderBatch.h"
@@ -14,9 +15,12 @@
 
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -24,6 +28,7 @@
 namespace glyphtint::tools {
 namespace {
 
+constexpr const char* kProgram = "glyphtint-render";
 constexpr const char* kUsage = "usage: glyphtint-render [--archive FILE] [--strip OUT.png] [--framed OUT.jpg]\n"
                                "                        [--clipboard-png OUT.png] [--info] (TEXT | --text-file FILE)\n"
                                "       glyphtint-render [--archive FILE] [--framed] --batch DIR\n"
@@ -37,10 +42,12 @@ constexpr const char* kUsage = "usage: glyphtint-render [--archive FILE] [--stri
                                "  --info                   TEXT's length in bytes, its visible length (characters\n"
                                "                           that draw a glyph), how many characters draw none, and\n"
                                "                           the characters drawn\n"
+                               "  --help, --version        this text; the version\n"
                                "A TEXT that starts with '-' follows \"--\". --text-file reads TEXT from FILE\n"
                                "('-': standard input) without its final line end.\n"
                                "--batch reads one TEXT a line from standard input and writes DIR/000001.png, ...\n"
-                               "(with --framed DIR/000001.jpg, ...), printing one JSON line for each.\n";
+                               "(with --framed DIR/000001.jpg, ...), printing one JSON line for each.\n"
+                               "Exit status: 0 done, 1 failed (the message says why), 2 wrong usage.\n";
 
 struct Options {
     std::string archive;
@@ -54,7 +61,7 @@ struct Options {
     bool WantsPicture() const { return !strip.empty() || !framed.empty() || !clipboardPng.empty(); }
 };
 
-bool ParseArguments(int argc, char** argv, Options& options)
+void ParseArguments(int argc, char** argv, Options& options)
 {
     const std::pair<std::string_view, std::string Options::*> valued[] = {
         {"--archive", &Options::archive},    {"--strip", &Options::strip},
@@ -76,22 +83,32 @@ bool ParseArguments(int argc, char** argv, Options& options)
         }
         if (argument == "--info") {
             options.info = true;
-        } else if (haveText) {
-            return false;
-        } else if (argument == "--" && i + 2 == argc) {
+        } else if (argument == "--") {
+            if (haveText || i + 2 != argc) {
+                throw EUsage("\"--\" is followed by the TEXT and nothing else");
+            }
             options.text = argv[++i];
             haveText = true;
-        } else if (argument.empty() || argument[0] != '-') {
+        } else if (!argument.empty() && argument[0] == '-') {
+            const bool needsValue = std::any_of(std::begin(valued), std::end(valued),
+                                                [&](const auto& option) { return option.first == argument; });
+            throw needsValue ? EUsage("option '" + std::string(argument) + "' needs a value") : UnknownOption(argument);
+        } else if (haveText) {
+            throw EUsage("more than one TEXT: '" + std::string(argument) + "' follows the TEXT");
+        } else {
             options.text = argv[i];
             haveText = true;
-        } else {
-            return false;
         }
     }
     if (options.archive.empty()) {
         options.archive = render::GlyphArchivePath();
     }
-    return haveText != !options.textFile.empty() && (options.info || options.WantsPicture());
+    if (haveText == !options.textFile.empty()) {
+        throw EUsage(haveText ? "both a TEXT and --text-file given" : "no TEXT given");
+    }
+    if (!options.info && !options.WantsPicture()) {
+        throw EUsage("no output chosen: --strip, --framed, --clipboard-png or --info");
+    }
 }
 
 void PrintInfo(const std::string& text)
@@ -132,13 +149,17 @@ void WritePictures(const Options& options)
 
 int Run(int argc, char** argv)
 {
+    if (const std::optional<int> answered = AnswerHelpOrVersion(argc, argv, kProgram, kUsage)) {
+        return *answered;
+    }
     if (IsBatchCommand(argc, argv)) {
         return RunBatchCommand(argc, argv);
     }
     Options options;
-    if (!ParseArguments(argc, argv, options)) {
-        std::fputs(kUsage, stderr);
-        return 2;
+    try {
+        ParseArguments(argc, argv, options);
+    } catch (const EUsage& wrong) {
+        return ReportWrongUsage(kProgram, wrong.what());
     }
     try {
         if (!options.textFile.empty()) {

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -53,6 +54,73 @@ QImage Duck(int size)
     // Program icons of 256 colours: an indexed image, transparency kept in the table.
     return Draw(size, [size](QPainter& p) { PaintDuck(p, size / 32.0); })
         .convertToFormat(QImage::Format_Indexed8, Qt::ThresholdAlphaDither);
+}
+
+// The duck for menus, docks and software centres: drawn on a 256-unit grid with the
+// detail a large icon can show (shading, feathers, a lit eye, water), and outlines of one
+// to two device pixels whatever the size, so that 48 pixels stay crisp and 256 not coarse.
+void PaintLargeDuck(QPainter& p, int size)
+{
+    const double unit = size / 256.0;
+    const double outline = std::max(1.0, size / 96.0) / unit;
+    p.scale(unit, unit);
+    const QColor ink(110, 70, 0);
+
+    QRadialGradient water(QPointF(128, 214), 120);
+    water.setColorAt(0, QColor(90, 170, 230, 200));
+    water.setColorAt(1, QColor(90, 170, 230, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(water);
+    p.drawEllipse(QRectF(8, 186, 240, 56));
+
+    QLinearGradient bodyShade(QPointF(0, 110), QPointF(0, 226));
+    bodyShade.setColorAt(0, QColor(255, 230, 90));
+    bodyShade.setColorAt(1, QColor(236, 176, 20));
+    p.setPen(QPen(ink, outline));
+    p.setBrush(bodyShade);
+    QPainterPath body;
+    body.moveTo(30, 120);
+    body.cubicTo(20, 190, 70, 226, 130, 226);
+    body.cubicTo(200, 226, 236, 196, 226, 150);
+    body.cubicTo(220, 124, 190, 118, 160, 128);
+    body.cubicTo(120, 140, 70, 140, 30, 120);
+    body.closeSubpath();
+    p.drawPath(body);
+
+    // The head sits on the body's front, overlapping it.
+    p.translate(0, 20);
+    QRadialGradient headShade(QPointF(150, 56), 70);
+    headShade.setColorAt(0, QColor(255, 240, 130));
+    headShade.setColorAt(1, QColor(240, 186, 30));
+    p.setBrush(headShade);
+    p.drawEllipse(QRectF(112, 22, 96, 96));
+
+    p.setBrush(QColor(240, 130, 20));
+    QPainterPath beak;
+    beak.moveTo(198, 62);
+    beak.cubicTo(226, 58, 248, 66, 252, 78);
+    beak.cubicTo(240, 90, 220, 94, 198, 88);
+    beak.closeSubpath();
+    p.drawPath(beak);
+    p.drawLine(QPointF(202, 76), QPointF(244, 78));
+
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::black);
+    p.drawEllipse(QRectF(166, 50, 18, 18));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QRectF(172, 53, 6, 6));
+    p.translate(0, -20);
+
+    p.setPen(QPen(QColor(200, 140, 0), outline * 1.2, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(QColor(250, 200, 50));
+    QPainterPath wing;
+    wing.moveTo(70, 150);
+    wing.cubicTo(100, 128, 160, 134, 176, 160);
+    wing.cubicTo(150, 196, 96, 196, 70, 150);
+    p.drawPath(wing);
+    for (const double y : {158.0, 168.0, 178.0}) {
+        p.drawLine(QPointF(98, y), QPointF(150, y + 2));
+    }
 }
 
 void PaintLetter(QPainter& p, const QRectF& box, const QString& letter, QColor colour, bool bold)
@@ -172,6 +240,11 @@ int main(int argc, char** argv)
     bool ok = Save(Duck(32), folder, "duck32") && Save(Duck(16), folder, "duck16");
     for (int i = 0; ok && i < 8; ++i) {
         ok = Save(Draw(16, kListPictures[i]), folder, "list" + std::to_string(i));
+    }
+    // Program icons for the desktop's menus, drawn for their size.
+    for (const int size : {48, 64, 128, 256}) {
+        ok = ok &&
+             Save(Draw(size, [size](QPainter& p) { PaintLargeDuck(p, size); }), folder, "duck" + std::to_string(size));
     }
     ok = ok && Save(Chevrons(true), folder, "chevrons-up") && Save(Chevrons(false), folder, "chevrons-down");
     return ok ? 0 : 1;

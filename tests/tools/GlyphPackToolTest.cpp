@@ -68,9 +68,10 @@ TEST(GlyphPackTool, FailuresKeepTheExistingPack)
     const Case cases[] = {
         {{"--font", (folder / "junk.ttf").string(), pack.string()}, 1, "as a TrueType or OpenType font"},
         {{"--font", (folder / "missing.ttf").string(), pack.string()}, 1, "as a TrueType or OpenType font"},
-        {{"--height", "7", pack.string()}, 2, "usage:"},
-        {{"--height", "20x", pack.string()}, 2, "usage:"},
-        {{"--font", kSerifFont}, 2, "usage:"},
+        {{"--height", "7", pack.string()}, 2, "--height 7: the height is a number from 8 to 256"},
+        {{"--height", "20x", pack.string()}, 2, "--height 20x: the height"},
+        {{"--font", kSerifFont}, 2, "no OUT.gfx given"},
+        {{"--fonts", kSerifFont, pack.string()}, 2, "unknown option '--fonts'"},
         {{"--font", kSerifFont, (folder / "missing" / "pack.gfx").string()}, 1, "Cannot create file"},
     };
     for (const Case& c : cases) {

@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# Builds the Debian package and checks it from outside:
+#   check-package.sh build BUILD_DIR OUT_DIR     makes OUT_DIR/glyphtint_<version>_amd64.deb with CPack
+#   check-package.sh contents OUT_DIR            unpacks it into a scratch root and runs what it holds
+#   check-package.sh lint OUT_DIR                lintian, desktop-file-validate and appstreamcli on it
+# Exits 77 (skipped) where the tools a step needs are missing.
+set -euo pipefail
+mode=$1
+shift
+
+fail() {
+  echo "FAIL ($mode): $*" >&2
+  exit 1
+}
+need() {
+  local tool
+  for tool in "$@"; do
+    if ! command -v "$tool" >/dev/null; then
+      echo "$tool is missing (scripts/setup.sh installs it): skipped"
+      exit 77
+    fi
+  done
+}
+package_in() {
+  local found=("$1"/glyphtint_*_amd64.deb)
+  [ -f "${found[0]}" ] || fail "no glyphtint_<version>_amd64.deb in $1"
+  echo "${found[0]}"
+}
+
+case "$mode" in
+build)
+  build=$1
+  out=$2
+  need dpkg-deb dpkg-shlibdeps
+  rm -rf "$out"
+  mkdir -p "$out"
+  cpack=$(sed -n 's/^CMAKE_CPACK_COMMAND:INTERNAL=//p' "$build/CMakeCache.txt")
+  "${cpack:-cpack}" --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1 ||
+    fail "cpack: $(cat "$out/cpack.log")"
+  deb=$(package_in "$out")
+  rm -rf "$out/_CPack_Packages"
+  echo "made $deb ($(stat -c %s "$deb") bytes)"
+  dpkg-deb -f "$deb" Depends
+  ;;
+
+contents)
+  out=$1
+  need dpkg-deb flock
+  deb=$(package_in "$out")
+  root=$(mktemp -d)
+  work=$(mktemp -d)
+  pid=
+  cleanup() {
+    if [ -n "$pid" ]; then
+      kill "$pid" 2>/dev/null || true
+      wait "$pid" 2>/dev/null || true
+    fi
+    rm -rf "$root" "$work"
+  }
+  trap cleanup EXIT
+  dpkg-deb -x "$deb" "$root"
+
+  for field in Package Version Architecture Maintainer Section Depends Recommends Description; do
+    [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "the control file has no $field"
+  done
+  depends=$(dpkg-deb -f "$deb" Depends)
+  for library in libqt6widgets6 libjpeg62-turbo zlib1g libzip4; do
+    [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
+  done
+  [[ $(dpkg-deb -f "$deb" Recommends) == *qt6-wayland* ]] || fail "qt6-wayland is not recommended"
+
+  for name in glyphtint glyphtint-render glyphtint-gfx glyphtint-make-glyphs; do
+    [ "$(readlink "$root/usr/bin/$name")" = "../lib/glyphtint/$name" ] || fail "usr/bin/$name is no link to the program"
+    [ -x "$root/usr/lib/glyphtint/$name" ] || fail "usr/lib/glyphtint/$name is missing"
+    [ -f "$root/usr/share/man/man1/$name.1.gz" ] || fail "no manual page for $name"
+  done
+  for name in glyphtint-render glyphtint-gfx glyphtint-make-glyphs; do
+    completion="$root/usr/share/bash-completion/completions/$name"
+    bash -c "source '$completion' && complete -p $name" >/dev/null || fail "the completion for $name does not load"
+  done
+  for size in 16 32 48 64 128 256; do
+    icon="$root/usr/share/icons/hicolor/${size}x${size}/apps/glyphtint.png"
+    [ -f "$icon" ] || fail "no ${size}px icon"
+    file -b "$icon" | grep -q "PNG image data, $size x $size," || fail "the ${size}px icon is $(file -b "$icon")"
+  done
+  for file in usr/lib/glyphtint/glyphtint.gfx usr/share/applications/glyphtint.desktop \
+    usr/share/doc/glyphtint/copyright usr/share/doc/glyphtint/changelog.gz; do
+    [ -f "$root/$file" ] || fail "$file is missing"
+  done
+  compgen -G "$root/usr/share/metainfo/*.metainfo.xml" >/dev/null || fail "no AppStream file"
+
+  # The tools from the unpacked root, through their links, with the packed glyph archive.
+  bin="$root/usr/bin"
+  "$bin/glyphtint-render" --version | grep -qx "glyphtint-render $(dpkg-deb -f "$deb" Version)" ||
+    fail "glyphtint-render --version"
+  "$bin/glyphtint-gfx" --help | grep -q '^usage:' || fail "glyphtint-gfx --help"
+  [ "$("$bin/glyphtint-render" --info '^1m00')" = $'bytes: 5\nvisible: 3\ntext: m00' ] || fail "glyphtint-render --info"
+  "$bin/glyphtint-render" --strip "$work/strip.png" '^1m00' || fail "glyphtint-render --strip"
+  file -b "$work/strip.png" | grep -q '^PNG image data' || fail "the strip is no PNG file"
+  "$bin/glyphtint-gfx" check "$root/usr/lib/glyphtint/glyphtint.gfx" >/dev/null || fail "the packed glyph archive fails its check"
+  "$bin/glyphtint-make-glyphs" "$work/pack.gfx" >/dev/null 2>&1 || fail "glyphtint-make-glyphs"
+  "$bin/glyphtint-gfx" check "$work/pack.gfx" >/dev/null || fail "the drawn pack fails its check"
+
+  # The program itself, offscreen: once it runs it holds its glyph archive locked, which it
+  # does only when it found the archive beside its real file and opened it.
+  (cd / && QT_QPA_PLATFORM=offscreen exec "$bin/glyphtint") >"$work/out" 2>"$work/err" &
+  pid=$!
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || fail "the program ended: $(cat "$work/err")"
+    flock -n -x "$root/usr/lib/glyphtint/glyphtint.gfx" true 2>/dev/null || break
+    sleep 0.1
+  done
+  ! flock -n -x "$root/usr/lib/glyphtint/glyphtint.gfx" true 2>/dev/null || fail "the program did not open its glyph archive"
+  ;;
+
+lint)
+  out=$1
+  deb=$(package_in "$out")
+  ran=0
+  if command -v lintian >/dev/null; then
+    ran=1
+    # Errors and warnings fail; the information tags are printed for the reader.
+    status=0
+    report=$(lintian --fail-on error,warning -I "$deb" 2>&1) || status=$?
+    grep -v '^running with root privileges' <<<"$report" || true
+    [ "$status" -eq 0 ] || fail "lintian"
+  fi
+  root=$(mktemp -d)
+  trap 'rm -rf "$root"' EXIT
+  dpkg-deb -x "$deb" "$root"
+  if command -v desktop-file-validate >/dev/null; then
+    ran=1
+    report=$(desktop-file-validate "$root/usr/share/applications/glyphtint.desktop" 2>&1) || fail "$report"
+    [ -z "$report" ] || fail "desktop-file-validate: $report"
+  fi
+  if command -v appstreamcli >/dev/null; then
+    ran=1
+    appstreamcli validate --no-net --pedantic "$root"/usr/share/metainfo/*.metainfo.xml || fail "appstreamcli validate"
+  fi
+  if [ "$ran" -eq 0 ]; then
+    echo "lintian, desktop-file-validate and appstreamcli are missing (scripts/setup.sh installs them): skipped"
+    exit 77
+  fi
+  ;;
+*)
+  fail "unknown mode"
+  ;;
+esac
+echo "ok ($mode)"

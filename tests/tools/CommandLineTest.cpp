@@ -1,0 +1,64 @@
+// What every tool answers alike: --help and --version on standard output with exit code 0,
+// a wrong option named on standard error with exit code 2.
+#include "tests/support/RunProgram.h"
+
+#include <gtest/gtest.h>
+
+using glyphtint::test::ProgramRun;
+using glyphtint::test::RunProgram;
+
+namespace {
+
+class ToolCommandLine : public ::testing::TestWithParam<const char*> { };
+
+TEST_P(ToolCommandLine, HelpAndVersionGoToStandardOutput)
+{
+    const std::string program = GetParam();
+    for (const char* help : {"--help", "-h"}) {
+        const ProgramRun run = RunProgram(program, {help});
+        EXPECT_EQ(run.exitCode, 0) << help;
+        EXPECT_EQ(run.out.rfind("usage:", 0), 0u) << run.out;
+        EXPECT_NE(run.out.find(program), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("2 wrong usage"), std::string::npos) << "the exit codes are explained";
+        EXPECT_EQ(run.err, "");
+    }
+    const ProgramRun version = RunProgram(program, {"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, program + " " + GLYPHTINT_VERSION + "\n");
+    EXPECT_EQ(version.err, "");
+}
+
+TEST_P(ToolCommandLine, AWrongOptionIsNamed)
+{
+    const std::string program = GetParam();
+    const ProgramRun run = RunProgram(program, {"--frobnicate", "x"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              program + ": unknown option '--frobnicate'\nTry '" + program + " --help' for more information.\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Tools, ToolCommandLine,
+                         ::testing::Values("glyphtint-render", "glyphtint-gfx", "glyphtint-make-glyphs"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             std::erase(name, '-');
+                             return name;
+                         });
+
+// After "--" an argument is the text, even when it reads like an option.
+TEST(RenderCommandLine, HelpAfterDoubleDashIsTheText)
+{
+    const ProgramRun run = RunProgram("glyphtint-render", {"--info", "--", "--help"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "bytes: 6\nvisible: 6\nnot drawn: 0\ntext: --help\n");
+}
+
+TEST(RenderCommandLine, AnOptionWithoutItsValueIsNamed)
+{
+    const ProgramRun run = RunProgram("glyphtint-render", {"--info", "--strip"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("option '--strip' needs a value"), std::string::npos) << run.err;
+}
+
+} // namespace

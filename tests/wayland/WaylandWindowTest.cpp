@@ -1,0 +1,48 @@
+// The window as a native Wayland client, run by under-weston.sh inside a headless Weston:
+// text typed into it is drawn, and the drawn picture is what the window shows.
+#include "app/Image.h"
+#include "tests/app/WindowFixture.h"
+
+#include <QGuiApplication>
+#include <QTest>
+
+namespace {
+
+TEST_F(WindowTest, TypedTextIsShownOnWayland)
+{
+    ASSERT_EQ(QGuiApplication::platformName(), "wayland") << "this suite runs only inside a Wayland compositor";
+    StartWithShippedArchive();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get())) << "the compositor never showed the window";
+
+    Type("^1m00");
+    QApplication::processEvents();
+    const TBitmap* strip = Strip(window->img_Render);
+    ASSERT_NE(strip, nullptr);
+    EXPECT_EQ(strip->Width(), RenderedWidth("m00"));
+
+    // The strip as the window paints it: every pixel in place, of the strip's own colour.
+    const QImage shown = window->img_Render->grab().toImage();
+    const int scale = static_cast<int>(window->img_Render->devicePixelRatioF());
+    const QPoint origin = window->img_Render->PictureOrigin() * scale;
+    int red = 0;
+    for (int y = 0; y < strip->Height(); ++y) {
+        for (int x = 0; x < strip->Width(); ++x) {
+            const TColor colour = strip->PixelAt(x, y);
+            const QRgb got = shown.pixel(origin + QPoint(x, y) * scale);
+            ASSERT_EQ(qRgb(qRed(got), qGreen(got), qBlue(got)),
+                      qRgb(glyphtint::raster::RedOf(colour), glyphtint::raster::GreenOf(colour),
+                           glyphtint::raster::BlueOf(colour)))
+                << "pixel " << x << "," << y;
+            red += qRed(got) > 2 * qGreen(got) + 40 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(red, 20) << "^1 draws m00 in red";
+
+    // A picture of the window for the documentation, when asked for.
+    if (const QString path = qEnvironmentVariable("GLYPHTINT_SCREENSHOT"); !path.isEmpty()) {
+        EXPECT_TRUE(window->grab().save(path, "PNG")) << path.toStdString();
+    }
+    EXPECT_TRUE(boxes.errors.empty());
+}
+
+} // namespace
