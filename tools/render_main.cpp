@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QImage>
 
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -104,13 +105,18 @@ void PrintInfo(const std::string& text)
 }
 
 // Checked here so that the user reads why, not the encoder's warnings or errors.
-void RequireSidesAtMost(const TBitmap& picture, const char* what, const char* format, int maxSide)
+void RequireSidesAtMost(std::int64_t width, std::int64_t height, const char* what, const char* format, int maxSide)
 {
-    if (picture.Width() > maxSide || picture.Height() > maxSide) {
-        throw std::runtime_error(std::string("The ") + what + " is " + std::to_string(picture.Width()) + " x " +
-                                 std::to_string(picture.Height()) + " pixels; a " + format + " file can be at most " +
+    if (width > maxSide || height > maxSide) {
+        throw std::runtime_error(std::string("The ") + what + " is " + std::to_string(width) + " x " +
+                                 std::to_string(height) + " pixels; a " + format + " file can be at most " +
                                  std::to_string(maxSide) + " pixels wide and high, so the text is too long");
     }
+}
+
+void RequireSidesAtMost(const TBitmap& picture, const char* what, const char* format, int maxSide)
+{
+    RequireSidesAtMost(picture.Width(), picture.Height(), what, format, maxSide);
 }
 
 void WritePng(const TBitmap& picture, const std::string& path, const char* what)
@@ -138,6 +144,17 @@ void WritePictures(const Options& options)
     TZipArchive archive;
     archive.FileName = options.archive;
     archive.Open(0);
+    // Pictures too large for their files are refused before anything is drawn.
+    const render::StripSize size = render::MeasureCodedText(archive, options.text);
+    if (!options.strip.empty()) {
+        RequireSidesAtMost(size.width, size.height, "strip", "PNG", kPngMaxSide);
+    }
+    if (!options.framed.empty() || !options.clipboardPng.empty()) {
+        const render::FrameSize frame = render::MeasureFramedImage(size.width, size.height, options.text);
+        const bool jpeg = !options.framed.empty();
+        RequireSidesAtMost(frame.width, frame.height, "framed picture", jpeg ? "JPEG" : "PNG",
+                           jpeg ? kJpegMaxSide : kPngMaxSide);
+    }
     TPicture picture;
     RenderCodedText(archive, options.text, picture);
     TBitmap& strip = picture.AsBitmap();
