@@ -7,6 +7,7 @@
 #include "render/GlyphNames.h"
 #include "render/Tint.h"
 
+#include <array>
 #include <map>
 #include <memory>
 #include <optional>
@@ -98,35 +99,49 @@ namespace glyphtint::render {
 
 StripSize MeasureCodedText(TZipArchive& archive, std::string_view text)
 {
-    StripSize size;
-    std::map<EntryData, std::pair<int, int>> sides;
+    // Width and height of each byte's glyph once known, so that a long text costs a
+    // table lookup per byte; entries that several names lead to are read once.
+    std::array<std::optional<std::pair<int, int>>, 256> byByte;
+    std::map<EntryData, std::pair<int, int>> byEntry;
     std::string buffer;
+    StripSize size;
     bool measurable = true;
     ScanCodedText(text, [&](unsigned char character, TColourTriple) {
-        const std::string entryName = FullGlyphEntryName(character);
-        if (!measurable || entryName.empty()) {
+        if (!measurable) {
             return;
         }
-        const std::optional<EntryData> data = FindEntryData(archive, entryName);
-        // An encrypted entry would ask for its password twice; the render asks.
-        if (!data || std::get<5>(*data)) {
-            measurable = false;
-            return;
-        }
-        auto found = sides.find(*data);
-        if (found == sides.end()) {
-            try {
-                archive.ExtractEntryBytesUpTo(entryName, buffer, kMaxGlyphEntryBytes);
-                TJPEGImage glyph;
-                glyph.LoadJPEG(std::string_view(buffer));
-                found = sides.emplace(*data, std::pair{glyph.Width(), glyph.Height()}).first;
-            } catch (const std::exception&) {
-                measurable = false;
-                return;
+        std::optional<std::pair<int, int>>& sides = byByte[character];
+        if (!sides) {
+            const std::string entryName = FullGlyphEntryName(character);
+            if (entryName.empty()) {
+                sides = std::pair{0, -1}; // drawn by nothing: no width, height unchanged
+            } else {
+                const std::optional<EntryData> data = FindEntryData(archive, entryName);
+                // An encrypted entry would ask for its password twice; the render asks.
+                if (!data || std::get<5>(*data)) {
+                    measurable = false;
+                    return;
+                }
+                auto found = byEntry.find(*data);
+                if (found == byEntry.end()) {
+                    try {
+                        archive.ExtractEntryBytesUpTo(entryName, buffer, kMaxGlyphEntryBytes);
+                        TJPEGImage glyph;
+                        glyph.LoadJPEG(std::string_view(buffer));
+                        found = byEntry.emplace(*data, std::pair{glyph.Width(), glyph.Height()}).first;
+                    } catch (const std::exception&) {
+                        measurable = false;
+                        return;
+                    }
+                }
+                sides = found->second;
             }
         }
-        size.width += found->second.first;
-        size.height = found->second.second;
+        if (sides->second < 0) {
+            return;
+        }
+        size.width += sides->first;
+        size.height = sides->second;
         size.peakPixels = std::max(size.peakPixels, size.width * size.height);
     });
     return size;
