@@ -3,17 +3,25 @@
 #include "archive/FileReplacement.h"
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <random>
+#include <thread>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace glyphtint::archive {
 
 namespace {
+
+// How long a rewrite in place waits for another writer of the file to finish, and how
+// often it looks again. A save takes milliseconds; only a stuck lock lasts this long.
+constexpr auto kLockWait = std::chrono::seconds(10);
+constexpr auto kLockPoll = std::chrono::milliseconds(5);
 
 // An open descriptor, closed on every path.
 class Descriptor {
@@ -86,6 +94,69 @@ std::string TemporaryName(const std::string& folder, const std::string& target)
 {
     static std::mt19937_64 random{std::random_device{}()};
     return folder + "/." + BaseNameOf(target) + "." + std::to_string(random() % 1000000000u) + ".tmp";
+}
+
+// Whether the kernel's rule for sticky world-writable folders (fs.protected_symlinks)
+// keeps this process from following the link: the link lies in such a folder and
+// belongs neither to this process's user nor to the folder's owner.
+bool ProtectedLink(const std::string& path, const struct stat& link)
+{
+    struct stat folder { };
+    if (::stat(FolderOf(path).c_str(), &folder) != 0) {
+        return false;
+    }
+    const bool stickyAndShared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    return stickyAndShared && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid;
+}
+
+// Follows the symlink at path by opening it, so that the kernel applies its
+// permissions and protections to every link on the way, and returns the path of the
+// file reached as the kernel names the open descriptor. Nothing is resolved here: a
+// name only ever leads where opening it leads.
+std::string FollowedTarget(const std::string& path, const struct stat& link)
+{
+    const Descriptor opened(::open(path.c_str(), O_PATH | O_CLOEXEC));
+    if (!opened.Valid()) {
+        if (errno == EACCES && ProtectedLink(path, link)) {
+            throw EFCreateError(path, "the symlink belongs to another user and lies in a sticky folder that anyone "
+                                      "may write to, so the system does not follow it");
+        }
+        // A dangling link or a loop has no file to save into.
+        throw EFCreateError(path);
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(opened.Get());
+    char resolved[PATH_MAX];
+    const ssize_t length = ::readlink(self.c_str(), resolved, sizeof resolved);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof resolved || resolved[0] != '/') {
+        throw EFCreateError(path);
+    }
+    std::string target(resolved, static_cast<std::size_t>(length));
+    // The name must still lead to the file opened: not to a file renamed or deleted
+    // meanwhile (the kernel then adds " (deleted)"), nor through a link planted since.
+    struct stat reached { };
+    struct stat named { };
+    if (::fstat(opened.Get(), &reached) != 0 || ::lstat(target.c_str(), &named) != 0 ||
+        reached.st_dev != named.st_dev || reached.st_ino != named.st_ino) {
+        throw EFCreateError(path);
+    }
+    return target;
+}
+
+// Takes an exclusive flock on the open file, waiting a while for another writer. False
+// when the lock stays taken; a file system without flock is written unlocked.
+bool LockExclusively(int fd)
+{
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(kLockPoll);
+    }
+    return true;
 }
 
 bool CanWrite(const std::string& path)
@@ -176,12 +247,7 @@ FileReplacement::FileReplacement(const std::string& path) : path_(path), target_
     }
     struct stat link { };
     if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        // A dangling link or a loop has no file to save into.
-        char resolved[PATH_MAX];
-        if (::realpath(path.c_str(), resolved) == nullptr) {
-            throw EFCreateError(path_);
-        }
-        target_ = resolved;
+        target_ = FollowedTarget(path, link);
     }
     folder_ = FolderOf(target_);
 
@@ -285,6 +351,11 @@ void FileReplacement::RewriteInPlace(std::string_view bytes)
     struct stat info { };
     if (!fd.Valid() || ::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         throw EFCreateError(path_);
+    }
+    // Another save of this program to the same file waits here, so that the pictures
+    // are written one after the other and never into each other.
+    if (!LockExclusively(fd.Get())) {
+        throw EFCreateError(path_, "locked by another program");
     }
     const auto size = static_cast<off_t>(bytes.size());
     // Reserving the space first keeps the old contents when the disk is full; file

@@ -38,6 +38,11 @@ public:
 class EFCreateError : public EStreamError {
 public:
     explicit EFCreateError(const std::string& fileName) : EStreamError("Cannot create file " + fileName) { }
+    // With the reason the user can act on, after the path: "Cannot create file PATH: reason".
+    EFCreateError(const std::string& fileName, const std::string& reason)
+        : EStreamError("Cannot create file " + fileName + ": " + reason)
+    {
+    }
 };
 
 // Writing a file stopped short (disk full, file size limit, I/O error).

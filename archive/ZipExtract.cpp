@@ -99,6 +99,9 @@ bool InflateDeflated(const EntryData& entry, std::optional<PkwareKeys>& keys, st
     if (!inflater.Ok()) {
         return false;
     }
+    // inflate returns at every block boundary, so that the blocks can be counted.
+    const uint64_t maxBlocks = zipfmt::MaxDeflateBlocks(entry.declared);
+    uint64_t blocks = 0;
     const size_t limit = entry.Limit();
     const uint64_t available = entry.Available();
     z_stream& z = inflater.Get();
@@ -128,8 +131,13 @@ bool InflateDeflated(const EntryData& entry, std::optional<PkwareKeys>& keys, st
             const size_t room = std::min<size_t>(out.size() - produced, std::numeric_limits<uInt>::max());
             z.next_out = reinterpret_cast<Bytef*>(out.data()) + produced;
             z.avail_out = static_cast<uInt>(room);
-            const int rc = inflate(&z, Z_NO_FLUSH);
+            const int rc = inflate(&z, Z_BLOCK);
             produced += room - z.avail_out;
+            // Bit 7: inflate stopped at the end of a block (or of the stream header).
+            if ((z.data_type & 128) != 0 && ++blocks > maxBlocks) {
+                out.resize(produced);
+                return false; // far more blocks than the data need: a work bomb
+            }
             if (produced > entry.declared) {
                 out.resize(limit);
                 return false; // more output than declared: the entry is certain to fail
@@ -280,6 +288,11 @@ TZipBaseArchiver::DecodeOutcome TZipBaseArchiver::DecodeStoredOrDeflated(const T
                                                                          std::span<const uint8_t> localHeader,
                                                                          uint64_t dataStart, std::string& out)
 {
+    // No honest compressor makes data this much larger: refused before any is read,
+    // unless the caller asked for whatever damaged entries still give.
+    if (!ExtractCorruptedFiles && item.CompressedSize() > zipfmt::MaxCompressedSize(item.UncompressedSize())) {
+        return DecodeOutcome::Failed;
+    }
     EntryData entry{*stream_, dataStart, item.CompressedSize(), item.UncompressedSize()};
     std::optional<PkwareKeys> keys;
     if (item.Encrypted()) {

@@ -105,6 +105,24 @@ inline constexpr uint16_t kZip64Marker16 = 0xFFFFu;
 // Traditional PKWARE encryption header in front of the entry data.
 inline constexpr uint64_t kEncryptionHeaderSize = 12;
 
+// The most compressed bytes that size bytes of data can honestly take: deflate's worst
+// case (zlib's most conservative bound, stored blocks of any size and fixed codes
+// included) plus an encryption header. Saturates instead of wrapping.
+inline constexpr uint64_t MaxCompressedSize(uint64_t size)
+{
+    const uint64_t overhead = size / 8 + size / 64 + 64;
+    return size > UINT64_MAX - overhead ? UINT64_MAX : size + overhead;
+}
+
+// The most deflate blocks size bytes of data honestly take: zlib at its smallest
+// memory level ends a block every 127 symbols, so a block per 64 bytes leaves room
+// for flushes. Each block makes inflate read and build its code tables again, so
+// this bounds the work of an entry by its size.
+inline constexpr uint64_t MaxDeflateBlocks(uint64_t size)
+{
+    return 64 + size / 64;
+}
+
 // Names and comments of items are held up to this many bytes.
 inline constexpr size_t kMaxItemText = 256;
 // A requested name is held up to this many bytes.

@@ -23,7 +23,8 @@ using glyphtint::raster::kMaxDecoderMemory;
 
 constexpr int kQuantisedColours = 236;
 constexpr jpeglib::DecodeLimits kDecodeLimits{static_cast<std::size_t>(kMaxDecoderMemory), glyphtint::raster::kMaxScans,
-                                              glyphtint::raster::kMaxScanBlocks};
+                                              glyphtint::raster::kMaxScanBlocks, glyphtint::raster::kMaxDecodeWork,
+                                              glyphtint::raster::kArithmeticScanWeight};
 
 // Refuses a picture past the decode cap before the library allocates for it. Within
 // the cap the library's own buffers stay far below kMaxDecoderMemory, which it

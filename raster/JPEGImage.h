@@ -55,6 +55,15 @@ inline constexpr std::int64_t kMaxDecoderMemory = std::int64_t{64} << 20;
 // may have about 80 scans, a small one 500): past them EJPEG.
 inline constexpr int kMaxScans = 500;
 inline constexpr std::uint64_t kMaxScanBlocks = std::uint64_t{1} << 20;
+// The work of one decode: pixels times scans, an arithmetic-coded scan counting 32
+// times (it decodes about ten to twenty times more slowly). 4 194 304 keeps every decode
+// under about a tenth of a second: a Huffman-coded picture of 1 048 576 pixels in one
+// scan, 400 000 pixels in the ten scans of a progressive file, 131 072 pixels of
+// arithmetic coding in one scan. The largest generated glyph (about 80 000 pixels, one
+// Huffman scan) uses a fiftieth of it. Past it EJPEG, when the scan that would pass it
+// begins.
+inline constexpr std::uint64_t kMaxDecodeWork = std::uint64_t{1} << 22;
+inline constexpr std::uint64_t kArithmeticScanWeight = 32;
 
 } // namespace glyphtint::raster
 

@@ -122,7 +122,8 @@ void CheckScanCount(j_common_ptr common)
     auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
     const auto* limit = reinterpret_cast<const ScanLimit*>(common->progress);
     const int scans = cinfo->input_scan_number;
-    if (scans > limit->maxScans || static_cast<std::uint64_t>(scans) * PictureBlocks(*cinfo) > limit->maxScanBlocks) {
+    if (scans > limit->maxScans || static_cast<std::uint64_t>(scans) * PictureBlocks(*cinfo) > limit->maxScanBlocks ||
+        DecodeWork(*cinfo, scans, limit->arithmeticWeight) > limit->maxWork) {
         ERREXIT(cinfo, JERR_EOI_EXPECTED);
     }
 }
@@ -213,6 +214,13 @@ std::uint64_t PictureBlocks(const jpeg_decompress_struct& cinfo)
     return blocks;
 }
 
+std::uint64_t DecodeWork(const jpeg_decompress_struct& cinfo, int scans, std::uint64_t arithmeticWeight)
+{
+    const std::uint64_t pixels = std::uint64_t{cinfo.image_width} * cinfo.image_height;
+    const std::uint64_t weight = cinfo.arith_code ? arithmeticWeight : 1;
+    return pixels * static_cast<std::uint64_t>(std::max(scans, 0)) * weight;
+}
+
 void Decompressor::Create(const void* data, std::size_t size, const DecodeLimits& limits)
 {
     cinfo.err = InitErrorManager(err);
@@ -225,6 +233,8 @@ void Decompressor::Create(const void* data, std::size_t size, const DecodeLimits
     scanLimit.pub.progress_monitor = CheckScanCount;
     scanLimit.maxScans = limits.maxScans;
     scanLimit.maxScanBlocks = limits.maxScanBlocks;
+    scanLimit.maxWork = limits.maxWork;
+    scanLimit.arithmeticWeight = limits.arithmeticWeight;
     cinfo.progress = &scanLimit.pub;
 }
 

@@ -78,12 +78,15 @@ void InitMemoryDestination(MemoryDestination& dest);
 
 // Ends a decode whose scans would cost unbounded time: the library calls the monitor
 // at every scan start and every row of blocks, and it fails the decode with
-// JERR_EOI_EXPECTED ("more scans than expected") once the scan count passes maxScans
-// or scans times the picture's blocks pass maxScanBlocks.
+// JERR_EOI_EXPECTED ("more scans than expected") once the scan count passes maxScans,
+// scans times the picture's blocks pass maxScanBlocks, or the decode's work passes
+// maxWork (see DecodeWork).
 struct ScanLimit {
     jpeg_progress_mgr pub;
     int maxScans = 0;
     std::uint64_t maxScanBlocks = 0;
+    std::uint64_t maxWork = 0;
+    std::uint64_t arithmeticWeight = 1;
 };
 
 // Limits of one decode, set before the header is read.
@@ -91,7 +94,14 @@ struct DecodeLimits {
     std::size_t maxLibraryMemory = 0; // bytes of whole-picture buffers in the library
     int maxScans = 0;
     std::uint64_t maxScanBlocks = 0;
+    std::uint64_t maxWork = 0;          // pixels times scans begun, weighted as below
+    std::uint64_t arithmeticWeight = 1; // what an arithmetic-coded scan counts for
 };
+
+// The work of a decode that has begun scans scans: the picture's pixels times the
+// scans, times weight for an arithmetic-coded file, whose scans decode many times more
+// slowly than Huffman-coded ones.
+std::uint64_t DecodeWork(const jpeg_decompress_struct& cinfo, int scans, std::uint64_t arithmeticWeight);
 
 // The 8x8 blocks of every component of the picture whose header has been read.
 std::uint64_t PictureBlocks(const jpeg_decompress_struct& cinfo);

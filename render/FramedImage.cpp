@@ -60,6 +60,17 @@ void ComposeFramedImage(TBitmap& strip, const std::string& caption, TPicture& fr
     framed.SetGraphic(std::move(frame));
 }
 
+FrameSize MeasureFramedImage(std::int64_t stripWidth, std::int64_t stripHeight, const std::string& caption)
+{
+    TBitmap probe;
+    TCanvas& canvas = probe.Canvas();
+    canvas.Font.Name = kCaptionFont;
+    FrameSize size;
+    size.width = std::max(stripWidth, std::int64_t{canvas.MeasureTextWidth(caption)}) + 2 * kFrameBorder;
+    size.height = stripHeight + 2 * kFrameBorder + canvas.MeasureTextHeight(caption) + kCaptionGap;
+    return size;
+}
+
 std::string EncodeFramedImage(TBitmap& framed)
 {
     TJPEGImage jpeg;

@@ -4,6 +4,7 @@
 
 #include "raster/Graphics.h"
 
+#include <cstdint>
 #include <string>
 
 namespace glyphtint::render {
@@ -19,6 +20,14 @@ constexpr int kCaptionGap = 4;
 // pixel it adds takes the glyph background colour, never white. framed keeps what it held
 // when composing fails (EOutOfResources for an image the platform cannot make).
 void ComposeFramedImage(TBitmap& strip, const std::string& caption, TPicture& framed);
+
+// The size ComposeFramedImage gives a strip of the given size and the caption, found
+// without drawing: the caption is measured in its font.
+struct FrameSize {
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+};
+FrameSize MeasureFramedImage(std::int64_t stripWidth, std::int64_t stripHeight, const std::string& caption);
 
 // The framed image encoded as the JPEG file SaveFramedImage writes. Raises EJPEG for a
 // side beyond JPEG's 65 500 pixels.

@@ -7,18 +7,63 @@
 #include "render/GlyphNames.h"
 #include "render/Tint.h"
 
-void AppendGlyph(TZipArchive& archive, TPicture& target, std::string& extractionBuffer, unsigned char character,
-                 TColourTriple colour)
+#include <array>
+#include <map>
+#include <memory>
+#include <optional>
+#include <tuple>
+
+namespace {
+
+// The data a directory record leads to: records equal in all of these give the same
+// bytes, however many names point at them.
+using EntryData = std::tuple<std::uint64_t, std::uint64_t, std::uint64_t, std::uint32_t, std::uint16_t, bool>;
+
+// The entry data of the glyph entry, or nothing when there is no such entry.
+std::optional<EntryData> FindEntryData(const TZipArchive& archive, const std::string& entryName)
 {
-    const std::string entryName = glyphtint::render::FullGlyphEntryName(character);
-    if (entryName.empty()) {
-        return;
+    const std::int32_t index = archive.FindEntry(entryName);
+    if (index < 0) {
+        return std::nullopt;
+    }
+    const TDirItem& item = archive.Directory().Items().At(index);
+    return EntryData{
+        item.LocalHeaderOffset(), item.CompressedSize(), item.UncompressedSize(), item.Crc32(), item.Method(),
+        item.Encrypted()};
+}
+
+// Glyphs decoded earlier in one render, so that each entry is read and decoded once
+// per render. Kept up to a total of pixels that bounds the memory; past it glyphs are
+// decoded every time, as they always were.
+class GlyphCache {
+public:
+    std::shared_ptr<TJPEGImage> Find(const std::optional<EntryData>& data) const
+    {
+        if (!data) {
+            return nullptr;
+        }
+        const auto found = glyphs_.find(*data);
+        return found == glyphs_.end() ? nullptr : found->second;
+    }
+    void Keep(const std::optional<EntryData>& data, std::shared_ptr<TJPEGImage> glyph)
+    {
+        const std::int64_t pixels = std::int64_t{glyph->Width()} * glyph->Height();
+        if (data && pixels_ + pixels <= kMaxCachedPixels) {
+            pixels_ += pixels;
+            glyphs_.emplace(*data, std::move(glyph));
+        }
     }
 
-    TJPEGImage glyph;
-    archive.ExtractEntryBytesUpTo(entryName, extractionBuffer, glyphtint::render::kMaxGlyphEntryBytes);
-    glyph.LoadJPEG(std::string_view(extractionBuffer));
+private:
+    static constexpr std::int64_t kMaxCachedPixels = std::int64_t{1} << 22;
+    std::map<EntryData, std::shared_ptr<TJPEGImage>> glyphs_;
+    std::int64_t pixels_ = 0;
+};
 
+// Widens the strip by the glyph, takes its height, draws and tints it at the old
+// right edge.
+void PlaceGlyph(TPicture& target, TJPEGImage& glyph, TColourTriple colour)
+{
     TBitmap& strip = target.AsBitmap();
     const int left = strip.Width();
     strip.ResizeWidth(left + glyph.Width());
@@ -29,12 +74,109 @@ void AppendGlyph(TZipArchive& archive, TPicture& target, std::string& extraction
     TintGlyphArea(target, left, 0, glyph.Width(), glyph.Height(), colour);
 }
 
+void AppendCachedGlyph(TZipArchive& archive, TPicture& target, std::string& extractionBuffer, GlyphCache& cache,
+                       unsigned char character, TColourTriple colour)
+{
+    const std::string entryName = glyphtint::render::FullGlyphEntryName(character);
+    if (entryName.empty()) {
+        return;
+    }
+    const std::optional<EntryData> data = FindEntryData(archive, entryName);
+    if (const std::shared_ptr<TJPEGImage> known = cache.Find(data)) {
+        PlaceGlyph(target, *known, colour);
+        return;
+    }
+    auto glyph = std::make_shared<TJPEGImage>();
+    archive.ExtractEntryBytesUpTo(entryName, extractionBuffer, glyphtint::render::kMaxGlyphEntryBytes);
+    glyph->LoadJPEG(std::string_view(extractionBuffer));
+    PlaceGlyph(target, *glyph, colour);
+    cache.Keep(data, std::move(glyph));
+}
+
+} // namespace
+
+namespace glyphtint::render {
+
+StripSize MeasureCodedText(TZipArchive& archive, std::string_view text)
+{
+    // Width and height of each byte's glyph once known, so that a long text costs a
+    // table lookup per byte; entries that several names lead to are read once.
+    std::array<std::optional<std::pair<int, int>>, 256> byByte;
+    std::map<EntryData, std::pair<int, int>> byEntry;
+    std::string buffer;
+    StripSize size;
+    bool measurable = true;
+    ScanCodedText(text, [&](unsigned char character, TColourTriple) {
+        if (!measurable) {
+            return;
+        }
+        std::optional<std::pair<int, int>>& sides = byByte[character];
+        if (!sides) {
+            const std::string entryName = FullGlyphEntryName(character);
+            if (entryName.empty()) {
+                sides = std::pair{0, -1}; // drawn by nothing: no width, height unchanged
+            } else {
+                const std::optional<EntryData> data = FindEntryData(archive, entryName);
+                // An encrypted entry would ask for its password twice; the render asks.
+                if (!data || std::get<5>(*data)) {
+                    measurable = false;
+                    return;
+                }
+                auto found = byEntry.find(*data);
+                if (found == byEntry.end()) {
+                    try {
+                        archive.ExtractEntryBytesUpTo(entryName, buffer, kMaxGlyphEntryBytes);
+                        TJPEGImage glyph;
+                        glyph.LoadJPEG(std::string_view(buffer));
+                        found = byEntry.emplace(*data, std::pair{glyph.Width(), glyph.Height()}).first;
+                    } catch (const std::exception&) {
+                        measurable = false;
+                        return;
+                    }
+                }
+                sides = found->second;
+            }
+        }
+        if (sides->second < 0) {
+            return;
+        }
+        size.width += sides->first;
+        size.height = sides->second;
+        size.peakPixels = std::max(size.peakPixels, size.width * size.height);
+    });
+    return size;
+}
+
+void RequireStripWithin(const StripSize& size, std::int64_t maxWidth)
+{
+    if (size.width > maxWidth) {
+        throw ETextTooLong("The text is too long: its picture would be " + std::to_string(size.width) +
+                           " pixels wide, and at most " + std::to_string(maxWidth) + " are drawn");
+    }
+    if (size.peakPixels > kMaxStripPixels) {
+        throw ETextTooLong("The text is too long: its picture would need " + std::to_string(size.peakPixels) +
+                           " pixels, and at most " + std::to_string(kMaxStripPixels) + " are drawn");
+    }
+}
+
+} // namespace glyphtint::render
+
+void AppendGlyph(TZipArchive& archive, TPicture& target, std::string& extractionBuffer, unsigned char character,
+                 TColourTriple colour)
+{
+    GlyphCache cache;
+    AppendCachedGlyph(archive, target, extractionBuffer, cache, character, colour);
+}
+
 void RenderCodedText(TZipArchive& archive, std::string_view text, TPicture& target)
 {
     target.AsBitmap().ResizeWidth(0);
     target.AsBitmap().ResizeHeight(0);
+    glyphtint::render::RequireStripWithin(glyphtint::render::MeasureCodedText(archive, text),
+                                          glyphtint::render::kMaxStripWidth);
     std::string extractionBuffer;
+    GlyphCache cache;
     glyphtint::render::ScanCodedText(text, [&](unsigned char character, TColourTriple colour) {
-        AppendGlyph(archive, target, extractionBuffer, character, colour);
+        AppendCachedGlyph(archive, target, extractionBuffer, cache, character, colour);
     });
 }

@@ -4,15 +4,54 @@
 #include "raster/Graphics.h"
 #include "render/ColourCodes.h"
 
+#include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 class TZipArchive;
 
+namespace glyphtint::render {
+
+// The widest strip a render draws: room for a pasted text of 100 000 characters even of
+// the widest shipped glyphs (18 pixels each), twice the widest PNG file. Beyond it (a
+// pasted megabyte) a render costs seconds and gigabytes for a picture no file takes.
+inline constexpr std::int64_t kMaxStripWidth = 2000000;
+// The most pixels the strip may have at any step: 2 000 000 x 32, or fewer columns of
+// taller glyphs (64 M pixels, 256 MB).
+inline constexpr std::int64_t kMaxStripPixels = std::int64_t{1} << 26;
+
+// The size a render's strip takes, known from the glyphs' JPEG headers alone.
+struct StripSize {
+    std::int64_t width = 0;
+    std::int64_t height = 0;     // the last glyph's
+    std::int64_t peakPixels = 0; // the largest width x height on the way
+};
+
+// A text whose strip would pass the limits: refused before a pixel is drawn.
+class ETextTooLong : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The strip a render of text would draw, from the header of each glyph it draws (each
+// entry read once). It stops at the first glyph it cannot size (missing, damaged,
+// encrypted: the render itself reports those), so it counts the glyphs before it.
+StripSize MeasureCodedText(TZipArchive& archive, std::string_view text);
+
+// Raises ETextTooLong, naming what was asked for and the limit, when a strip of this
+// size is wider than maxWidth or passes kMaxStripPixels.
+void RequireStripWithin(const StripSize& size, std::int64_t maxWidth);
+
+} // namespace glyphtint::render
+
 // Empties the target's bitmap and appends, left to right, the glyph of every byte the
 // coded text draws, each tinted to the colour in force at that byte. The archive must
-// be open. The first error (a missing or damaged entry, an undecodable JPEG) ends the
-// render at that byte and passes out as it was raised; the glyphs before it stay.
+// be open. A text whose strip would be wider than kMaxStripWidth is refused with
+// ETextTooLong before anything is drawn (the target is then empty). Otherwise the first
+// error (a missing or damaged entry, an undecodable JPEG) ends the render at that byte
+// and passes out as it was raised; the glyphs before it stay. An entry's glyph is
+// decoded once per render, however often the text or the archive's names use it.
 void RenderCodedText(TZipArchive& archive, std::string_view text, TPicture& target);
 
 // One glyph step of a render: the byte's glyph widens the strip, sets its height and is

@@ -6,13 +6,18 @@
 
 namespace glyphtint::render {
 
-void RequireSidesAtMost(const TBitmap& picture, const char* what, const char* format, int maxSide)
+void RequireSidesAtMost(std::int64_t width, std::int64_t height, const char* what, const char* format, int maxSide)
 {
-    if (picture.Width() > maxSide || picture.Height() > maxSide) {
-        throw std::runtime_error(std::string("The ") + what + " is " + std::to_string(picture.Width()) + " x " +
-                                 std::to_string(picture.Height()) + " pixels; a " + format + " file can be at most " +
+    if (width > maxSide || height > maxSide) {
+        throw std::runtime_error(std::string("The ") + what + " is " + std::to_string(width) + " x " +
+                                 std::to_string(height) + " pixels; a " + format + " file can be at most " +
                                  std::to_string(maxSide) + " pixels wide and high, so the text is too long");
     }
+}
+
+void RequireSidesAtMost(const TBitmap& picture, const char* what, const char* format, int maxSide)
+{
+    RequireSidesAtMost(picture.Width(), picture.Height(), what, format, maxSide);
 }
 
 } // namespace glyphtint::render

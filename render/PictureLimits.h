@@ -3,6 +3,8 @@
 
 #include "raster/Graphics.h"
 
+#include <cstdint>
+
 namespace glyphtint::render {
 
 // libpng refuses to write a side longer than this unless told otherwise.
@@ -15,5 +17,7 @@ constexpr int kJpegMaxSide = 65500;
 // be at most 65500 pixels wide and high, so the text is too long"), rather than the
 // encoder's error number. what names the picture, format the file type.
 void RequireSidesAtMost(const TBitmap& picture, const char* what, const char* format, int maxSide);
+// The same for a picture measured before it is drawn.
+void RequireSidesAtMost(std::int64_t width, std::int64_t height, const char* what, const char* format, int maxSide);
 
 } // namespace glyphtint::render

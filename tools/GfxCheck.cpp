@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <tuple>
 
 using glyphtint::raster::BlueOf;
 using glyphtint::raster::GreenOf;
@@ -44,9 +45,65 @@ bool NearBackground(TColor c)
            std::abs(BlueOf(c) - BlueOf(kGlyphBackgroundColour)) <= kCornerTolerance;
 }
 
-// Extracts and decodes one glyph; adds its problems and returns whether it decoded.
-bool CheckGlyph(TZipArchive& archive, const std::string& name, std::string& buffer, DecodedGlyph& glyph,
-                std::vector<std::string>& problems)
+// What reading and decoding one entry's data found: its size when it decoded, and its
+// problems without the entry's name.
+struct Inspection {
+    bool decoded = false;
+    int width = 0;
+    int height = 0;
+    std::vector<std::string> causes;
+};
+
+// The data an entry's directory record leads to: records equal in all of these give
+// the same bytes, however many names point at them.
+using EntryData = std::tuple<std::uint64_t, std::uint64_t, std::uint64_t, std::uint32_t, std::uint16_t, bool>;
+
+EntryData DataOf(const TZipArchive& archive, std::int32_t index)
+{
+    const TDirItem& item = archive.Directory().Items().At(index);
+    return {item.LocalHeaderOffset(), item.CompressedSize(), item.UncompressedSize(), item.Crc32(), item.Method(),
+            item.Encrypted()};
+}
+
+Inspection Inspect(TZipArchive& archive, const std::string& name, std::string& buffer)
+{
+    Inspection result;
+    try {
+        archive.ExtractEntryBytesUpTo(name, buffer, glyphtint::render::kMaxGlyphEntryBytes);
+        TJPEGImage jpeg;
+        jpeg.LoadJPEG(buffer);
+        const TBitmap& bitmap = jpeg.Bitmap();
+        result.width = bitmap.Width();
+        result.height = bitmap.Height();
+        if (bitmap.Empty()) {
+            result.causes.push_back("empty picture");
+            return result;
+        }
+        result.decoded = true;
+        // The decoder stops at the end-of-image marker; whatever follows it is read
+        // from the archive on every render for nothing.
+        if (!buffer.ends_with("\xFF\xD9")) {
+            result.causes.push_back("does not end with the picture's end-of-image marker");
+        }
+        const int right = bitmap.Width() - 1;
+        const int bottom = bitmap.Height() - 1;
+        for (auto [x, y] : {std::pair{0, 0}, {right, 0}, {0, bottom}, {right, bottom}}) {
+            const TColor c = bitmap.PixelAt(x, y);
+            if (!NearBackground(c)) {
+                result.causes.push_back("corner (" + std::to_string(x) + ", " + std::to_string(y) + ") is " +
+                                        Describe(c) + ", not the glyph background " + Describe(kGlyphBackgroundColour));
+            }
+        }
+    } catch (const std::exception& e) {
+        result.causes.push_back(DescribeEntryCause(archive, name, e));
+    }
+    return result;
+}
+
+// Extracts and decodes one glyph, or takes what an earlier name with the same data
+// found; adds its problems and returns whether it decoded.
+bool CheckGlyph(TZipArchive& archive, const std::string& name, std::string& buffer,
+                std::map<EntryData, Inspection>& inspected, DecodedGlyph& glyph, std::vector<std::string>& problems)
 {
     const std::int32_t index = archive.FindEntry(name);
     if (index < 0) {
@@ -68,37 +125,20 @@ bool CheckGlyph(TZipArchive& archive, const std::string& name, std::string& buff
         problems.push_back(name + ": encrypted, so the program would ask for a password to draw it");
         return false;
     }
-    try {
-        archive.ExtractEntryBytesUpTo(name, buffer, glyphtint::render::kMaxGlyphEntryBytes);
-        TJPEGImage jpeg;
-        jpeg.LoadJPEG(buffer);
-        const TBitmap& bitmap = jpeg.Bitmap();
-        glyph.name = name;
-        glyph.width = bitmap.Width();
-        glyph.height = bitmap.Height();
-        if (bitmap.Empty()) {
-            problems.push_back(name + ": empty picture");
-            return false;
-        }
-        // The decoder stops at the end-of-image marker; whatever follows it is read
-        // from the archive on every render for nothing.
-        if (!buffer.ends_with("\xFF\xD9")) {
-            problems.push_back(name + ": does not end with the picture's end-of-image marker");
-        }
-        const int right = bitmap.Width() - 1;
-        const int bottom = bitmap.Height() - 1;
-        for (auto [x, y] : {std::pair{0, 0}, {right, 0}, {0, bottom}, {right, bottom}}) {
-            const TColor c = bitmap.PixelAt(x, y);
-            if (!NearBackground(c)) {
-                problems.push_back(name + ": corner (" + std::to_string(x) + ", " + std::to_string(y) + ") is " +
-                                   Describe(c) + ", not the glyph background " + Describe(kGlyphBackgroundColour));
-            }
-        }
-        return true;
-    } catch (const std::exception& e) {
-        problems.push_back(name + ": " + DescribeEntryCause(archive, name, e));
-        return false;
+    // Many names may lead to one entry's data: it is read and decoded once.
+    const EntryData data = DataOf(archive, index);
+    auto found = inspected.find(data);
+    if (found == inspected.end()) {
+        found = inspected.emplace(data, Inspect(archive, name, buffer)).first;
     }
+    const Inspection& inspection = found->second;
+    for (const std::string& cause : inspection.causes) {
+        problems.push_back(name + ": " + cause);
+    }
+    glyph.name = name;
+    glyph.width = inspection.width;
+    glyph.height = inspection.height;
+    return inspection.decoded;
 }
 
 } // namespace
@@ -118,9 +158,10 @@ std::vector<std::string> CheckGlyphArchive(const std::string& path)
     std::vector<DecodedGlyph> glyphs;
     std::map<int, int> heightCounts;
     std::string buffer;
+    std::map<EntryData, Inspection> inspected;
     for (unsigned char c : DrawableGlyphBytes()) {
         DecodedGlyph glyph;
-        if (CheckGlyph(archive, FullGlyphEntryName(c), buffer, glyph, problems)) {
+        if (CheckGlyph(archive, FullGlyphEntryName(c), buffer, inspected, glyph, problems)) {
             glyphs.push_back(glyph);
             ++heightCounts[glyph.height];
         }

@@ -3,6 +3,7 @@
 
 #include "archive/FileReplacement.h"
 #include "render/FramedImage.h"
+#include "render/GlyphStrip.h"
 #include "render/PictureLimits.h"
 
 #include <QBuffer>
@@ -17,6 +18,26 @@ namespace glyphtint::tools {
 using render::kJpegMaxSide;
 using render::kPngMaxSide;
 using render::RequireSidesAtMost;
+
+void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, PictureKinds kinds)
+{
+    if (!kinds.stripPng && !kinds.framedJpeg && !kinds.framedPng) {
+        return;
+    }
+    const render::StripSize size = render::MeasureCodedText(archive, text);
+    if (kinds.stripPng) {
+        RequireSidesAtMost(size.width, size.height, "strip", "PNG", kPngMaxSide);
+    }
+    if (kinds.framedJpeg || kinds.framedPng) {
+        const render::FrameSize frame = render::MeasureFramedImage(size.width, size.height, text);
+        if (kinds.framedJpeg) {
+            RequireSidesAtMost(frame.width, frame.height, "framed picture", "JPEG", kJpegMaxSide);
+        }
+        if (kinds.framedPng) {
+            RequireSidesAtMost(frame.width, frame.height, "framed picture", "PNG", kPngMaxSide);
+        }
+    }
+}
 
 std::string EncodePng(const TBitmap& picture, const char* what)
 {

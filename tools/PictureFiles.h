@@ -2,11 +2,23 @@
 // the formats' size limits explained in the tool's own words, and written to a file.
 #pragma once
 
+#include "archive/ZipArchive.h"
 #include "raster/Graphics.h"
 
 #include <string>
 
 namespace glyphtint::tools {
+
+// Which pictures of a text are to be written.
+struct PictureKinds {
+    bool stripPng = false;
+    bool framedJpeg = false;
+    bool framedPng = false;
+};
+
+// Refuses, before anything is drawn, a text whose pictures of the given kinds would be
+// too large for their file formats; the sizes come from the glyphs' JPEG headers.
+void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, PictureKinds kinds);
 
 // The picture encoded losslessly as PNG. what names the picture in the message about a
 // picture too large for PNG ("strip", "framed picture").

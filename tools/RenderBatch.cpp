@@ -61,6 +61,7 @@ std::string PictureName(std::size_t line, bool framed)
 // The file --strip (or --framed) writes for the text.
 std::string EncodeLinePicture(TZipArchive& archive, const std::string& text, bool framed)
 {
+    RefuseOversizedPictures(archive, text, {!framed, framed, false});
     TPicture picture;
     RenderCodedText(archive, text, picture);
     TBitmap& strip = picture.AsBitmap();

@@ -2,6 +2,7 @@
 // like glyphtint.gfx. Without options it draws the pack that ships with the program (the
 // build runs it so); with --font and --height it draws one from any font. Needs no display.
 #include "archive/FileReplacement.h"
+#include "archive/InputFiles.h"
 #include "raster/JPEGImage.h"
 #include "render/GlyphBackground.h"
 #include "render/GlyphNames.h"
@@ -9,6 +10,7 @@
 #include "tools/GfxCheck.h"
 #include "tools/OffscreenApplication.h"
 
+#include <QByteArray>
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -22,9 +24,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <memory>
@@ -62,6 +63,8 @@ constexpr int kMaxHeight = 256;
 constexpr double kFontShare = 0.7;
 constexpr int kQuality = 95;
 constexpr const char* kDefaultFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+// The largest font file read: the big CJK collections take some 30 MB.
+constexpr std::uint64_t kMaxFontBytes = std::uint64_t{256} << 20;
 
 // Tinting blends by brightness above the background, so a light gradient from white at
 // the top to a soft grey at the bottom keeps the shading in every tint.
@@ -100,32 +103,6 @@ struct ZipDiscarder {
     void operator()(zip_t* archive) const { zip_discard(archive); }
 };
 
-// A private folder for the archive while it is checked, removed with the object.
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "glyphtint-make-glyphs-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot make a temporary folder in " +
-                                     std::filesystem::temp_directory_path().string());
-        }
-        path_ = pattern;
-    }
-    ~ScratchFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
-
 void ParseArguments(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
@@ -161,7 +138,14 @@ void ParseArguments(int argc, char** argv, Options& options)
 QFont LoadFont(const Options& options)
 {
     const std::string file = options.fontFile.empty() ? kDefaultFontFile : options.fontFile;
-    const int id = QFontDatabase::addApplicationFont(QString::fromStdString(file));
+    std::string bytes;
+    try {
+        bytes = archive::ReadRegularFile(file, kMaxFontBytes);
+    } catch (const archive::EInputFileError& e) {
+        throw std::runtime_error("Cannot read " + file + " as a TrueType or OpenType font: " + e.what());
+    }
+    const int id =
+        QFontDatabase::addApplicationFontFromData(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
     const QStringList families = id < 0 ? QStringList() : QFontDatabase::applicationFontFamilies(id);
     if (families.isEmpty()) {
         throw std::runtime_error("Cannot read " + file + " as a TrueType or OpenType font");
@@ -249,17 +233,26 @@ std::string EncodeGlyph(const QImage& image)
     return jpeg.SaveToBytes();
 }
 
-void WriteArchive(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries)
+struct SourceDiscarder {
+    void operator()(zip_source_t* source) const { zip_source_free(source); }
+};
+
+// The glyph archive's bytes, made in memory: no file exists before the pack is complete.
+std::string MakeArchive(const std::vector<std::pair<std::string, std::string>>& entries)
 {
-    int error = 0;
-    std::unique_ptr<zip_t, ZipDiscarder> archive(zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error));
+    zip_error_t error;
+    zip_error_init(&error);
+    std::unique_ptr<zip_source_t, SourceDiscarder> memory(zip_source_buffer_create(nullptr, 0, 0, &error));
+    std::unique_ptr<zip_t, ZipDiscarder> archive(memory ? zip_open_from_source(memory.get(), ZIP_TRUNCATE, &error)
+                                                        : nullptr);
     if (!archive) {
-        zip_error_t details;
-        zip_error_init_with_code(&details, error);
-        const std::string message = zip_error_strerror(&details);
-        zip_error_fini(&details);
-        throw std::runtime_error("cannot create " + path + ": " + message);
+        const std::string message = zip_error_strerror(&error);
+        zip_error_fini(&error);
+        throw std::runtime_error("cannot make the archive in memory: " + message);
     }
+    zip_error_fini(&error);
+    // The archive takes over a reference; the source must outlive zip_close to be read.
+    zip_source_keep(memory.get());
     for (const auto& [name, bytes] : entries) {
         // The buffers belong to entries, which outlive zip_close.
         zip_source_t* source = zip_source_buffer(archive.get(), bytes.data(), bytes.size(), 0);
@@ -277,17 +270,21 @@ void WriteArchive(const std::string& path, const std::vector<std::pair<std::stri
         }
     }
     if (zip_close(archive.get()) < 0) {
-        throw std::runtime_error("cannot write " + path + ": " + zip_strerror(archive.get()));
+        throw std::runtime_error(std::string("cannot write the archive: ") + zip_strerror(archive.get()));
     }
     archive.release();
-}
 
-std::string ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (!in.good() && !in.eof()) {
-        throw std::runtime_error("cannot read " + path);
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_source_stat(memory.get(), &stat) < 0 || (stat.valid & ZIP_STAT_SIZE) == 0 ||
+        zip_source_open(memory.get()) < 0) {
+        throw std::runtime_error("cannot read the archive back from memory");
+    }
+    std::string bytes(static_cast<std::size_t>(stat.size), '\0');
+    const zip_int64_t got = zip_source_read(memory.get(), bytes.data(), stat.size);
+    zip_source_close(memory.get());
+    if (got < 0 || static_cast<zip_uint64_t>(got) != stat.size) {
+        throw std::runtime_error("cannot read the archive back from memory");
     }
     return bytes;
 }
@@ -351,11 +348,11 @@ int Run(const Options& options)
         entries.emplace_back(FullGlyphEntryName(c), EncodeGlyph(DrawGlyph(style, c)));
     }
 
-    // Read it back the way the program does before anything may use it.
-    ScratchFolder scratch;
-    const std::string drawn = scratch / "glyphtint.gfx";
-    WriteArchive(drawn, entries);
-    const std::vector<std::string> problems = CheckGlyphArchive(drawn);
+    // Read it back the way the program does before anything may use it, from a file
+    // without a name, so that nothing is left behind however the tool ends.
+    const std::string pack = MakeArchive(entries);
+    const archive::UnnamedFile drawn(pack);
+    const std::vector<std::string> problems = CheckGlyphArchive(drawn.Path());
     for (const std::string& problem : problems) {
         std::cerr << options.output << ": " << problem << '\n';
     }
@@ -363,7 +360,7 @@ int Run(const Options& options)
         std::cerr << options.output << ": not written\n";
         return 1;
     }
-    output.Commit(ReadWholeFile(drawn));
+    output.Commit(pack);
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include "render/FramedImage.h"
 #include "render/GlyphArchivePath.h"
 #include "render/GlyphStrip.h"
+#include "render/PictureLimits.h"
 #include "render/ShownMessage.h"
 #include "tools/CommandLine.h"
 #include "tools/OffscreenApplication.h"
@@ -16,6 +17,7 @@
 #include <QGuiApplication>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <iterator>
@@ -27,6 +29,10 @@
 
 namespace glyphtint::tools {
 namespace {
+
+using render::kJpegMaxSide;
+using render::kPngMaxSide;
+using render::RequireSidesAtMost;
 
 constexpr const char* kProgram = "glyphtint-render";
 constexpr const char* kUsage = "usage: glyphtint-render [--archive FILE] [--strip OUT.png] [--framed OUT.jpg]\n"
@@ -125,6 +131,8 @@ void WritePictures(const Options& options)
     TZipArchive archive;
     archive.FileName = options.archive;
     archive.Open(0);
+    RefuseOversizedPictures(archive, options.text,
+                            {!options.strip.empty(), !options.framed.empty(), !options.clipboardPng.empty()});
     TPicture picture;
     RenderCodedText(archive, options.text, picture);
     TBitmap& strip = picture.AsBitmap();

@@ -6,18 +6,22 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <thread>
 
 namespace fs = std::filesystem;
 using glyphtint::archive::FileReplacement;
@@ -249,4 +253,67 @@ TEST_F(SavedFile, UnprivilegedSavesWriteInPlaceWhereTheFolderForbidsARename)
         EXPECT_EQ(Read(sticky / "shared.jpg"), kNew);
         EXPECT_EQ(Stat(sticky / "shared.jpg").st_uid, 0u);
     }
+}
+
+// With fs.protected_symlinks on, a shell redirect as root refuses to follow a link that
+// another user planted in a sticky world-writable folder; a save refuses it too.
+TEST_F(SavedFile, LinkPlantedByAnotherUserInAStickyFolderIsNotFollowed)
+{
+    if (Read("/proc/sys/fs/protected_symlinks").rfind('1', 0) != 0) {
+        GTEST_SKIP() << "the kernel's symlink protection is off";
+    }
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to plant a link as another user";
+    }
+    ASSERT_EQ(::chmod(folder_.c_str(), 0755), 0);
+    const fs::path victim = folder_ / "victim.txt";
+    Write(victim, kOld);
+    const fs::path shared = folder_ / "shared";
+    fs::create_directory(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    const fs::path link = shared / "note.txt";
+
+    const std::optional<bool> planted =
+        AsUnprivilegedUser([&] { return ::symlink(victim.c_str(), link.c_str()) == 0; });
+    if (!planted) {
+        GTEST_SKIP() << "cannot switch to the user nobody";
+    }
+    ASSERT_TRUE(*planted);
+
+    try {
+        Save(link, kNew);
+        ADD_FAILURE() << "the planted link was followed";
+    } catch (const EFCreateError& e) {
+        EXPECT_NE(std::string(e.what()).find("sticky folder"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(Read(victim), kOld);
+    EXPECT_TRUE(fs::is_symlink(link));
+}
+
+// A file rewritten in place (here: one with a second name) is written only under an
+// exclusive lock, so two saves never write into each other.
+TEST_F(SavedFile, RewriteInPlaceWaitsForAnotherWriter)
+{
+    const fs::path target = folder_ / "picture.jpg";
+    Write(target, kOld);
+    fs::create_hard_link(target, folder_ / "other-name.jpg");
+    const int holder = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+    bool saved = false;
+    std::thread saver([&] {
+        try {
+            Save(target, kNew);
+            saved = true;
+        } catch (...) {
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(Read(target), kOld) << "written while another writer held the file";
+    ::flock(holder, LOCK_UN);
+    ::close(holder);
+    saver.join();
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(Read(target), kNew);
 }

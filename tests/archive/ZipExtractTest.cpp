@@ -518,3 +518,60 @@ TEST(PasswordFixture, InfoZipCheckByteFromTheTimeWhenStreamed)
 }
 
 } // namespace
+
+namespace {
+
+// Raw deflate data of content, cut into blocks: a sync flush after every chunk bytes.
+Bytes DeflatedInBlocks(const std::string& content, size_t chunk, int memLevel = 8)
+{
+    z_stream z{};
+    deflateInit2(&z, 6, Z_DEFLATED, -15, memLevel, Z_DEFAULT_STRATEGY);
+    Bytes out(deflateBound(&z, content.size()) * 4 + 1024);
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    for (size_t at = 0; at < content.size(); at += chunk) {
+        const size_t take = std::min(chunk, content.size() - at);
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(content.data() + at));
+        z.avail_in = static_cast<uInt>(take);
+        deflate(&z, at + take < content.size() ? Z_SYNC_FLUSH : Z_FINISH);
+    }
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+Entry WithData(const std::string& name, const std::string& content, const Bytes& data)
+{
+    Entry e = Deflated(name, content);
+    e.data = data;
+    e.compressedSize = static_cast<uint32_t>(data.size());
+    return e;
+}
+
+} // namespace
+
+// Work is bounded by what an entry's size needs: compressed data larger than any
+// compressor makes of that size, and streams of far more blocks than the data need
+// (each block makes inflate build its tables again), fail before costing much.
+TEST_F(Extract, StreamsThatCostMoreThanTheirDataNeedAreRefused)
+{
+    std::string noise(64 * 1024, '\0');
+    uint32_t state = 12345;
+    for (char& c : noise) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 24);
+    }
+    const std::string runs(64 * 1024, 'a');
+    Bytes padded = RawDeflate(kText);
+    padded.resize(padded.size() + 4096, 0); // ignored bytes after the stream's end
+    OpenBuilt(BuildZip({WithData("small-blocks", noise, DeflatedInBlocks(noise, 1u << 20, 1)),
+                        WithData("flushed", runs, DeflatedInBlocks(runs, 40)), WithData("padded", kText, padded)})
+                  .bytes);
+
+    // zlib at its smallest memory level: hundreds of blocks, and more bytes than the data.
+    zip_.ExtractEntryBytes("small-blocks", bytes_);
+    EXPECT_EQ(bytes_, noise);
+    for (const char* name : {"flushed", "padded"}) {
+        EXPECT_EQ(ErrorExtracting(name), kBadData) << name;
+    }
+}

@@ -55,6 +55,7 @@ std::string MakeJPEG(int width, int height, const std::function<TColor(int, int)
     if (options.progressive) {
         jpeg_simple_progression(&c.cinfo);
     }
+    c.cinfo.arith_code = options.arithmetic ? TRUE : FALSE;
     jpeg_start_compress(&c.cinfo, TRUE);
     std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * components);
     for (int y = 0; y < height; ++y) {

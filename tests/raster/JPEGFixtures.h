@@ -21,6 +21,7 @@ struct Options {
     Storage storage = Storage::YCbCr;
     int quality = 95;
     bool progressive = false;
+    bool arithmetic = false; // arithmetic coding instead of Huffman coding
 };
 
 // A smooth pattern that JPEG keeps close at high quality.

@@ -71,7 +71,9 @@ TEST_P(JPEGDecodeLimits, BoundTheWorkBeforeDecoding)
     EXPECT_EQ(bitmap.Height(), c.height);
 }
 
-// 1024 x 1024 at 4:2:0 has 24 576 blocks a scan: 42 scans fit the scan budget.
+// 1024 x 1024 at 4:2:0 has 24 576 blocks a scan: 42 scans would fit the scan budget,
+// but the work budget takes four scans of such a picture, or one of 131 072 pixels
+// when it is arithmetic-coded.
 INSTANTIATE_TEST_SUITE_P(
     , JPEGDecodeLimits,
     ::testing::Values(
@@ -86,7 +88,24 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"WideAtThePixelCap", [] { return fixtures::WithDeclaredSize(SmallBaseline(), 16384, 64); },
                   Outcome::Draws, 16384, 64},
         LimitCase{"ProgressiveAtThePixelCap", [] { return fixtures::WithDeclaredSize(SmallProgressive(), 1024, 1024); },
-                  Outcome::Draws, 1024, 1024},
+                  Outcome::FailsToDraw},
+        LimitCase{"ProgressiveOf400000Pixels", [] { return fixtures::WithDeclaredSize(SmallProgressive(), 640, 625); },
+                  Outcome::Draws, 640, 625},
+        LimitCase{"ArithmeticOfTheLargestGeneratedGlyphSize",
+                  [] {
+                      return fixtures::MakeJPEG(283, 283, Gradient, {fixtures::Storage::YCbCr, 95, false, true});
+                  },
+                  Outcome::Draws, 283, 283},
+        LimitCase{"ArithmeticPastTheWorkBudget",
+                  [] {
+                      return fixtures::MakeJPEG(1024, 129, Gradient, {fixtures::Storage::YCbCr, 95, false, true});
+                  },
+                  Outcome::FailsToDraw},
+        LimitCase{"ArithmeticProgressiveOfTenScans",
+                  [] {
+                      return fixtures::MakeJPEG(128, 128, Gradient, {fixtures::Storage::YCbCr, 95, true, true});
+                  },
+                  Outcome::FailsToDraw},
         LimitCase{"SmallPictureWith490Scans", [] { return fixtures::WithRepeatedLastScan(SmallProgressive(), 480); },
                   Outcome::Draws, 16, 16},
         LimitCase{"SmallPictureWith510Scans", [] { return fixtures::WithRepeatedLastScan(SmallProgressive(), 500); },
@@ -99,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
                       return fixtures::WithRepeatedLastScan(fixtures::WithDeclaredSize(SmallProgressive(), 1024, 1024),
                                                             30);
                   },
-                  Outcome::Draws, 1024, 1024},
+                  Outcome::FailsToDraw},
         LimitCase{"LargePictureWith50Scans",
                   [] {
                       return fixtures::WithRepeatedLastScan(fixtures::WithDeclaredSize(SmallProgressive(), 1024, 1024),

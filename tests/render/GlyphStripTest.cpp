@@ -192,3 +192,42 @@ TEST_F(GlyphStrip, RendersRepeatAndTargetsStayApart)
         ASSERT_EQ(other.AsBitmap().PixelAt(x, 5), otherBefore->PixelAt(x, 5));
     }
 }
+
+// The strip's size is known from the glyph headers before anything is drawn: it counts
+// the glyphs up to the first one that cannot be read, as the render draws them.
+TEST_F(GlyphStrip, MeasuringGivesTheSizeTheRenderDraws)
+{
+    MakeArchive({{'a', MakeGlyphJpeg(10, 16)}, {'b', MakeGlyphJpeg(12, 20)}});
+    struct Case {
+        const char* text;
+        std::int64_t width;
+        std::int64_t height;
+        std::int64_t peakPixels;
+    };
+    for (const Case& c : {Case{"", 0, 0, 0}, Case{"^1ab", 22, 20, 440}, Case{"bab", 34, 20, 680},
+                          Case{"ba", 22, 16, 352}, Case{"abca", 22, 20, 440}}) {
+        const glyphtint::render::StripSize size = glyphtint::render::MeasureCodedText(archive_, c.text);
+        EXPECT_EQ(size.width, c.width) << c.text;
+        EXPECT_EQ(size.height, c.height) << c.text;
+        EXPECT_EQ(size.peakPixels, c.peakPixels) << c.text;
+    }
+}
+
+// A text whose strip would pass the widest picture a file can hold is refused before a
+// pixel is drawn, with a message that says so.
+TEST_F(GlyphStrip, TextsTooWideForAnyPictureAreRefusedBeforeDrawing)
+{
+    MakeArchive({{'a', MakeGlyphJpeg(2000, 8)}});
+    RenderCodedText(archive_, std::string(1000, 'a'), picture_);
+    EXPECT_EQ(picture_.Width(), 2000000);
+
+    try {
+        RenderCodedText(archive_, std::string(1001, 'a'), picture_);
+        FAIL() << "a strip of 2 002 000 pixels was drawn";
+    } catch (const glyphtint::render::ETextTooLong& e) {
+        EXPECT_STREQ(e.what(), "The text is too long: its picture would be 2002000 pixels wide, and at most 2000000 "
+                               "are drawn");
+    }
+    EXPECT_EQ(picture_.Width(), 0);
+    EXPECT_EQ(picture_.Height(), 0);
+}

@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include <sys/stat.h>
 
 using glyphtint::test::ProgramRun;
 using glyphtint::test::ReadFileBytes;
@@ -81,4 +84,30 @@ TEST(GlyphPackTool, FailuresKeepTheExistingPack)
         EXPECT_EQ(ReadFileBytes(pack), "the pack in use");
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 2);
+}
+
+// Inputs that are not files are refused at once, and the pack is checked without any
+// temporary file: the tool works with no usable temporary folder and leaves nothing.
+TEST(GlyphPackTool, NeedsNoTemporaryFilesAndNeverWaitsOnAnInput)
+{
+    ScratchFolder folder;
+    const std::string fifo = (folder / "font.ttf").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string tool = std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-make-glyphs";
+    const std::string pack = (folder / "pack.gfx").string();
+
+    // A hang would end after a minute with timeout's 124.
+    const ProgramRun fromFifo =
+        RunProgram("/bin/sh", {"-c", "exec timeout 60 \"$0\" \"$@\"", tool, "--font", fifo, pack});
+    EXPECT_EQ(fromFifo.exitCode, 1) << fromFifo.err;
+    EXPECT_NE(fromFifo.err.find("Cannot read " + fifo + " as a TrueType or OpenType font: it is not a regular file"),
+              std::string::npos)
+        << fromFifo.err;
+
+    // A temporary folder that does not exist.
+    const ProgramRun run = RunProgram("/bin/sh", {"-c", "TMPDIR=\"$1\" exec \"$0\" --font \"$2\" \"$3\"", tool,
+                                                  folder.Path() + "/none", kSerifFont, pack});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(RunProgram("glyphtint-gfx", {"check", pack}).exitCode, 0);
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"font.ttf", "pack.gfx"}));
 }

@@ -177,3 +177,26 @@ TEST_F(RenderTool, PicturesBeyondTheFormatsLimitsAreRefusedClearly)
         EXPECT_FALSE(std::filesystem::exists(out)) << c.option;
     }
 }
+
+// A refusal costs nothing: a text whose picture no file can hold is refused from the
+// glyph headers, within an address-space limit that drawing it would pass many times.
+TEST_F(RenderTool, TooLargePicturesAreRefusedBeforeAnythingIsDrawn)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#endif
+    // 100 000 glyphs 1000 pixels wide: a strip of 3.2 GB.
+    WriteZip(folder_ / "wide.gfx", {{"a.jpg", MakeGlyphJpeg(1000, 8)}});
+    const std::string wide = (folder_ / "wide.gfx").string();
+    const std::string tool = std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-render";
+    for (const auto& [option, limit] : {std::pair{"--strip", "a PNG file can be at most 1000000 pixels wide"},
+                                        std::pair{"--framed", "a JPEG file can be at most 65500 pixels wide"}}) {
+        const std::filesystem::path out = folder_ / "out";
+        const ProgramRun run =
+            RunProgram("/bin/sh", {"-c", "ulimit -v 1048576 && exec \"$0\" \"$@\"", tool, "--archive", wide, option,
+                                   out.string(), std::string(100000, 'a')});
+        EXPECT_EQ(run.exitCode, 1) << option;
+        EXPECT_NE(run.err.find(limit), std::string::npos) << option << ": " << run.err;
+        EXPECT_FALSE(std::filesystem::exists(out)) << option;
+    }
+}

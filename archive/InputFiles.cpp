@@ -1,0 +1,93 @@
+// ReadRegularFile and UnnamedFile.
+#include "archive/InputFiles.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace glyphtint::archive {
+
+namespace {
+
+std::string ErrorText(int error)
+{
+    return std::strerror(error);
+}
+
+} // namespace
+
+std::string ReadRegularFile(const std::string& path, std::uint64_t maxBytes)
+{
+    // O_NONBLOCK: opening a FIFO without a writer returns at once instead of waiting.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        throw EInputFileError(ErrorText(errno));
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info { };
+    if (::fstat(fd, &info) != 0) {
+        throw EInputFileError(ErrorText(errno));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throw EInputFileError(S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file");
+    }
+    if (static_cast<std::uint64_t>(info.st_size) > maxBytes) {
+        throw EInputFileError("it is larger than " + std::to_string(maxBytes) + " bytes");
+    }
+    std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            throw EInputFileError(ErrorText(errno));
+        }
+        if (n == 0) {
+            break; // the file shrank meanwhile
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+UnnamedFile::UnnamedFile(std::string_view bytes) : fd_(::memfd_create("glyphtint", MFD_CLOEXEC))
+{
+    if (fd_ < 0) {
+        throw EInputFileError(ErrorText(errno));
+    }
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            const int error = n < 0 ? errno : ENOSPC;
+            ::close(fd_);
+            throw EInputFileError(ErrorText(error));
+        }
+        written += static_cast<std::size_t>(n);
+    }
+}
+
+UnnamedFile::~UnnamedFile()
+{
+    ::close(fd_);
+}
+
+std::string UnnamedFile::Path() const
+{
+    return "/proc/self/fd/" + std::to_string(fd_);
+}
+
+} // namespace glyphtint::archive
