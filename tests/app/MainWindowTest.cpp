@@ -5,6 +5,7 @@
 #include "render/GlyphNames.h"
 
 #include <QFontMetrics>
+#include <QLabel>
 #include <QTabBar>
 
 #include <cstdlib>
@@ -354,4 +355,62 @@ TEST_F(WindowTest, TheWindowKeepsItsMinimumAndGivesExtraSpaceToTabsAndBoxes)
         EXPECT_EQ(box->geometry().left(), 8);
         EXPECT_EQ(box->parentWidget()->width() - box->geometry().right() - 1, 8);
     }
+}
+
+TEST_F(WindowTest, EveryPartStandsAtItsDesignedPlaceAndFollowsTheRightEdge)
+{
+    StartWithShippedArchive();
+    if (QFontMetrics(window->font()).height() != 13) {
+        GTEST_SKIP() << "the designed places hold for a 13-pixel window font";
+    }
+    // Right-anchored parts keep their distance to the parent's right edge: the ones with
+    // a fixed left edge widen, the ones with a fixed width move.
+    constexpr int kFree = -1;
+    struct Place {
+        const char* name;
+        int left; // kFree: follows the right edge
+        int top;
+        int width;       // kFree: set by the text or by the right edge
+        int height;      // kFree: set by the text
+        int rightMargin; // kFree: not anchored to the right
+    };
+    const Place places[] = {
+        {"ToolButton1", 0, 3, 23, 22, kFree},    {"ToolButton2", 23, 3, 23, 22, kFree},
+        {"ToolButton3", 46, 3, 8, 22, kFree},    {"ToolButton4", 54, 3, 23, 22, kFree},
+        {"ToolButton5", 77, 3, 23, 22, kFree},   {"edt_Text", 8, 24, kFree, 21, 8},
+        {"Image1", 8, 8, 32, 32, kFree},         {"Label1", 48, 8, kFree, kFree, kFree},
+        {"Label2", 48, 24, kFree, kFree, kFree}, {"Label5", 8, 56, kFree, 41, 7},
+        {"Bevel1", 8, 104, kFree, 17, 9},        {"Label3", 8, 112, kFree, kFree, kFree},
+        {"Label4", kFree, 112, 100, 13, 9},      {"SpeedButton2", kFree, 4, 73, 22, 1},
+        {"Panel4", 0, 32, kFree, 68, 0},         {"img_Render", 1, 1, kFree, 45, 1},
+    };
+    Find<QTabWidget>("pc_Tabs")->setCurrentIndex(1);
+    const QSize designed = window->size();
+    for (const int wider : {0, 100}) {
+        window->resize(designed + QSize(wider, 0));
+        QApplication::processEvents();
+        for (const Place& place : places) {
+            SCOPED_TRACE(std::string(place.name) + " with the window " + std::to_string(wider) + " wider");
+            const QWidget* part = Find<QWidget>(place.name);
+            const QRect seen = part->geometry();
+            const std::pair<int, int> expected[] = {
+                {seen.left(), place.left},
+                {seen.top(), place.top},
+                {seen.width(), place.width},
+                {seen.height(), place.height},
+                {part->parentWidget()->width() - seen.right() - 1, place.rightMargin}};
+            for (const auto& [value, wanted] : expected) {
+                if (wanted != kFree) {
+                    EXPECT_EQ(value, wanted);
+                }
+            }
+        }
+    }
+    // The box's label stands 3 pixels above it and leads the keyboard to it.
+    auto* label = Find<QWidget>("TabSheet1")->findChild<QLabel*>();
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), "Text:");
+    EXPECT_EQ(label->buddy(), Find<QWidget>("edt_Text"));
+    EXPECT_EQ(label->geometry().topLeft(), QPoint(8, 8));
+    EXPECT_EQ(label->geometry().bottom() + 1 + 3, Find<QWidget>("edt_Text")->geometry().top());
 }
