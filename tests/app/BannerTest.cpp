@@ -113,9 +113,20 @@ TEST_F(BannerTest, AFailingBannerIsReportedOnceAndStopsUntilTheAboutTabIsSelecte
     window->ToolButton1Click();
     SelectAbout();
     // Ticks keep coming while the report is open; they must not render or report again.
-    boxes.whileErrorBoxOpen = [this] { Tick(5); };
+    int reportsWhileOpen = 0;
+    bool reportOpen = false;
+    boxes.whileErrorBoxOpen = [&] {
+        if (reportOpen) {
+            ++reportsWhileOpen;
+            return;
+        }
+        reportOpen = true;
+        Tick(5);
+        reportOpen = false;
+    };
     Tick(3);
     EXPECT_EQ(boxes.errors.size(), 1u);
+    EXPECT_EQ(reportsWhileOpen, 0);
     EXPECT_FALSE(window->tmr_Teller.Enabled());
 
     boxes.whileErrorBoxOpen = {};
