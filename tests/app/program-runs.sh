@@ -259,22 +259,20 @@ placed)
   main=$(wait_for_window main)
   read -r ax ay aw ah <<<"$(work_area)"
   # The window manager frames the window, then the program places the frame: wait until
-  # the frame is known and lies inside the available area.
+  # the frame is known and lies inside the available area (at the designed place, where
+  # one is expected: a busy machine may show the window manager's own placement first).
   rect=
   for _ in $(seq 200); do
     if rect=$(frame "$main") && read -r fx fy fw fh <<<"$rect" &&
       [ "$fx" -ge "$ax" ] && [ "$fy" -ge "$ay" ] && [ $((fx + fw)) -le $((ax + aw)) ] &&
-      [ $((fy + fh)) -le $((ay + ah)) ]; then
+      [ $((fy + fh)) -le $((ay + ah)) ] && { [ -z "${DESIGNED_AT:-}" ] || [ "$fx $fy" = "$DESIGNED_AT" ]; }; then
       break
     fi
     rect=
     sleep 0.1
   done
-  [ -n "$rect" ] || fail "the frame $(frame "$main" || true) does not fit the available area $ax $ay $aw $ah"
+  [ -n "$rect" ] || fail "the frame $(frame "$main" || true) does not fit the available area $ax $ay $aw $ah${DESIGNED_AT:+ at the designed $DESIGNED_AT}"
   echo "screen $screen_size, scale ${QT_SCALE_FACTOR:-1}: frame $rect in the available area $ax $ay $aw $ah"
-  if [ -n "${DESIGNED_AT:-}" ]; then
-    [ "$fx $fy" = "$DESIGNED_AT" ] || fail "the frame is at $fx $fy, not at the designed $DESIGNED_AT"
-  fi
   close_main_window "$main"
   ;;
 copies)
