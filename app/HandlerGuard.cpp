@@ -10,8 +10,6 @@ void HandlerGuard::ReportCurrentException() noexcept
 {
     try {
         throw;
-    } catch (const EAbort&) {
-        // Reported where it happened.
     } catch (const std::exception& error) {
         Report(error.what(), glyphtint::render::PlainAdvice(error));
     } catch (...) {

@@ -7,12 +7,6 @@
 
 namespace glyphtint::app {
 
-// A failure that has been reported already; leaving a handler with it shows nothing.
-class EAbort : public std::exception {
-public:
-    const char* what() const noexcept override { return "Operation aborted"; }
-};
-
 // Shows one failure to the user (modal): its message, already in its shown form, and
 // a sentence in plain words on what happened and what to do ("" when there is none).
 using ErrorReporter = std::function<void(const std::string& message, const std::string& advice)>;

@@ -1,18 +1,21 @@
 // Tfrm_Main: the program's one window (frm_Main) with its components and handlers.
 #pragma once
 
+#include "app/AboutPage.h"
+#include "app/AttemptPage.h"
+#include "app/ColoursPanel.h"
+#include "app/DesignScale.h"
 #include "app/HandlerGuard.h"
 #include "app/Image.h"
-#include "app/LabeledEdit.h"
 #include "app/RenderPacer.h"
 #include "app/RenderQueue.h"
 #include "app/SaveDialog.h"
+#include "app/TextBox.h"
 #include "app/Timer.h"
 #include "archive/ZipArchive.h"
 
 #include <QFrame>
 #include <QIcon>
-#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -37,12 +40,6 @@ namespace glyphtint::app {
 inline constexpr const char* kApplicationTitle = "glyphtint [0.1]";
 inline constexpr const char* kArchiveMissingMessage = "File glyphtint.gfx not found!";
 
-// The first palette string shows the codes 1-9, 0 and a-n; the second o-z and the
-// punctuation codes.
-inline constexpr const char* kPaletteText1 = "^11^22^33^44^55^66^77^88^99^00^aa^bb^cc^dd^ee^ff^gg^hh^ii^jj^kk^ll^mm^nn";
-inline constexpr const char* kPaletteText2 =
-    "^oo^pp^qq^rr^ss^tt^uu^vv^ww^xx^yy^zz^//^**^--^++^??^@@^__^[[^]]^==^||^'^<<^>>^,,^..";
-
 // What the window asks of the user, replaceable so that tests answer instead of a person.
 struct WindowHooks {
     // The glyph archive; empty means glyphtint.gfx beside the executable.
@@ -57,19 +54,6 @@ struct WindowHooks {
     // Told after every render into the render image, with the text rendered, while the
     // busy cursor of a long render still shows; empty means nobody listens.
     std::function<void(const std::string& text)> rendered;
-};
-
-// Draws etched separator lines along the top and/or bottom edge.
-class TBevel : public QWidget {
-public:
-    TBevel(QWidget* parent, bool top, bool bottom) : QWidget(parent), top_(top), bottom_(bottom) { }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    bool top_;
-    bool bottom_;
 };
 
 } // namespace glyphtint::app
@@ -89,14 +73,10 @@ public:
     void ToolButton1Click();
     void ToolButton2Click();
     void pc_TabsChange();
-    void edt_TextChange(TLabeledEdit& sender);
+    void edt_TextChange(TTextBox& sender);
 
     // About tab banner.
     void tmr_TellerTimer();
-
-    // Colours panel.
-    void SpeedButton1Click();
-    void SpeedButton2Click();
 
     // Saving and copying the framed picture of the active attempt. An empty path
     // means the clipboard; on the About tab nothing happens.
@@ -115,60 +95,13 @@ public:
     // Runs a handler through the window's one guard: failures become error reports.
     template <class Handler> void RunGuarded(Handler&& handler) noexcept { guard_.Run(std::forward<Handler>(handler)); }
 
-    // The labelled text box of the active page, as the tab change finds it; null if none.
-    TLabeledEdit* ActivePageEdit() const;
+    // The text box of the active page, as the tab change finds it; null if none.
+    TTextBox* ActivePageEdit() const;
 
     // Renders a text change that was left for later (a long text while keys arrive) now.
     void FlushPendingRender();
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-
-public:
-    // Components, named as the layout names them (also their object names); Qt owns the widgets.
-    QMenuBar* MainMenu1 = nullptr;
-    QMenu* File1 = nullptr;
-    QAction* Addtab1 = nullptr;
-    QAction* Removetab1 = nullptr;
-    QAction* N1 = nullptr;
-    QAction* Saveimage1 = nullptr;
-    QAction* Copyimagetoclipboard1 = nullptr;
-    QAction* N2 = nullptr;
-    QAction* Exit1 = nullptr;
-
-    QWidget* ToolBar1 = nullptr;
-    QToolButton* ToolButton1 = nullptr;
-    QToolButton* ToolButton2 = nullptr;
-    QWidget* ToolButton3 = nullptr;
-    QToolButton* ToolButton4 = nullptr;
-    QToolButton* ToolButton5 = nullptr;
-
-    QTabWidget* pc_Tabs = nullptr;
-    QWidget* TabSheet1 = nullptr;
-    TLabeledEdit* edt_Text = nullptr;
-    QWidget* TabSheet2 = nullptr;
-    QLabel* Image1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label5 = nullptr;
-    glyphtint::app::TBevel* Bevel1 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    TLabeledEdit* LabeledEdit1 = nullptr;
-
-    QFrame* Panel1 = nullptr;
-    QFrame* Panel2 = nullptr;
-    TImage* img_Render = nullptr;
-    QFrame* Panel3 = nullptr;
-    QToolButton* SpeedButton1 = nullptr;
-    QToolButton* SpeedButton2 = nullptr;
-    QFrame* Panel4 = nullptr;
-    TImage* img_Colors = nullptr;
-    TImage* img_Colors2 = nullptr;
-
-    std::vector<QIcon> ImageList1;
+    // Components without a widget of their own, named as the layout names them.
     TTimer tmr_Teller{100};
     TZipArchive ZipArchive1;
     TSaveDialog SaveDialog1;
@@ -177,28 +110,26 @@ public:
     std::int32_t TabCounter = 0;
     std::int32_t BannerCounter = 0;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     // Construction, one area each.
     void CreateMenu();
     void CreateToolBar(QWidget* parent);
     void CreateTabs(QWidget* parent);
-    void CreateAboutTab();
     void CreateRenderPanel(QWidget* parent);
-    void CreateColoursPanel(QWidget* parent);
     void ConnectHandlers();
-    void NameComponents();
     void AddShortcuts();
     // Save, Copy and Remove tab are offered only where they can do something.
     void UpdateCommands();
     // Keeps the whole frame inside the screen's available area.
     void PlaceOnScreen();
 
-    // A designed size at the window font's actual height.
-    int Scaled(int designed) const;
-
-    QWidget* NewAttemptPage(const QString& caption);
-    TLabeledEdit* NewTextBox(QWidget* page, int left, int top, int width, int height);
-    void WireTextBox(TLabeledEdit* box);
+    glyphtint::app::AttemptPage* NewAttemptPage();
+    void WireTextBox(TTextBox* box);
     // Makes a page active as the program does, which is not a tab change.
     void ActivatePageQuietly(int index);
     void OnCurrentTabChanged();
@@ -210,7 +141,37 @@ private:
     void ShowPlainMessage(const std::string& message);
     std::optional<std::string> AskPasswordInBox(const std::string& entryName, const std::string& password);
 
+    // The window's parts, named as the layout names them (also their object names); Qt
+    // owns the widgets.
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* File1 = nullptr;
+    QAction* Addtab1 = nullptr;
+    QAction* Removetab1 = nullptr;
+    QAction* Saveimage1 = nullptr;
+    QAction* Copyimagetoclipboard1 = nullptr;
+    QAction* Exit1 = nullptr;
+
+    QWidget* ToolBar1 = nullptr;
+    QToolButton* ToolButton1 = nullptr;
+    QToolButton* ToolButton2 = nullptr;
+    QToolButton* ToolButton4 = nullptr;
+    QToolButton* ToolButton5 = nullptr;
+
+    QTabWidget* pc_Tabs = nullptr;
+    glyphtint::app::AttemptPage* TabSheet1 = nullptr;
+    TTextBox* edt_Text = nullptr;
+    glyphtint::app::AboutPage* TabSheet2 = nullptr;
+    TTextBox* LabeledEdit1 = nullptr;
+
+    QFrame* Panel1 = nullptr;
+    QFrame* Panel2 = nullptr;
+    TImage* img_Render = nullptr;
+    glyphtint::app::ColoursPanel* Panel3 = nullptr;
+
+    std::vector<QIcon> ImageList1;
+
     glyphtint::app::WindowHooks hooks_;
+    glyphtint::app::DesignScale scale_;
     glyphtint::app::HandlerGuard guard_;
     glyphtint::app::RenderQueue renderQueue_;
     glyphtint::app::RenderPacer pacer_;
@@ -222,7 +183,6 @@ private:
     bool passwordAsked_ = false;
     // Set from showing until the window manager has put its frame around the window.
     bool placementPending_ = false;
-    double fontScale_ = 1.0;
     bool quitRequested_ = false;
     bool destroyed_ = false;
 };

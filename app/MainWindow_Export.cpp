@@ -12,7 +12,7 @@
 
 std::string Tfrm_Main::ActiveAttemptText() const
 {
-    const TLabeledEdit* box = ActivePageEdit();
+    const TTextBox* box = ActivePageEdit();
     return box != nullptr ? box->Text() : std::string();
 }
 

@@ -1,7 +1,6 @@
 // Tfrm_Main: attempt tabs, the tab change, and rendering of the text boxes.
 #include "app/MainWindow.h"
 
-#include "app/Anchors.h"
 #include "app/Pictures.h"
 #include "render/GlyphStrip.h"
 
@@ -16,11 +15,6 @@
 using namespace glyphtint::app;
 
 namespace {
-
-// Run-time geometry of an attempt tab's text box.
-constexpr int kBoxLeft = 8;
-constexpr int kBoxTop = 24;
-constexpr int kBoxHeight = 21;
 
 // Shows the busy cursor for as long as it lives, when asked to.
 class BusyCursor {
@@ -46,29 +40,42 @@ private:
 
 } // namespace
 
-QWidget* Tfrm_Main::NewAttemptPage(const QString& caption)
+void Tfrm_Main::CreateTabs(QWidget* parent)
 {
-    auto* page = new QWidget;
-    // The program's own page changes are not tab changes: pc_Tabs stays silent.
-    const QSignalBlocker programChange(pc_Tabs);
-    pc_Tabs->addTab(page, ImageList1[kImageAttempt], caption);
+    pc_Tabs = new QTabWidget(parent);
+    pc_Tabs->setObjectName("pc_Tabs");
+    pc_Tabs->setTabPosition(QTabWidget::South);
+    pc_Tabs->setUsesScrollButtons(true);
+    pc_Tabs->setElideMode(Qt::ElideNone);
+    pc_Tabs->setIconSize(QSize(16, 16));
+    pc_Tabs->setMinimumSize(0, 0);
+
+    TabSheet1 = NewAttemptPage();
+    TabSheet1->setObjectName("TabSheet1");
+    edt_Text = TabSheet1->TextBox();
+    edt_Text->setObjectName("edt_Text");
+    pc_Tabs->addTab(TabSheet1, ImageList1[kImageAttempt], "Attempt 1");
+
+    TabSheet2 = new AboutPage(scale_);
+    TabSheet2->setObjectName("TabSheet2");
+    LabeledEdit1 = TabSheet2->BannerBox();
+    WireTextBox(LabeledEdit1);
+    pc_Tabs->addTab(TabSheet2, ImageList1[kImageAbout], "About...");
+}
+
+AttemptPage* Tfrm_Main::NewAttemptPage()
+{
+    auto* page = new AttemptPage(scale_);
+    WireTextBox(page->TextBox());
     return page;
 }
 
-TLabeledEdit* Tfrm_Main::NewTextBox(QWidget* page, int left, int top, int width, int height)
+void Tfrm_Main::WireTextBox(TTextBox* box)
 {
-    auto* box = new TLabeledEdit(page, "Text:");
-    box->setGeometry(left, top, width, height);
-    WireTextBox(box);
-    return box;
-}
-
-void Tfrm_Main::WireTextBox(TLabeledEdit* box)
-{
-    box->OnChange = [this](TLabeledEdit& sender) { edt_TextChange(sender); };
+    // User edits and the program's SetText both arrive here.
     connect(box, &QLineEdit::textChanged, this, [this, box] {
         if (!destroyed_) {
-            RunGuarded([box] { box->OnChange(*box); });
+            RunGuarded([this, box] { edt_TextChange(*box); });
         }
     });
 }
@@ -92,22 +99,15 @@ void Tfrm_Main::OnCurrentTabChanged()
 void Tfrm_Main::ToolButton1Click()
 {
     ++TabCounter;
-    QWidget* previous = pc_Tabs->currentWidget();
-
-    QWidget* page = new QWidget;
+    AttemptPage* page = NewAttemptPage();
     {
         const QSignalBlocker programChange(pc_Tabs);
         pc_Tabs->insertTab(pc_Tabs->count() - 1, page, ImageList1[kImageAttempt],
                            QString("Attempt %1").arg(TabCounter));
     }
-    // The new page is not laid out yet: its box takes the width of the page it replaces.
-    const int pageWidth = previous ? previous->width() : page->width();
-    page->resize(pageWidth, previous ? previous->height() : page->height());
-    TLabeledEdit* box = NewTextBox(page, kBoxLeft, kBoxTop, pageWidth - 2 * kBoxLeft, kBoxHeight);
-    AnchorRight(box, kBoxLeft, RightAnchor::Stretch);
     ActivatePageQuietly(pc_Tabs->indexOf(page));
     // Typing goes into the new attempt, wherever the focus was.
-    box->setFocus();
+    page->TextBox()->setFocus();
     // The render panel shows the new attempt's (empty) text, so that Save and Copy
     // frame what the tab shows; a banner running above the About tab stops.
     pc_TabsChange();
@@ -130,18 +130,10 @@ void Tfrm_Main::ToolButton2Click()
     pc_TabsChange();
 }
 
-TLabeledEdit* Tfrm_Main::ActivePageEdit() const
+TTextBox* Tfrm_Main::ActivePageEdit() const
 {
     QWidget* page = pc_Tabs->currentWidget();
-    if (page == nullptr) {
-        return nullptr;
-    }
-    for (QObject* child : page->children()) {
-        if (auto* box = dynamic_cast<TLabeledEdit*>(child)) {
-            return box;
-        }
-    }
-    return nullptr;
+    return page != nullptr ? page->findChild<TTextBox*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
 void Tfrm_Main::pc_TabsChange()
@@ -153,14 +145,14 @@ void Tfrm_Main::pc_TabsChange()
     } else {
         tmr_Teller.SetEnabled(false);
     }
-    if (TLabeledEdit* box = ActivePageEdit()) {
+    if (TTextBox* box = ActivePageEdit()) {
         edt_TextChange(*box);
     } else {
         renderQueue_.Request({});
     }
 }
 
-void Tfrm_Main::edt_TextChange(TLabeledEdit& sender)
+void Tfrm_Main::edt_TextChange(TTextBox& sender)
 {
     std::string text = sender.Text();
     // A text that takes longer than a glance waits until the keys already queued have

@@ -5,27 +5,29 @@
 
 namespace glyphtint::app {
 
-void RenderQueue::Request(std::string text)
+RenderOutcome RenderQueue::Request(std::string text) noexcept
 {
     // The latest request wins; a running render picks it up when it returns.
     deferred_ = std::move(text);
     if (busy_) {
-        return;
+        return RenderOutcome::Deferred;
     }
     busy_ = true;
+    RenderOutcome outcome = RenderOutcome::Rendered;
     while (deferred_) {
         const std::string current = *std::exchange(deferred_, std::nullopt);
         try {
             render_(current);
         } catch (...) {
+            ++failures_;
             guard_.ReportCurrentException();
             // Requests made while the report was open are dropped with the failure.
             deferred_.reset();
-            busy_ = false;
-            throw EAbort();
+            outcome = RenderOutcome::Failed;
         }
     }
     busy_ = false;
+    return outcome;
 }
 
 } // namespace glyphtint::app

@@ -3,11 +3,19 @@
 
 #include "app/HandlerGuard.h"
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
 
 namespace glyphtint::app {
+
+// What became of a render request.
+enum class RenderOutcome {
+    Rendered, // drawn, the latest request made meanwhile included
+    Deferred, // left for the render running now, which draws it when it returns
+    Failed,   // a render failed and has been reported; requests made meanwhile are dropped
+};
 
 // A render can open a modal box (the archive's password request, the report of its
 // failure) whose event loop runs other handlers, among them banner ticks that render
@@ -20,16 +28,19 @@ public:
 
     RenderQueue(Render render, HandlerGuard& guard) : render_(std::move(render)), guard_(guard) { }
 
-    // Renders text now, or after the running render. A failure is reported while the
-    // render still counts as running, then leaves as EAbort.
-    void Request(std::string text);
+    // Renders text now, or after the running render. A failure is reported through the
+    // guard while the render still counts as running; nothing leaves as an exception.
+    RenderOutcome Request(std::string text) noexcept;
 
     bool Busy() const { return busy_; }
+    // How many renders have failed so far; counted before the failure is reported.
+    std::size_t Failures() const { return failures_; }
 
 private:
     Render render_;
     HandlerGuard& guard_;
     bool busy_ = false;
+    std::size_t failures_ = 0;
     std::optional<std::string> deferred_;
 };
 

@@ -50,10 +50,12 @@ BENCHMARK(RenderOnly)->Unit(benchmark::kMicrosecond);
 void TextChangeToRepaintedImage(benchmark::State& state)
 {
     ShownWindow window;
+    auto* box = window.findChild<QLineEdit*>("edt_Text");
+    auto* image = window.findChild<TImage*>("img_Render");
     std::size_t i = 0;
     for (auto _ : state) {
-        window.edt_Text->setText(QString::fromStdString(kTexts[i++ % 2]));
-        window.img_Render->repaint();
+        box->setText(QString::fromStdString(kTexts[i++ % 2]));
+        image->repaint();
     }
 }
 BENCHMARK(TextChangeToRepaintedImage)->Unit(benchmark::kMicrosecond);
@@ -63,10 +65,11 @@ BENCHMARK(TextChangeToRepaintedImage)->Unit(benchmark::kMicrosecond);
 void RenderIntoShownImage(benchmark::State& state)
 {
     ShownWindow window;
+    auto* image = window.findChild<TImage*>("img_Render");
     std::size_t i = 0;
     for (auto _ : state) {
-        RenderCodedText(window.ZipArchive1, kTexts[i++ % 2], window.img_Render->Picture());
-        window.img_Render->repaint();
+        RenderCodedText(window.ZipArchive1, kTexts[i++ % 2], image->Picture());
+        image->repaint();
     }
 }
 BENCHMARK(RenderIntoShownImage)->Unit(benchmark::kMicrosecond);

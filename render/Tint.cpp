@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 namespace glyphtint::render {
@@ -21,20 +22,12 @@ constexpr int kTintSpan = 255 - kTintThreshold; // 137
 constexpr int kBackground[3] = {RedOf(kGlyphBackgroundColour), GreenOf(kGlyphBackgroundColour),
                                 BlueOf(kGlyphBackgroundColour)};
 
-// Nearest integer, halves to the even neighbour: adding 1.5 * 2^52 leaves no bits
-// below the units, so the addition itself rounds in the default rounding mode.
-// Exact for |value| < 2^51, far beyond any blended channel.
-double RoundHalfEven(double value)
-{
-    constexpr double kShift = 6755399441055744.0;
-    return (value + kShift) - kShift;
-}
-
 int BlendChannel(float factor, int background, int tint)
 {
     const double value = (1.0 - static_cast<double>(factor)) * background + static_cast<double>(factor) * tint;
-    const int rounded = static_cast<int>(RoundHalfEven(value));
-    return std::min(std::max(rounded, 0), 255);
+    // Nearest integer, halves to the even neighbour (the default rounding mode).
+    const long rounded = std::lrint(value);
+    return static_cast<int>(std::clamp(rounded, 0L, 255L));
 }
 
 } // namespace

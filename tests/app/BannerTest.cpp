@@ -16,8 +16,8 @@ class BannerTest : public WindowTest {
 protected:
     void SelectAbout()
     {
-        QTabBar* bar = window->pc_Tabs->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(window->pc_Tabs->count() - 1).center());
+        QTabBar* bar = Find<QTabWidget>("pc_Tabs")->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(Find<QTabWidget>("pc_Tabs")->count() - 1).center());
     }
     void Tick(int times = 1)
     {
@@ -31,32 +31,32 @@ TEST_F(BannerTest, TypesOutPausesAndStartsAgain)
 {
     StartWithShippedArchive();
     SelectAbout();
-    ASSERT_EQ(window->pc_Tabs->currentIndex(), kAboutPage);
+    ASSERT_EQ(Find<QTabWidget>("pc_Tabs")->currentIndex(), kAboutPage);
     EXPECT_TRUE(window->tmr_Teller.Enabled());
     EXPECT_EQ(window->tmr_Teller.Interval(), 100);
 
     Tick(2);
-    EXPECT_EQ(window->LabeledEdit1->Text(), "^1");
-    EXPECT_EQ(StripWidth(window->img_Render), 0) << "a code alone draws nothing";
+    EXPECT_EQ(Find<TTextBox>("LabeledEdit1")->Text(), "^1");
+    EXPECT_EQ(StripWidth(Find<TImage>("img_Render")), 0) << "a code alone draws nothing";
     Tick();
-    EXPECT_EQ(StripWidth(window->img_Render), RenderedWidth("g"));
+    EXPECT_EQ(StripWidth(Find<TImage>("img_Render")), RenderedWidth("g"));
 
     Tick(42);
-    EXPECT_EQ(window->LabeledEdit1->Text(), BannerText);
-    const TGraphic* whole = window->img_Render->Picture().Graphic();
-    const int wholeWidth = StripWidth(window->img_Render);
+    EXPECT_EQ(Find<TTextBox>("LabeledEdit1")->Text(), BannerText);
+    const TGraphic* whole = Find<TImage>("img_Render")->Picture().Graphic();
+    const int wholeWidth = StripWidth(Find<TImage>("img_Render"));
     EXPECT_EQ(wholeWidth, RenderedWidth(std::string(BannerText)));
 
     Tick(); // the 46th: nothing new to show, the pause begins
     EXPECT_EQ(window->BannerCounter, 0);
     EXPECT_EQ(window->tmr_Teller.Interval(), 5000);
-    EXPECT_EQ(window->img_Render->Picture().Graphic(), whole);
-    EXPECT_EQ(StripWidth(window->img_Render), wholeWidth);
+    EXPECT_EQ(Find<TImage>("img_Render")->Picture().Graphic(), whole);
+    EXPECT_EQ(StripWidth(Find<TImage>("img_Render")), wholeWidth);
 
     Tick(); // the next cycle
     EXPECT_EQ(window->BannerCounter, 1);
     EXPECT_EQ(window->tmr_Teller.Interval(), 100);
-    EXPECT_EQ(StripWidth(window->img_Render), 0);
+    EXPECT_EQ(StripWidth(Find<TImage>("img_Render")), 0);
     EXPECT_TRUE(boxes.errors.empty());
 }
 
@@ -65,15 +65,15 @@ TEST_F(BannerTest, LeavingDuringThePauseAndComingBackShowsTheWholeBannerForAFull
     StartWithShippedArchive();
     SelectAbout();
     Tick(46);
-    window->pc_Tabs->setCurrentIndex(0);
+    Find<QTabWidget>("pc_Tabs")->setCurrentIndex(0);
     EXPECT_FALSE(window->tmr_Teller.Enabled());
-    EXPECT_EQ(StripWidth(window->img_Render), 0) << "the empty attempt";
+    EXPECT_EQ(StripWidth(Find<TImage>("img_Render")), 0) << "the empty attempt";
 
     SelectAbout();
     EXPECT_TRUE(window->tmr_Teller.Enabled());
     EXPECT_EQ(window->tmr_Teller.Interval(), 5000);
     EXPECT_EQ(window->BannerCounter, 0);
-    EXPECT_EQ(StripWidth(window->img_Render), RenderedWidth(std::string(BannerText)));
+    EXPECT_EQ(StripWidth(Find<TImage>("img_Render")), RenderedWidth(std::string(BannerText)));
     EXPECT_GT(window->tmr_Teller.Backend().remainingTime(), 4000);
 }
 
@@ -82,10 +82,10 @@ TEST_F(BannerTest, AddingATabWhileTheBannerRunsStopsItAndShowsTheNewAttempt)
     StartWithShippedArchive();
     SelectAbout();
     Tick(5);
-    ASSERT_GT(StripWidth(window->img_Render), 0);
+    ASSERT_GT(StripWidth(Find<TImage>("img_Render")), 0);
     window->ToolButton1Click();
     EXPECT_FALSE(window->tmr_Teller.Enabled()) << "the banner belongs to the About tab";
-    EXPECT_EQ(StripWidth(window->img_Render), 0) << "the new attempt's empty text";
+    EXPECT_EQ(StripWidth(Find<TImage>("img_Render")), 0) << "the new attempt's empty text";
 }
 
 TEST_F(BannerTest, TheFirstLetterShowsAfterThreeTicksOfRealTime)
@@ -96,10 +96,10 @@ TEST_F(BannerTest, TheFirstLetterShowsAfterThreeTicksOfRealTime)
     SelectAbout();
     // Ticks never come early, however busy the machine: the first letter needs the
     // third tick, 300 ms after the selection at the soonest.
-    while (StripWidth(window->img_Render) == 0 && clock.elapsed() < 20000) {
+    while (StripWidth(Find<TImage>("img_Render")) == 0 && clock.elapsed() < 20000) {
         QTest::qWait(5);
     }
-    EXPECT_GT(StripWidth(window->img_Render), 0);
+    EXPECT_GT(StripWidth(Find<TImage>("img_Render")), 0);
     EXPECT_GE(clock.elapsed(), 300);
     EXPECT_GE(window->BannerCounter, 3);
 }
@@ -113,13 +113,24 @@ TEST_F(BannerTest, AFailingBannerIsReportedOnceAndStopsUntilTheAboutTabIsSelecte
     window->ToolButton1Click();
     SelectAbout();
     // Ticks keep coming while the report is open; they must not render or report again.
-    boxes.whileErrorBoxOpen = [this] { Tick(5); };
+    int reportsWhileOpen = 0;
+    bool reportOpen = false;
+    boxes.whileErrorBoxOpen = [&] {
+        if (reportOpen) {
+            ++reportsWhileOpen;
+            return;
+        }
+        reportOpen = true;
+        Tick(5);
+        reportOpen = false;
+    };
     Tick(3);
     EXPECT_EQ(boxes.errors.size(), 1u);
+    EXPECT_EQ(reportsWhileOpen, 0);
     EXPECT_FALSE(window->tmr_Teller.Enabled());
 
     boxes.whileErrorBoxOpen = {};
-    window->pc_Tabs->setCurrentIndex(0);
+    Find<QTabWidget>("pc_Tabs")->setCurrentIndex(0);
     SelectAbout();
     EXPECT_TRUE(window->tmr_Teller.Enabled());
 }

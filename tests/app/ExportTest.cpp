@@ -6,20 +6,66 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QMimeData>
-#include <QTimer>
-
+#include <QPainter>
 #include <QTabBar>
+#include <QTimer>
 
 #include <fstream>
 #include <functional>
 
+using glyphtint::raster::BlueOf;
+using glyphtint::raster::GreenOf;
+using glyphtint::raster::RedOf;
+
 namespace {
 
-QImage FramedPicture(Tfrm_Main& window, const std::string& caption)
+// The framed picture as the test assembles it: the strip at (8, 8) on the glyph
+// background colour and under it the caption, byte for byte, drawn here in white Arial.
+QImage AssembledFramedPicture(const TBitmap& strip, const std::string& caption)
 {
-    TPicture framed;
-    glyphtint::render::ComposeFramedImage(window.img_Render->Picture().AsBitmap(), caption, framed);
-    return framed.AsBitmap().MakeClipboardBitmap();
+    EXPECT_LT(TFont().Height(), 0) << "a new canvas's font height is a character height";
+    QFont font("Arial");
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(-TFont().Height());
+    const QFontMetrics metrics(font);
+    const QString text = QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
+    const int width = std::max(strip.Width(), metrics.horizontalAdvance(text)) + 16;
+    const int height = strip.Height() + 16 + metrics.height() + 4;
+    QImage picture(width, height, QImage::Format_RGB32);
+    picture.fill(QColor(118, 124, 112));
+    for (int y = 0; y < strip.Height(); ++y) {
+        for (int x = 0; x < strip.Width(); ++x) {
+            const TColor c = strip.PixelAt(x, y);
+            picture.setPixel(8 + x, 8 + y, qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
+        }
+    }
+    QPainter painter(&picture);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(8, strip.Height() + 12 + metrics.ascent(), text);
+    return picture;
+}
+
+// Empty when both pictures have the same size and pixels, else where they first differ.
+std::string FirstDifference(const QImage& seen, const QImage& expected)
+{
+    if (seen.size() != expected.size()) {
+        return "size " + std::to_string(seen.width()) + "x" + std::to_string(seen.height()) + " instead of " +
+               std::to_string(expected.width()) + "x" + std::to_string(expected.height());
+    }
+    for (int y = 0; y < seen.height(); ++y) {
+        for (int x = 0; x < seen.width(); ++x) {
+            if ((seen.pixel(x, y) & 0xFFFFFF) != (expected.pixel(x, y) & 0xFFFFFF)) {
+                return "pixel " + std::to_string(x) + "," + std::to_string(y);
+            }
+        }
+    }
+    return {};
+}
+
+QImage CopiedPicture()
+{
+    return QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
 }
 
 void PutTextOnClipboard(const QString& text)
@@ -60,9 +106,9 @@ TEST_F(ExportTest, SaveWritesTheFramedPictureAndTheDialogRemembersTheLastConfirm
     const std::string second = (folder / "second.jpg").string();
     AnswerSaveDialog({first, std::nullopt, second});
 
-    window->Saveimage1->trigger();
-    window->ToolButton4->click(); // cancelled
-    window->ToolButton4->click();
+    Find<QAction>("Saveimage1")->trigger();
+    Find<QToolButton>("ToolButton4")->click(); // cancelled
+    Find<QToolButton>("ToolButton4")->click();
     ASSERT_EQ(opened.size(), 3u);
     EXPECT_EQ(opened[0].FileName, "");
     EXPECT_EQ(opened[0].FilterIndex, 1);
@@ -71,7 +117,7 @@ TEST_F(ExportTest, SaveWritesTheFramedPictureAndTheDialogRemembersTheLastConfirm
     EXPECT_EQ(opened[2].FileName, first) << "a cancelled dialog keeps the last choice";
     EXPECT_TRUE(boxes.errors.empty());
 
-    const QImage expected = FramedPicture(*window, "^1m00");
+    const QImage expected = AssembledFramedPicture(*Strip(Find<TImage>("img_Render")), "^1m00");
     for (const std::string& path : {first, second}) {
         const QImage saved(QString::fromStdString(path));
         EXPECT_EQ(saved.size(), expected.size()) << path;
@@ -83,13 +129,31 @@ TEST_F(ExportTest, CopyPutsTheFramedPictureOnTheClipboard)
     StartWithShippedArchive();
     Type("^2Hi");
     PutTextOnClipboard("before");
-    window->Copyimagetoclipboard1->trigger();
+    Find<QAction>("Copyimagetoclipboard1")->trigger();
     EXPECT_TRUE(boxes.errors.empty());
     const QMimeData* offered = QGuiApplication::clipboard()->mimeData();
     ASSERT_TRUE(offered->hasImage());
     EXPECT_FALSE(offered->hasText()) << "what was on the clipboard before is gone";
-    const QImage copied = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(copied, FramedPicture(*window, "^2Hi"));
+    // The caption keeps its codes: without them it would be narrower and other pixels.
+    EXPECT_EQ(FirstDifference(CopiedPicture(), AssembledFramedPicture(*Strip(Find<TImage>("img_Render")), "^2Hi")), "");
+}
+
+TEST_F(ExportTest, TheCaptionIsTheActiveAttemptsTextAfterSwitchingTabs)
+{
+    StartWithShippedArchive();
+    Type("^1a");
+    Find<QAction>("Addtab1")->trigger();
+    Type("^2bb");
+    QTabBar* bar = Find<QTabWidget>("pc_Tabs")->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+    ASSERT_EQ(Find<QTabWidget>("pc_Tabs")->currentIndex(), 1);
+    Find<QAction>("Copyimagetoclipboard1")->trigger();
+    const TBitmap* strip = Strip(Find<TImage>("img_Render"));
+    ASSERT_NE(strip, nullptr);
+    EXPECT_EQ(strip->Width(), RenderedWidth("bb"));
+    EXPECT_EQ(FirstDifference(CopiedPicture(), AssembledFramedPicture(*strip, "^2bb")), "");
+    EXPECT_TRUE(boxes.errors.empty());
 }
 
 TEST_F(ExportTest, OnTheAboutTabSaveCopyAndRemoveAreOfferedNowhere)
@@ -111,16 +175,17 @@ TEST_F(ExportTest, OnTheAboutTabSaveCopyAndRemoveAreOfferedNowhere)
         bool exportsOffered;
         bool removeOffered;
     };
-    QTabBar* bar = window->pc_Tabs->tabBar();
+    QTabBar* bar = Find<QTabWidget>("pc_Tabs")->tabBar();
     const Step steps[] = {
         {"the only attempt", [] {}, true, false},
         {"the About tab", [&] { QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center()); }, false, false},
-        {"a tab added from it", [&] { window->Addtab1->trigger(); }, true, true},
+        {"a tab added from it", [&] { Find<QAction>("Addtab1")->trigger(); }, true, true},
         {"the About tab again", [&] { QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(2).center()); }, false,
          false},
         {"back on an attempt", [&] { QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center()); }, true,
          true},
-        {"the last attempt removed", [&] { window->pc_Tabs->setCurrentIndex(1), window->Removetab1->trigger(); }, false,
+        {"the last attempt removed",
+         [&] { Find<QTabWidget>("pc_Tabs")->setCurrentIndex(1), Find<QAction>("Removetab1")->trigger(); }, false,
          false},
     };
     for (const Step& step : steps) {
@@ -137,9 +202,9 @@ TEST_F(ExportTest, OnTheAboutTabSaveCopyAndRemoveAreOfferedNowhere)
     // Nothing is asked on the About tab, and nothing is written or copied.
     PutTextOnClipboard("kept");
     AnswerSaveDialog({(folder / "about.jpg").string()});
-    window->ToolButton5->click();
-    window->ToolButton4->click();
-    window->Saveimage1->trigger();
+    Find<QToolButton>("ToolButton5")->click();
+    Find<QToolButton>("ToolButton4")->click();
+    Find<QAction>("Saveimage1")->trigger();
     EXPECT_TRUE(opened.empty());
     EXPECT_FALSE(std::filesystem::exists(folder / "about.jpg"));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "kept");
@@ -150,9 +215,9 @@ TEST_F(ExportTest, AfterAddTabTheSavedAndCopiedPictureIsThatOfTheNewEmptyAttempt
 {
     StartWithShippedArchive();
     Type("^1m00");
-    window->Addtab1->trigger();
-    EXPECT_EQ(StripWidth(window->img_Render), 0);
-    window->Copyimagetoclipboard1->trigger();
+    Find<QAction>("Addtab1")->trigger();
+    EXPECT_EQ(StripWidth(Find<TImage>("img_Render")), 0);
+    Find<QAction>("Copyimagetoclipboard1")->trigger();
     // An empty strip under an empty caption: 16 columns of border only.
     const QImage copied = QGuiApplication::clipboard()->image();
     EXPECT_EQ(copied.width(), 16);
@@ -168,11 +233,11 @@ TEST_F(ExportTest, SavingAPictureTooWideForJpegSaysSoInWords)
 {
     StartWithShippedArchive();
     const std::string path = (folder / "wide.jpg").string();
-    window->edt_Text->SetText(std::string(7000, 'W'));
+    Find<TTextBox>("edt_Text")->SetText(std::string(7000, 'W'));
     window->FlushPendingRender();
-    ASSERT_GT(StripWidth(window->img_Render), 65500);
+    ASSERT_GT(StripWidth(Find<TImage>("img_Render")), 65500);
     AnswerSaveDialog({path});
-    window->Saveimage1->trigger();
+    Find<QAction>("Saveimage1")->trigger();
     ASSERT_EQ(boxes.errors.size(), 1u);
     EXPECT_NE(boxes.errors[0].find("a JPEG file can be at most 65500 pixels wide"), std::string::npos)
         << boxes.errors[0];
@@ -185,7 +250,7 @@ TEST_F(ExportTest, AFileThatCannotBeCreatedIsReportedAndNothingElseChanges)
     Type("m");
     const std::string path = (folder / "missing-folder" / "x.jpg").string();
     AnswerSaveDialog({path});
-    window->ToolButton4->click();
+    Find<QToolButton>("ToolButton4")->click();
     ASSERT_EQ(boxes.errors.size(), 1u);
     EXPECT_NE(boxes.errors[0].find("Cannot create file"), std::string::npos) << boxes.errors[0];
     EXPECT_EQ(window->ActiveAttemptText(), "m");
@@ -226,25 +291,28 @@ TEST_F(ExportTest, TheFileDialogOffersJpegFirstAddsTheSuffixAndAsksBeforeReplaci
 TEST_F(ExportTest, EveryMenuItemRunsItsButtonAndExitClosesTheWindow)
 {
     StartWithShippedArchive();
-    window->Addtab1->trigger();
-    EXPECT_EQ(window->pc_Tabs->count(), 3);
-    window->Removetab1->trigger();
-    EXPECT_EQ(window->pc_Tabs->count(), 2);
-    window->Removetab1->trigger(); // the only attempt tab stays
-    EXPECT_EQ(window->pc_Tabs->count(), 2);
+    Find<QAction>("Addtab1")->trigger();
+    EXPECT_EQ(Find<QTabWidget>("pc_Tabs")->count(), 3);
+    Find<QAction>("Removetab1")->trigger();
+    EXPECT_EQ(Find<QTabWidget>("pc_Tabs")->count(), 2);
+    // Removing the tab just added showed the About tab; the only attempt tab stays.
+    Find<QTabWidget>("pc_Tabs")->setCurrentIndex(0);
+    Find<QAction>("Removetab1")->trigger();
+    EXPECT_EQ(Find<QTabWidget>("pc_Tabs")->count(), 2);
+    EXPECT_EQ(Find<QTabWidget>("pc_Tabs")->currentIndex(), 0);
     // The desktop's keys stand beside the access keys in the menu.
     const std::pair<QAction*, const char*> keys[] = {
-        {window->Addtab1, "Ctrl+T"},    {window->Removetab1, "Ctrl+W"},
-        {window->Saveimage1, "Ctrl+S"}, {window->Copyimagetoclipboard1, "Ctrl+Shift+C"},
-        {window->Exit1, "Ctrl+Q"},
+        {Find<QAction>("Addtab1"), "Ctrl+T"},    {Find<QAction>("Removetab1"), "Ctrl+W"},
+        {Find<QAction>("Saveimage1"), "Ctrl+S"}, {Find<QAction>("Copyimagetoclipboard1"), "Ctrl+Shift+C"},
+        {Find<QAction>("Exit1"), "Ctrl+Q"},
     };
     for (const auto& [item, key] : keys) {
         EXPECT_EQ(item->shortcut().toString().toStdString(), key) << item->text().toStdString();
     }
-    EXPECT_EQ(window->ToolButton4->toolTip(), "Save image to disk");
-    EXPECT_EQ(window->ToolButton5->toolTip(), "Copy image to clipboard");
+    EXPECT_EQ(Find<QToolButton>("ToolButton4")->toolTip(), "Save image to disk");
+    EXPECT_EQ(Find<QToolButton>("ToolButton5")->toolTip(), "Copy image to clipboard");
 
-    window->Exit1->trigger();
+    Find<QAction>("Exit1")->trigger();
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(boxes.errors.empty());
 }

@@ -74,9 +74,9 @@ TEST_F(WindowTest, KeysReachEveryCommandAndTypingFollowsTheNewTab)
     };
     Type("m");
     // The focus is away from the text box, on the tab row.
-    window->pc_Tabs->tabBar()->setFocus();
+    Find<QTabWidget>("pc_Tabs")->tabBar()->setFocus();
     press(Qt::Key_T);
-    ASSERT_EQ(window->pc_Tabs->count(), 3);
+    ASSERT_EQ(Find<QTabWidget>("pc_Tabs")->count(), 3);
     EXPECT_EQ(QApplication::focusWidget(), window->ActivePageEdit()) << "typing goes into the new attempt";
     QTest::keyClicks(QApplication::focusWidget(), "0");
     EXPECT_EQ(window->ActivePageEdit()->Text(), "0");
@@ -89,19 +89,19 @@ TEST_F(WindowTest, KeysReachEveryCommandAndTypingFollowsTheNewTab)
     EXPECT_TRUE(QGuiApplication::clipboard()->mimeData()->hasImage());
 
     press(Qt::Key_W);
-    EXPECT_EQ(window->pc_Tabs->count(), 2);
+    EXPECT_EQ(Find<QTabWidget>("pc_Tabs")->count(), 2);
 
     // Tab reaches the Colors button; Space folds the panel and the unfold button keeps the keys.
-    window->edt_Text->setFocus();
-    for (int i = 0; i < 10 && QApplication::focusWidget() != window->SpeedButton2; ++i) {
+    Find<TTextBox>("edt_Text")->setFocus();
+    for (int i = 0; i < 10 && QApplication::focusWidget() != Find<QToolButton>("SpeedButton2"); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    ASSERT_EQ(QApplication::focusWidget(), window->SpeedButton2);
+    ASSERT_EQ(QApplication::focusWidget(), Find<QToolButton>("SpeedButton2"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    EXPECT_FALSE(window->Panel4->isVisible());
-    EXPECT_EQ(QApplication::focusWidget(), window->SpeedButton1);
+    EXPECT_FALSE(Find<QFrame>("Panel4")->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), Find<QToolButton>("SpeedButton1"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    EXPECT_TRUE(window->Panel4->isVisible());
+    EXPECT_TRUE(Find<QFrame>("Panel4")->isVisible());
 
     press(Qt::Key_Q);
     EXPECT_FALSE(window->isVisible());
@@ -132,12 +132,12 @@ TEST_F(WindowTest, ABurstOfKeysAfterALongPasteCostsAtMostTwoRendersAndShowsTheBu
 
     const std::string pasted(100000, 'm');
     QGuiApplication::clipboard()->setText(QString::fromStdString(pasted));
-    window->edt_Text->clear();
-    QTest::keyClick(window->edt_Text, Qt::Key_V, Qt::ControlModifier);
+    Find<TTextBox>("edt_Text")->clear();
+    QTest::keyClick(Find<TTextBox>("edt_Text"), Qt::Key_V, Qt::ControlModifier);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !renders.empty() && renders.back().length == pasted.size(); }, 60000));
     renders.clear();
 
-    QTest::keyClicks(window->edt_Text, "abcde");
+    QTest::keyClicks(Find<TTextBox>("edt_Text"), "abcde");
     EXPECT_EQ(window->ActivePageEdit()->Text(), pasted + "abcde") << "no key is lost";
     ASSERT_TRUE(QTest::qWaitFor([&] { return !renders.empty() && renders.back().length == pasted.size() + 5; }, 60000));
     EXPECT_LE(renders.size(), 2u);
@@ -146,10 +146,10 @@ TEST_F(WindowTest, ABurstOfKeysAfterALongPasteCostsAtMostTwoRendersAndShowsTheBu
     }
     // The picture is that of the whole text: the pasted glyphs, then the five keys'.
     const int tail = RenderedWidth("abcde");
-    EXPECT_EQ(StripWidth(window->img_Render), RenderedWidth("m") * 100000 + tail);
+    EXPECT_EQ(StripWidth(Find<TImage>("img_Render")), RenderedWidth("m") * 100000 + tail);
     TPicture expected;
     RenderCodedText(window->ZipArchive1, "abcde", expected);
-    const TBitmap* strip = Strip(window->img_Render);
+    const TBitmap* strip = Strip(Find<TImage>("img_Render"));
     const TBitmap& keys = expected.AsBitmap();
     const int offset = strip->Width() - tail;
     for (int x = 0; x < tail; x += 3) {
@@ -185,9 +185,9 @@ TEST_F(WindowTest, ThePasswordIsHiddenAndCancellingItNamesTheEntry)
         EXPECT_EQ(box->textEchoMode(), QLineEdit::Password);
         box->reject();
     });
-    Change(window->edt_Text, "m");
+    Change(Find<TTextBox>("edt_Text"), "m");
     EXPECT_TRUE(asked);
-    EXPECT_EQ(StripWidth(window->img_Render), 0);
+    EXPECT_EQ(StripWidth(Find<TImage>("img_Render")), 0);
     ASSERT_EQ(boxes.errors.size(), 1u);
     EXPECT_EQ(boxes.errors[0], "The glyph \"m.jpg\" needs the glyph pack's password, and none was given.");
 }
@@ -231,7 +231,7 @@ TEST_F(WindowTest, ErrorBoxesKeepTheMessageAndSayInWordsWhatToDo)
             c.meanwhile(archive);
         }
         if (boxes.errors.empty()) {
-            Change(window->edt_Text, "m");
+            Change(Find<TTextBox>("edt_Text"), "m");
         }
         ASSERT_FALSE(boxes.errors.empty());
         EXPECT_EQ(boxes.errors[0].rfind(c.message, 0), 0u) << boxes.errors[0];

@@ -69,20 +69,28 @@ protected:
     {
         window->ZipArchive1.FileName = archive;
         window->ZipArchive1.Open(0);
-        window->pc_Tabs->setCurrentIndex(0);
+        Find<QTabWidget>("pc_Tabs")->setCurrentIndex(0);
+    }
+
+    // A widget or action of the window by its object name; fails the test when missing.
+    template <class T> T* Find(const char* name) const
+    {
+        T* found = window->findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name;
+        return found;
     }
 
     std::vector<std::string> TabCaptions() const
     {
         std::vector<std::string> captions;
-        for (int i = 0; i < window->pc_Tabs->count(); ++i) {
-            captions.push_back(window->pc_Tabs->tabText(i).toStdString());
+        for (int i = 0; i < Find<QTabWidget>("pc_Tabs")->count(); ++i) {
+            captions.push_back(Find<QTabWidget>("pc_Tabs")->tabText(i).toStdString());
         }
         return captions;
     }
 
     // Gives a box a text as the program does, inside a handler.
-    void Change(TLabeledEdit* box, const std::string& text)
+    void Change(TTextBox* box, const std::string& text)
     {
         window->RunGuarded([&] { box->SetText(text); });
     }
@@ -90,7 +98,7 @@ protected:
     // Types into the active page's box as a user does.
     void Type(const QString& text)
     {
-        TLabeledEdit* box = window->ActivePageEdit();
+        TTextBox* box = window->ActivePageEdit();
         box->setFocus();
         QTest::keyClicks(box, text);
     }

@@ -129,6 +129,31 @@ TEST(FramedImage, ImpossibleSizesRaiseOutOfResourcesAndKeepThePicture)
     }
 }
 
+TEST(FramedImage, AFailedComposeLeavesTheOldPictureAsItWas)
+{
+    TPicture framed;
+    TBitmap& old = framed.AsBitmap();
+    old.ResizeWidth(3);
+    old.ResizeHeight(2);
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 3; ++x) {
+            old.SetPixelAt(x, y, kStripColour);
+        }
+    }
+    // The frame's width can be made, its height cannot.
+    TBitmap strip;
+    strip.ResizeHeight(1 << 29);
+    EXPECT_THROW(ComposeFramedImage(strip, "a", framed), EOutOfResources);
+    ASSERT_EQ(framed.Graphic(), &old);
+    ASSERT_EQ(old.Width(), 3);
+    ASSERT_EQ(old.Height(), 2);
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 3; ++x) {
+            EXPECT_EQ(old.PixelAt(x, y), kStripColour) << x << "," << y;
+        }
+    }
+}
+
 TEST(FramedImage, ReplacesWhatThePictureHeldAndNotifiesIt)
 {
     auto strip = MakeStrip(10, 16);

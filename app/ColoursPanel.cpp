@@ -1,0 +1,118 @@
+// ColoursPanel: the palettes under the fold button, and folding and unfolding them.
+#include "app/ColoursPanel.h"
+
+#include "app/Pictures.h"
+#include "render/GlyphStrip.h"
+
+#include <QGridLayout>
+#include <QVBoxLayout>
+
+namespace glyphtint::app {
+namespace {
+
+constexpr int kFoldedHeight = 28;
+constexpr int kUnfoldedHeight = 100;
+constexpr int kButtonTop = 4;
+constexpr int kButtonRightMargin = 1;
+constexpr QSize kButtonSize(73, 22);
+// Between the buttons' bottom and the palettes' top; gone with the palettes when folded.
+constexpr int kPalettesSpacing = 6;
+constexpr int kPalettesHeight = 68;
+constexpr int kSecondPaletteHeight = 32;
+
+// Colour 7306100 of the render and palette panels.
+const QColor kPanelColour(116, 123, 111);
+
+} // namespace
+
+QFrame* NewLoweredPanel(QWidget* parent)
+{
+    auto* panel = new QFrame(parent);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setLineWidth(1);
+    panel->setAutoFillBackground(true);
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, kPanelColour);
+    panel->setPalette(palette);
+    return panel;
+}
+
+ColoursPanel::ColoursPanel(const DesignScale& scale, QWidget* parent)
+    : QFrame(parent), scale_(scale), SpeedButton1(new QToolButton(this)), SpeedButton2(new QToolButton(this)),
+      Panel4(NewLoweredPanel(this)), img_Colors(new TImage(Panel4)), img_Colors2(new TImage(Panel4))
+{
+    setObjectName("Panel3");
+    SpeedButton1->setObjectName("SpeedButton1");
+    SpeedButton2->setObjectName("SpeedButton2");
+    Panel4->setObjectName("Panel4");
+    img_Colors->setObjectName("img_Colors");
+    img_Colors2->setObjectName("img_Colors2");
+    setFixedHeight(scale(kUnfoldedHeight));
+
+    // Both buttons share one place at the right end; the fold button lies on top.
+    auto* buttons = new QGridLayout;
+    buttons->setContentsMargins(0, scale(kButtonTop), scale(kButtonRightMargin), 0);
+    for (auto [button, glyph] : {std::pair{SpeedButton1, ChevronsUp()}, std::pair{SpeedButton2, ChevronsDown()}}) {
+        button->setText("Colors");
+        button->setIcon(glyph);
+        button->setIconSize(QSize(16, 16));
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        button->setAutoRaise(true);
+        // Reached with Tab and pressed with Space, like any button.
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setFixedSize(scale(kButtonSize.width()), scale(kButtonSize.height()));
+        buttons->addWidget(button, 0, 0, Qt::AlignRight | Qt::AlignTop);
+    }
+    SpeedButton2->raise();
+
+    Panel4->setFixedHeight(scale(kPalettesHeight));
+    auto* palettes = new QVBoxLayout(Panel4);
+    // The frame keeps its 1-pixel bevel out of the layout already.
+    palettes->setContentsMargins(0, 0, 0, 0);
+    palettes->setSpacing(0);
+    img_Colors2->setFixedHeight(scale(kSecondPaletteHeight));
+    palettes->addWidget(img_Colors, 1);
+    palettes->addWidget(img_Colors2);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(scale(kPalettesSpacing));
+    column->addLayout(buttons);
+    column->addWidget(Panel4);
+
+    connect(SpeedButton1, &QToolButton::clicked, this, &ColoursPanel::SpeedButton1Click);
+    connect(SpeedButton2, &QToolButton::clicked, this, &ColoursPanel::SpeedButton2Click);
+}
+
+void ColoursPanel::RenderPalettes(TZipArchive& archive)
+{
+    RenderCodedText(archive, kPaletteText1, img_Colors->Picture());
+    RenderCodedText(archive, kPaletteText2, img_Colors2->Picture());
+}
+
+void ColoursPanel::SpeedButton2Click()
+{
+    setFixedHeight(scale_(kFoldedHeight));
+    Panel4->setVisible(false);
+    const bool focused = SpeedButton2->hasFocus();
+    SpeedButton1->setVisible(true);
+    SpeedButton2->setVisible(false);
+    // The keyboard stays on the Colors button, which is now the other one.
+    if (focused) {
+        SpeedButton1->setFocus();
+    }
+}
+
+void ColoursPanel::SpeedButton1Click()
+{
+    setFixedHeight(scale_(kUnfoldedHeight));
+    Panel4->setVisible(true);
+    const bool focused = SpeedButton1->hasFocus();
+    SpeedButton2->setVisible(true);
+    SpeedButton1->setVisible(false);
+    if (focused) {
+        SpeedButton2->setFocus();
+    }
+}
+
+} // namespace glyphtint::app

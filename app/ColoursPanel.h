@@ -1,0 +1,46 @@
+// ColoursPanel: the colours panel (Panel3): two palette strips and the "Colors" buttons
+// that fold it to a bar and unfold it again.
+#pragma once
+
+#include "app/DesignScale.h"
+#include "app/Image.h"
+
+#include <QFrame>
+#include <QToolButton>
+
+class TZipArchive;
+
+namespace glyphtint::app {
+
+// The first palette string shows the codes 1-9, 0 and a-n; the second o-z and the
+// punctuation codes.
+inline constexpr const char* kPaletteText1 = "^11^22^33^44^55^66^77^88^99^00^aa^bb^cc^dd^ee^ff^gg^hh^ii^jj^kk^ll^mm^nn";
+inline constexpr const char* kPaletteText2 =
+    "^oo^pp^qq^rr^ss^tt^uu^vv^ww^xx^yy^zz^//^**^--^++^??^@@^__^[[^]]^==^||^'^<<^>>^,,^..";
+
+// The panel keeps its fixed height (100 unfolded, 28 folded); the window's layout gives
+// whatever height it frees or takes to the tabs above.
+class ColoursPanel : public QFrame {
+public:
+    explicit ColoursPanel(const DesignScale& scale, QWidget* parent = nullptr);
+
+    // Renders both palette strings into their images; failures leave as exceptions.
+    void RenderPalettes(TZipArchive& archive);
+
+    // Unfold and fold.
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+
+private:
+    const DesignScale scale_;
+    QToolButton* SpeedButton1;
+    QToolButton* SpeedButton2;
+    QFrame* Panel4;
+    TImage* img_Colors;
+    TImage* img_Colors2;
+};
+
+// A panel with a lowered 1-pixel bevel in the render panels' grey-green.
+QFrame* NewLoweredPanel(QWidget* parent);
+
+} // namespace glyphtint::app
