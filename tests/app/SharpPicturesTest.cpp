@@ -50,15 +50,14 @@ TEST_F(WindowTest, StripAndPalettesCoverWholeDevicePixels)
 {
     StartWithShippedArchive();
     Type("^1m00");
-    const double ratio = window->img_Render->devicePixelRatioF();
+    const double ratio = Find<TImage>("img_Render")->devicePixelRatioF();
     if (const QByteArray asked = qgetenv("QT_SCALE_FACTOR"); !asked.isEmpty()) {
         ASSERT_EQ(ratio, asked.toDouble()) << "the screen does not have the scale factor the run asked for";
     }
     ASSERT_EQ(ratio, std::round(ratio)) << "sharp pixels need a whole scale factor";
     const int scale = static_cast<int>(ratio);
-    const std::pair<const char*, TImage*> images[] = {
-        {"img_Render", window->img_Render}, {"img_Colors", window->img_Colors}, {"img_Colors2", window->img_Colors2}};
-    for (const auto& [name, image] : images) {
+    for (const char* name : {"img_Render", "img_Colors", "img_Colors2"}) {
+        TImage* image = Find<TImage>(name);
         const TBitmap* strip = Strip(image);
         ASSERT_NE(strip, nullptr) << name;
         EXPECT_EQ(CompareWithBlocks(name, image, *strip, scale), "");

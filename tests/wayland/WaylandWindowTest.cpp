@@ -16,14 +16,15 @@ TEST_F(WindowTest, TypedTextIsShownOnWayland)
 
     Type("^1m00");
     QApplication::processEvents();
-    const TBitmap* strip = Strip(window->img_Render);
+    TImage* image = Find<TImage>("img_Render");
+    const TBitmap* strip = Strip(image);
     ASSERT_NE(strip, nullptr);
     EXPECT_EQ(strip->Width(), RenderedWidth("m00"));
 
     // The strip as the window paints it: every pixel in place, of the strip's own colour.
-    const QImage shown = window->img_Render->grab().toImage();
-    const int scale = static_cast<int>(window->img_Render->devicePixelRatioF());
-    const QPoint origin = window->img_Render->PictureOrigin() * scale;
+    const QImage shown = image->grab().toImage();
+    const int scale = static_cast<int>(image->devicePixelRatioF());
+    const QPoint origin = image->PictureOrigin() * scale;
     int red = 0;
     for (int y = 0; y < strip->Height(); ++y) {
         for (int x = 0; x < strip->Width(); ++x) {
