@@ -1,54 +1,11 @@
 // TImage: centred, unscaled painting of a TPicture.
 #include "app/Image.h"
 
+#include "raster/QtImage.h"
+
 #include <QPainter>
 #include <QRegion>
 #include <QVector>
-
-using glyphtint::raster::BlueOf;
-using glyphtint::raster::GreenOf;
-using glyphtint::raster::RedOf;
-
-namespace glyphtint::app {
-
-QImage ScreenImageOf(const TBitmap& bitmap)
-{
-    if (bitmap.Empty()) {
-        return {};
-    }
-    const int width = bitmap.Width();
-    const int height = bitmap.Height();
-    QImage image(width, height, QImage::Format_RGB32);
-    if (image.isNull()) {
-        return {};
-    }
-    switch (bitmap.PixelFormat()) {
-    case TPixelFormat::pfDevice:
-        // Red, green, blue and a spare byte per pixel; Qt has no opaque format with that
-        // byte order whose spare byte may be 0, so the rows are converted here.
-        for (int y = 0; y < height; ++y) {
-            const std::uint8_t* source = bitmap.ScanLine(y);
-            auto* target = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = 0; x < width; ++x, source += 4) {
-                target[x] = qRgb(source[0], source[1], source[2]);
-            }
-        }
-        break;
-    case TPixelFormat::pf24bit:
-    case TPixelFormat::pf8bit:
-        for (int y = 0; y < height; ++y) {
-            auto* target = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = 0; x < width; ++x) {
-                const TColor c = bitmap.PixelAt(x, y);
-                target[x] = qRgb(RedOf(c), GreenOf(c), BlueOf(c));
-            }
-        }
-        break;
-    }
-    return image;
-}
-
-} // namespace glyphtint::app
 
 TImage::TImage(QWidget* parent) : QWidget(parent)
 {
@@ -75,7 +32,7 @@ void TImage::paintEvent(QPaintEvent*)
     updatePending_ = false;
     if (stale_) {
         const auto* bitmap = dynamic_cast<const TBitmap*>(picture_.Graphic());
-        shown_ = bitmap != nullptr ? glyphtint::app::ScreenImageOf(*bitmap) : QImage();
+        shown_ = bitmap != nullptr ? glyphtint::raster::ToQImage(*bitmap) : QImage();
         stale_ = false;
     }
     // Around the picture, and where there is none, the panel's colour shows.

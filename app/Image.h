@@ -30,10 +30,3 @@ private:
     bool stale_ = true;
     bool updatePending_ = false;
 };
-
-namespace glyphtint::app {
-
-// The bitmap's pixels as an opaque RGB32 image for painting; null for an empty bitmap.
-QImage ScreenImageOf(const TBitmap& bitmap);
-
-} // namespace glyphtint::app

@@ -57,6 +57,7 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     setFont(WindowFont());
     ImageList1 = glyphtint::app::ImageList1();
 
+    CreateActions();
     CreateMenu();
     auto* client = new QWidget(this);
     auto* bands = new QVBoxLayout(client);
@@ -97,7 +98,6 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
             RunGuarded([this] { FlushPendingRender(); });
         }
     });
-    AddShortcuts();
     ConnectHandlers();
     UpdateCommands();
 }

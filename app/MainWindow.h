@@ -85,7 +85,8 @@ public:
     void ToolButton4Click();
     void ToolButton5Click();
 
-    // Menu items, each running its toolbar twin.
+    // The commands' actions (menu item, toolbar button and key alike), each running the
+    // handler named after its toolbar button.
     void Addtab1Click();
     void Removetab1Click();
     void Saveimage1Click();
@@ -117,13 +118,14 @@ protected:
 
 private:
     // Construction, one area each.
+    void CreateActions();
     void CreateMenu();
     void CreateToolBar(QWidget* parent);
     void CreateTabs(QWidget* parent);
     void CreateRenderPanel(QWidget* parent);
     void ConnectHandlers();
-    void AddShortcuts();
-    // Save, Copy and Remove tab are offered only where they can do something.
+    // Save, Copy and Remove tab are offered only where they can do something; the menu
+    // items, buttons and keys follow their actions.
     void UpdateCommands();
     // Keeps the whole frame inside the screen's available area.
     void PlaceOnScreen();

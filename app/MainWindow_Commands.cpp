@@ -1,11 +1,14 @@
-// Tfrm_Main: the menu and the toolbar, the commands' keys and enabled state, and their
-// wiring to the handlers.
+// Tfrm_Main: the commands as actions with their keys and enabled state, the menu and the
+// toolbar that show them, and their wiring to the handlers.
 #include "app/MainWindow.h"
 
 #include "app/Bevel.h"
 #include "app/Pictures.h"
 
+#include <QAction>
 #include <QHBoxLayout>
+
+#include <optional>
 
 using namespace glyphtint::app;
 
@@ -18,80 +21,87 @@ constexpr int kSeparatorWidth = 8;
 
 } // namespace
 
+void Tfrm_Main::CreateActions()
+{
+    // One action per command: the menu item, the toolbar button and the key all trigger
+    // it, and its enabled state is theirs.
+    auto command = [this](const char* name, const char* text, const char* hint, QKeySequence keys,
+                          std::optional<int> image) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(name);
+        action->setToolTip(hint);
+        action->setShortcut(keys);
+        if (image) {
+            action->setIcon(ImageList1[*image]);
+        }
+        return action;
+    };
+    // The desktop's usual keys beside the access keys; Ctrl+C stays the text box's copy.
+    Addtab1 = command("Addtab1", "&Add tab", "Add tab", QKeySequence(Qt::CTRL | Qt::Key_T), kImageAdd);
+    Removetab1 = command("Removetab1", "&Remove tab", "Remove tab", QKeySequence(Qt::CTRL | Qt::Key_W), kImageRemove);
+    Saveimage1 =
+        command("Saveimage1", "&Save image...", "Save image to disk", QKeySequence(Qt::CTRL | Qt::Key_S), kImageSave);
+    Copyimagetoclipboard1 = command("Copyimagetoclipboard1", "&Copy image to clipboard", "Copy image to clipboard",
+                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), kImageCopy);
+    Exit1 = command("Exit1", "E&xit", "Exit", QKeySequence(Qt::CTRL | Qt::Key_Q), std::nullopt);
+    // Also on the window itself, so that the keys work while the menu is closed.
+    addActions({Addtab1, Removetab1, Saveimage1, Copyimagetoclipboard1, Exit1});
+}
+
 void Tfrm_Main::CreateMenu()
 {
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName("MainMenu1");
     File1 = MainMenu1->addMenu("&File");
     File1->setObjectName("File1");
-    auto item = [this](const char* caption, const char* name) {
-        QAction* action = File1->addAction(caption);
-        action->setObjectName(name);
-        return action;
-    };
-    Addtab1 = item("&Add tab", "Addtab1");
-    Removetab1 = item("&Remove tab", "Removetab1");
+    File1->addAction(Addtab1);
+    File1->addAction(Removetab1);
     File1->addSeparator()->setObjectName("N1");
-    Saveimage1 = item("&Save image...", "Saveimage1");
-    Copyimagetoclipboard1 = item("&Copy image to clipboard", "Copyimagetoclipboard1");
+    File1->addAction(Saveimage1);
+    File1->addAction(Copyimagetoclipboard1);
     File1->addSeparator()->setObjectName("N2");
-    Exit1 = item("E&xit", "Exit1");
+    File1->addAction(Exit1);
     setMenuBar(MainMenu1);
 }
 
 void Tfrm_Main::CreateToolBar(QWidget* parent)
 {
+    // The buttons keep the toolbar's designed pixels, which a QToolBar's own spacing and
+    // handle would move, so they are plain tool buttons in a row, each showing an action.
     ToolBar1 = new TBevel(parent, true, true);
     ToolBar1->setObjectName("ToolBar1");
     ToolBar1->setFixedHeight(scale_(kToolBarHeight));
     auto* row = new QHBoxLayout(ToolBar1);
     row->setContentsMargins(0, scale_(kButtonTop), 0, 0);
     row->setSpacing(0);
-    auto button = [&](int image, const char* hint, const char* name) {
+    auto button = [&](QAction* action, const char* name) {
         auto* b = new QToolButton(ToolBar1);
         b->setObjectName(name);
         b->setAutoRaise(true);
         b->setFocusPolicy(Qt::NoFocus);
-        b->setIcon(ImageList1[image]);
+        b->setDefaultAction(action);
         b->setIconSize(QSize(16, 16));
-        b->setToolTip(hint);
         b->setFixedSize(scale_(kButtonSize.width()), scale_(kButtonSize.height()));
         row->addWidget(b, 0, Qt::AlignTop);
         return b;
     };
-    ToolButton1 = button(kImageAdd, "Add tab", "ToolButton1");
-    ToolButton2 = button(kImageRemove, "Remove tab", "ToolButton2");
+    ToolButton1 = button(Addtab1, "ToolButton1");
+    ToolButton2 = button(Removetab1, "ToolButton2");
     auto* separator = new QWidget(ToolBar1);
     separator->setObjectName("ToolButton3");
     separator->setFixedSize(scale_(kSeparatorWidth), scale_(kButtonSize.height()));
     row->addWidget(separator, 0, Qt::AlignTop);
-    ToolButton4 = button(kImageSave, "Save image to disk", "ToolButton4");
-    ToolButton5 = button(kImageCopy, "Copy image to clipboard", "ToolButton5");
+    ToolButton4 = button(Saveimage1, "ToolButton4");
+    ToolButton5 = button(Copyimagetoclipboard1, "ToolButton5");
     row->addStretch();
-}
-
-void Tfrm_Main::AddShortcuts()
-{
-    // The desktop's usual keys beside the access keys; Ctrl+C stays the text box's copy.
-    Addtab1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    Removetab1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
-    Saveimage1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    Copyimagetoclipboard1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
-    Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    // Also on the window itself, so that the keys work while the menu is closed.
-    addActions({Addtab1, Removetab1, Saveimage1, Copyimagetoclipboard1, Exit1});
 }
 
 void Tfrm_Main::UpdateCommands()
 {
     const bool attempt = pc_Tabs->currentIndex() != pc_Tabs->count() - 1;
-    const bool removable = attempt && pc_Tabs->count() > 2;
     Saveimage1->setEnabled(attempt);
     Copyimagetoclipboard1->setEnabled(attempt);
-    ToolButton4->setEnabled(attempt);
-    ToolButton5->setEnabled(attempt);
-    Removetab1->setEnabled(removable);
-    ToolButton2->setEnabled(removable);
+    Removetab1->setEnabled(attempt && pc_Tabs->count() > 2);
 }
 
 void Tfrm_Main::ConnectHandlers()
@@ -104,10 +114,6 @@ void Tfrm_Main::ConnectHandlers()
             }
         };
     };
-    connect(ToolButton1, &QToolButton::clicked, this, guarded(&Tfrm_Main::ToolButton1Click));
-    connect(ToolButton2, &QToolButton::clicked, this, guarded(&Tfrm_Main::ToolButton2Click));
-    connect(ToolButton4, &QToolButton::clicked, this, guarded(&Tfrm_Main::ToolButton4Click));
-    connect(ToolButton5, &QToolButton::clicked, this, guarded(&Tfrm_Main::ToolButton5Click));
     connect(Addtab1, &QAction::triggered, this, guarded(&Tfrm_Main::Addtab1Click));
     connect(Removetab1, &QAction::triggered, this, guarded(&Tfrm_Main::Removetab1Click));
     connect(Saveimage1, &QAction::triggered, this, guarded(&Tfrm_Main::Saveimage1Click));

@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "render/FramedImage.h"
+#include "raster/QtImage.h"
 #include "render/PictureLimits.h"
 
 #include <QClipboard>
@@ -32,7 +33,7 @@ void Tfrm_Main::ExportImage(const std::string& path)
         glyphtint::render::SaveFramedImage(framed.AsBitmap(), path);
         return;
     }
-    const QImage picture = framed.AsBitmap().MakeClipboardBitmap();
+    const QImage picture = MakeClipboardBitmap(framed.AsBitmap());
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (clipboard == nullptr) {
         throw std::runtime_error("Cannot open clipboard");

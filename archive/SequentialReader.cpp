@@ -4,14 +4,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include "archive/StreamError.h"
+#include "io/StreamError.h"
 
 namespace glyphtint::archive {
 namespace {
 constexpr size_t kBufferSize = 65536;
 }
 
-SequentialReader::SequentialReader(const FileStream& stream, uint64_t position)
+SequentialReader::SequentialReader(const glyphtint::io::FileStream& stream, uint64_t position)
     : stream_(stream), position_(position), buffer_(kBufferSize)
 {
 }

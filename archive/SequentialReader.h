@@ -5,13 +5,13 @@
 #include <span>
 #include <vector>
 
-#include "archive/FileStream.h"
+#include "io/FileStream.h"
 
 namespace glyphtint::archive {
 
 class SequentialReader {
 public:
-    SequentialReader(const FileStream& stream, uint64_t position);
+    SequentialReader(const glyphtint::io::FileStream& stream, uint64_t position);
 
     uint64_t Position() const { return position_; }
 
@@ -21,7 +21,7 @@ public:
     std::vector<uint8_t> ReadBytes(uint64_t count);
 
 private:
-    const FileStream& stream_;
+    const glyphtint::io::FileStream& stream_;
     uint64_t position_;
     std::vector<uint8_t> buffer_;
     uint64_t bufferStart_ = 0; // file position of buffer_[0]

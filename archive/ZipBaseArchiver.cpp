@@ -85,7 +85,7 @@ void TZipBaseArchiver::Open(uint16_t mode)
 
     // A self-extracting archive is read like any other: its stub is the data in
     // front of the archive that the archive shift accounts for.
-    stream_.emplace(FileStream::Open(FileName, mode));
+    stream_.emplace(glyphtint::io::FileStream::Open(FileName, mode));
     try {
         directory_ = std::make_unique<TZipDirManager>(*stream_, DirectorySignature());
         if (!HasEndRecord()) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "archive/FileStream.h"
+#include "io/FileStream.h"
 #include "archive/PkwareCipher.h"
 #include "archive/ZipDirectory.h"
 
@@ -175,7 +175,7 @@ private:
     // request can tell whether the directory it was reading is still there.
     uint64_t generation_ = 0;
     uint16_t openMode_ = 0;
-    std::optional<glyphtint::archive::FileStream> stream_;
+    std::optional<glyphtint::io::FileStream> stream_;
     std::unique_ptr<TZipDirManager> directory_;
     // First index of every item name, folded to upper case, for lookups by name;
     // it belongs to the directory of generation nameIndexGeneration_.

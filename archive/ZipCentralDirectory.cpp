@@ -3,7 +3,7 @@
 
 #include "archive/ByteReader.h"
 #include "archive/SequentialReader.h"
-#include "archive/StreamError.h"
+#include "io/StreamError.h"
 #include "archive/ZipDirectory.h"
 #include "archive/ZipException.h"
 #include "archive/ZipMessages.h"

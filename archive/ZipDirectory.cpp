@@ -110,7 +110,7 @@ void TZipDirArray::Delete(int32_t index)
     items_.erase(items_.begin() + index);
 }
 
-TZipDirManager::TZipDirManager(const FileStream& stream, const Signature& endSignature) : stream_(stream)
+TZipDirManager::TZipDirManager(const glyphtint::io::FileStream& stream, const Signature& endSignature) : stream_(stream)
 {
     ResetEndRecord(endSignature);
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/FileStream.h"
+#include "io/FileStream.h"
 #include "archive/ZipFormat.h"
 
 // One block of an item's extra field, in stored order.
@@ -83,7 +83,7 @@ public:
 
     // endSignature is written into the empty end record: the standard one for a
     // TZipArchive, the component's own for a plain base archiver.
-    TZipDirManager(const glyphtint::archive::FileStream& stream, const Signature& endSignature);
+    TZipDirManager(const glyphtint::io::FileStream& stream, const Signature& endSignature);
 
     TZipDirArray& Items() { return items_; }
     const TZipDirArray& Items() const { return items_; }
@@ -130,7 +130,7 @@ private:
     void ReadZip64Records(uint64_t& endPosition);
     void ApplyArchiveShift();
 
-    const glyphtint::archive::FileStream& stream_;
+    const glyphtint::io::FileStream& stream_;
     TZipDirArray items_;
     std::array<uint8_t, glyphtint::archive::zipfmt::kEndRecordSize> endRecord_{};
     std::string archiveComment_;

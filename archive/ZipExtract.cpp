@@ -7,7 +7,7 @@
 
 #include "archive/ByteReader.h"
 #include "archive/PkwareCipher.h"
-#include "archive/StreamError.h"
+#include "io/StreamError.h"
 #include "archive/ZipBaseArchiver.h"
 #include "archive/ZipException.h"
 #include "archive/ZipMessages.h"
@@ -50,7 +50,7 @@ size_t ToSize(uint64_t value)
 
 // The bytes of one entry's data in the file, and how far its output may grow.
 struct EntryData {
-    const FileStream& file;
+    const glyphtint::io::FileStream& file;
     uint64_t position;   // first data byte, past any encryption header
     uint64_t compressed; // bytes to read, without the encryption header
     uint64_t declared;   // the central header's uncompressed size

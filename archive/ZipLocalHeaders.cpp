@@ -22,7 +22,7 @@ constexpr size_t kSignatureSize = zipfmt::kLocalHeaderSig.size();
 // bytes of a header just found can be looked at without another read.
 class LocalHeaderScanner {
 public:
-    LocalHeaderScanner(const FileStream& stream, uint64_t start) : stream_(stream), cursor_(start) { }
+    LocalHeaderScanner(const glyphtint::io::FileStream& stream, uint64_t start) : stream_(stream), cursor_(start) { }
 
     // Position of the next signature at or after the cursor, which moves just
     // past it; nullopt at the end of the file or once a read comes back short.
@@ -119,7 +119,7 @@ private:
         return got > 0;
     }
 
-    const FileStream& stream_;
+    const glyphtint::io::FileStream& stream_;
     uint64_t cursor_;
     std::vector<uint8_t> window_;
     uint64_t windowStart_ = 0;

@@ -1,8 +1,6 @@
 // TBitmap: pixel storage with amortised growth, depth conversion and source-copy drawing.
 #include "raster/Graphics.h"
 
-#include <QImage>
-
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -356,25 +354,6 @@ void TBitmap::Draw(TCanvas& canvas, int x, int y)
             }
         }
     }
-}
-
-QImage TBitmap::MakeClipboardBitmap() const
-{
-    if (Empty()) {
-        return {};
-    }
-    QImage image(width_, height_, QImage::Format_RGB32);
-    if (image.isNull()) {
-        throw EOutOfResources(kOutOfResources);
-    }
-    for (int y = 0; y < height_; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width_; ++x) {
-            const TColor c = PixelAt(x, y);
-            line[x] = qRgb(RedOf(c), GreenOf(c), BlueOf(c));
-        }
-    }
-    return image;
 }
 
 void TPicture::SetGraphic(std::unique_ptr<TGraphic> graphic)

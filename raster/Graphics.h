@@ -4,11 +4,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-class QImage;
 
 // A colour value: red in bits 0-7, green in 8-15, blue in 16-23. Bit 31 set names a
 // system colour whose index stands in bits 0-7; pixels never hold one.
@@ -43,6 +42,16 @@ constexpr int BlueOf(TColor c)
 
 // Turns a system colour value into the plain colour it currently stands for.
 TColor ColorToRGB(TColor color);
+
+namespace glyphtint::raster {
+
+// Where ColorToRGB finds the plain colour of a system colour index. Programs that draw
+// text (the rastertext library) take the desktop's palette from start-up on; others see
+// dark text on light faces. Null goes back to those.
+using SystemColourLookup = TColor (*)(int index);
+void SetSystemColourLookup(SystemColourLookup lookup);
+
+} // namespace glyphtint::raster
 
 class EOutOfResources : public std::runtime_error {
 public:
@@ -122,10 +131,11 @@ struct TFontStyles {
 };
 
 // Font settings. Height is in pixels: negative means the character height without
-// internal leading. Size is the same height in points at the display's resolution.
+// internal leading. Size is the same height in points at the display's resolution, 8
+// until a height or size is set. Sizes and text need Qt's fonts: the rastertext library.
 class TFont {
 public:
-    TFont();
+    static constexpr int kDefaultPoints = 8;
 
     std::string Name = "MS Sans Serif";
     TColor Color = clWindowText;
@@ -133,7 +143,7 @@ public:
     TFontPitch Pitch = TFontPitch::fpDefault;
     int Charset = 1;
 
-    int Height() const { return height_; }
+    int Height() const;
     void SetHeight(int height) { height_ = height; }
     int Size() const;
     void SetSize(int points);
@@ -142,7 +152,7 @@ public:
     static int DisplayDpi();
 
 private:
-    int height_;
+    std::optional<int> height_; // none: kDefaultPoints at the display's resolution
 };
 
 class TBitmap;
@@ -167,7 +177,8 @@ public:
     void DrawGraphic(int x, int y, TGraphic* graphic);
     // Outline in the pen colour, interior in the brush colour; x2 and y2 are excluded.
     void PaintRectangle(int x1, int y1, int x2, int y2);
-    // One line of text whose box has its top-left corner at (x, y).
+    // One line of text whose box has its top-left corner at (x, y). Text is drawn and
+    // measured through Qt's fonts (the rastertext library).
     void WriteText(int x, int y, const std::string& text);
     int MeasureTextWidth(const std::string& text) const;
     int MeasureTextHeight(const std::string& text) const;
@@ -220,9 +231,6 @@ public:
 
     // A deep copy of size, depth, palette and pixels (no canvas).
     std::unique_ptr<TBitmap> Clone() const;
-
-    // A copy of the image for the clipboard, in the platform's bitmap format.
-    QImage MakeClipboardBitmap() const;
 
 private:
     void Resize(int width, int height);

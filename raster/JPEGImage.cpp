@@ -1,7 +1,7 @@
 // TJPEGImage: header reading at load, decoding on first draw, encoding on save.
 #include "raster/JPEGImage.h"
 
-#include "archive/FileReplacement.h"
+#include "io/FileReplacement.h"
 #include "raster/JPEGLibrary.h"
 
 #include <jerror.h>
@@ -347,6 +347,6 @@ const std::string& TJPEGImage::SaveToBytes()
 
 void TJPEGImage::SaveJPEGFile(const std::string& path)
 {
-    glyphtint::archive::FileReplacement file(path);
+    glyphtint::io::FileReplacement file(path);
     file.Commit(SaveToBytes());
 }

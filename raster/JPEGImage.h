@@ -2,7 +2,7 @@
 // its decoded bitmap; with the program-wide codec settings and the codec's errors.
 #pragma once
 
-#include "archive/StreamError.h"
+#include "io/StreamError.h"
 #include "raster/Graphics.h"
 
 #include <cstdint>
@@ -118,7 +118,7 @@ public:
     // Writes the compressed bytes to a file, encoded completely in memory before the
     // file is touched: a failed encoding leaves an existing file as it was. An existing
     // file keeps its owner, group, mode, hard links and the symlinks that lead to it
-    // (glyphtint::archive::FileReplacement). Raises EFCreateError when the file cannot
+    // (glyphtint::io::FileReplacement). Raises EFCreateError when the file cannot
     // be created, EJPEG when encoding fails, EWriteError when writing fails.
     void SaveJPEGFile(const std::string& path);
 

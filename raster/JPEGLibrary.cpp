@@ -13,8 +13,8 @@ namespace glyphtint::raster::jpeglib {
 
 namespace {
 
-constexpr std::size_t kReadChunk = 4096;
-constexpr std::size_t kFirstOutputBuffer = 4096;
+// A framed picture of a few names fits; longer ones take a few doublings.
+constexpr unsigned long kFirstOutputBuffer = 64 * 1024;
 
 void ErrorExit(j_common_ptr cinfo)
 {
@@ -32,91 +32,6 @@ void DropOutput(j_common_ptr)
 {
 }
 
-void InitSource(j_decompress_ptr)
-{
-}
-
-boolean FillInputBuffer(j_decompress_ptr cinfo)
-{
-    auto* src = reinterpret_cast<MemorySource*>(cinfo->src);
-    const std::size_t left = src->size - src->offset;
-    if (left == 0) {
-        if (src->startOfFile) {
-            ERREXIT(cinfo, JERR_INPUT_EMPTY);
-        }
-        WARNMS(cinfo, JWRN_JPEG_EOF);
-        src->eoi[0] = 0xFF;
-        src->eoi[1] = JPEG_EOI;
-        src->pub.next_input_byte = src->eoi;
-        src->pub.bytes_in_buffer = 2;
-        return TRUE;
-    }
-    const std::size_t chunk = std::min(left, kReadChunk);
-    src->pub.next_input_byte = src->data + src->offset;
-    src->pub.bytes_in_buffer = chunk;
-    src->offset += chunk;
-    src->startOfFile = false;
-    return TRUE;
-}
-
-void SkipInputData(j_decompress_ptr cinfo, long count)
-{
-    auto* src = reinterpret_cast<MemorySource*>(cinfo->src);
-    if (count <= 0) {
-        return;
-    }
-    auto remaining = static_cast<std::size_t>(count);
-    if (remaining <= src->pub.bytes_in_buffer) {
-        src->pub.next_input_byte += remaining;
-        src->pub.bytes_in_buffer -= remaining;
-        return;
-    }
-    // Skip within the memory block directly; past its end the next fill supplies
-    // the end-of-image marker.
-    remaining -= src->pub.bytes_in_buffer;
-    src->offset += std::min(remaining, src->size - src->offset);
-    src->pub.next_input_byte = nullptr;
-    src->pub.bytes_in_buffer = 0;
-}
-
-void TermSource(j_decompress_ptr)
-{
-}
-
-void InitDestination(j_compress_ptr cinfo)
-{
-    auto* dest = reinterpret_cast<MemoryDestination*>(cinfo->dest);
-    if (dest->buffer == nullptr) {
-        dest->buffer = static_cast<JOCTET*>(std::malloc(kFirstOutputBuffer));
-        if (dest->buffer == nullptr) {
-            ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
-        }
-        dest->capacity = kFirstOutputBuffer;
-    }
-    dest->used = 0;
-    dest->pub.next_output_byte = dest->buffer;
-    dest->pub.free_in_buffer = dest->capacity;
-}
-
-boolean EmptyOutputBuffer(j_compress_ptr cinfo)
-{
-    // Called with the whole buffer full.
-    auto* dest = reinterpret_cast<MemoryDestination*>(cinfo->dest);
-    const std::size_t grown = dest->capacity * 2;
-    if (grown < dest->capacity) {
-        ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 1);
-    }
-    auto* buffer = static_cast<JOCTET*>(std::realloc(dest->buffer, grown));
-    if (buffer == nullptr) {
-        ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 1);
-    }
-    dest->pub.next_output_byte = buffer + dest->capacity;
-    dest->pub.free_in_buffer = grown - dest->capacity;
-    dest->buffer = buffer;
-    dest->capacity = grown;
-    return TRUE;
-}
-
 void CheckScanCount(j_common_ptr common)
 {
     auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
@@ -126,12 +41,6 @@ void CheckScanCount(j_common_ptr common)
         DecodeWork(*cinfo, scans, limit->arithmeticWeight) > limit->maxWork) {
         ERREXIT(cinfo, JERR_EOI_EXPECTED);
     }
-}
-
-void TermDestination(j_compress_ptr cinfo)
-{
-    auto* dest = reinterpret_cast<MemoryDestination*>(cinfo->dest);
-    dest->used = dest->capacity - dest->pub.free_in_buffer;
 }
 
 } // namespace
@@ -162,39 +71,9 @@ void ThrowLibraryError(int code)
     throw EJPEG(code);
 }
 
-void InitMemorySource(MemorySource& src, const void* data, std::size_t size)
-{
-    src.pub.init_source = InitSource;
-    src.pub.fill_input_buffer = FillInputBuffer;
-    src.pub.skip_input_data = SkipInputData;
-    src.pub.resync_to_restart = jpeg_resync_to_restart;
-    src.pub.term_source = TermSource;
-    src.pub.next_input_byte = nullptr;
-    src.pub.bytes_in_buffer = 0;
-    src.data = static_cast<const JOCTET*>(data);
-    src.size = size;
-    src.offset = 0;
-    src.startOfFile = true;
-}
-
-MemoryDestination::~MemoryDestination()
-{
-    std::free(buffer);
-}
-
-void InitMemoryDestination(MemoryDestination& dest)
-{
-    dest.pub.init_destination = InitDestination;
-    dest.pub.empty_output_buffer = EmptyOutputBuffer;
-    dest.pub.term_destination = TermDestination;
-    dest.pub.next_output_byte = nullptr;
-    dest.pub.free_in_buffer = 0;
-}
-
 Decompressor::Decompressor()
 {
     std::memset(&cinfo, 0, sizeof cinfo);
-    std::memset(&src.pub, 0, sizeof src.pub);
     std::memset(&scanLimit.pub, 0, sizeof scanLimit.pub);
 }
 
@@ -224,9 +103,13 @@ std::uint64_t DecodeWork(const jpeg_decompress_struct& cinfo, int scans, std::ui
 void Decompressor::Create(const void* data, std::size_t size, const DecodeLimits& limits)
 {
     cinfo.err = InitErrorManager(err);
-    Guard(err, [this] { jpeg_create_decompress(&cinfo); });
-    InitMemorySource(src, data, size);
-    cinfo.src = &src.pub;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    const auto length = static_cast<unsigned long>(size);
+    // The library refuses empty data here (JERR_INPUT_EMPTY), as a read would.
+    Guard(err, [this, bytes, length] {
+        jpeg_create_decompress(&cinfo);
+        jpeg_mem_src(&cinfo, bytes, length);
+    });
     // Whole-picture buffers past this size would need a backing store, which this
     // build of the library does not have: such a decode fails instead of growing.
     cinfo.mem->max_memory_to_use = static_cast<long>(limits.maxLibraryMemory);
@@ -241,28 +124,39 @@ void Decompressor::Create(const void* data, std::size_t size, const DecodeLimits
 Compressor::Compressor()
 {
     std::memset(&cinfo, 0, sizeof cinfo);
-    std::memset(&dest.pub, 0, sizeof dest.pub);
 }
 
 Compressor::~Compressor()
 {
     jpeg_destroy_compress(&cinfo);
+    // After a finished compression the output may lie in a buffer the library grew; a
+    // compression that failed after growing leaves that buffer with the library, which
+    // does not free it.
+    if (output_ != first_) {
+        std::free(output_);
+    }
+    std::free(first_);
 }
 
 void Compressor::Create()
 {
     cinfo.err = InitErrorManager(err);
     Guard(err, [this] { jpeg_create_compress(&cinfo); });
-    InitMemoryDestination(dest);
-    cinfo.dest = &dest.pub;
+    first_ = static_cast<unsigned char*>(std::malloc(kFirstOutputBuffer));
+    if (first_ == nullptr) {
+        ThrowLibraryError(JERR_OUT_OF_MEMORY);
+    }
+    output_ = first_;
+    outputSize_ = kFirstOutputBuffer;
+    Guard(err, [this] { jpeg_mem_dest(&cinfo, &output_, &outputSize_); });
 }
 
 std::string Compressor::Bytes() const
 {
-    if (dest.buffer == nullptr) {
+    if (output_ == nullptr) {
         return {};
     }
-    return std::string(reinterpret_cast<const char*>(dest.buffer), dest.used);
+    return std::string(reinterpret_cast<const char*>(output_), outputSize_);
 }
 
 } // namespace glyphtint::raster::jpeglib

@@ -1,5 +1,6 @@
-// libjpeg inside C++: the error exit, memory source and destination, and owners of
-// the library's compressor and decompressor objects. Internal to the raster library.
+// libjpeg inside C++: the error exit, the decode limits, and owners of the library's
+// compressor and decompressor objects with their in-memory input and output. Internal to
+// the raster library.
 #pragma once
 
 #include <csetjmp>
@@ -46,36 +47,6 @@ template <class Step> void Guard(ErrorManager& err, Step&& step)
     }
 }
 
-// Reads compressed bytes from memory, handing the library at most 4096 bytes per
-// fill. At the end of the data it supplies an end-of-image marker, as libjpeg's own
-// file source does, so a truncated file still decodes.
-struct MemorySource {
-    jpeg_source_mgr pub;
-    const JOCTET* data = nullptr;
-    std::size_t size = 0;
-    std::size_t offset = 0;
-    bool startOfFile = true;
-    JOCTET eoi[2];
-};
-
-void InitMemorySource(MemorySource& src, const void* data, std::size_t size);
-
-// Collects compressed output in a malloc'd buffer that grows by doubling. Growth
-// failure is reported through the library's error exit; no C++ exception may cross
-// the library's frames.
-struct MemoryDestination {
-    jpeg_destination_mgr pub;
-    JOCTET* buffer = nullptr;
-    std::size_t capacity = 0;
-    std::size_t used = 0; // valid after term_destination
-    MemoryDestination() = default;
-    MemoryDestination(const MemoryDestination&) = delete;
-    MemoryDestination& operator=(const MemoryDestination&) = delete;
-    ~MemoryDestination();
-};
-
-void InitMemoryDestination(MemoryDestination& dest);
-
 // Ends a decode whose scans would cost unbounded time: the library calls the monitor
 // at every scan start and every row of blocks, and it fails the decode with
 // JERR_EOI_EXPECTED ("more scans than expected") once the scan count passes maxScans,
@@ -106,8 +77,10 @@ std::uint64_t DecodeWork(const jpeg_decompress_struct& cinfo, int scans, std::ui
 // The 8x8 blocks of every component of the picture whose header has been read.
 std::uint64_t PictureBlocks(const jpeg_decompress_struct& cinfo);
 
-// Owns one decompressor with its error manager and memory source; destroyed on every
-// path. Create() runs under the error exit, since making the object can fail.
+// Owns one decompressor with its error manager, reading from memory through the library's
+// own source (which supplies an end-of-image marker past the end of the data, so a
+// truncated file still decodes); destroyed on every path. Create() runs under the error
+// exit, since making the object can fail.
 class Decompressor {
 public:
     Decompressor();
@@ -121,11 +94,12 @@ public:
 
     jpeg_decompress_struct cinfo;
     ErrorManager err;
-    MemorySource src;
     ScanLimit scanLimit;
 };
 
-// Owns one compressor writing into memory; destroyed on every path.
+// Owns one compressor writing into memory through the library's own destination, and
+// the output buffers; destroyed on every path. The output starts in a buffer of ours that
+// the library grows by doubling into buffers of its own.
 class Compressor {
 public:
     Compressor();
@@ -134,12 +108,16 @@ public:
     Compressor& operator=(const Compressor&) = delete;
 
     void Create();
-    // The compressed bytes written so far (complete after jpeg_finish_compress).
+    // The compressed bytes, once jpeg_finish_compress has returned.
     std::string Bytes() const;
 
     jpeg_compress_struct cinfo;
     ErrorManager err;
-    MemoryDestination dest;
+
+private:
+    unsigned char* first_ = nullptr;  // ours, freed here
+    unsigned char* output_ = nullptr; // the library's last word on the output's place
+    unsigned long outputSize_ = 0;    // its capacity until the compression ends, then its size
 };
 
 } // namespace glyphtint::raster::jpeglib

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "archive/StreamError.h"
+#include "io/StreamError.h"
 #include "archive/ZipBaseArchiver.h"
 #include "archive/ZipException.h"
 #include "archive/ZipFormat.h"

@@ -2,7 +2,7 @@
 // "Copy image to clipboard" copies.
 #include "render/FramedImage.h"
 
-#include "archive/FileReplacement.h"
+#include "io/FileReplacement.h"
 #include "raster/JPEGImage.h"
 #include "render/GlyphBackground.h"
 
@@ -81,7 +81,7 @@ std::string EncodeFramedImage(TBitmap& framed)
 
 void SaveFramedImage(TBitmap& framed, const std::string& path)
 {
-    glyphtint::archive::FileReplacement file(path);
+    glyphtint::io::FileReplacement file(path);
     file.Commit(EncodeFramedImage(framed));
 }
 

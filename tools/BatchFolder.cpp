@@ -1,7 +1,7 @@
 // BatchFolder: temporary file, rename, one syncfs for the whole batch.
 #include "tools/BatchFolder.h"
 
-#include "archive/StreamError.h"
+#include "io/StreamError.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,7 +1,8 @@
 // The size checks and encoders behind every picture file of glyphtint-render.
 #include "tools/PictureFiles.h"
 
-#include "archive/FileReplacement.h"
+#include "io/FileReplacement.h"
+#include "raster/QtImage.h"
 #include "render/FramedImage.h"
 #include "render/GlyphStrip.h"
 #include "render/PictureLimits.h"
@@ -42,7 +43,7 @@ void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, Pict
 std::string EncodePng(const TBitmap& picture, const char* what)
 {
     RequireSidesAtMost(picture, what, "PNG", kPngMaxSide);
-    const QImage image = picture.MakeClipboardBitmap();
+    const QImage image = MakeClipboardBitmap(picture);
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
@@ -61,7 +62,7 @@ std::string EncodeFramedJpeg(TBitmap& framed)
 void WritePng(const TBitmap& picture, const std::string& path, const char* what)
 {
     const std::string png = EncodePng(picture, what);
-    archive::FileReplacement file(path);
+    io::FileReplacement file(path);
     file.Commit(png);
 }
 

@@ -1,7 +1,7 @@
 // ReadTextFile: a file or standard input read whole, as bytes.
 #include "tools/TextInput.h"
 
-#include "archive/StreamError.h"
+#include "io/StreamError.h"
 
 #include <cstdio>
 #include <memory>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/FileReplacement.h"
+#include "io/FileReplacement.h"
 #include "tools/CommandLine.h"
 #include "tools/GfxCheck.h"
 #include "tools/GfxErrors.h"
@@ -75,7 +75,7 @@ std::optional<int> RunExtract(const Arguments& args)
         return 0;
     }
     // The file is replaced only once the bytes are completely written.
-    glyphtint::archive::FileReplacement(*outFile).Commit(bytes);
+    glyphtint::io::FileReplacement(*outFile).Commit(bytes);
     return 0;
 }
 

@@ -1,8 +1,8 @@
 // glyphtint-make-glyphs: draws a glyph pack from a font and writes it as a ZIP archive
 // like glyphtint.gfx. Without options it draws the pack that ships with the program (the
 // build runs it so); with --font and --height it draws one from any font. Needs no display.
-#include "archive/FileReplacement.h"
-#include "archive/InputFiles.h"
+#include "io/FileReplacement.h"
+#include "io/InputFiles.h"
 #include "raster/JPEGImage.h"
 #include "render/GlyphBackground.h"
 #include "render/GlyphNames.h"
@@ -140,8 +140,8 @@ QFont LoadFont(const Options& options)
     const std::string file = options.fontFile.empty() ? kDefaultFontFile : options.fontFile;
     std::string bytes;
     try {
-        bytes = archive::ReadRegularFile(file, kMaxFontBytes);
-    } catch (const archive::EInputFileError& e) {
+        bytes = io::ReadRegularFile(file, kMaxFontBytes);
+    } catch (const io::EInputFileError& e) {
         throw std::runtime_error("Cannot read " + file + " as a TrueType or OpenType font: " + e.what());
     }
     const int id =
@@ -329,7 +329,7 @@ std::string MissingCharacters(const GlyphStyle& style)
 int Run(const Options& options)
 {
     // Fails at once when the output cannot be created; writes nothing before Commit.
-    archive::FileReplacement output(options.output);
+    io::FileReplacement output(options.output);
     const GlyphStyle style = MakeStyle(options);
 
     const std::vector<std::string> palette = PaletteProblems(style);
@@ -351,7 +351,7 @@ int Run(const Options& options)
     // Read it back the way the program does before anything may use it, from a file
     // without a name, so that nothing is left behind however the tool ends.
     const std::string pack = MakeArchive(entries);
-    const archive::UnnamedFile drawn(pack);
+    const io::UnnamedFile drawn(pack);
     const std::vector<std::string> problems = CheckGlyphArchive(drawn.Path());
     for (const std::string& problem : problems) {
         std::cerr << options.output << ": " << problem << '\n';

@@ -5,6 +5,7 @@
 
 #include <QClipboard>
 #include <QFileDialog>
+#include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QTabBar>
@@ -286,6 +287,31 @@ TEST_F(ExportTest, TheFileDialogOffersJpegFirstAddsTheSuffixAndAsksBeforeReplaci
     EXPECT_TRUE(seen);
     EXPECT_EQ(window->SaveDialog1.FileName, chosen + ".jpg");
     EXPECT_TRUE(std::filesystem::exists(chosen + ".jpg"));
+}
+
+TEST_F(ExportTest, EachCommandIsOneActionShownInTheMenuAndOnTheToolbar)
+{
+    StartWithShippedArchive();
+    const std::pair<const char*, const char*> commands[] = {
+        {"Addtab1", "ToolButton1"},
+        {"Removetab1", "ToolButton2"},
+        {"Saveimage1", "ToolButton4"},
+        {"Copyimagetoclipboard1", "ToolButton5"},
+    };
+    const QList<QAction*> menu = Find<QMenu>("File1")->actions();
+    for (const auto& [actionName, buttonName] : commands) {
+        SCOPED_TRACE(actionName);
+        QAction* action = Find<QAction>(actionName);
+        EXPECT_EQ(Find<QToolButton>(buttonName)->defaultAction(), action);
+        EXPECT_TRUE(menu.contains(action));
+        EXPECT_FALSE(action->icon().isNull());
+    }
+    // A button click is the action's trigger, run once: one tab more, not two.
+    int triggered = 0;
+    QObject::connect(Find<QAction>("Addtab1"), &QAction::triggered, [&] { ++triggered; });
+    Find<QToolButton>("ToolButton1")->click();
+    EXPECT_EQ(triggered, 1);
+    EXPECT_EQ(Find<QTabWidget>("pc_Tabs")->count(), 3);
 }
 
 TEST_F(ExportTest, EveryMenuItemRunsItsButtonAndExitClosesTheWindow)

@@ -1,7 +1,7 @@
 // The framed export image: geometry, colours of the frame and caption, and its JPEG file.
 #include "render/FramedImage.h"
 
-#include "archive/StreamError.h"
+#include "io/StreamError.h"
 #include "raster/JPEGImage.h"
 #include "render/GlyphBackground.h"
 #include "tests/raster/JPEGFixtures.h"

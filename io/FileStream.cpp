@@ -1,5 +1,5 @@
 // A file handle with an advisory lock: shared for readers, exclusive for writers.
-#include "archive/FileStream.h"
+#include "io/FileStream.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,9 +10,9 @@
 #include <limits>
 #include <utility>
 
-#include "archive/StreamError.h"
+#include "io/StreamError.h"
 
-namespace glyphtint::archive {
+namespace glyphtint::io {
 namespace {
 
 constexpr uint16_t kAccessMask = 0x0003;
@@ -129,4 +129,4 @@ void FileStream::ReadExactAt(uint64_t position, std::span<uint8_t> out) const
     }
 }
 
-} // namespace glyphtint::archive
+} // namespace glyphtint::io

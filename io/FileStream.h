@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-namespace glyphtint::archive {
+namespace glyphtint::io {
 
 // Owns one file descriptor from Open until destruction. Reads are positional
 // (pread), so the stream has no shared file position to restore.
@@ -42,4 +42,4 @@ private:
     uint64_t size_ = 0;
 };
 
-} // namespace glyphtint::archive
+} // namespace glyphtint::io

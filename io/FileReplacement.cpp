@@ -1,6 +1,6 @@
 // FileReplacement: new files named only once complete, existing ones replaced by rename
 // when the copy can keep everything the file was, else rewritten in place.
-#include "archive/FileReplacement.h"
+#include "io/FileReplacement.h"
 
 #include <cerrno>
 #include <chrono>
@@ -14,7 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace glyphtint::archive {
+namespace glyphtint::io {
 
 namespace {
 
@@ -369,4 +369,4 @@ void FileReplacement::RewriteInPlace(std::string_view bytes)
     }
 }
 
-} // namespace glyphtint::archive
+} // namespace glyphtint::io

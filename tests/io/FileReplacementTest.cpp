@@ -1,6 +1,6 @@
 // Saving over files: the saved file keeps its identity, links and permissions, and a
 // save that cannot be done leaves everything as it was.
-#include "archive/FileReplacement.h"
+#include "io/FileReplacement.h"
 
 #include "tests/support/ScratchFolder.h"
 
@@ -24,7 +24,7 @@
 #include <thread>
 
 namespace fs = std::filesystem;
-using glyphtint::archive::FileReplacement;
+using glyphtint::io::FileReplacement;
 
 namespace {
 

@@ -1,5 +1,5 @@
 // ReadRegularFile and UnnamedFile.
-#include "archive/InputFiles.h"
+#include "io/InputFiles.h"
 
 #include <cerrno>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace glyphtint::archive {
+namespace glyphtint::io {
 
 namespace {
 
@@ -90,4 +90,4 @@ std::string UnnamedFile::Path() const
     return "/proc/self/fd/" + std::to_string(fd_);
 }
 
-} // namespace glyphtint::archive
+} // namespace glyphtint::io

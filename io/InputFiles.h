@@ -2,13 +2,13 @@
 // files made in memory that other code opens by a path.
 #pragma once
 
-#include "archive/StreamError.h"
+#include "io/StreamError.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace glyphtint::archive {
+namespace glyphtint::io {
 
 // A file that cannot be read as an input; what() says why, without the path.
 class EInputFileError : public EStreamError {
@@ -38,4 +38,4 @@ private:
     int fd_ = -1;
 };
 
-} // namespace glyphtint::archive
+} // namespace glyphtint::io

@@ -3,12 +3,12 @@
 // symlink that leads to it) or is left untouched when the save cannot be done.
 #pragma once
 
-#include "archive/StreamError.h"
+#include "io/StreamError.h"
 
 #include <string>
 #include <string_view>
 
-namespace glyphtint::archive {
+namespace glyphtint::io {
 
 class FileReplacement {
 public:
@@ -41,4 +41,4 @@ private:
     std::string folder_; // the target's folder, "." for a bare name
 };
 
-} // namespace glyphtint::archive
+} // namespace glyphtint::io
