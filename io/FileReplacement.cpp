@@ -115,12 +115,15 @@ bool ProtectedLink(const std::string& path, const struct stat& link)
 // name only ever leads where opening it leads.
 std::string FollowedTarget(const std::string& path, const struct stat& link)
 {
+    // The kernel's rule is applied here too, so that a machine with the protection
+    // switched off is not the one where a planted link leads a save astray. The sticky
+    // bit keeps another user from swapping the link for one of theirs afterwards.
+    if (ProtectedLink(path, link)) {
+        throw EFCreateError(path, "the symlink belongs to another user and lies in a sticky folder that anyone "
+                                  "may write to, so it is not followed");
+    }
     const Descriptor opened(::open(path.c_str(), O_PATH | O_CLOEXEC));
     if (!opened.Valid()) {
-        if (errno == EACCES && ProtectedLink(path, link)) {
-            throw EFCreateError(path, "the symlink belongs to another user and lies in a sticky folder that anyone "
-                                      "may write to, so the system does not follow it");
-        }
         // A dangling link or a loop has no file to save into.
         throw EFCreateError(path);
     }
