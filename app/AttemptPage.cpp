@@ -1,6 +1,11 @@
-// AttemptPage: label and text box in a column with the designed margins.
+// AttemptPage: label, length readout and text box in a column with the designed margins.
 #include "app/AttemptPage.h"
 
+#include "app/ColourMenu.h"
+#include "render/CodedTextInfo.h"
+
+#include <QAction>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 namespace glyphtint::app {
@@ -11,19 +16,77 @@ constexpr int kLabelSpacing = 3;
 // The natural height of a one-line box in the window font.
 constexpr int kBoxHeight = 21;
 
+QString Count(std::size_t n, const char* one, const char* many)
+{
+    return QString::number(static_cast<qulonglong>(n)) + ' ' + (n == 1 ? one : many);
+}
+
 } // namespace
 
 AttemptPage::AttemptPage(const DesignScale& scale, QWidget* parent)
-    : QWidget(parent), label_(new QLabel("Text:", this)), edit_(new TTextBox(this))
+    : QWidget(parent), label_(new QLabel("Text:", this)), lengths_(new QLabel(this)), edit_(new TTextBox(this))
 {
     label_->setBuddy(edit_);
+    lengths_->setObjectName("lbl_Lengths");
+    lengths_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     edit_->setFixedHeight(scale(kBoxHeight));
+    auto* labelRow = new QHBoxLayout;
+    labelRow->setSpacing(scale(kMargin));
+    labelRow->addWidget(label_);
+    labelRow->addStretch();
+    labelRow->addWidget(lengths_);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(scale(kMargin), scale(kMargin), scale(kMargin), 0);
     column->setSpacing(scale(kLabelSpacing));
-    column->addWidget(label_);
+    column->addLayout(labelRow);
     column->addWidget(edit_);
     column->addStretch();
+
+    // Connected before the window's render, so the readout is current when the picture is.
+    connect(edit_, &QLineEdit::textChanged, this, &AttemptPage::ShowLengths);
+    ShowLengths();
+
+    edit_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(edit_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { NewContextMenu()->popup(edit_->mapToGlobal(at)); });
+    auto* insertColour = new QAction(edit_);
+    insertColour->setShortcut(kInsertColourKey);
+    insertColour->setShortcutContext(Qt::WidgetShortcut);
+    edit_->addAction(insertColour);
+    connect(insertColour, &QAction::triggered, this, &AttemptPage::PopUpColourMenu);
+}
+
+QMenu* AttemptPage::NewContextMenu()
+{
+    QMenu* menu = edit_->createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    menu->addMenu(NewColourMenu(menu, [this](char code) { InsertColourCode(code); }));
+    return menu;
+}
+
+QMenu* AttemptPage::PopUpColourMenu()
+{
+    QMenu* menu = NewColourMenu(edit_, [this](char code) { InsertColourCode(code); });
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(edit_->mapToGlobal(edit_->inputMethodQuery(Qt::ImCursorRectangle).toRect().bottomLeft()));
+    return menu;
+}
+
+void AttemptPage::InsertColourCode(char code)
+{
+    edit_->InsertColourCode(code);
+    edit_->setFocus();
+}
+
+void AttemptPage::ShowLengths()
+{
+    const render::CodedTextInfo info = render::DescribeCodedText(edit_->Text());
+    lengths_->setText(Count(info.byteLength, "byte", "bytes") + QString::fromUtf8(" \u00b7 ") +
+                      QString::number(static_cast<qulonglong>(info.visibleLength)) + " shown");
+    const std::string note = render::UndrawnCharactersNote(info);
+    lengths_->setToolTip(note.empty() ? QString("Length in bytes, and the characters the picture shows")
+                                      : QString::fromUtf8(note.data(), static_cast<qsizetype>(note.size())));
 }
 
 } // namespace glyphtint::app

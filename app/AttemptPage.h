@@ -4,21 +4,39 @@
 #include "app/DesignScale.h"
 #include "app/TextBox.h"
 
+#include <QKeySequence>
 #include <QLabel>
+#include <QMenu>
 #include <QWidget>
 
 namespace glyphtint::app {
 
+// Opens the colour menu under the box's cursor. Ctrl+L: the box has no key of its own there,
+// and the window's commands use Ctrl+T, W, S, Shift+C and Q.
+inline const QKeySequence kInsertColourKey(Qt::CTRL | Qt::Key_L);
+
 // The box keeps 8 pixels to the page's left, top-of-label and right edges and takes the
-// page's width; the label stands 3 pixels above it. The page owns both.
+// page's width; the label stands 3 pixels above it. On the label's row, at the right, the
+// text's length in bytes and in glyphs shown, with the characters not drawn in its tooltip.
+// The page owns all three.
 class AttemptPage : public QWidget {
 public:
     explicit AttemptPage(const DesignScale& scale, QWidget* parent = nullptr);
 
     TTextBox* TextBox() const { return edit_; }
 
+    // The box's context menu: the usual editing commands and "Insert colour". The menu
+    // deletes itself once closed.
+    QMenu* NewContextMenu();
+    // The colour menu alone, under the cursor, as kInsertColourKey opens it.
+    QMenu* PopUpColourMenu();
+
 private:
+    void ShowLengths();
+    void InsertColourCode(char code);
+
     QLabel* label_;
+    QLabel* lengths_;
     TTextBox* edit_;
 };
 

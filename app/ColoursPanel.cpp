@@ -5,6 +5,9 @@
 #include "render/GlyphStrip.h"
 
 #include <QGridLayout>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace glyphtint::app {
@@ -80,6 +83,11 @@ ColoursPanel::ColoursPanel(const DesignScale& scale, QWidget* parent)
     column->addLayout(buttons);
     column->addWidget(Panel4);
 
+    for (TImage* palette : {img_Colors, img_Colors2}) {
+        palette->setMouseTracking(true);
+        palette->installEventFilter(this);
+    }
+
     connect(SpeedButton1, &QToolButton::clicked, this, &ColoursPanel::SpeedButton1Click);
     connect(SpeedButton2, &QToolButton::clicked, this, &ColoursPanel::SpeedButton2Click);
 }
@@ -87,7 +95,57 @@ ColoursPanel::ColoursPanel(const DesignScale& scale, QWidget* parent)
 void ColoursPanel::RenderPalettes(TZipArchive& archive)
 {
     RenderCodedText(archive, kPaletteText1, img_Colors->Picture());
+    widths1_ = render::MeasureGlyphWidths(archive, kPaletteText1);
     RenderCodedText(archive, kPaletteText2, img_Colors2->Picture());
+    widths2_ = render::MeasureGlyphWidths(archive, kPaletteText2);
+}
+
+std::optional<render::ColourSample> ColoursPanel::SampleAt(const TImage* image, int x) const
+{
+    if (image == img_Colors) {
+        return render::ColourSampleAt(kPaletteText1, widths1_, image->width(), x);
+    }
+    return render::ColourSampleAt(kPaletteText2, widths2_, image->width(), x);
+}
+
+bool ColoursPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* image = watched == img_Colors || watched == img_Colors2 ? static_cast<TImage*>(watched) : nullptr;
+    if (image == nullptr) {
+        return QFrame::eventFilter(watched, event);
+    }
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        if (SampleAt(image, static_cast<QMouseEvent*>(event)->position().toPoint().x())) {
+            image->setCursor(Qt::PointingHandCursor);
+        } else {
+            image->unsetCursor();
+        }
+        return false;
+    case QEvent::ToolTip: {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        if (const auto sample = SampleAt(image, help->pos().x())) {
+            // The tip goes when the mouse leaves the sample.
+            QToolTip::showText(help->globalPos(), QString('^') + QChar::fromLatin1(sample->code), image,
+                               QRect(sample->left, 0, sample->width, image->height()));
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    case QEvent::MouseButtonRelease: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPoint at = mouse->position().toPoint();
+        // A press that left the image before its release is no click.
+        if (mouse->button() == Qt::LeftButton && OnSampleClick && image->rect().contains(at)) {
+            if (const auto sample = SampleAt(image, at.x())) {
+                OnSampleClick(sample->code);
+            }
+        }
+        return false;
+    }
+    default: return false;
+    }
 }
 
 void ColoursPanel::SpeedButton2Click()

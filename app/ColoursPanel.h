@@ -4,9 +4,13 @@
 
 #include "app/DesignScale.h"
 #include "app/Image.h"
+#include "render/ColourSamples.h"
 
 #include <QFrame>
 #include <QToolButton>
+
+#include <functional>
+#include <optional>
 
 class TZipArchive;
 
@@ -31,13 +35,26 @@ public:
     void SpeedButton1Click();
     void SpeedButton2Click();
 
+    // Told the code of a sample the user clicks, in either palette.
+    std::function<void(char code)> OnSampleClick;
+
+protected:
+    // The palette images' mouse: the pointing hand and a tooltip over a sample, and clicks.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // The sample of a palette image under column x, by the widths of its glyphs.
+    std::optional<render::ColourSample> SampleAt(const TImage* image, int x) const;
+
     const DesignScale scale_;
     QToolButton* SpeedButton1;
     QToolButton* SpeedButton2;
     QFrame* Panel4;
     TImage* img_Colors;
     TImage* img_Colors2;
+    // The widths of each palette's glyphs, once drawn; all 0 (no samples) before that.
+    render::GlyphWidths widths1_{};
+    render::GlyphWidths widths2_{};
 };
 
 // A panel with a lowered 1-pixel bevel in the render panels' grey-green.

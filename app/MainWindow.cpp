@@ -67,6 +67,11 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     CreateTabs(client);
     CreateRenderPanel(client);
     Panel3 = new ColoursPanel(scale_, client);
+    Panel3->OnSampleClick = [this](char code) {
+        if (!destroyed_) {
+            RunGuarded([this, code] { img_ColorsClick(code); });
+        }
+    };
     bands->addWidget(ToolBar1);
     bands->addWidget(pc_Tabs, 1);
     bands->addWidget(Panel1);

@@ -74,6 +74,8 @@ public:
     void ToolButton2Click();
     void pc_TabsChange();
     void edt_TextChange(TTextBox& sender);
+    // A click on a palette sample: its code goes in at the active attempt's cursor.
+    void img_ColorsClick(char code);
 
     // About tab banner.
     void tmr_TellerTimer();

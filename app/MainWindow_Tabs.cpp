@@ -165,6 +165,18 @@ void Tfrm_Main::edt_TextChange(TTextBox& sender)
     renderQueue_.Request(std::move(text));
 }
 
+void Tfrm_Main::img_ColorsClick(char code)
+{
+    if (pc_Tabs->currentIndex() == pc_Tabs->count() - 1) {
+        return;
+    }
+    if (TTextBox* box = ActivePageEdit()) {
+        // The change renders as a typed one does, through the box's textChanged.
+        box->InsertColourCode(code);
+        box->setFocus();
+    }
+}
+
 void Tfrm_Main::FlushPendingRender()
 {
     renderTimer_.stop();

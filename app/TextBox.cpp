@@ -21,3 +21,9 @@ void TTextBox::SetText(const std::string& text)
         setText(value);
     }
 }
+
+void TTextBox::InsertColourCode(char code)
+{
+    // One edit: a single change to render and a single step to undo.
+    insert(QString('^') + QChar::fromLatin1(code) + selectedText());
+}

@@ -14,4 +14,6 @@ public:
     std::string Text() const;
     // Gives the box a text as the program does; the text it already holds is no change.
     void SetText(const std::string& text);
+    // Inserts '^' and the code at the cursor; a selection stays, as text, after the code.
+    void InsertColourCode(char code);
 };

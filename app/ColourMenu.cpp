@@ -1,0 +1,53 @@
+// ColourMenu: the code table as menu entries with colour swatches.
+#include "app/ColourMenu.h"
+
+#include "render/ColourCodes.h"
+
+#include <QPainter>
+#include <QPixmap>
+
+#include <cctype>
+
+namespace glyphtint::app {
+namespace {
+
+constexpr int kSwatchSize = 16;
+
+QIcon Swatch(const TColourTriple& colour)
+{
+    QPixmap swatch(kSwatchSize, kSwatchSize);
+    swatch.fill(QColor(colour.Red, colour.Green, colour.Blue));
+    // A dark frame keeps the white and pale colours apart from the menu's background.
+    QPainter painter(&swatch);
+    painter.setPen(QColor(64, 64, 64));
+    painter.drawRect(0, 0, kSwatchSize - 1, kSwatchSize - 1);
+    return QIcon(swatch);
+}
+
+} // namespace
+
+QMenu* NewColourMenu(QWidget* parent, std::function<void(char code)> chosen)
+{
+    auto* menu = new QMenu("Insert c&olour", parent);
+    menu->setObjectName("mnu_InsertColour");
+    QMenu* digits = menu->addMenu("&Digits");
+    QMenu* lower = menu->addMenu("&Letters a-z");
+    QMenu* upper = menu->addMenu("Letters &A-Z");
+    QMenu* signs = menu->addMenu("&Signs");
+    for (int byte = 0; byte < 256; ++byte) {
+        TColourTriple colour;
+        if (!SelectColourCode(static_cast<unsigned char>(byte), colour)) {
+            continue;
+        }
+        const char code = static_cast<char>(byte);
+        QMenu* group = std::isdigit(byte) ? digits : std::islower(byte) ? lower : std::isupper(byte) ? upper : signs;
+        // The code is the entry's access key; '&' itself is written doubled.
+        const QString caption = code == '&' ? QString("^&&") : QString("^&") + QChar::fromLatin1(code);
+        QAction* entry = group->addAction(Swatch(colour), caption);
+        entry->setData(QChar::fromLatin1(code));
+        QObject::connect(entry, &QAction::triggered, menu, [chosen, code] { chosen(code); });
+    }
+    return menu;
+}
+
+} // namespace glyphtint::app

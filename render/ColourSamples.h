@@ -1,0 +1,34 @@
+// Colour samples: where the glyphs of a coded text stand in its strip as an image shows
+// it, and which colour code each of them is drawn in.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+class TZipArchive;
+
+namespace glyphtint::render {
+
+// The width of each byte's glyph in a strip; 0 for a byte without a glyph.
+using GlyphWidths = std::array<int, 256>;
+
+// The widths of the glyphs that text draws, read from the glyphs' JPEG headers. Bytes the
+// text does not draw, and glyphs that cannot be sized (missing, damaged, encrypted), stay 0.
+GlyphWidths MeasureGlyphWidths(TZipArchive& archive, std::string_view text);
+
+// One glyph of a strip and the colour code it is drawn in, with its columns in the image.
+struct ColourSample {
+    char code = 0;
+    int left = 0;
+    int width = 0;
+};
+
+// The glyph under column x of an image imageWidth pixels wide that shows text's strip
+// unscaled and centred: the strip's left edge stands at half the difference of the widths,
+// rounded toward zero, so a strip wider than the image shows only its middle. Nothing
+// when x lies outside the image or on no glyph, or when the glyph is drawn before any code
+// (in the start colour). Glyph widths come from widths.
+std::optional<ColourSample> ColourSampleAt(std::string_view text, const GlyphWidths& widths, int imageWidth, int x);
+
+} // namespace glyphtint::render
