@@ -68,6 +68,12 @@ struct InsertCase {
     std::string expected;
 };
 
+// Names the case in the test list instead of dumping its bytes.
+void PrintTo(const InsertCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class InsertByClick : public ColourSamplesTest, public ::testing::WithParamInterface<InsertCase> { };
 
 } // namespace
