@@ -51,16 +51,7 @@ bool WrongPasswordsAreRefused(const std::string& path, const std::vector<std::pa
 std::string ArchiveWithGlyphs(const ScratchFolder& folder, const std::string& characters, const std::string& name,
                               const std::string& password = {})
 {
-    TZipArchive shipped;
-    shipped.FileName = CopyOfShippedArchive(folder);
-    shipped.Open(0);
-    std::vector<std::pair<std::string, std::string>> entries;
-    for (unsigned char c : characters) {
-        std::string bytes;
-        shipped.ExtractEntryBytes(FullGlyphEntryName(c), bytes);
-        entries.emplace_back(FullGlyphEntryName(c), bytes);
-    }
-    shipped.Close();
+    const std::vector<std::pair<std::string, std::string>> entries = ShippedGlyphs(folder, characters);
     const std::string path = (folder / name).string();
     if (password.empty()) {
         WriteZip(path, entries);

@@ -19,26 +19,6 @@
 using glyphtint::render::FullGlyphEntryName;
 using glyphtint::test::WriteZip;
 
-namespace {
-
-// The glyphs of the given bytes taken from the shipped archive.
-std::vector<std::pair<std::string, std::string>> ShippedGlyphs(const glyphtint::test::ScratchFolder& folder,
-                                                               const std::string& characters)
-{
-    TZipArchive shipped;
-    shipped.FileName = CopyOfShippedArchive(folder);
-    shipped.Open(0);
-    std::vector<std::pair<std::string, std::string>> entries;
-    for (unsigned char c : characters) {
-        std::string bytes;
-        shipped.ExtractEntryBytes(FullGlyphEntryName(c), bytes);
-        entries.emplace_back(FullGlyphEntryName(c), bytes);
-    }
-    return entries;
-}
-
-} // namespace
-
 TEST(FramePosition, KeepsTheDesignedPlaceWhereTheWholeFrameFits)
 {
     const QPoint designed(461, 532);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/MainWindow.h"
+#include "render/GlyphNames.h"
 #include "render/GlyphStrip.h"
 #include "../support/TestArchives.h"
 
@@ -13,7 +14,24 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+// The glyphs of the given bytes taken from the shipped archive, as entry name and bytes.
+inline std::vector<std::pair<std::string, std::string>> ShippedGlyphs(const glyphtint::test::ScratchFolder& folder,
+                                                                      const std::string& characters)
+{
+    TZipArchive shipped;
+    shipped.FileName = glyphtint::test::CopyOfShippedArchive(folder);
+    shipped.Open(0);
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (unsigned char c : characters) {
+        std::string bytes;
+        shipped.ExtractEntryBytes(glyphtint::render::FullGlyphEntryName(c), bytes);
+        entries.emplace_back(glyphtint::render::FullGlyphEntryName(c), bytes);
+    }
+    return entries;
+}
 
 // Records what the window would have shown and answers password requests from a list.
 struct RecordedBoxes {

@@ -18,8 +18,8 @@
 
 namespace glyphtint::test {
 
-// The archive the build ships, copied into folder: the program opens archives with an
-// exclusive lock, so test processes running side by side each need their own file.
+// The archive the build ships, copied into folder, so that a test that damages, replaces
+// or locks its archive disturbs no other test running beside it.
 inline std::string CopyOfShippedArchive(const ScratchFolder& folder)
 {
     const std::filesystem::path copy = folder / "glyphtint.gfx";
