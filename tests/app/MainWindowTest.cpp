@@ -15,7 +15,6 @@
 using glyphtint::raster::BlueOf;
 using glyphtint::raster::GreenOf;
 using glyphtint::raster::RedOf;
-using glyphtint::render::FullGlyphEntryName;
 using glyphtint::test::ScratchFolder;
 using glyphtint::test::WriteZip;
 
