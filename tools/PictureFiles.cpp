@@ -16,6 +16,11 @@
 
 namespace glyphtint::tools {
 
+// Qt maps a PNG's "quality" onto zlib's level: 80 gives level 1, the fastest that still
+// compresses. At the default level deflate took most of a batch's time, for files only
+// some 6 % smaller.
+constexpr int kPngQuality = 80;
+
 using render::kJpegMaxSide;
 using render::kPngMaxSide;
 using render::RequireSidesAtMost;
@@ -47,7 +52,7 @@ std::string EncodePng(const TBitmap& picture, const char* what)
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG")) {
+    if (!image.save(&buffer, "PNG", kPngQuality)) {
         throw std::runtime_error(std::string("Cannot encode the ") + what + " as PNG");
     }
     return std::string(png.constData(), static_cast<std::size_t>(png.size()));
