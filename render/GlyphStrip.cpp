@@ -32,9 +32,9 @@ std::optional<EntryData> FindEntryData(const TZipArchive& archive, const std::st
         item.Encrypted()};
 }
 
-// Glyphs decoded earlier in one render, so that each entry is read and decoded once
-// per render. Kept up to a total of pixels that bounds the memory; past it glyphs are
-// decoded every time, as they always were.
+// Glyphs decoded earlier in one render (or, through a GlyphMemory, in earlier renders
+// over the same open archive), so that each entry is read and decoded once. Kept up to
+// a total of pixels that bounds the memory; past it glyphs are decoded every time.
 class GlyphCache {
 public:
     std::shared_ptr<TJPEGImage> Find(const std::optional<EntryData>& data) const
@@ -97,12 +97,28 @@ void AppendCachedGlyph(TZipArchive& archive, TPicture& target, std::string& extr
 
 namespace glyphtint::render {
 
+struct GlyphMemory::Kept {
+    GlyphCache decoded;
+    std::map<EntryData, std::pair<int, int>> sides;
+};
+
+GlyphMemory::GlyphMemory() : kept_(std::make_unique<Kept>())
+{
+}
+GlyphMemory::~GlyphMemory() = default;
+
 StripSize MeasureCodedText(TZipArchive& archive, std::string_view text)
+{
+    GlyphMemory memory;
+    return MeasureCodedText(archive, text, memory);
+}
+
+StripSize MeasureCodedText(TZipArchive& archive, std::string_view text, GlyphMemory& memory)
 {
     // Width and height of each byte's glyph once known, so that a long text costs a
     // table lookup per byte; entries that several names lead to are read once.
     std::array<std::optional<std::pair<int, int>>, 256> byByte;
-    std::map<EntryData, std::pair<int, int>> byEntry;
+    std::map<EntryData, std::pair<int, int>>& byEntry = memory.Glyphs().sides;
     std::string buffer;
     StripSize size;
     bool measurable = true;
@@ -170,12 +186,19 @@ void AppendGlyph(TZipArchive& archive, TPicture& target, std::string& extraction
 
 void RenderCodedText(TZipArchive& archive, std::string_view text, TPicture& target)
 {
+    glyphtint::render::GlyphMemory memory;
+    RenderCodedText(archive, text, target, memory);
+}
+
+void RenderCodedText(TZipArchive& archive, std::string_view text, TPicture& target,
+                     glyphtint::render::GlyphMemory& memory)
+{
     target.AsBitmap().ResizeWidth(0);
     target.AsBitmap().ResizeHeight(0);
-    glyphtint::render::RequireStripWithin(glyphtint::render::MeasureCodedText(archive, text),
+    glyphtint::render::RequireStripWithin(glyphtint::render::MeasureCodedText(archive, text, memory),
                                           glyphtint::render::kMaxStripWidth);
     std::string extractionBuffer;
-    GlyphCache cache;
+    GlyphCache& cache = memory.Glyphs().decoded;
     glyphtint::render::ScanCodedText(text, [&](unsigned char character, TColourTriple colour) {
         AppendCachedGlyph(archive, target, extractionBuffer, cache, character, colour);
     });

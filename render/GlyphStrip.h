@@ -5,6 +5,7 @@
 #include "render/ColourCodes.h"
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -43,6 +44,27 @@ StripSize MeasureCodedText(TZipArchive& archive, std::string_view text);
 // size is wider than maxWidth or passes kMaxStripPixels.
 void RequireStripWithin(const StripSize& size, std::int64_t maxWidth);
 
+// Glyphs that the renders and measurements over one open archive keep for the next ones,
+// so that a job drawing many texts (a batch) reads and decodes each entry once rather
+// than once per text. Decoded glyphs are kept up to a bounded number of pixels. The
+// window keeps none: each of its renders reads the archive anew.
+class GlyphMemory {
+public:
+    GlyphMemory();
+    ~GlyphMemory();
+    GlyphMemory(const GlyphMemory&) = delete;
+    GlyphMemory& operator=(const GlyphMemory&) = delete;
+
+    struct Kept;
+    Kept& Glyphs() { return *kept_; }
+
+private:
+    std::unique_ptr<Kept> kept_;
+};
+
+// MeasureCodedText with the sizes of glyphs that earlier calls read kept in memory.
+StripSize MeasureCodedText(TZipArchive& archive, std::string_view text, GlyphMemory& memory);
+
 } // namespace glyphtint::render
 
 // Empties the target's bitmap and appends, left to right, the glyph of every byte the
@@ -53,6 +75,10 @@ void RequireStripWithin(const StripSize& size, std::int64_t maxWidth);
 // and passes out as it was raised; the glyphs before it stay. An entry's glyph is
 // decoded once per render, however often the text or the archive's names use it.
 void RenderCodedText(TZipArchive& archive, std::string_view text, TPicture& target);
+// The same, drawing glyphs kept in memory by earlier renders over the same open archive
+// and keeping those it decodes.
+void RenderCodedText(TZipArchive& archive, std::string_view text, TPicture& target,
+                     glyphtint::render::GlyphMemory& memory);
 
 // One glyph step of a render: the byte's glyph widens the strip, sets its height and is
 // drawn at the old right edge and tinted. Bytes without a glyph leave everything alone.

@@ -25,12 +25,14 @@ using render::kJpegMaxSide;
 using render::kPngMaxSide;
 using render::RequireSidesAtMost;
 
-void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, PictureKinds kinds)
+void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, PictureKinds kinds,
+                             render::GlyphMemory* memory)
 {
     if (!kinds.stripPng && !kinds.framedJpeg && !kinds.framedPng) {
         return;
     }
-    const render::StripSize size = render::MeasureCodedText(archive, text);
+    const render::StripSize size =
+        memory ? render::MeasureCodedText(archive, text, *memory) : render::MeasureCodedText(archive, text);
     if (kinds.stripPng) {
         RequireSidesAtMost(size.width, size.height, "strip", "PNG", kPngMaxSide);
     }

@@ -4,6 +4,7 @@
 
 #include "archive/ZipArchive.h"
 #include "raster/Graphics.h"
+#include "render/GlyphStrip.h"
 
 #include <string>
 
@@ -18,7 +19,9 @@ struct PictureKinds {
 
 // Refuses, before anything is drawn, a text whose pictures of the given kinds would be
 // too large for their file formats; the sizes come from the glyphs' JPEG headers.
-void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, PictureKinds kinds);
+// memory, where given, keeps the glyph sizes read for the next texts.
+void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, PictureKinds kinds,
+                             render::GlyphMemory* memory = nullptr);
 
 // The picture encoded losslessly as PNG. what names the picture in the message about a
 // picture too large for PNG ("strip", "framed picture").

@@ -46,9 +46,13 @@ public:
         return archive_;
     }
 
+    // The glyphs read for earlier lines: each entry is decoded once per batch.
+    render::GlyphMemory& Glyphs() { return glyphs_; }
+
 private:
     TZipArchive archive_;
     std::optional<std::string> openError_;
+    render::GlyphMemory glyphs_;
 };
 
 std::string PictureName(std::size_t line, bool framed)
@@ -59,11 +63,11 @@ std::string PictureName(std::size_t line, bool framed)
 }
 
 // The file --strip (or --framed) writes for the text.
-std::string EncodeLinePicture(TZipArchive& archive, const std::string& text, bool framed)
+std::string EncodeLinePicture(BatchArchive& archive, const std::string& text, bool framed)
 {
-    RefuseOversizedPictures(archive, text, {!framed, framed, false});
+    RefuseOversizedPictures(archive.Open(), text, {!framed, framed, false}, &archive.Glyphs());
     TPicture picture;
-    RenderCodedText(archive, text, picture);
+    RenderCodedText(archive.Open(), text, picture, archive.Glyphs());
     TBitmap& strip = picture.AsBitmap();
     if (!framed) {
         return EncodePng(strip, "strip");
@@ -103,7 +107,7 @@ bool RenderBatch(const BatchOptions& options, std::istream& lines, std::ostream&
                 throw std::runtime_error("The text draws no glyph: there is no picture to write");
             }
             const std::string name = PictureName(line, options.framed);
-            folder.Write(name, EncodeLinePicture(archive.Open(), text, options.framed));
+            folder.Write(name, EncodeLinePicture(archive, text, options.framed));
             ReportPicture(report, line, folder.PathOf(name), info);
         } catch (const std::exception& error) {
             ReportError(report, line, error.what());

@@ -193,6 +193,21 @@ TEST_F(GlyphStrip, RendersRepeatAndTargetsStayApart)
     }
 }
 
+// Glyphs kept between renders (a batch) are drawn in each text's own colours: what is
+// kept is the glyph as decoded, never a tinted copy.
+TEST_F(GlyphStrip, GlyphsKeptBetweenRendersTakeEachTextsColours)
+{
+    MakeArchive({{'a', MakeGlyphJpeg(10, 16, 1)}, {'b', MakeGlyphJpeg(12, 16, 2)}});
+    glyphtint::render::GlyphMemory memory;
+    RenderCodedText(archive_, "^1ab", picture_, memory);
+    EXPECT_EQ(glyphtint::render::MeasureCodedText(archive_, "^2ba", memory).width, 22);
+    RenderCodedText(archive_, "^2ba", picture_, memory);
+    const TBitmap& strip = picture_.AsBitmap();
+    ASSERT_EQ(strip.Width(), 22);
+    ExpectGlyphAt(strip, 'b', 0, {8, 255, 8});
+    ExpectGlyphAt(strip, 'a', 12, {8, 255, 8});
+}
+
 // The strip's size is known from the glyph headers before anything is drawn: it counts
 // the glyphs up to the first one that cannot be read, as the render draws them.
 TEST_F(GlyphStrip, MeasuringGivesTheSizeTheRenderDraws)
