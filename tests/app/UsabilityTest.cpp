@@ -3,6 +3,7 @@
 #include "WindowFixture.h"
 
 #include "app/Placement.h"
+#include "app/RenderPacer.h"
 #include "archive/ZipArchive.h"
 #include "render/GlyphNames.h"
 
@@ -13,6 +14,7 @@
 #include <QTabBar>
 #include <QTimer>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -113,8 +115,12 @@ TEST_F(WindowTest, ABurstOfKeysAfterALongPasteCostsAtMostTwoRendersAndShowsTheBu
     const std::string pasted(100000, 'm');
     QGuiApplication::clipboard()->setText(QString::fromStdString(pasted));
     Find<TTextBox>("edt_Text")->clear();
+    const auto pastedAt = std::chrono::steady_clock::now();
     QTest::keyClick(Find<TTextBox>("edt_Text"), Qt::Key_V, Qt::ControlModifier);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !renders.empty() && renders.back().length == pasted.size(); }, 60000));
+    if (std::chrono::steady_clock::now() - pastedAt < glyphtint::app::RenderPacer::kGlance) {
+        GTEST_SKIP() << "this machine draws 100 000 characters at a glance: no keys need to wait";
+    }
     renders.clear();
 
     QTest::keyClicks(Find<TTextBox>("edt_Text"), "abcde");
