@@ -150,26 +150,26 @@ bool ColoursPanel::eventFilter(QObject* watched, QEvent* event)
 
 void ColoursPanel::SpeedButton2Click()
 {
-    setFixedHeight(scale_(kFoldedHeight));
-    Panel4->setVisible(false);
-    const bool focused = SpeedButton2->hasFocus();
-    SpeedButton1->setVisible(true);
-    SpeedButton2->setVisible(false);
-    // The keyboard stays on the Colors button, which is now the other one.
-    if (focused) {
-        SpeedButton1->setFocus();
-    }
+    SetUnfolded(false);
 }
 
 void ColoursPanel::SpeedButton1Click()
 {
-    setFixedHeight(scale_(kUnfoldedHeight));
-    Panel4->setVisible(true);
-    const bool focused = SpeedButton1->hasFocus();
-    SpeedButton2->setVisible(true);
-    SpeedButton1->setVisible(false);
+    SetUnfolded(true);
+}
+
+void ColoursPanel::SetUnfolded(bool unfolded)
+{
+    // SpeedButton1 unfolds and shows while folded; SpeedButton2 the other way round.
+    QToolButton* shown = unfolded ? SpeedButton2 : SpeedButton1;
+    QToolButton* hidden = unfolded ? SpeedButton1 : SpeedButton2;
+    setFixedHeight(scale_(unfolded ? kUnfoldedHeight : kFoldedHeight));
+    Panel4->setVisible(unfolded);
+    const bool focused = hidden->hasFocus();
+    shown->setVisible(true);
+    hidden->setVisible(false);
     if (focused) {
-        SpeedButton2->setFocus();
+        shown->setFocus();
     }
 }
 

@@ -43,6 +43,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Shows or hides the palettes, the panel's height and the matching Colors button; the
+    // keyboard stays on the Colors button, which is then the other one.
+    void SetUnfolded(bool unfolded);
+
     // The sample of a palette image under column x, by the widths of its glyphs.
     std::optional<render::ColourSample> SampleAt(const TImage* image, int x) const;
 
