@@ -117,8 +117,9 @@ void Batch(benchmark::State& state)
     const glyphtint::tools::BatchOptions options{glyphtint::render::GlyphArchivePath(), folder.Path(), false};
     for (auto _ : state) {
         std::istringstream lines(input);
-        std::ostringstream report;
-        if (!glyphtint::tools::RenderBatch(options, lines, report)) {
+        std::string report;
+        const auto keep = [&report](std::string_view line) { report += line; };
+        if (!glyphtint::tools::RenderBatch(options, lines, keep)) {
             state.SkipWithError("a batch line failed");
             break;
         }

@@ -1,17 +1,22 @@
-// BatchFolder: temporary file, rename, one syncfs for the whole batch.
+// BatchFolder: one descriptor for the folder, an OFD write lock, unnamed files linked in.
 #include "tools/BatchFolder.h"
 
+#include "io/SharedFolders.h"
 #include "io/StreamError.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
-#include <system_error>
 
 namespace glyphtint::tools {
 namespace {
+
+// How often a lock file removed by the batch that held it is opened anew.
+constexpr int kLockAttempts = 100;
 
 bool WriteAll(int fd, std::string_view bytes)
 {
@@ -28,21 +33,70 @@ bool WriteAll(int fd, std::string_view bytes)
     return true;
 }
 
+bool SameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 } // namespace
 
-BatchFolder::BatchFolder(const std::string& path) : path_(path)
+BatchFolder::BatchFolder(const std::string& path) : path_(path), fd_(io::OpenFolderForWriting(path))
 {
-    std::error_code ignored;
-    std::filesystem::create_directories(path, ignored);
-    fd_ = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ < 0) {
-        throw EStreamError("Cannot create folder " + path);
+    try {
+        Hold();
+    } catch (...) {
+        ::close(fd_);
+        throw;
     }
 }
 
 BatchFolder::~BatchFolder()
 {
+    if (lock_ >= 0) {
+        // Removed while still locked: a batch that opened this file meanwhile finds it
+        // gone once it has the lock, and opens the name anew.
+        ::unlinkat(fd_, kLockName, 0);
+        ::close(lock_);
+    }
     ::close(fd_);
+}
+
+// An OFD write lock needs a descriptor open for writing, so a user who may not write the
+// folder can neither make the lock file nor open it (mode 0600) to hold batches off; a
+// read lock could, which is why the folder itself is not what is locked. The lock goes
+// with the process, however it ends.
+void BatchFolder::Hold()
+{
+    for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+        const int fd = ::openat(fd_, kLockName, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            throw EStreamError("Cannot write into folder " + path_ + ": " + std::strerror(errno));
+        }
+        struct stat opened { };
+        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            ::close(fd);
+            throw EStreamError("Cannot write into folder " + path_ + ": " + kLockName + " is not a regular file");
+        }
+        struct flock lock { };
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+            const int error = errno;
+            ::close(fd);
+            if (error == EAGAIN || error == EACCES) {
+                throw EStreamError("Folder " + path_ + " is in use by another batch");
+            }
+            // A file system without these locks is written as before, unheld.
+            return;
+        }
+        struct stat named { };
+        if (::fstatat(fd_, kLockName, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(named, opened)) {
+            lock_ = fd;
+            return;
+        }
+        ::close(fd);
+    }
+    throw EStreamError("Folder " + path_ + " is in use by another batch");
 }
 
 std::string BatchFolder::PathOf(const std::string& name) const
@@ -52,11 +106,49 @@ std::string BatchFolder::PathOf(const std::string& name) const
 
 void BatchFolder::Write(const std::string& name, std::string_view bytes)
 {
-    // The process id keeps two batches that share a folder off each other's temporaries.
+    const int fd = ::openat(fd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        // Kernels and file systems without unnamed files say so with these.
+        if ((errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) && WriteTemporary(name, bytes)) {
+            return;
+        }
+        throw EFCreateError(PathOf(name));
+    }
+    if (!WriteAll(fd, bytes)) {
+        ::close(fd);
+        throw EWriteError(PathOf(name));
+    }
+    // linkat never follows a link at the name, and never replaces: an older file is
+    // removed first, so that a kill between the two leaves no name rather than a
+    // temporary one.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    bool named = false;
+    for (int attempt = 0; attempt < 3 && !named; ++attempt) {
+        named = ::linkat(AT_FDCWD, self.c_str(), fd_, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        if (!named && (errno != EEXIST || ::unlinkat(fd_, name.c_str(), 0) != 0)) {
+            break;
+        }
+    }
+    const bool noProc = !named && errno == ENOENT;
+    const bool closed = ::close(fd) == 0;
+    if (noProc && WriteTemporary(name, bytes)) {
+        return;
+    }
+    if (!named) {
+        throw EFCreateError(PathOf(name));
+    }
+    if (!closed) {
+        ::unlinkat(fd_, name.c_str(), 0);
+        throw EWriteError(PathOf(name));
+    }
+}
+
+bool BatchFolder::WriteTemporary(const std::string& name, std::string_view bytes)
+{
     const std::string temporary = "." + name + "." + std::to_string(::getpid()) + ".tmp";
     const int fd = ::openat(fd_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
-        throw EFCreateError(PathOf(name));
+        return false;
     }
     const bool written = WriteAll(fd, bytes);
     if (::close(fd) != 0 || !written) {
@@ -67,6 +159,7 @@ void BatchFolder::Write(const std::string& name, std::string_view bytes)
         ::unlinkat(fd_, temporary.c_str(), 0);
         throw EFCreateError(PathOf(name));
     }
+    return true;
 }
 
 void BatchFolder::Sync()

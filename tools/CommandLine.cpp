@@ -1,7 +1,10 @@
 // --help, --version and wrong usage, as all tools answer them.
 #include "tools/CommandLine.h"
 
+#include "tools/StandardStreams.h"
+
 #include <cstdio>
+#include <exception>
 
 namespace glyphtint::tools {
 
@@ -18,13 +21,19 @@ std::optional<int> AnswerHelpOrVersion(int argc, const char* const* argv, std::s
         if (argument == "--") {
             break;
         }
-        if (argument == "--help" || argument == "-h") {
-            std::fwrite(usage.data(), 1, usage.size(), stdout);
-            return std::fflush(stdout) == 0 ? 0 : 1;
-        }
-        if (argument == "--version") {
-            std::printf("%.*s %s\n", static_cast<int>(program.size()), program.data(), GLYPHTINT_VERSION);
-            return std::fflush(stdout) == 0 ? 0 : 1;
+        if (argument == "--help" || argument == "-h" || argument == "--version") {
+            if (argument == "--version") {
+                std::printf("%.*s %s\n", static_cast<int>(program.size()), program.data(), GLYPHTINT_VERSION);
+            } else {
+                std::fwrite(usage.data(), 1, usage.size(), stdout);
+            }
+            try {
+                CloseStandardOutput();
+            } catch (const std::exception& error) {
+                std::fprintf(stderr, "%s.\n", error.what());
+                return 1;
+            }
+            return 0;
         }
     }
     return std::nullopt;

@@ -9,9 +9,11 @@
 #include "render/ShownMessage.h"
 #include "render/Utf8.h"
 #include "tools/BatchFolder.h"
+#include "tools/BoundedLines.h"
 #include "tools/CommandLine.h"
 #include "tools/OffscreenApplication.h"
 #include "tools/PictureFiles.h"
+#include "tools/StandardStreams.h"
 
 #include <QGuiApplication>
 
@@ -20,6 +22,7 @@
 #include <iostream>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 namespace glyphtint::tools {
 namespace {
@@ -77,47 +80,55 @@ std::string EncodeLinePicture(BatchArchive& archive, const std::string& text, bo
     return EncodeFramedJpeg(framedPicture.AsBitmap());
 }
 
-void ReportPicture(std::ostream& report, std::size_t line, const std::string& path, const render::CodedTextInfo& info)
+std::string PictureLine(std::size_t line, const std::string& path, const render::CodedTextInfo& info)
 {
-    report << "{\"line\": " << line << ", \"file\": " << JsonString(path) << ", \"bytes\": " << info.byteLength
-           << ", \"visible\": " << info.visibleLength << ", \"not_drawn\": " << info.undrawnLength
-           << ", \"text\": " << JsonString(info.plainText) << "}\n";
+    return "{\"line\": " + std::to_string(line) + ", \"file\": " + JsonString(path) +
+           ", \"bytes\": " + std::to_string(info.byteLength) + ", \"visible\": " + std::to_string(info.visibleLength) +
+           ", \"not_drawn\": " + std::to_string(info.undrawnLength) + ", \"text\": " + JsonString(info.plainText) +
+           "}\n";
 }
 
-void ReportError(std::ostream& report, std::size_t line, const std::string& message)
+std::string ErrorLine(std::size_t line, const std::string& message)
 {
-    report << "{\"line\": " << line << ", \"error\": " << JsonString(render::ShownMessage(message)) << "}\n";
+    return "{\"line\": " + std::to_string(line) + ", \"error\": " + JsonString(render::ShownMessage(message)) + "}\n";
 }
+
+const std::string kTooLong = "The line is longer than " + std::to_string(kMaxLineBytes) +
+                             " bytes, the most a coded text may have: it is skipped";
 
 } // namespace
 
-bool RenderBatch(const BatchOptions& options, std::istream& lines, std::ostream& report)
+bool RenderBatch(const BatchOptions& options, std::istream& lines, const ReportSink& report)
 {
     BatchFolder folder(options.folder);
     BatchArchive archive(options.archive);
+    BoundedLines input(lines);
     bool allDrawn = true;
     std::string text;
-    for (std::size_t line = 1; std::getline(lines, text); ++line) {
-        if (!text.empty() && text.back() == '\r') {
-            text.pop_back();
+    for (std::size_t line = 1;; ++line) {
+        const BoundedLines::Kind kind = input.Next(text);
+        if (kind == BoundedLines::Kind::End) {
+            break;
         }
-        const render::CodedTextInfo info = render::DescribeCodedText(text);
+        std::string reported;
         try {
+            if (kind == BoundedLines::Kind::TooLong) {
+                throw std::runtime_error(kTooLong);
+            }
+            const render::CodedTextInfo info = render::DescribeCodedText(text);
             if (info.visibleLength == 0) {
                 throw std::runtime_error("The text draws no glyph: there is no picture to write");
             }
             const std::string name = PictureName(line, options.framed);
             folder.Write(name, EncodeLinePicture(archive, text, options.framed));
-            ReportPicture(report, line, folder.PathOf(name), info);
+            reported = PictureLine(line, folder.PathOf(name), info);
         } catch (const std::exception& error) {
-            ReportError(report, line, error.what());
+            reported = ErrorLine(line, error.what());
             allDrawn = false;
         }
-        // A reader of the report sees each line as soon as its picture is complete.
-        report.flush();
-    }
-    if (lines.bad()) {
-        throw std::runtime_error("Cannot read standard input");
+        // A reader of the report sees each line as soon as its picture is complete; a
+        // report that cannot be written ends the batch.
+        report(reported);
     }
     folder.Sync();
     return allDrawn;
@@ -170,6 +181,28 @@ bool IsBatchCommand(int argc, char** argv)
     return false;
 }
 
+namespace {
+
+// Why an option of the single-text form cannot go with --batch; nullptr for any other.
+const char* SingleTextConflict(std::string_view argument)
+{
+    static constexpr std::pair<std::string_view, const char*> kConflicts[] = {
+        {"--strip", "--strip names one file; --batch writes a folder: use one of them"},
+        {"--clipboard-png", "--clipboard-png names one file; --batch writes a folder: use one of them"},
+        {"--text-file",
+         "--text-file reads one TEXT; --batch reads one TEXT a line from standard input: use one of them"},
+        {"--info", "--info describes one TEXT; --batch reports on each line anyway: use one of them"},
+    };
+    for (const auto& [option, why] : kConflicts) {
+        if (argument == option) {
+            return why;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
 int RunBatchCommand(int argc, char** argv)
 {
     BatchOptions options;
@@ -181,6 +214,8 @@ int RunBatchCommand(int argc, char** argv)
             (argument == "--batch" ? options.folder : options.archive) = argv[++i];
         } else if (argument == "--batch" || argument == "--archive") {
             return ReportWrongUsage("glyphtint-render", "option '" + std::string(argument) + "' needs a value");
+        } else if (const char* conflict = SingleTextConflict(argument)) {
+            return ReportWrongUsage("glyphtint-render", conflict);
         } else {
             return ReportWrongUsage("glyphtint-render", argument.starts_with('-')
                                                             ? UnknownOption(argument).what()
@@ -199,9 +234,10 @@ int RunBatchCommand(int argc, char** argv)
         PrepareOffscreenApplication();
         QGuiApplication application(argc, argv);
         std::ios::sync_with_stdio(false);
-        return RenderBatch(options, std::cin, std::cout) ? 0 : 1;
+        const bool allDrawn = RenderBatch(options, std::cin, WriteStandardOutput);
+        CloseStandardOutput();
+        return allDrawn ? 0 : 1;
     } catch (const std::exception& error) {
-        std::cout.flush();
         std::fprintf(stderr, "%s\n", render::ShownMessage(error.what()).c_str());
         return 1;
     }

@@ -2,6 +2,7 @@
 // numbered picture file with one open glyph archive, and one JSON line reported for each.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -14,16 +15,23 @@ struct BatchOptions {
     bool framed = false; // the framed JPEG instead of the PNG strip
 };
 
+// Receives each report line whole, its line end included; raises to stop the batch.
+using ReportSink = std::function<void(std::string_view line)>;
+
 // Reads lines (LF or CRLF ends, any bytes, a last line without an end included) and, for
 // line N, writes folder/NNNNNN.png, the same file `--strip` writes for that text, or with
-// framed the framed JPEG NNNNNN.jpg. Reports each line on report as one JSON object:
+// framed the framed JPEG NNNNNN.jpg. Reports each line to report as one JSON object:
 //   {"line": N, "file": "...", "bytes": B, "visible": V, "not_drawn": U, "text": "..."}
-// or {"line": N, "error": "..."} when the line cannot be drawn; then goes on. The archive
-// is opened once; when it cannot be, every line that needs a glyph reports why. Each
-// picture is complete under its name when its line is reported; the disk is synced once
-// at the end. Returns true when every line made its picture; raises EStreamError when
-// the folder cannot be made, the input cannot be read or the final sync fails.
-bool RenderBatch(const BatchOptions& options, std::istream& lines, std::ostream& report);
+// or {"line": N, "error": "..."} when the line cannot be drawn; then goes on. A line
+// longer than kMaxLineBytes is an error line as soon as that many bytes have come, and
+// its rest is skipped without being kept; one that runs on past kMaxSkippedLineBytes
+// ends the batch, as input that is no list of texts (BoundedLines). The archive is opened once; when it
+// cannot be, every line that needs a glyph reports why. The folder is held for the batch
+// (BatchFolder), and each picture is complete under its name when its line is reported;
+// the disk is synced once at the end. Returns true when every line made its picture;
+// raises EStreamError when the folder cannot be had, the input cannot be read, report
+// raises, or the final sync fails.
+bool RenderBatch(const BatchOptions& options, std::istream& lines, const ReportSink& report);
 
 // bytes as a JSON string, quotes included. '"', '\\' and control bytes are escaped, valid
 // UTF-8 is kept as it is, and every other byte is read as Latin-1 and written \u00XX, so
@@ -34,8 +42,8 @@ std::string JsonString(std::string_view bytes);
 bool IsBatchCommand(int argc, char** argv);
 
 // The batch as a command: `[--archive FILE] [--framed] --batch DIR` reading standard
-// input. Returns the exit status: 0, 1 when any line (or the folder) failed, 2 for wrong
-// usage.
+// input and reporting on standard output, each line with one write. Returns the exit
+// status: 0, 1 when any line, the folder or the report failed, 2 for wrong usage.
 int RunBatchCommand(int argc, char** argv);
 
 } // namespace glyphtint::tools

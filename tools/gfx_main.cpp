@@ -12,13 +12,15 @@
 #include "tools/GfxErrors.h"
 #include "tools/GfxExtract.h"
 #include "tools/GfxList.h"
+#include "tools/StandardStreams.h"
 #include "render/ShownMessage.h"
 
 using glyphtint::tools::AnswerHelpOrVersion;
+using glyphtint::tools::CloseStandardOutput;
 using glyphtint::tools::DescribeError;
 using glyphtint::tools::EUsage;
 using glyphtint::tools::ExtractGfxEntry;
-using glyphtint::tools::GfxToolError;
+using glyphtint::tools::KeepStandardDescriptorsOpen;
 using glyphtint::tools::ListGfxArchive;
 using glyphtint::tools::ReportWrongUsage;
 using glyphtint::tools::RunGfxCheck;
@@ -67,11 +69,7 @@ std::optional<int> RunExtract(const Arguments& args)
     }
     const std::string bytes = ExtractGfxEntry(args[0], args[1], password);
     if (!outFile) {
-        std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        std::cout.flush();
-        if (!std::cout) {
-            throw GfxToolError("Cannot write to standard output");
-        }
+        glyphtint::tools::WriteStandardOutput(bytes);
         return 0;
     }
     // The file is replaced only once the bytes are completely written.
@@ -112,6 +110,7 @@ std::string Usage()
 
 int main(int argc, char** argv)
 {
+    KeepStandardDescriptorsOpen();
     if (const std::optional<int> answered = AnswerHelpOrVersion(argc, argv, kProgram, Usage())) {
         return *answered;
     }
@@ -126,7 +125,12 @@ int main(int argc, char** argv)
         }
         try {
             const std::optional<int> code = command.run(args);
-            return code ? *code : ReportWrongUsage(kProgram, std::string("usage: glyphtint-gfx ") + command.usage);
+            if (!code) {
+                return ReportWrongUsage(kProgram, std::string("usage: glyphtint-gfx ") + command.usage);
+            }
+            // What list, extract and check print is their result: it must have arrived.
+            CloseStandardOutput();
+            return *code;
         } catch (const EUsage& wrong) {
             return ReportWrongUsage(kProgram, wrong.what());
         } catch (const std::exception& e) {

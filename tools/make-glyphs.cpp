@@ -9,6 +9,7 @@
 #include "tools/CommandLine.h"
 #include "tools/GfxCheck.h"
 #include "tools/OffscreenApplication.h"
+#include "tools/StandardStreams.h"
 
 #include <QByteArray>
 #include <QFont>
@@ -369,6 +370,7 @@ int Run(const Options& options)
 
 int main(int argc, char** argv)
 {
+    glyphtint::tools::KeepStandardDescriptorsOpen();
     using glyphtint::tools::kProgram;
     if (const std::optional<int> answered =
             glyphtint::tools::AnswerHelpOrVersion(argc, argv, kProgram, glyphtint::tools::kUsage)) {

@@ -12,6 +12,7 @@
 #include "tools/OffscreenApplication.h"
 #include "tools/PictureFiles.h"
 #include "tools/RenderBatch.h"
+#include "tools/StandardStreams.h"
 #include "tools/TextInput.h"
 
 #include <QGuiApplication>
@@ -175,6 +176,9 @@ int Run(int argc, char** argv)
         }
         if (options.info) {
             PrintInfo(options.text);
+            // Nothing else goes to standard output: a description that did not arrive
+            // fails the run before any picture is written.
+            CloseStandardOutput();
         }
         if (options.WantsPicture()) {
             // The framed picture's caption needs an application's fonts.
@@ -195,5 +199,6 @@ int Run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    glyphtint::tools::KeepStandardDescriptorsOpen();
     return glyphtint::tools::Run(argc, argv);
 }

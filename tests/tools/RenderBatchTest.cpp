@@ -4,11 +4,13 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestArchives.h"
+#include "render/TextLimits.h"
 #include "tools/RenderBatch.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <regex>
 
 using glyphtint::test::MakeGlyphJpeg;
 using glyphtint::test::ProgramRun;
@@ -154,6 +156,45 @@ TEST_F(RenderBatch, FramedPicturesAndExitStatus)
     EXPECT_EQ(run.err, "Cannot create folder " + (file / "sub").string() + ".\n");
 
     EXPECT_EQ(RunProgram("glyphtint-render", {"--batch", out.string(), "text"}).exitCode, 2);
+    run = RunProgram("glyphtint-render", {"--batch", out.string(), "--strip", "x.png"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err.substr(0, run.err.find('\n')),
+              "glyphtint-render: --strip names one file; --batch writes a folder: use one of them");
+}
+
+// A line past the longest text is an error line and the next line is drawn; a line
+// without an end in sight (/dev/zero, a disk image: here 65 MiB of zero bytes) ends the
+// batch after its error line, without being held.
+TEST_F(RenderBatch, LinesPastTheLongestTextAreSkipped)
+{
+    const std::string tooLong = R"({"line": 2, "error": "The line is longer than 1048576 bytes, the most a coded text )"
+                                R"(may have: it is skipped."})";
+    std::string longest = "ab";
+    while (longest.size() < glyphtint::render::kMaxTextBytes) {
+        longest += "^1";
+    }
+    const std::string input =
+        "a\n" + std::string(glyphtint::render::kMaxTextBytes + 1, 'a') + "\n" + longest + "\r\n" + "b";
+    const std::string out = (folder_ / "long").string();
+    ProgramRun run = RunProgram("glyphtint-render", {"--archive", ArchivePath(), "--batch", out}, input);
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    std::vector<std::string> reports = Lines(run.out);
+    ASSERT_EQ(reports.size(), 4u) << run.out.substr(0, 1000);
+    EXPECT_EQ(reports[1], tooLong);
+    EXPECT_NE(reports[2].find(R"("file": ")" + out + "/000003.png"), std::string::npos) << reports[2].substr(0, 200);
+    EXPECT_NE(reports[3].find(R"("file": ")" + out + "/000004.png"), std::string::npos) << reports[3];
+
+    const std::filesystem::path zeros = folder_ / "zeros";
+    std::ofstream(zeros, std::ios::binary) << "";
+    std::filesystem::resize_file(zeros, std::size_t{65} << 20);
+    std::ofstream(zeros, std::ios::app) << "\nb\n";
+    run = RunProgram(
+        "/bin/sh", {"-c", std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-render --archive \"$0\" --batch \"$1\" <\"$2\"",
+                    ArchivePath(), out, zeros.string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, std::regex_replace(tooLong, std::regex("\"line\": 2"), "\"line\": 1") + "\n");
+    EXPECT_EQ(run.err, "The input is no list of texts: a line runs on past 64 MiB without a line end, and the rest "
+                       "of the input is not read.\n");
 }
 
 TEST(JsonString, EscapesWhatJsonMustAndKeepsValidUtf8)
