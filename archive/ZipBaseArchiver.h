@@ -87,9 +87,10 @@ public:
 
     // Opens FileName and reads its central directory. mode: bits 0-1 access
     // (0 read), bits 4-7 the sharing granted to other openers (0 none). Read
-    // access holds a shared non-blocking flock until Close: other readers open
-    // the file too, while one that holds it for writing (exclusive lock) makes
-    // Open fail with "Cannot open file <name>", as it keeps readers' locks out.
+    // access holds a read lock, taken without waiting, until Close: other readers
+    // open the file too, while one that holds it for writing (a write lock, which
+    // only someone who may write the file can take) makes Open fail with "Cannot
+    // open file <name>", as it keeps readers' locks out.
     // Raises native 10 (no file-name part), 12 (no such file), 28 (InMemory),
     // 48 (no end record), 44 (one volume of a multi-volume archive), 40, 35, and
     // EFOpenError / EReadError. Creating archives (mode $FFFF) is not supported

@@ -2,15 +2,17 @@
 // when the copy can keep everything the file was, else rewritten in place.
 #include "io/FileReplacement.h"
 
+#include "io/FileLock.h"
+
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <random>
 #include <thread>
+#include <utility>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,6 +47,7 @@ public:
         }
         fd_ = fd;
     }
+    int Release() { return std::exchange(fd_, -1); }
     // Closes now; false when the close reports a late write error.
     bool Close()
     {
@@ -58,18 +61,19 @@ private:
 };
 
 // A file being written in the target's folder: unnamed, or under a hidden temporary
-// name that is removed unless the file was published.
+// name in that folder that is removed unless the file was published.
 struct NewFile {
     Descriptor fd;
+    int folder = -1;
     std::string temporaryName;
 
-    NewFile() = default;
+    explicit NewFile(int folderFd) : folder(folderFd) { }
     NewFile(const NewFile&) = delete;
     NewFile& operator=(const NewFile&) = delete;
     ~NewFile()
     {
         if (!temporaryName.empty()) {
-            ::unlink(temporaryName.c_str());
+            ::unlinkat(folder, temporaryName.c_str(), 0);
         }
     }
 };
@@ -89,69 +93,52 @@ std::string BaseNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A hidden name beside the target that is not likely to exist.
-std::string TemporaryName(const std::string& folder, const std::string& target)
+// A hidden name beside the file, in its folder, that is not likely to exist.
+std::string TemporaryName(const std::string& name)
 {
     static std::mt19937_64 random{std::random_device{}()};
-    return folder + "/." + BaseNameOf(target) + "." + std::to_string(random() % 1000000000u) + ".tmp";
+    return "." + name + "." + std::to_string(random() % 1000000000u) + ".tmp";
+}
+
+bool SameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+std::string SelfPath(int fd)
+{
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+// Opens a folder to work in for the whole save. A folder that may not be read is held
+// as a path only: files are still made in it, only its sync is skipped.
+int OpenFolder(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0 || errno != EACCES) {
+        return fd;
+    }
+    return ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 }
 
 // Whether the kernel's rule for sticky world-writable folders (fs.protected_symlinks)
 // keeps this process from following the link: the link lies in such a folder and
 // belongs neither to this process's user nor to the folder's owner.
-bool ProtectedLink(const std::string& path, const struct stat& link)
+bool ProtectedLink(const struct stat& folder, const struct stat& link)
 {
-    struct stat folder { };
-    if (::stat(FolderOf(path).c_str(), &folder) != 0) {
-        return false;
-    }
     const bool stickyAndShared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
     return stickyAndShared && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid;
 }
 
-// Follows the symlink at path by opening it, so that the kernel applies its
-// permissions and protections to every link on the way, and returns the path of the
-// file reached as the kernel names the open descriptor. Nothing is resolved here: a
-// name only ever leads where opening it leads.
-std::string FollowedTarget(const std::string& path, const struct stat& link)
-{
-    // The kernel's rule is applied here too, so that a machine with the protection
-    // switched off is not the one where a planted link leads a save astray. The sticky
-    // bit keeps another user from swapping the link for one of theirs afterwards.
-    if (ProtectedLink(path, link)) {
-        throw EFCreateError(path, "the symlink belongs to another user and lies in a sticky folder that anyone "
-                                  "may write to, so it is not followed");
-    }
-    const Descriptor opened(::open(path.c_str(), O_PATH | O_CLOEXEC));
-    if (!opened.Valid()) {
-        // A dangling link or a loop has no file to save into.
-        throw EFCreateError(path);
-    }
-    const std::string self = "/proc/self/fd/" + std::to_string(opened.Get());
-    char resolved[PATH_MAX];
-    const ssize_t length = ::readlink(self.c_str(), resolved, sizeof resolved);
-    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof resolved || resolved[0] != '/') {
-        throw EFCreateError(path);
-    }
-    std::string target(resolved, static_cast<std::size_t>(length));
-    // The name must still lead to the file opened: not to a file renamed or deleted
-    // meanwhile (the kernel then adds " (deleted)"), nor through a link planted since.
-    struct stat reached { };
-    struct stat named { };
-    if (::fstat(opened.Get(), &reached) != 0 || ::lstat(target.c_str(), &named) != 0 ||
-        reached.st_dev != named.st_dev || reached.st_ino != named.st_ino) {
-        throw EFCreateError(path);
-    }
-    return target;
-}
-
-// Takes an exclusive flock on the open file, waiting a while for another writer. False
-// when the lock stays taken; a file system without flock is written unlocked.
-bool LockExclusively(int fd)
+// Takes a write lock on the open file, waiting a while for another opener (a save of
+// this program, or a reader of a glyph pack). False when the lock stays taken; a file
+// system without such locks is written unlocked.
+bool LockForWriting(int fd)
 {
     const auto deadline = std::chrono::steady_clock::now() + kLockWait;
-    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EWOULDBLOCK && errno != EINTR) {
+    for (;;) {
+        const FileLockResult locked = TryLockWholeFile(fd, F_WRLCK);
+        if (locked != FileLockResult::HeldByOther) {
             return true;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
@@ -159,19 +146,14 @@ bool LockExclusively(int fd)
         }
         std::this_thread::sleep_for(kLockPoll);
     }
-    return true;
-}
-
-bool CanWrite(const std::string& path)
-{
-    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
 // Opens a new file in the folder with mode 0666 less the umask, unnamed where the file
-// system has O_TMPFILE. False when the folder refuses new files.
-bool OpenNewFile(const std::string& folder, const std::string& target, NewFile& file)
+// system has O_TMPFILE, else under a temporary name that O_EXCL keeps from being a link.
+// False when the folder refuses new files.
+bool OpenNewFile(int folder, const std::string& name, NewFile& file)
 {
-    const int unnamed = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const int unnamed = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (unnamed >= 0) {
         file.fd.Reset(unnamed);
         return true;
@@ -181,11 +163,11 @@ bool OpenNewFile(const std::string& folder, const std::string& target, NewFile& 
         return false;
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = TemporaryName(folder, target);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        std::string temporary = TemporaryName(name);
+        const int fd = ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0) {
             file.fd.Reset(fd);
-            file.temporaryName = std::move(name);
+            file.temporaryName = std::move(temporary);
             return true;
         }
         if (errno != EEXIST) {
@@ -212,17 +194,18 @@ bool WriteAllAt(int fd, std::string_view bytes, off_t position)
 }
 
 // Gives a complete file a hidden name in the folder, so that a rename can move it over
-// the target. An unnamed file is linked through its /proc entry.
-bool NameTemporarily(NewFile& file, const std::string& folder, const std::string& target)
+// the file's name. An unnamed file is linked through its /proc entry; linkat never
+// follows a link at the new name, and fails when the name exists.
+bool NameTemporarily(NewFile& file, const std::string& name)
 {
     if (!file.temporaryName.empty()) {
         return true;
     }
-    const std::string self = "/proc/self/fd/" + std::to_string(file.fd.Get());
+    const std::string self = SelfPath(file.fd.Get());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = TemporaryName(folder, target);
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            file.temporaryName = std::move(name);
+        std::string temporary = TemporaryName(name);
+        if (::linkat(AT_FDCWD, self.c_str(), file.folder, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            file.temporaryName = std::move(temporary);
             return true;
         }
         if (errno != EEXIST) {
@@ -232,94 +215,163 @@ bool NameTemporarily(NewFile& file, const std::string& folder, const std::string
     return false;
 }
 
-// Makes a finished rename durable; a folder that cannot be synced is left as it is.
-void SyncFolder(const std::string& folder)
+} // namespace
+
+FileReplacement::FileReplacement(const std::string& path) : path_(path), name_(BaseNameOf(path))
 {
-    const Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.Valid()) {
-        ::fsync(fd.Get());
+    if (name_.empty()) {
+        throw EFCreateError(path_);
+    }
+    folder_ = OpenFolder(FolderOf(path));
+    if (folder_ < 0) {
+        throw EFCreateError(path_);
+    }
+    try {
+        Check();
+    } catch (...) {
+        ::close(folder_);
+        throw;
     }
 }
 
-} // namespace
-
-FileReplacement::FileReplacement(const std::string& path) : path_(path), target_(path)
+// What the constructor checks once the folder is held: the file of the name, or the
+// folder's permission for a new one.
+void FileReplacement::Check()
 {
-    if (path.empty()) {
-        throw EFCreateError(path_);
-    }
-    struct stat link { };
-    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        target_ = FollowedTarget(path, link);
-    }
-    folder_ = FolderOf(target_);
-
     struct stat info { };
-    if (::stat(target_.c_str(), &info) == 0) {
-        if (!S_ISREG(info.st_mode) || !CanWrite(target_)) {
+    if (::fstatat(folder_, name_.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode)) {
+        FollowLink(info);
+    }
+    if (::fstatat(folder_, name_.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (!S_ISREG(info.st_mode) ||
+            ::faccessat(folder_, name_.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
             throw EFCreateError(path_);
         }
         return;
     }
-    struct stat folder { };
-    if (errno != ENOENT || ::stat(folder_.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode) || !CanWrite(folder_)) {
+    if (errno != ENOENT || ::faccessat(folder_, ".", W_OK, AT_EACCESS) != 0) {
         throw EFCreateError(path_);
     }
+}
+
+FileReplacement::~FileReplacement()
+{
+    if (folder_ >= 0) {
+        ::close(folder_);
+    }
+}
+
+// Follows the symlink at the name by opening it, so that the kernel applies its
+// permissions and protections to every link on the way, and from then on holds the
+// folder of the file reached, as the kernel names the open descriptor. Nothing is
+// resolved here: a name only ever leads where opening it leads.
+void FileReplacement::FollowLink(const struct stat& link)
+{
+    // The kernel's rule is applied here too, so that a machine with the protection
+    // switched off is not the one where a planted link leads a save astray. The sticky
+    // bit keeps another user from swapping the link for one of theirs afterwards.
+    struct stat folder { };
+    if (::fstat(folder_, &folder) == 0 && ProtectedLink(folder, link)) {
+        RefuseLink(link);
+    }
+    const Descriptor reached(::openat(folder_, name_.c_str(), O_PATH | O_CLOEXEC));
+    struct stat still { };
+    if (!reached.Valid() || ::fstatat(folder_, name_.c_str(), &still, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !SameFile(still, link)) {
+        // A dangling link or a loop has no file to save into; a link swapped meanwhile
+        // may have led elsewhere than the one checked.
+        throw EFCreateError(path_);
+    }
+    char resolved[PATH_MAX];
+    const ssize_t length = ::readlink(SelfPath(reached.Get()).c_str(), resolved, sizeof resolved);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof resolved || resolved[0] != '/') {
+        throw EFCreateError(path_);
+    }
+    const std::string target(resolved, static_cast<std::size_t>(length));
+    // The folder opened must hold the file opened: not a file renamed or deleted
+    // meanwhile (the kernel then adds " (deleted)"), nor one behind a link planted since.
+    Descriptor targetFolder(OpenFolder(FolderOf(target)));
+    const std::string targetName = BaseNameOf(target);
+    struct stat opened { };
+    struct stat named { };
+    if (!targetFolder.Valid() || targetName.empty() || ::fstat(reached.Get(), &opened) != 0 ||
+        ::fstatat(targetFolder.Get(), targetName.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !SameFile(opened, named)) {
+        throw EFCreateError(path_);
+    }
+    ::close(folder_);
+    folder_ = targetFolder.Release();
+    name_ = targetName;
+}
+
+// A link found at the name is never followed: one that another user planted in a sticky
+// world-writable folder is refused with the reason.
+void FileReplacement::RefuseLink(const struct stat& link) const
+{
+    struct stat folder { };
+    if (::fstat(folder_, &folder) == 0 && ProtectedLink(folder, link)) {
+        throw EFCreateError(path_, "the symlink belongs to another user and lies in a sticky folder that anyone "
+                                   "may write to, so it is not followed");
+    }
+    throw EFCreateError(path_);
 }
 
 void FileReplacement::Commit(std::string_view bytes)
 {
     struct stat info { };
-    if (::stat(target_.c_str(), &info) != 0) {
+    if (::fstatat(folder_, name_.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno != ENOENT || !CreateNew(bytes)) {
             throw EFCreateError(path_);
         }
         return;
     }
+    // A link here now appeared after the check: it is not followed.
+    if (S_ISLNK(info.st_mode)) {
+        RefuseLink(info);
+    }
     if (!S_ISREG(info.st_mode)) {
         throw EFCreateError(path_);
     }
-    if (!ReplaceByRename(bytes)) {
-        RewriteInPlace(bytes);
+    if (!ReplaceByRename(bytes, info)) {
+        RewriteInPlace(bytes, info);
     }
 }
 
 bool FileReplacement::CreateNew(std::string_view bytes)
 {
-    NewFile file;
-    if (!OpenNewFile(folder_, target_, file)) {
+    NewFile file(folder_);
+    if (!OpenNewFile(folder_, name_, file)) {
         return false;
     }
     if (!WriteAllAt(file.fd.Get(), bytes, 0) || ::fsync(file.fd.Get()) != 0) {
         throw EWriteError(path_);
     }
     if (file.temporaryName.empty()) {
-        const std::string self = "/proc/self/fd/" + std::to_string(file.fd.Get());
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            SyncFolder(folder_);
+        if (::linkat(AT_FDCWD, SelfPath(file.fd.Get()).c_str(), folder_, name_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            SyncFolder();
             return true;
         }
-        // Without /proc, or when a file of that name appeared meanwhile: name it and rename.
-        if (!NameTemporarily(file, folder_, target_)) {
+        // Without /proc, or when something took the name meanwhile: name the file and
+        // rename it, which replaces what is at the name (a link too) but never follows it.
+        if (!NameTemporarily(file, name_)) {
             return false;
         }
     }
-    if (!file.fd.Close() || ::rename(file.temporaryName.c_str(), target_.c_str()) != 0) {
+    if (!file.fd.Close() || ::renameat(folder_, file.temporaryName.c_str(), folder_, name_.c_str()) != 0) {
         return false;
     }
     file.temporaryName.clear();
-    SyncFolder(folder_);
+    SyncFolder();
     return true;
 }
 
-bool FileReplacement::ReplaceByRename(std::string_view bytes)
+bool FileReplacement::ReplaceByRename(std::string_view bytes, const struct stat& old)
 {
-    struct stat old { };
-    if (::stat(target_.c_str(), &old) != 0 || old.st_nlink != 1) {
+    if (old.st_nlink != 1) {
         return false;
     }
-    NewFile file;
-    if (!OpenNewFile(folder_, target_, file)) {
+    NewFile file(folder_);
+    if (!OpenNewFile(folder_, name_, file)) {
         return false;
     }
     struct stat copy { };
@@ -338,26 +390,28 @@ bool FileReplacement::ReplaceByRename(std::string_view bytes)
     if (!WriteAllAt(file.fd.Get(), bytes, 0) || ::fsync(file.fd.Get()) != 0) {
         throw EWriteError(path_);
     }
-    // A sticky folder refuses the rename over another user's file.
-    if (!NameTemporarily(file, folder_, target_) || !file.fd.Close() ||
-        ::rename(file.temporaryName.c_str(), target_.c_str()) != 0) {
+    // A sticky folder refuses the rename over another user's file (or link).
+    if (!NameTemporarily(file, name_) || !file.fd.Close() ||
+        ::renameat(folder_, file.temporaryName.c_str(), folder_, name_.c_str()) != 0) {
         return false;
     }
     file.temporaryName.clear();
-    SyncFolder(folder_);
+    SyncFolder();
     return true;
 }
 
-void FileReplacement::RewriteInPlace(std::string_view bytes)
+void FileReplacement::RewriteInPlace(std::string_view bytes, const struct stat& checked)
 {
-    Descriptor fd(::open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+    // Only the file checked is written: a name swapped meanwhile for a link fails to
+    // open, one swapped for another file is told apart by its inode.
+    Descriptor fd(::openat(folder_, name_.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat info { };
-    if (!fd.Valid() || ::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (!fd.Valid() || ::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) || !SameFile(info, checked)) {
         throw EFCreateError(path_);
     }
     // Another save of this program to the same file waits here, so that the pictures
     // are written one after the other and never into each other.
-    if (!LockExclusively(fd.Get())) {
+    if (!LockForWriting(fd.Get())) {
         throw EFCreateError(path_, "locked by another program");
     }
     const auto size = static_cast<off_t>(bytes.size());
@@ -370,6 +424,12 @@ void FileReplacement::RewriteInPlace(std::string_view bytes)
     if (!WriteAllAt(fd.Get(), bytes, 0) || ::ftruncate(fd.Get(), size) != 0 || ::fsync(fd.Get()) != 0 || !fd.Close()) {
         throw EWriteError(path_);
     }
+}
+
+// Makes a finished rename durable; a folder that cannot be synced is left as it is.
+void FileReplacement::SyncFolder() const
+{
+    ::fsync(folder_);
 }
 
 } // namespace glyphtint::io

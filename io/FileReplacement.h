@@ -8,37 +8,52 @@
 #include <string>
 #include <string_view>
 
+#include <sys/stat.h>
+
 namespace glyphtint::io {
 
 class FileReplacement {
 public:
-    // Finds the file a save to path writes: a symlink is followed to its target by the
-    // kernel, with its protections (a link that another user planted in a sticky
-    // world-writable folder is not followed where fs.protected_symlinks is on). Raises
-    // EFCreateError when nothing can be saved there: a dangling symlink or a loop, a
-    // link the kernel refuses to follow, a folder or another non-regular file, a file
-    // without write permission, a missing folder. Creates nothing.
+    // Finds the file a save to path writes and holds on to its folder: every later step
+    // works in that folder by name, without following a link. A symlink at path is
+    // followed to its target by the kernel, with its protections (a link that another
+    // user planted in a sticky world-writable folder is not followed, also where
+    // fs.protected_symlinks is off). Raises EFCreateError when nothing can be saved
+    // there: a dangling symlink or a loop, a link the kernel refuses to follow, a folder
+    // or another non-regular file, a file without write permission, a missing folder.
+    // Creates nothing.
     explicit FileReplacement(const std::string& path);
+    ~FileReplacement();
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
 
-    // Writes the bytes. A new file is written unnamed (O_TMPFILE where the file system
-    // has it) and named once complete. An existing file is replaced by renaming a
-    // complete copy over it when that copy can have its owner, group and mode and the
-    // file has one link; otherwise (a read-only folder, another user's file in a sticky
-    // folder, hard links) its own inode is rewritten in place, with its space reserved
-    // first where the file system can, under an exclusive flock, so that saves of this
-    // program to the same file follow one another and the file always holds one whole
-    // picture. Raises EWriteError when writing stops short, EFCreateError when the file
-    // can neither be replaced nor rewritten, or stays locked by another writer.
+    // Writes the bytes into the file of that name in the folder held, or fails; a link
+    // found at the name now is never followed. A new file is written unnamed (O_TMPFILE
+    // where the file system has it) and named once complete, without replacing a name
+    // that appeared meanwhile. An existing file is replaced by renaming a complete copy
+    // over it when that copy can have its owner, group and mode and the file has one
+    // link; otherwise (a read-only folder, another user's file in a sticky folder, hard
+    // links) its own inode is rewritten in place, opened without following a link and
+    // only when it is the file found at the name, with its space reserved first where
+    // the file system can, under a write lock of its open file description, so that
+    // saves of this program to the same file follow one another and the file always
+    // holds one whole picture. Raises EWriteError when writing stops short, EFCreateError
+    // when the file can neither be replaced nor rewritten, or stays locked by another
+    // opener.
     void Commit(std::string_view bytes);
 
 private:
+    void Check();
+    void FollowLink(const struct stat& link);
+    [[noreturn]] void RefuseLink(const struct stat& link) const;
     bool CreateNew(std::string_view bytes);
-    bool ReplaceByRename(std::string_view bytes);
-    void RewriteInPlace(std::string_view bytes);
+    bool ReplaceByRename(std::string_view bytes, const struct stat& old);
+    void RewriteInPlace(std::string_view bytes, const struct stat& checked);
+    void SyncFolder() const;
 
-    std::string path_;   // as given, for messages
-    std::string target_; // the file written: the path, or the end of its symlinks
-    std::string folder_; // the target's folder, "." for a bare name
+    std::string path_; // as given, for messages
+    int folder_ = -1;  // the folder of the file written, open from the start
+    std::string name_; // the file's name in that folder: the path's, or its symlink target's
 };
 
 } // namespace glyphtint::io

@@ -2,7 +2,6 @@
 #include "io/FileStream.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <limits>
 #include <utility>
 
+#include "io/FileLock.h"
 #include "io/StreamError.h"
 
 namespace glyphtint::io {
@@ -37,15 +37,16 @@ private:
     int fd_;
 };
 
-// flock locks are only advisory: they keep out other openers that lock too.
-// A reader takes a shared lock: any number of readers (two copies of the window,
-// other users, tools run side by side) share the file, while a writer, which
-// takes an exclusive lock, finds it taken. A writer in turn makes every reader's
-// open fail for as long as it holds the file.
-int LockOperation(uint16_t mode)
+// The locks are only advisory: they keep out other openers that lock too. A reader
+// takes a read lock: any number of readers (two copies of the window, other users,
+// tools run side by side) share the file, while a writer, whose write lock needs the
+// file opened for writing, finds it taken. A writer in turn makes every reader's open
+// fail for as long as it holds the file. Locks of open file descriptions are used, not
+// flock: a flock lock needs only read access, so anyone who may read the file could
+// take an exclusive one and keep every reader out.
+short LockType(uint16_t mode)
 {
-    const bool reading = (mode & kAccessMask) == kAccessRead;
-    return (reading ? LOCK_SH : LOCK_EX) | LOCK_NB;
+    return (mode & kAccessMask) == kAccessRead ? F_RDLCK : F_WRLCK;
 }
 
 } // namespace
@@ -67,12 +68,13 @@ FileStream FileStream::Open(const std::string& fileName, uint16_t mode)
     if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         throw EFOpenError(fileName);
     }
-    int rc;
-    do {
-        rc = ::flock(fd.Get(), LockOperation(mode));
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        throw EFOpenError(fileName, errno);
+    const FileLockResult locked = TryLockWholeFile(fd.Get(), LockType(mode));
+    const int cause = errno;
+    if (locked == FileLockResult::HeldByOther) {
+        throw EFOpenError(fileName, EWOULDBLOCK);
+    }
+    if (locked != FileLockResult::Taken) {
+        throw EFOpenError(fileName, cause);
     }
     return FileStream(fd.Release(), static_cast<uint64_t>(info.st_size));
 }

@@ -13,10 +13,11 @@ class FileStream {
 public:
     // Opens fileName with a file-open mode: bits 0-1 give the access (0 read,
     // 1 write, 2 read and write), bits 4-7 the sharing granted to other openers.
-    // Read access takes a shared flock, write access an exclusive one, both
-    // non-blocking: readers share the file and a writer keeps everyone else out.
-    // Throws EFOpenError("Cannot open file <fileName>") when the file cannot be
-    // opened or locked or is not a regular file.
+    // Read access takes a read lock on the open file description, write access a
+    // write lock, both without waiting: readers share the file and a writer keeps
+    // everyone else out (see FileLock.h). Throws EFOpenError("Cannot open file
+    // <fileName>") when the file cannot be opened or locked or is not a regular file,
+    // with EWOULDBLOCK as its cause when another opener's lock is in the way.
     static FileStream Open(const std::string& fileName, uint16_t mode);
 
     FileStream(FileStream&& other) noexcept;

@@ -45,7 +45,7 @@ build)
 
 contents)
   out=$1
-  need dpkg-deb flock
+  need dpkg-deb
   deb=$(package_in "$out")
   root=$(mktemp -d)
   work=$(mktemp -d)
@@ -101,16 +101,20 @@ contents)
   "$bin/glyphtint-make-glyphs" "$work/pack.gfx" >/dev/null 2>&1 || fail "glyphtint-make-glyphs"
   "$bin/glyphtint-gfx" check "$work/pack.gfx" >/dev/null || fail "the drawn pack fails its check"
 
-  # The program itself, offscreen: once it runs it holds its glyph archive locked, which it
-  # does only when it found the archive beside its real file and opened it.
+  # The program itself, offscreen: once it runs it holds a read lock on its glyph archive,
+  # which it does only when it found the archive beside its real file and opened it. The
+  # lock belongs to the open file description (fcntl F_OFD_SETLK), so /proc/locks lists
+  # it as OFDLCK on the archive's inode.
   (cd / && QT_QPA_PLATFORM=offscreen exec "$bin/glyphtint") >"$work/out" 2>"$work/err" &
   pid=$!
+  inode=$(stat -c %i "$root/usr/lib/glyphtint/glyphtint.gfx")
+  archive_locked() { grep -Eq "^[0-9]+: OFDLCK +ADVISORY +READ +-?[0-9]+ [0-9a-f]+:[0-9a-f]+:$inode " /proc/locks; }
   for _ in $(seq 100); do
     kill -0 "$pid" 2>/dev/null || fail "the program ended: $(cat "$work/err")"
-    flock -n -x "$root/usr/lib/glyphtint/glyphtint.gfx" true 2>/dev/null || break
+    archive_locked && break
     sleep 0.1
   done
-  ! flock -n -x "$root/usr/lib/glyphtint/glyphtint.gfx" true 2>/dev/null || fail "the program did not open its glyph archive"
+  archive_locked || fail "the program did not open its glyph archive"
   ;;
 
 lint)

@@ -80,6 +80,8 @@ std::string PlainAdvice(const std::exception& error)
         return "The picture is too large for the memory available: use a shorter text.";
     }
     if (const auto* open = dynamic_cast<const EFOpenError*>(&error)) {
+        // Readers never lock each other out, and only someone who may write the pack
+        // can hold its write lock: a lock in the way is a writer's.
         if (open->OsError() == EWOULDBLOCK) {
             return "Another program is writing the glyph pack (" + FileOpenCause(*open) +
                    "): wait until it has finished, then start glyphtint again.";

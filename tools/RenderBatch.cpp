@@ -3,6 +3,7 @@
 
 #include "archive/ZipArchive.h"
 #include "render/CodedTextInfo.h"
+#include "render/ErrorCauses.h"
 #include "render/FramedImage.h"
 #include "render/GlyphArchivePath.h"
 #include "render/GlyphStrip.h"
@@ -37,7 +38,7 @@ public:
         try {
             archive_.Open(0);
         } catch (const std::exception& error) {
-            openError_ = error.what();
+            openError_ = render::DescribeError(error);
         }
     }
 

@@ -3,6 +3,7 @@
 #include "archive/ZipArchive.h"
 #include "raster/Graphics.h"
 #include "render/CodedTextInfo.h"
+#include "render/ErrorCauses.h"
 #include "render/FramedImage.h"
 #include "render/GlyphArchivePath.h"
 #include "render/GlyphStrip.h"
@@ -188,7 +189,8 @@ int Run(int argc, char** argv)
         }
     } catch (const std::exception& error) {
         std::fflush(stdout);
-        std::fprintf(stderr, "%s\n", render::ShownMessage(error.what()).c_str());
+        // With the cause glyphtint-gfx gives too: "locked by another program", ...
+        std::fprintf(stderr, "%s\n", render::ShownMessage(render::DescribeError(error)).c_str());
         return 1;
     }
     return 0;

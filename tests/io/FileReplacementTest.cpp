@@ -1,6 +1,7 @@
 // Saving over files: the saved file keeps its identity, links and permissions, and a
 // save that cannot be done leaves everything as it was.
 #include "io/FileReplacement.h"
+#include "io/FileStream.h"
 
 #include "tests/support/ScratchFolder.h"
 
@@ -9,22 +10,29 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sched.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <csignal>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <iterator>
 #include <optional>
 #include <thread>
 
 namespace fs = std::filesystem;
 using glyphtint::io::FileReplacement;
+using glyphtint::io::FileStream;
 
 namespace {
 
@@ -103,6 +111,35 @@ std::optional<bool> AsUnprivilegedUser(const std::function<bool()>& check)
         return std::nullopt;
     }
     return WEXITSTATUS(status) == 0;
+}
+
+// Starts body in a child process switched to the user uid and group gid; the child's
+// exit status is what body returns, 1 when it throws, 77 when it cannot switch.
+pid_t StartAsUser(uid_t uid, gid_t gid, const std::function<int()>& body)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(gid, gid, gid) != 0 || ::setresuid(uid, uid, uid) != 0) {
+            ::_exit(77);
+        }
+        int code = 1;
+        try {
+            code = body();
+        } catch (...) {
+        }
+        ::_exit(code);
+    }
+    return child;
+}
+
+// The exit status of a child, or -1 when it did not exit by itself.
+int ExitStatusOf(pid_t child)
+{
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+        return -1;
+    }
+    return WEXITSTATUS(status);
 }
 
 } // namespace
@@ -288,30 +325,146 @@ TEST_F(SavedFile, LinkPlantedByAnotherUserInAStickyFolderIsNotFollowed)
     EXPECT_TRUE(fs::is_symlink(link));
 }
 
-// A file rewritten in place (here: one with a second name) is written only under an
-// exclusive lock, so two saves never write into each other.
-TEST_F(SavedFile, RewriteInPlaceWaitsForAnotherWriter)
+// A file rewritten in place (here: one with a second name) is written only under a
+// write lock, so two saves never write into each other; a reader of the file, such as
+// a program reading its glyph pack, delays the rewrite too.
+TEST_F(SavedFile, RewriteInPlaceWaitsForAnotherWriterOrReader)
 {
     const fs::path target = folder_ / "picture.jpg";
     Write(target, kOld);
     fs::create_hard_link(target, folder_ / "other-name.jpg");
-    const int holder = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    for (const uint16_t holderMode : {2, 0}) {
+        Write(target, kOld);
+        std::optional<FileStream> holder = FileStream::Open(target.string(), holderMode);
+        bool saved = false;
+        std::thread saver([&] {
+            try {
+                Save(target, kNew);
+                saved = true;
+            } catch (...) {
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(Read(target), kOld) << "written while another opener held the file, mode " << holderMode;
+        holder.reset();
+        saver.join();
+        EXPECT_TRUE(saved);
+        EXPECT_EQ(Read(target), kNew);
+    }
+}
 
-    bool saved = false;
-    std::thread saver([&] {
-        try {
-            Save(target, kNew);
-            saved = true;
-        } catch (...) {
+// A save to a new name in a sticky folder, such as /tmp, while another user plants,
+// flips and removes a link at that name leading to a file of the saver: whatever the
+// interleaving, each save writes a regular file of that name or fails, and the file the
+// link leads to is never written.
+TEST_F(SavedFile, LinkPlantedDuringASaveIsNeverFollowed)
+{
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to act as two users";
+    }
+    // getpwnam returns the one static entry of each call: each is copied at once.
+    const passwd* entry = ::getpwnam("nobody");
+    const std::optional<std::pair<uid_t, gid_t>> other =
+        entry != nullptr ? std::optional(std::pair(entry->pw_uid, entry->pw_gid)) : std::nullopt;
+    entry = ::getpwnam("daemon");
+    const std::optional<std::pair<uid_t, gid_t>> saver =
+        entry != nullptr ? std::optional(std::pair(entry->pw_uid, entry->pw_gid)) : std::nullopt;
+    if (!other || !saver) {
+        GTEST_SKIP() << "needs the users nobody and daemon";
+    }
+    ASSERT_EQ(::chmod(folder_.c_str(), 0755), 0);
+    const fs::path home = folder_ / "home";
+    fs::create_directory(home);
+    const fs::path victim = home / "victim.txt";
+    Write(victim, kOld);
+    ASSERT_EQ(::chown(home.c_str(), saver->first, saver->second), 0);
+    ASSERT_EQ(::chown(victim.c_str(), saver->first, saver->second), 0);
+    const fs::path sticky = folder_ / "sticky";
+    fs::create_directory(sticky);
+    ASSERT_EQ(::chmod(sticky.c_str(), 01777), 0);
+    const fs::path name = sticky / "picture.jpg";
+    const fs::path flip = sticky / "flip";
+
+    // How many links the other user has planted so far, shared by both processes.
+    void* shared =
+        ::mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(shared, MAP_FAILED);
+    auto* planted = new (shared) std::atomic<long>(0);
+    const pid_t attacker = StartAsUser(other->first, other->second, [&] {
+        for (;;) {
+            if (::symlink(victim.c_str(), name.c_str()) == 0) {
+                ++*planted;
+            }
+            for (int i = 0; i < 3; ++i) {
+                if (::symlink(victim.c_str(), flip.c_str()) == 0) {
+                    ::rename(flip.c_str(), name.c_str());
+                }
+            }
+            ::unlink(name.c_str());
+            // The name stays free for a while too.
+            for (int i = 0; i < 20; ++i) {
+                ::access(victim.c_str(), R_OK);
+            }
         }
+        return 0;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(Read(target), kOld) << "written while another writer held the file";
-    ::flock(holder, LOCK_UN);
-    ::close(holder);
-    saver.join();
-    EXPECT_TRUE(saved);
-    EXPECT_EQ(Read(target), kNew);
+    constexpr int kRounds = 300;
+    int counts[2] = {};
+    std::array<int, 2> pipe{};
+    ASSERT_EQ(::pipe(pipe.data()), 0);
+    const pid_t saving = StartAsUser(saver->first, saver->second, [&] {
+        int& written = counts[0];
+        int& caught = counts[1];
+        int wrong = 0;
+        for (int round = 0; round < kRounds; ++round) {
+            // The file of the round before: the other user's link cannot be removed here.
+            ::unlink(name.c_str());
+            const std::string picture = "picture " + std::to_string(round);
+            try {
+                // The save starts while the name is free, as a save to a new name does;
+                // in every other round the other user plants a link before the bytes
+                // are written, as may happen while a picture is encoded.
+                std::optional<FileReplacement> replacement;
+                for (int attempt = 0; attempt < 100000 && !replacement; ++attempt) {
+                    try {
+                        replacement.emplace(name.string());
+                    } catch (const EFCreateError&) {
+                        ::sched_yield();
+                    }
+                }
+                const long plantedBefore = *planted;
+                for (int attempt = 0; round % 2 == 1 && attempt < 100000 && *planted == plantedBefore; ++attempt) {
+                    ::sched_yield();
+                }
+                if (replacement) {
+                    replacement->Commit(picture);
+                    struct stat info { };
+                    const bool regular = ::lstat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+                    wrong += regular && Read(name) == picture ? 0 : 1;
+                    ++written;
+                }
+            } catch (const EFCreateError&) {
+            }
+            if (Read(victim) != kOld) {
+                ++caught;
+                Write(victim, kOld);
+            }
+        }
+        const bool reported = ::write(pipe[1], counts, sizeof counts) == sizeof counts;
+        return reported && wrong == 0 ? 0 : 1;
+    });
+    ::close(pipe[1]);
+    const bool reported = ::read(pipe[0], counts, sizeof counts) == sizeof counts;
+    ::close(pipe[0]);
+    const int saved = ExitStatusOf(saving);
+    ::kill(attacker, SIGKILL);
+    ExitStatusOf(attacker);
+    if (saved == 77) {
+        GTEST_SKIP() << "cannot switch users";
+    }
+    EXPECT_TRUE(reported);
+    EXPECT_EQ(saved, 0) << "a save raised something else than EFCreateError, or its file is not the picture";
+    EXPECT_EQ(counts[1], 0) << "rounds that wrote the file behind the link; " << counts[0] << " saves written";
+    EXPECT_EQ(Read(victim), kOld);
+    std::cout << "saves written: " << counts[0] << " of " << kRounds << " rounds\n";
 }

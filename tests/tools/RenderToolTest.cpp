@@ -86,6 +86,24 @@ TEST_F(RenderTool, FailuresPrintTheShownMessageAndWriteNothing)
     EXPECT_NE(run.err.find("no output chosen"), std::string::npos) << run.err;
 }
 
+// A pack held for writing is named as glyphtint-gfx names it; one being read is shared.
+TEST_F(RenderTool, AnArchiveHeldForWritingSaysSoAndOneBeingReadIsShared)
+{
+    const std::string png = (folder_ / "strip.png").string();
+    TZipArchive holder;
+    holder.FileName = ArchivePath();
+    holder.Open(0);
+    EXPECT_EQ(RunRenderTool({"--archive", ArchivePath(), "--strip", png, "ab"}).exitCode, 0) << "a reader shares it";
+    holder.Open(2);
+    ProgramRun run = RunRenderTool({"--archive", ArchivePath(), "--strip", png, "ab"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "Cannot open file " + ArchivePath() + ": locked by another program.\n");
+    run = RunProgram("glyphtint-render", {"--archive", ArchivePath(), "--batch", (folder_ / "out").string()}, "ab\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out,
+              "{\"line\": 1, \"error\": \"Cannot open file " + ArchivePath() + ": locked by another program.\"}\n");
+}
+
 // Started through a link from another folder, the tool still finds the archive beside
 // its real file.
 TEST_F(RenderTool, FindsTheArchiveBesideTheRealExecutable)
