@@ -3,6 +3,7 @@
 #include "io/FileReplacement.h"
 
 #include "io/FileLock.h"
+#include "io/SharedFolders.h"
 
 #include <cerrno>
 #include <chrono>
@@ -119,15 +120,6 @@ int OpenFolder(const std::string& path)
         return fd;
     }
     return ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-}
-
-// Whether the kernel's rule for sticky world-writable folders (fs.protected_symlinks)
-// keeps this process from following the link: the link lies in such a folder and
-// belongs neither to this process's user nor to the folder's owner.
-bool ProtectedLink(const struct stat& folder, const struct stat& link)
-{
-    const bool stickyAndShared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
-    return stickyAndShared && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid;
 }
 
 // Takes a write lock on the open file, waiting a while for another opener (a save of
@@ -271,7 +263,7 @@ void FileReplacement::FollowLink(const struct stat& link)
     // switched off is not the one where a planted link leads a save astray. The sticky
     // bit keeps another user from swapping the link for one of theirs afterwards.
     struct stat folder { };
-    if (::fstat(folder_, &folder) == 0 && ProtectedLink(folder, link)) {
+    if (::fstat(folder_, &folder) == 0 && IsPlantedLink(folder, link)) {
         RefuseLink(link);
     }
     const Descriptor reached(::openat(folder_, name_.c_str(), O_PATH | O_CLOEXEC));
@@ -309,9 +301,8 @@ void FileReplacement::FollowLink(const struct stat& link)
 void FileReplacement::RefuseLink(const struct stat& link) const
 {
     struct stat folder { };
-    if (::fstat(folder_, &folder) == 0 && ProtectedLink(folder, link)) {
-        throw EFCreateError(path_, "the symlink belongs to another user and lies in a sticky folder that anyone "
-                                   "may write to, so it is not followed");
+    if (::fstat(folder_, &folder) == 0 && IsPlantedLink(folder, link)) {
+        throw EFCreateError(path_, kPlantedLinkReason);
     }
     throw EFCreateError(path_);
 }
