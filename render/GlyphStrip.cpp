@@ -33,6 +33,23 @@ std::optional<EntryData> FindEntryData(const TZipArchive& archive, const std::st
         item.Encrypted()};
 }
 
+// Keeps the archive from asking for a password while it lives: an encrypted entry then
+// gives its bytes only with the password already given, and none otherwise.
+class PasswordRequestsHeld {
+public:
+    explicit PasswordRequestsHeld(TZipArchive& archive) : archive_(archive), handler_(std::move(archive.OnPassword))
+    {
+        archive_.OnPassword = nullptr;
+    }
+    PasswordRequestsHeld(const PasswordRequestsHeld&) = delete;
+    PasswordRequestsHeld& operator=(const PasswordRequestsHeld&) = delete;
+    ~PasswordRequestsHeld() { archive_.OnPassword = std::move(handler_); }
+
+private:
+    TZipArchive& archive_;
+    TZipBaseArchiver::TPasswordEvent handler_;
+};
+
 // Glyphs decoded earlier in one render (or, through a GlyphMemory, in earlier renders
 // over the same open archive), so that each entry is read and decoded once. Kept up to
 // a total of pixels that bounds the memory; past it glyphs are decoded every time.
@@ -144,8 +161,7 @@ StripSize MeasureCodedText(TZipArchive& archive, std::string_view text, GlyphMem
                 sides = std::pair{0, -1}; // drawn by nothing: no width, height unchanged
             } else {
                 const std::optional<EntryData> data = FindEntryData(archive, entryName);
-                // An encrypted entry would ask for its password twice; the render asks.
-                if (!data || std::get<5>(*data)) {
+                if (!data) {
                     measurable = false;
                     return;
                 }
@@ -153,11 +169,19 @@ StripSize MeasureCodedText(TZipArchive& archive, std::string_view text, GlyphMem
                 if (found == byEntry.end()) {
                     std::pair<int, int> read;
                     try {
+                        // The render asks for a password, once; measuring reads an
+                        // encrypted entry only with one already given.
+                        const PasswordRequestsHeld held(archive);
                         archive.ExtractEntryBytesUpTo(entryName, buffer, kMaxGlyphEntryBytes);
                         TJPEGImage glyph;
                         glyph.LoadJPEG(std::string_view(buffer));
                         read = {glyph.Width(), glyph.Height()};
                     } catch (const std::exception&) {
+                        measurable = false;
+                        return;
+                    }
+                    // No bytes: the password is not known yet.
+                    if (buffer.empty()) {
                         measurable = false;
                         return;
                     }

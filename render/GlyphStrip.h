@@ -40,9 +40,11 @@ public:
 };
 
 // The strip a render of text would draw, from the header of each glyph it draws (each
-// entry read once). It stops at the first glyph it cannot size (missing, damaged,
-// encrypted: the render itself reports those), so it counts the glyphs before it. A glyph
-// past the limits of render/GlyphLimits.h raises EGlyphTooLarge.
+// entry read once). An encrypted entry is read with the archive's password as it stands,
+// and none is asked for: the render asks. It stops at the first glyph it cannot size
+// (missing, damaged, or encrypted with a password not given yet: the render itself
+// reports or asks), so it counts the glyphs before it. A glyph past the limits of
+// render/GlyphLimits.h raises EGlyphTooLarge.
 StripSize MeasureCodedText(TZipArchive& archive, std::string_view text);
 
 // Raises ETextTooLong, naming what was asked for and the limit, when a strip of this
