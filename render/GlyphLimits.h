@@ -14,7 +14,7 @@ namespace glyphtint::render {
 inline constexpr std::uint64_t kMaxGlyphEntryBytes = 4u << 20;
 
 // The sides of one glyph. The generator draws glyphs at most 256 pixels high (a font of
-// some 180 pixels, whose widest characters take about 250), and the window shows 45 rows
+// some 180 pixels, whose widest characters take some 230), and the window shows 45 rows
 // of the strip and 32 of each palette: twice the tallest generated glyph and four times
 // its widest reach nothing real. A glyph at the
 // limit takes 2 MB decoded, so the palettes' 51 glyphs stay near 100 MB; past it a pack
