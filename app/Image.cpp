@@ -27,12 +27,23 @@ QPoint TImage::PictureOrigin() const
     return {(width() - picture_.Width()) / 2, (height() - picture_.Height()) / 2};
 }
 
+void TImage::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // Another part of the picture now lies inside the control.
+    stale_ = true;
+}
+
 void TImage::paintEvent(QPaintEvent*)
 {
     updatePending_ = false;
     if (stale_) {
         const auto* bitmap = dynamic_cast<const TBitmap*>(picture_.Graphic());
-        shown_ = bitmap != nullptr ? glyphtint::raster::ToQImage(*bitmap) : QImage();
+        const QPoint origin = PictureOrigin();
+        // The control's area in the picture's own columns and rows.
+        const QRect inside = rect().translated(-origin);
+        shown_ = bitmap != nullptr ? glyphtint::raster::ToQImage(*bitmap, inside) : QImage();
+        shownAt_ = origin + inside.intersected(QRect(0, 0, picture_.Width(), picture_.Height())).topLeft();
         stale_ = false;
     }
     // Around the picture, and where there is none, the panel's colour shows.
@@ -42,7 +53,7 @@ void TImage::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     const QColor background = parentWidget() != nullptr ? parentWidget()->palette().color(QPalette::Window)
                                                         : palette().color(QPalette::Window);
-    const QRect pictureArea(PictureOrigin(), shown_.size());
+    const QRect pictureArea(shownAt_, shown_.size());
     QRegion around(rect());
     around -= pictureArea;
     for (const QRect& band : around) {

@@ -9,8 +9,9 @@
 // The picture's top-left corner sits at half the difference of the sizes, each halving
 // rounded toward zero, so a picture larger than the control is cut equally on both
 // sides. Around the picture the parent's background colour shows. The control repaints when
-// the picture reports a change; the pixels are converted for the screen once per change,
-// not once per paint.
+// the picture reports a change; the pixels it shows are converted for the screen once per
+// change or resize, not once per paint, and only those: a strip of a million columns
+// costs the screen the few hundred the control is wide.
 class TImage : public QWidget {
 public:
     explicit TImage(QWidget* parent = nullptr);
@@ -23,10 +24,13 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     TPicture picture_;
+    // The part of the picture inside the control, converted, and where it stands.
     QImage shown_;
+    QPoint shownAt_;
     bool stale_ = true;
     bool updatePending_ = false;
 };

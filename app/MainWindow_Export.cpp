@@ -33,7 +33,8 @@ void Tfrm_Main::ExportImage(const std::string& path)
         glyphtint::render::SaveFramedImage(framed.AsBitmap(), path);
         return;
     }
-    const QImage picture = MakeClipboardBitmap(framed.AsBitmap());
+    // The clipboard's image takes the framed picture's pixels over rather than a copy.
+    const QImage picture = TakeClipboardBitmap(framed.AsBitmap());
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (clipboard == nullptr) {
         throw std::runtime_error("Cannot open clipboard");

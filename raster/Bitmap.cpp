@@ -72,6 +72,12 @@ TColor TBitmap::ExposedFill() const
     return ColorToRGB(canvas_->Brush.Color);
 }
 
+void TBitmap::ExpectSize(int width, int height)
+{
+    expectedWidth_ = std::max(width, 0);
+    expectedHeight_ = std::max(height, 0);
+}
+
 void TBitmap::ResizeWidth(int width)
 {
     if (width != width_) {
@@ -105,6 +111,11 @@ void TBitmap::Reserve(int width, int height)
     };
     std::int64_t newCapW = grown(width, capacityWidth_);
     std::int64_t newCapH = grown(height, capacityHeight_);
+    // Room for the size announced, at once, when this step is on the way there.
+    if (width <= expectedWidth_ && height <= expectedHeight_ && fits(expectedWidth_, expectedHeight_)) {
+        newCapW = expectedWidth_;
+        newCapH = expectedHeight_;
+    }
     if (!fits(newCapW, newCapH)) {
         newCapW = width;
         newCapH = height;
@@ -308,6 +319,16 @@ std::unique_ptr<TBitmap> TBitmap::Clone() const
         }
     }
     return copy;
+}
+
+std::unique_ptr<std::uint8_t[]> TBitmap::ReleasePixels()
+{
+    std::unique_ptr<std::uint8_t[]> storage = std::move(pixels_);
+    stride_ = 0;
+    capacityWidth_ = capacityHeight_ = 0;
+    width_ = height_ = 0;
+    Changed();
+    return storage;
 }
 
 void TBitmap::Draw(TCanvas& canvas, int x, int y)

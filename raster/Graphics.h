@@ -207,6 +207,10 @@ public:
     // colour once a canvas exists, white before. The current value does nothing.
     void ResizeWidth(int width);
     void ResizeHeight(int height);
+    // The size the bitmap is about to grow to, a side at a time: the next allocation that
+    // fits in it makes room for all of it, so that growing there copies nothing and keeps
+    // nothing spare. 0 x 0 forgets it.
+    void ExpectSize(int width, int height);
 
     TCanvas& Canvas();
     bool HasCanvas() const { return canvas_ != nullptr; }
@@ -222,6 +226,8 @@ public:
     static int BytesPerPixel(TPixelFormat format);
     std::uint8_t* ScanLine(int y) { return pixels_.get() + static_cast<std::size_t>(y) * stride_; }
     const std::uint8_t* ScanLine(int y) const { return pixels_.get() + static_cast<std::size_t>(y) * stride_; }
+    // Bytes from one row's start to the next's.
+    std::size_t RowStride() const { return stride_; }
 
     TColor PixelAt(int x, int y) const;
     void SetPixelAt(int x, int y, TColor color);
@@ -231,6 +237,9 @@ public:
 
     // A deep copy of size, depth, palette and pixels (no canvas).
     std::unique_ptr<TBitmap> Clone() const;
+    // Hands the pixel storage over (rows of RowStride() bytes, read before) and leaves the
+    // bitmap empty, 0 x 0: a finished picture passes on without a copy.
+    std::unique_ptr<std::uint8_t[]> ReleasePixels();
 
 private:
     void Resize(int width, int height);
@@ -249,6 +258,8 @@ private:
     std::size_t stride_ = 0;
     int capacityWidth_ = 0;
     int capacityHeight_ = 0;
+    int expectedWidth_ = 0;
+    int expectedHeight_ = 0;
     std::unique_ptr<TCanvas> canvas_;
 };
 

@@ -284,18 +284,14 @@ void TJPEGImage::AssignBitmap(const TBitmap& bitmap)
     Changed();
 }
 
-void TJPEGImage::EncodeJPEG()
+std::string glyphtint::raster::EncodeJPEGBytes(const TBitmap& bitmap, const TJPEGSettings& settings)
 {
-    auto data = std::make_unique<TJPEGData>();
-    data->Bytes = std::string();
-    if (!bitmap_ || bitmap_->Width() == 0 || bitmap_->Height() == 0) {
-        data_ = std::move(data);
-        return;
+    if (bitmap.Width() == 0 || bitmap.Height() == 0) {
+        return {};
     }
-
     // Display-depth and 24-bit rows go to the library as they are, in their own byte
     // order; palette rows are expanded in a copy first.
-    const TBitmap* source = bitmap_.get();
+    const TBitmap* source = &bitmap;
     std::unique_ptr<TBitmap> expanded;
     if (source->PixelFormat() == TPixelFormat::pf8bit) {
         expanded = source->Clone();
@@ -307,7 +303,6 @@ void TJPEGImage::EncodeJPEG()
     jpeglib::Compressor encoder;
     encoder.Create();
     jpeg_compress_struct& cinfo = encoder.cinfo;
-    const TJPEGSettings& settings = Settings;
     jpeglib::Guard(encoder.err, [&cinfo, &settings, source, device] {
         cinfo.image_width = static_cast<JDIMENSION>(source->Width());
         cinfo.image_height = static_cast<JDIMENSION>(source->Height());
@@ -330,10 +325,18 @@ void TJPEGImage::EncodeJPEG()
         }
         jpeg_finish_compress(&cinfo);
     });
-    data->Bytes = encoder.Bytes();
-    data->Width = source->Width();
-    data->Height = source->Height();
-    data->Grayscale = settings.GrayOutput;
+    return encoder.Bytes();
+}
+
+void TJPEGImage::EncodeJPEG()
+{
+    auto data = std::make_unique<TJPEGData>();
+    data->Bytes = bitmap_ ? glyphtint::raster::EncodeJPEGBytes(*bitmap_, Settings) : std::string();
+    if (!data->Bytes->empty()) {
+        data->Width = bitmap_->Width();
+        data->Height = bitmap_->Height();
+        data->Grayscale = Settings.GrayOutput;
+    }
     data_ = std::move(data);
 }
 

@@ -130,3 +130,12 @@ private:
     std::unique_ptr<TJPEGData> data_;
     std::unique_ptr<TBitmap> bitmap_;
 };
+
+namespace glyphtint::raster {
+
+// The bitmap as JPEG bytes with the settings' quality, grey and progressive choices, its
+// rows read where they stand: encoding a large picture costs no copy of it. Empty for an
+// empty bitmap. Raises EJPEG.
+std::string EncodeJPEGBytes(const TBitmap& bitmap, const TJPEGSettings& settings);
+
+} // namespace glyphtint::raster

@@ -1,6 +1,9 @@
 // Row-wise conversion between TBitmap rows and Qt's RGB32 rows.
 #include "raster/QtImage.h"
 
+#include <bit>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace glyphtint::raster {
@@ -64,17 +67,66 @@ void WriteRowRgb32(TBitmap& bitmap, int y, int left, int count, const QRgb* in)
 
 QImage ToQImage(const TBitmap& bitmap)
 {
-    if (bitmap.Empty()) {
+    return ToQImage(bitmap, QRect(0, 0, bitmap.Width(), bitmap.Height()));
+}
+
+QImage ToQImage(const TBitmap& bitmap, const QRect& area)
+{
+    const QRect part = area.intersected(QRect(0, 0, bitmap.Width(), bitmap.Height()));
+    if (bitmap.Empty() || part.isEmpty()) {
         return {};
     }
-    QImage image(bitmap.Width(), bitmap.Height(), QImage::Format_RGB32);
+    QImage image(part.width(), part.height(), QImage::Format_RGB32);
     if (image.isNull()) {
         return {};
     }
-    for (int y = 0; y < bitmap.Height(); ++y) {
-        ReadRowRgb32(bitmap, y, 0, bitmap.Width(), reinterpret_cast<QRgb*>(image.scanLine(y)));
+    for (int y = 0; y < part.height(); ++y) {
+        ReadRowRgb32(bitmap, part.top() + y, part.left(), part.width(), reinterpret_cast<QRgb*>(image.scanLine(y)));
     }
     return image;
+}
+
+namespace {
+
+// Display-depth pixels (red, green, blue, 0 in memory) to Qt's RGB32 (blue, green, red,
+// 255 in memory on this little-endian machine) and back, in place: a swap of red and blue
+// either way, with the spare byte Qt's opaque 255 or the bitmap's 0.
+void SwapRedAndBlue(TBitmap& bitmap, std::uint8_t spare)
+{
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        std::uint8_t* pixel = bitmap.ScanLine(y);
+        for (int x = 0; x < bitmap.Width(); ++x, pixel += 4) {
+            std::swap(pixel[0], pixel[2]);
+            pixel[3] = spare;
+        }
+    }
+}
+
+// Whether the bitmap's own storage can stand as an RGB32 image.
+bool SharesQtLayout(const TBitmap& bitmap)
+{
+    static_assert(std::endian::native == std::endian::little);
+    return !bitmap.Empty() && bitmap.PixelFormat() == TPixelFormat::pfDevice;
+}
+
+} // namespace
+
+void LendAsQImage(TBitmap& bitmap, const std::function<void(const QImage&)>& use)
+{
+    if (!SharesQtLayout(bitmap)) {
+        use(ToQImage(bitmap));
+        return;
+    }
+    // Put back whatever use does, so that the bitmap never keeps Qt's order.
+    struct Restore {
+        TBitmap& bitmap;
+        ~Restore() { SwapRedAndBlue(bitmap, 0); }
+    };
+    SwapRedAndBlue(bitmap, 255);
+    const Restore restore{bitmap};
+    const QImage lent(static_cast<const uchar*>(bitmap.ScanLine(0)), bitmap.Width(), bitmap.Height(),
+                      static_cast<qsizetype>(bitmap.RowStride()), QImage::Format_RGB32);
+    use(lent);
 }
 
 } // namespace glyphtint::raster
@@ -85,5 +137,26 @@ QImage MakeClipboardBitmap(const TBitmap& bitmap)
     if (image.isNull() && !bitmap.Empty()) {
         throw EOutOfResources("Out of system resources");
     }
+    return image;
+}
+
+QImage TakeClipboardBitmap(TBitmap& bitmap)
+{
+    if (!glyphtint::raster::SharesQtLayout(bitmap)) {
+        return MakeClipboardBitmap(bitmap);
+    }
+    glyphtint::raster::SwapRedAndBlue(bitmap, 255);
+    const int width = bitmap.Width();
+    const int height = bitmap.Height();
+    const auto stride = static_cast<qsizetype>(bitmap.RowStride());
+    std::unique_ptr<std::uint8_t[]> pixels = bitmap.ReleasePixels();
+    QImage image(
+        pixels.get(), width, height, stride, QImage::Format_RGB32,
+        [](void* storage) { delete[] static_cast<std::uint8_t*>(storage); }, pixels.get());
+    if (image.isNull()) {
+        throw EOutOfResources("Out of system resources");
+    }
+    // The image frees the storage from now on.
+    pixels.release();
     return image;
 }

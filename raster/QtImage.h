@@ -5,7 +5,10 @@
 #include "raster/Graphics.h"
 
 #include <QImage>
+#include <QRect>
 #include <QRgb>
+
+#include <functional>
 
 namespace glyphtint::raster {
 
@@ -18,9 +21,22 @@ void WriteRowRgb32(TBitmap& bitmap, int y, int left, int count, const QRgb* in);
 // The bitmap's pixels as an opaque RGB32 image; null for an empty bitmap, or when there
 // is no memory for the image.
 QImage ToQImage(const TBitmap& bitmap);
+// The same for the part of the bitmap inside area (a screen shows only the middle of a long
+// strip); null when they do not overlap.
+QImage ToQImage(const TBitmap& bitmap, const QRect& area);
+
+// Calls use with the bitmap's own pixels seen as an opaque RGB32 image, without a copy: for
+// the call a display-depth bitmap's bytes stand in Qt's order, and afterwards in its own
+// again. Other depths, and an empty bitmap, are lent as a converted copy (ToQImage). The
+// image must not be kept past the call.
+void LendAsQImage(TBitmap& bitmap, const std::function<void(const QImage&)>& use);
 
 } // namespace glyphtint::raster
 
 // A copy of the image for the clipboard, in the platform's bitmap format; null for an
 // empty bitmap. Raises EOutOfResources when there is no memory for the copy.
 QImage MakeClipboardBitmap(const TBitmap& bitmap);
+// The same image made of the bitmap's own pixels, which it takes over: a display-depth
+// bitmap is left empty rather than copied, so a large picture goes to the clipboard at the
+// cost of one.
+QImage TakeClipboardBitmap(TBitmap& bitmap);

@@ -5,6 +5,7 @@
 #include "io/FileReplacement.h"
 #include "raster/JPEGImage.h"
 #include "render/GlyphBackground.h"
+#include "render/GlyphStrip.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -32,8 +33,12 @@ int FrameSide(std::int64_t side)
 
 void ComposeFramedImage(TBitmap& strip, const std::string& caption, TPicture& framed)
 {
+    const FrameSize size = MeasureFramedImage(strip.Width(), strip.Height(), caption);
+    RequireFrameWithin(size);
     // Composed apart and handed over at the end, so that a failure leaves framed alone.
+    // It grows a side at a time to the size measured, all of it allocated at the first step.
     auto frame = std::make_unique<TBitmap>();
+    frame->ExpectSize(FrameSide(size.width), FrameSide(size.height));
 
     // No canvas yet: these first pixels start white and are painted over below.
     frame->ResizeWidth(FrameSide(std::int64_t{strip.Width()} + 2 * kFrameBorder));
@@ -71,12 +76,21 @@ FrameSize MeasureFramedImage(std::int64_t stripWidth, std::int64_t stripHeight, 
     return size;
 }
 
+void RequireFrameWithin(const FrameSize& size)
+{
+    const std::int64_t pixels = size.width * size.height;
+    if (pixels > kMaxFramedPixels) {
+        throw ETextTooLong("The text is too long: its framed picture would need " + std::to_string(pixels) +
+                           " pixels, and at most " + std::to_string(kMaxFramedPixels) + " are made");
+    }
+}
+
 std::string EncodeFramedImage(TBitmap& framed)
 {
-    TJPEGImage jpeg;
-    jpeg.Settings.EncodeQuality = kExportQuality;
-    jpeg.AssignBitmap(framed);
-    return jpeg.SaveToBytes();
+    TJPEGSettings settings = DefaultJPEGSettings;
+    settings.EncodeQuality = kExportQuality;
+    // Encoded from the picture itself: a copy of it would double what saving costs.
+    return glyphtint::raster::EncodeJPEGBytes(framed, settings);
 }
 
 void SaveFramedImage(TBitmap& framed, const std::string& path)

@@ -7,6 +7,7 @@
 #include "render/GlyphNames.h"
 #include "render/Tint.h"
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <memory>
@@ -31,6 +32,23 @@ std::optional<EntryData> FindEntryData(const TZipArchive& archive, const std::st
         item.LocalHeaderOffset(), item.CompressedSize(), item.UncompressedSize(), item.Crc32(), item.Method(),
         item.Encrypted()};
 }
+
+// Keeps the archive from asking for a password while it lives: an encrypted entry then
+// gives its bytes only with the password already given, and none otherwise.
+class PasswordRequestsHeld {
+public:
+    explicit PasswordRequestsHeld(TZipArchive& archive) : archive_(archive), handler_(std::move(archive.OnPassword))
+    {
+        archive_.OnPassword = nullptr;
+    }
+    PasswordRequestsHeld(const PasswordRequestsHeld&) = delete;
+    PasswordRequestsHeld& operator=(const PasswordRequestsHeld&) = delete;
+    ~PasswordRequestsHeld() { archive_.OnPassword = std::move(handler_); }
+
+private:
+    TZipArchive& archive_;
+    TZipBaseArchiver::TPasswordEvent handler_;
+};
 
 // Glyphs decoded earlier in one render (or, through a GlyphMemory, in earlier renders
 // over the same open archive), so that each entry is read and decoded once. Kept up to
@@ -61,11 +79,19 @@ private:
 };
 
 // Widens the strip by the glyph, takes its height, draws and tints it at the old
-// right edge.
-void PlaceGlyph(TPicture& target, TJPEGImage& glyph, TColourTriple colour)
+// right edge. tallest is the tallest glyph placed so far, whose rows the strip's storage
+// keeps: the strip's limits are held here too, for glyphs no measurement saw beforehand.
+void PlaceGlyph(TPicture& target, TJPEGImage& glyph, TColourTriple colour, std::int64_t& tallest)
 {
     TBitmap& strip = target.AsBitmap();
     const int left = strip.Width();
+    glyphtint::render::StripSize grown;
+    grown.width = std::int64_t{left} + glyph.Width();
+    grown.height = glyph.Height();
+    grown.tallest = std::max<std::int64_t>(tallest, glyph.Height());
+    grown.peakPixels = grown.width * grown.tallest;
+    glyphtint::render::RequireStripWithin(grown, glyphtint::render::kMaxStripWidth);
+    tallest = grown.tallest;
     strip.ResizeWidth(left + glyph.Width());
     // The strip takes each glyph's height in turn: a taller glyph grows it with white
     // rows, a shorter one cuts the glyphs before it.
@@ -75,7 +101,7 @@ void PlaceGlyph(TPicture& target, TJPEGImage& glyph, TColourTriple colour)
 }
 
 void AppendCachedGlyph(TZipArchive& archive, TPicture& target, std::string& extractionBuffer, GlyphCache& cache,
-                       unsigned char character, TColourTriple colour)
+                       unsigned char character, TColourTriple colour, std::int64_t& tallest)
 {
     const std::string entryName = glyphtint::render::FullGlyphEntryName(character);
     if (entryName.empty()) {
@@ -83,13 +109,15 @@ void AppendCachedGlyph(TZipArchive& archive, TPicture& target, std::string& extr
     }
     const std::optional<EntryData> data = FindEntryData(archive, entryName);
     if (const std::shared_ptr<TJPEGImage> known = cache.Find(data)) {
-        PlaceGlyph(target, *known, colour);
+        PlaceGlyph(target, *known, colour, tallest);
         return;
     }
     auto glyph = std::make_shared<TJPEGImage>();
     archive.ExtractEntryBytesUpTo(entryName, extractionBuffer, glyphtint::render::kMaxGlyphEntryBytes);
     glyph->LoadJPEG(std::string_view(extractionBuffer));
-    PlaceGlyph(target, *glyph, colour);
+    // The header's size, before the glyph is decoded.
+    glyphtint::render::RequireGlyphWithin(entryName, glyph->Width(), glyph->Height());
+    PlaceGlyph(target, *glyph, colour, tallest);
     cache.Keep(data, std::move(glyph));
 }
 
@@ -133,22 +161,32 @@ StripSize MeasureCodedText(TZipArchive& archive, std::string_view text, GlyphMem
                 sides = std::pair{0, -1}; // drawn by nothing: no width, height unchanged
             } else {
                 const std::optional<EntryData> data = FindEntryData(archive, entryName);
-                // An encrypted entry would ask for its password twice; the render asks.
-                if (!data || std::get<5>(*data)) {
+                if (!data) {
                     measurable = false;
                     return;
                 }
                 auto found = byEntry.find(*data);
                 if (found == byEntry.end()) {
+                    std::pair<int, int> read;
                     try {
+                        // The render asks for a password, once; measuring reads an
+                        // encrypted entry only with one already given.
+                        const PasswordRequestsHeld held(archive);
                         archive.ExtractEntryBytesUpTo(entryName, buffer, kMaxGlyphEntryBytes);
                         TJPEGImage glyph;
                         glyph.LoadJPEG(std::string_view(buffer));
-                        found = byEntry.emplace(*data, std::pair{glyph.Width(), glyph.Height()}).first;
+                        read = {glyph.Width(), glyph.Height()};
                     } catch (const std::exception&) {
                         measurable = false;
                         return;
                     }
+                    // No bytes: the password is not known yet.
+                    if (buffer.empty()) {
+                        measurable = false;
+                        return;
+                    }
+                    RequireGlyphWithin(entryName, read.first, read.second);
+                    found = byEntry.emplace(*data, read).first;
                 }
                 sides = found->second;
             }
@@ -158,7 +196,8 @@ StripSize MeasureCodedText(TZipArchive& archive, std::string_view text, GlyphMem
         }
         size.width += sides->first;
         size.height = sides->second;
-        size.peakPixels = std::max(size.peakPixels, size.width * size.height);
+        size.tallest = std::max<std::int64_t>(size.tallest, sides->second);
+        size.peakPixels = size.width * size.tallest;
     });
     return size;
 }
@@ -181,7 +220,8 @@ void AppendGlyph(TZipArchive& archive, TPicture& target, std::string& extraction
                  TColourTriple colour)
 {
     GlyphCache cache;
-    AppendCachedGlyph(archive, target, extractionBuffer, cache, character, colour);
+    std::int64_t tallest = target.AsBitmap().Height();
+    AppendCachedGlyph(archive, target, extractionBuffer, cache, character, colour, tallest);
 }
 
 void RenderCodedText(TZipArchive& archive, std::string_view text, TPicture& target)
@@ -193,13 +233,23 @@ void RenderCodedText(TZipArchive& archive, std::string_view text, TPicture& targ
 void RenderCodedText(TZipArchive& archive, std::string_view text, TPicture& target,
                      glyphtint::render::GlyphMemory& memory)
 {
-    target.AsBitmap().ResizeWidth(0);
-    target.AsBitmap().ResizeHeight(0);
-    glyphtint::render::RequireStripWithin(glyphtint::render::MeasureCodedText(archive, text, memory),
-                                          glyphtint::render::kMaxStripWidth);
+    TBitmap& strip = target.AsBitmap();
+    strip.ResizeWidth(0);
+    strip.ResizeHeight(0);
+    const glyphtint::render::StripSize size = glyphtint::render::MeasureCodedText(archive, text, memory);
+    glyphtint::render::RequireStripWithin(size, glyphtint::render::kMaxStripWidth);
+    // The strip grows a glyph at a time to the size measured: room for all of it at once
+    // spares the copies of growing, and the half again that growing keeps spare.
+    struct Expectation {
+        TBitmap& strip;
+        ~Expectation() { strip.ExpectSize(0, 0); }
+    };
+    const Expectation expected{strip};
+    strip.ExpectSize(static_cast<int>(size.width), static_cast<int>(size.tallest));
     std::string extractionBuffer;
     GlyphCache& cache = memory.Glyphs().decoded;
+    std::int64_t tallest = 0;
     glyphtint::render::ScanCodedText(text, [&](unsigned char character, TColourTriple colour) {
-        AppendCachedGlyph(archive, target, extractionBuffer, cache, character, colour);
+        AppendCachedGlyph(archive, target, extractionBuffer, cache, character, colour, tallest);
     });
 }

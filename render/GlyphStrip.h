@@ -18,15 +18,19 @@ namespace glyphtint::render {
 // the widest shipped glyphs (18 pixels each), twice the widest PNG file. Beyond it (a
 // pasted megabyte) a render costs seconds and gigabytes for a picture no file takes.
 inline constexpr std::int64_t kMaxStripWidth = 2000000;
-// The most pixels the strip may have at any step: 2 000 000 x 32, or fewer columns of
-// taller glyphs (64 M pixels, 256 MB).
-inline constexpr std::int64_t kMaxStripPixels = std::int64_t{1} << 26;
+// The most pixels the strip may hold: the widest strip of the shipped glyphs, 20 pixels
+// high (160 MB), or fewer columns of taller glyphs. With the framed picture's own limit
+// (render/FramedImage.h) it keeps every program under half a gigabyte whatever the pack.
+inline constexpr std::int64_t kMaxStripPixels = kMaxStripWidth * 20;
 
 // The size a render's strip takes, known from the glyphs' JPEG headers alone.
 struct StripSize {
     std::int64_t width = 0;
-    std::int64_t height = 0;     // the last glyph's
-    std::int64_t peakPixels = 0; // the largest width x height on the way
+    std::int64_t height = 0;  // the last glyph's
+    std::int64_t tallest = 0; // the tallest glyph's: the strip's storage keeps its rows
+    // The most pixels the strip's storage holds on the way: its width times the tallest
+    // glyph so far.
+    std::int64_t peakPixels = 0;
 };
 
 // A text whose strip would pass the limits: refused before a pixel is drawn.
@@ -36,8 +40,11 @@ public:
 };
 
 // The strip a render of text would draw, from the header of each glyph it draws (each
-// entry read once). It stops at the first glyph it cannot size (missing, damaged,
-// encrypted: the render itself reports those), so it counts the glyphs before it.
+// entry read once). An encrypted entry is read with the archive's password as it stands,
+// and none is asked for: the render asks. It stops at the first glyph it cannot size
+// (missing, damaged, or encrypted with a password not given yet: the render itself
+// reports or asks), so it counts the glyphs before it. A glyph past the limits of
+// render/GlyphLimits.h raises EGlyphTooLarge.
 StripSize MeasureCodedText(TZipArchive& archive, std::string_view text);
 
 // Raises ETextTooLong, naming what was asked for and the limit, when a strip of this
@@ -69,8 +76,10 @@ StripSize MeasureCodedText(TZipArchive& archive, std::string_view text, GlyphMem
 
 // Empties the target's bitmap and appends, left to right, the glyph of every byte the
 // coded text draws, each tinted to the colour in force at that byte. The archive must
-// be open. A text whose strip would be wider than kMaxStripWidth is refused with
-// ETextTooLong before anything is drawn (the target is then empty). Otherwise the first
+// be open. A text whose strip would be wider than kMaxStripWidth or pass kMaxStripPixels
+// is refused with ETextTooLong, and a glyph past the glyph limits with EGlyphTooLarge,
+// before anything is drawn (the target is then empty); glyphs that could not be measured
+// beforehand are held to the same limits as they come. Otherwise the first
 // error (a missing or damaged entry, an undecodable JPEG) ends the render at that byte
 // and passes out as it was raised; the glyphs before it stay. An entry's glyph is
 // decoded once per render, however often the text or the archive's names use it.

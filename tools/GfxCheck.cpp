@@ -12,7 +12,9 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <string>
 #include <tuple>
+#include <utility>
 
 using glyphtint::raster::BlueOf;
 using glyphtint::raster::GreenOf;
@@ -72,6 +74,12 @@ Inspection Inspect(TZipArchive& archive, const std::string& name, std::string& b
         archive.ExtractEntryBytesUpTo(name, buffer, glyphtint::render::kMaxGlyphEntryBytes);
         TJPEGImage jpeg;
         jpeg.LoadJPEG(buffer);
+        // From the header, before the glyph is decoded: the program refuses it too.
+        if (std::string tooLarge = glyphtint::render::GlyphSizeProblem(jpeg.Width(), jpeg.Height());
+            !tooLarge.empty()) {
+            result.causes.push_back(std::move(tooLarge));
+            return result;
+        }
         const TBitmap& bitmap = jpeg.Bitmap();
         result.width = bitmap.Width();
         result.height = bitmap.Height();

@@ -7,8 +7,7 @@
 #include "render/GlyphStrip.h"
 #include "render/PictureLimits.h"
 
-#include <QBuffer>
-#include <QByteArray>
+#include <QIODevice>
 #include <QImage>
 
 #include <stdexcept>
@@ -24,6 +23,28 @@ constexpr int kPngQuality = 80;
 using render::kJpegMaxSide;
 using render::kPngMaxSide;
 using render::RequireSidesAtMost;
+
+namespace {
+
+// A device that appends what is written to a string: the encoder's bytes land where the
+// file is written from, without a second copy.
+class StringSink : public QIODevice {
+public:
+    explicit StringSink(std::string& bytes) : bytes_(bytes) { open(QIODevice::WriteOnly); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        bytes_.append(data, static_cast<std::size_t>(size));
+        return size;
+    }
+
+private:
+    std::string& bytes_;
+};
+
+} // namespace
 
 void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, PictureKinds kinds,
                              render::GlyphMemory* memory)
@@ -44,20 +65,28 @@ void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, Pict
         if (kinds.framedPng) {
             RequireSidesAtMost(frame.width, frame.height, "framed picture", "PNG", kPngMaxSide);
         }
+        render::RequireFrameWithin(frame);
     }
 }
 
-std::string EncodePng(const TBitmap& picture, const char* what)
+std::string EncodePng(TBitmap& picture, const char* what)
 {
     RequireSidesAtMost(picture, what, "PNG", kPngMaxSide);
-    const QImage image = MakeClipboardBitmap(picture);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG", kPngQuality)) {
+    std::string png;
+    // Room for the largest PNG the picture can give (raw rows in stored deflate blocks), so
+    // that the bytes are never moved while they grow; pages not written cost nothing.
+    const std::size_t pixels = static_cast<std::size_t>(picture.Width()) * static_cast<std::size_t>(picture.Height());
+    png.reserve(pixels * 3 + pixels / 32 + static_cast<std::size_t>(picture.Height()) + 65536);
+    StringSink sink(png);
+    bool saved = false;
+    // The encoder reads the picture's own rows: a copy of a strip of millions of columns
+    // would double what writing it costs.
+    glyphtint::raster::LendAsQImage(
+        picture, [&](const QImage& image) { saved = !image.isNull() && image.save(&sink, "PNG", kPngQuality); });
+    if (!saved) {
         throw std::runtime_error(std::string("Cannot encode the ") + what + " as PNG");
     }
-    return std::string(png.constData(), static_cast<std::size_t>(png.size()));
+    return png;
 }
 
 std::string EncodeFramedJpeg(TBitmap& framed)
@@ -66,7 +95,7 @@ std::string EncodeFramedJpeg(TBitmap& framed)
     return render::EncodeFramedImage(framed);
 }
 
-void WritePng(const TBitmap& picture, const std::string& path, const char* what)
+void WritePng(TBitmap& picture, const std::string& path, const char* what)
 {
     const std::string png = EncodePng(picture, what);
     io::FileReplacement file(path);

@@ -24,14 +24,15 @@ void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, Pict
                              render::GlyphMemory* memory = nullptr);
 
 // The picture encoded losslessly as PNG. what names the picture in the message about a
-// picture too large for PNG ("strip", "framed picture").
-std::string EncodePng(const TBitmap& picture, const char* what);
+// picture too large for PNG ("strip", "framed picture"). The encoder reads the picture's
+// own pixels, lent in Qt's byte order for the while (raster/QtImage.h).
+std::string EncodePng(TBitmap& picture, const char* what);
 
 // The framed picture as the JPEG file the window's "Save image..." writes.
 std::string EncodeFramedJpeg(TBitmap& framed);
 
 // EncodePng and EncodeFramedJpeg written to path, replacing it only when complete.
-void WritePng(const TBitmap& picture, const std::string& path, const char* what);
+void WritePng(TBitmap& picture, const std::string& path, const char* what);
 void WriteFramedJpeg(TBitmap& framed, const std::string& path);
 
 } // namespace glyphtint::tools

@@ -15,10 +15,13 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QRawFont>
+#include <QTextLayout>
 
 #include <zip.h>
 
@@ -95,6 +98,10 @@ struct Options {
 // How the glyphs are drawn: font, picture height, baseline row and side margins.
 struct GlyphStyle {
     QFont font;
+    // The font file's bytes, read again as Qt's raw font to check what it can draw.
+    QByteArray fontData;
+    std::string fontFile;
+    QString family; // as the font database named it on loading
     int height = kDefaultHeight;
     int baseline = 0;
     int sideMargin = 1;
@@ -136,7 +143,7 @@ void ParseArguments(int argc, char** argv, Options& options)
     }
 }
 
-QFont LoadFont(const Options& options)
+QFont LoadFont(const Options& options, GlyphStyle& style)
 {
     const std::string file = options.fontFile.empty() ? kDefaultFontFile : options.fontFile;
     std::string bytes;
@@ -145,12 +152,14 @@ QFont LoadFont(const Options& options)
     } catch (const io::EInputFileError& e) {
         throw std::runtime_error("Cannot read " + file + " as a TrueType or OpenType font: " + e.what());
     }
-    const int id =
-        QFontDatabase::addApplicationFontFromData(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    style.fontFile = file;
+    style.fontData = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    const int id = QFontDatabase::addApplicationFontFromData(style.fontData);
     const QStringList families = id < 0 ? QStringList() : QFontDatabase::applicationFontFamilies(id);
     if (families.isEmpty()) {
         throw std::runtime_error("Cannot read " + file + " as a TrueType or OpenType font");
     }
+    style.family = families.first();
     QFont font(families.first());
     if (options.fontFile.empty()) {
         font.setBold(true);
@@ -169,7 +178,7 @@ QFont LoadFont(const Options& options)
 GlyphStyle MakeStyle(const Options& options)
 {
     GlyphStyle style;
-    style.font = LoadFont(options);
+    style.font = LoadFont(options, style);
     style.height = options.height.value_or(kDefaultHeight);
     style.sideMargin = std::max(1, static_cast<int>(std::lround(style.height / 20.0)));
     const int scaled = static_cast<int>(std::lround(style.height * kFontShare));
@@ -314,17 +323,93 @@ std::vector<std::string> PaletteProblems(const GlyphStyle& style)
     return problems;
 }
 
-// Characters the font file has no glyph for; Qt draws them from a fallback font.
-std::string MissingCharacters(const GlyphStyle& style)
+// Whether the glyph leaves any ink when drawn alone.
+bool HasInk(const QRawFont& font, quint32 glyph)
 {
-    const QFontMetricsF metrics(style.font);
-    std::string missing;
-    for (unsigned char c : DrawableGlyphBytes()) {
-        if (c != ' ' && !metrics.inFont(QChar(c))) {
-            missing += static_cast<char>(c);
+    const QImage coverage = font.alphaMapForGlyph(glyph, QRawFont::PixelAntialiasing);
+    // The row's pixels, not the padding after them.
+    const qsizetype rowBytes = qsizetype{coverage.width()} * coverage.depth() / 8;
+    for (int y = 0; y < coverage.height(); ++y) {
+        const uchar* row = coverage.constScanLine(y);
+        for (qsizetype x = 0; x < rowBytes; ++x) {
+            if (row[x] != 0) {
+                return true;
+            }
         }
     }
-    return missing;
+    return false;
+}
+
+// The font Qt draws the character with in the glyphs' font: another one when it falls
+// back for a character the font lacks, or passes over the file for an installed font of
+// the same family or any other.
+QRawFont DrawingFont(const QFont& font, QChar character)
+{
+    QTextLayout layout(QString(character), font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    return runs.isEmpty() ? QRawFont() : runs.first().rawFont();
+}
+
+// Whether Qt draws with the font file itself: its family, and its own character map.
+bool IsTheFile(const QRawFont& drawing, const QRawFont& file, const QString& family)
+{
+    return drawing.isValid() && (drawing.familyName() == family || drawing.familyName() == file.familyName()) &&
+           drawing.fontTable("cmap") == file.fontTable("cmap");
+}
+
+// Refuses a font that cannot draw every character the pack holds, naming them: a
+// character the file has no glyph for, a glyph without ink (every character but the
+// space has some in any usable font), and characters Qt would take from another font.
+// Qt reads the file itself (its character map, its outlines as a raw font) and says which
+// font a line of text is drawn with, so a damaged table shows here, not as blank glyphs.
+void RequireDrawableFont(const GlyphStyle& style)
+{
+    const QRawFont raw(style.fontData, style.font.pixelSize(), QFont::PreferNoHinting);
+    if (!raw.isValid()) {
+        throw std::runtime_error("Cannot read " + style.fontFile + " as a TrueType or OpenType font");
+    }
+    std::string missing;
+    std::string blank;
+    std::string elsewhere;
+    QString otherFamily;
+    for (unsigned char c : DrawableGlyphBytes()) {
+        if (c == ' ') {
+            continue;
+        }
+        const QChar character(c);
+        const QList<quint32> glyphs =
+            raw.supportsCharacter(character) ? raw.glyphIndexesForString(QString(character)) : QList<quint32>();
+        if (glyphs.size() != 1 || glyphs.first() == 0) {
+            missing += static_cast<char>(c);
+        } else if (!HasInk(raw, glyphs.first())) {
+            blank += static_cast<char>(c);
+        } else if (const QRawFont drawing = DrawingFont(style.font, character);
+                   !IsTheFile(drawing, raw, style.family)) {
+            elsewhere += static_cast<char>(c);
+            otherFamily = drawing.familyName();
+        }
+    }
+    std::vector<std::string> reasons;
+    if (!missing.empty()) {
+        reasons.push_back("it has no glyph for \"" + missing + "\"");
+    }
+    if (!blank.empty()) {
+        reasons.push_back("its glyphs for \"" + blank + "\" are empty");
+    }
+    if (!elsewhere.empty()) {
+        reasons.push_back("Qt draws \"" + elsewhere + "\" from another font, of the family \"" +
+                          otherFamily.toStdString() + "\", instead of the file");
+    }
+    if (!reasons.empty()) {
+        std::string message = "The font " + style.fontFile + " cannot draw every glyph: ";
+        for (std::size_t i = 0; i < reasons.size(); ++i) {
+            message += (i == 0 ? "" : "; ") + reasons[i];
+        }
+        throw std::runtime_error(message);
+    }
 }
 
 int Run(const Options& options)
@@ -332,6 +417,7 @@ int Run(const Options& options)
     // Fails at once when the output cannot be created; writes nothing before Commit.
     io::FileReplacement output(options.output);
     const GlyphStyle style = MakeStyle(options);
+    RequireDrawableFont(style);
 
     const std::vector<std::string> palette = PaletteProblems(style);
     for (const std::string& problem : palette) {
@@ -340,10 +426,6 @@ int Run(const Options& options)
     if (options.Shipped() && !palette.empty()) {
         return 1;
     }
-    if (const std::string missing = MissingCharacters(style); !missing.empty()) {
-        std::cerr << "note: the font has no glyph for \"" << missing << "\"; they are drawn from a fallback font\n";
-    }
-
     std::vector<std::pair<std::string, std::string>> entries;
     for (unsigned char c : DrawableGlyphBytes()) {
         entries.emplace_back(FullGlyphEntryName(c), EncodeGlyph(DrawGlyph(style, c)));

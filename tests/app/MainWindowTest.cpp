@@ -6,6 +6,7 @@
 
 #include <QFontMetrics>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QTabBar>
 
 #include <cstdlib>
@@ -61,7 +62,8 @@ std::string ArchiveWithGlyphs(const ScratchFolder& folder, const std::string& ch
     std::string command = "cd " + glyphs.string() + " && zip -q -P " + password + " " + path;
     for (const auto& [entry, bytes] : entries) {
         std::ofstream(glyphs / entry, std::ios::binary) << bytes;
-        command += " " + entry;
+        // "./" keeps a name such as "-.jpg" from being read as an option; zip drops it.
+        command += " ./" + entry;
     }
     // Encryption checks a password by one byte, so one wrong password in 256 gets past
     // it; the tests' wrong answers ("" and "nope") must not, so draw again until they fail.
@@ -273,6 +275,26 @@ TEST_F(WindowTest, EncryptedArchiveAsksThroughThePasswordBox)
         EXPECT_EQ(StripWidth(Find<TImage>("img_Render")) > 0, c.drawn);
         window.reset();
     }
+}
+
+// The palettes of an encrypted pack are measured with the password their first render
+// asked for: their samples show the hand and insert their codes, and nothing asks again.
+TEST_F(WindowTest, PaletteSamplesOfAnEncryptedPackWorkOnceThePasswordIsGiven)
+{
+    boxes.passwordAnswers = {"letmein"};
+    Start(ArchiveWithGlyphs(folder, "1234567890abcdefghijklmnopqrstuvwxyz/*-+?@_[]=|<>,.", "secret.gfx", "letmein"));
+    ASSERT_EQ(boxes.passwordRequests.size(), 1u);
+    ASSERT_EQ(boxes.errors, std::vector<std::string>{});
+
+    TImage* palette = Find<TImage>("img_Colors");
+    // The first sample, "^11", begins where the centred strip does.
+    const QPoint first((palette->width() - StripWidth(palette)) / 2 + RenderedWidth("1") / 2, palette->height() / 2);
+    QMouseEvent move(QEvent::MouseMove, first, palette->mapToGlobal(first), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(palette, &move);
+    EXPECT_EQ(palette->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseClick(palette, Qt::LeftButton, {}, first);
+    EXPECT_EQ(Find<TTextBox>("edt_Text")->Text(), "^1");
+    EXPECT_EQ(boxes.passwordRequests.size(), 1u);
 }
 
 TEST_F(WindowTest, ARenderStartedWhileItsBoxIsOpenWaitsForIt)

@@ -116,15 +116,16 @@ INSTANTIATE_TEST_SUITE_P(, FramedImageGeometry,
                                            FrameCase{"CaptionWithoutStrip", 0, 0, "^^ ^x"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Strips without pixels can claim any width; the frame around them cannot be made.
-TEST(FramedImage, ImpossibleSizesRaiseOutOfResourcesAndKeepThePicture)
+// Strips without pixels can claim any width; the frame around them is refused before it
+// is made.
+TEST(FramedImage, ImpossibleSizesAreRefusedAndKeepThePicture)
 {
     for (int width : {1 << 30, std::numeric_limits<int>::max() - 8}) {
         TBitmap strip;
         strip.ResizeWidth(width);
         TPicture framed;
         TBitmap& before = framed.AsBitmap();
-        EXPECT_THROW(ComposeFramedImage(strip, "a", framed), EOutOfResources) << width;
+        EXPECT_THROW(ComposeFramedImage(strip, "a", framed), glyphtint::render::ETextTooLong) << width;
         EXPECT_EQ(framed.Graphic(), &before) << width;
     }
 }
@@ -143,7 +144,7 @@ TEST(FramedImage, AFailedComposeLeavesTheOldPictureAsItWas)
     // The frame's width can be made, its height cannot.
     TBitmap strip;
     strip.ResizeHeight(1 << 29);
-    EXPECT_THROW(ComposeFramedImage(strip, "a", framed), EOutOfResources);
+    EXPECT_THROW(ComposeFramedImage(strip, "a", framed), glyphtint::render::ETextTooLong);
     ASSERT_EQ(framed.Graphic(), &old);
     ASSERT_EQ(old.Width(), 3);
     ASSERT_EQ(old.Height(), 2);
@@ -222,11 +223,11 @@ TEST_F(FramedImageFile, SavedFileIsBaselineJFIFOfQuality90AndDecodesToTheFrameSi
     EXPECT_NEAR(BlueOf(corner), 112, 4);
 }
 
-// A pasted text of 100 000 characters gives a frame far wider than JPEG allows: saving
+// A pasted text of 10 000 characters gives a frame far wider than JPEG allows: saving
 // reports it and neither leaves a partial file nor touches the file already there.
 TEST_F(FramedImageFile, TextTooLongForJPEGFailsCleanly)
 {
-    const std::string text(100000, 'm');
+    const std::string text(10000, 'm');
     auto strip = MakeStrip(4, 16);
     TPicture framed;
     ComposeFramedImage(*strip, text, framed);

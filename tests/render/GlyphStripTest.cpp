@@ -171,6 +171,37 @@ TEST_F(GlyphStrip, DamagedEntries)
     EXPECT_EQ(picture_.AsBitmap().Height(), 0);
 }
 
+// A glyph far larger than any font needs is refused from its header, naming the glyph
+// and the limit, before the strip grows; one at the limit is drawn.
+TEST_F(GlyphStrip, GlyphsPastTheSizeLimitAreRefusedNamingGlyphAndLimit)
+{
+    using glyphtint::render::kMaxGlyphHeight;
+    using glyphtint::render::kMaxGlyphWidth;
+    MakeArchive({{'a', MakeGlyphJpeg(10, 16)},
+                 {'w', MakeGlyphJpeg(kMaxGlyphWidth + 1, 16)},
+                 {'t', MakeGlyphJpeg(16, kMaxGlyphHeight + 1)},
+                 {'m', MakeGlyphJpeg(kMaxGlyphWidth, kMaxGlyphHeight)}});
+    const std::pair<const char*, const char*> refused[] = {
+        {"aw", "The glyph \"w.jpg\" is 1025 x 16 pixels; a glyph may be at most 1024 pixels wide and 512 high"},
+        {"^1at", "The glyph \"t.jpg\" is 16 x 513 pixels; a glyph may be at most 1024 pixels wide and 512 high"},
+    };
+    for (const auto& [text, message] : refused) {
+        RenderCodedText(archive_, "a", picture_);
+        try {
+            RenderCodedText(archive_, text, picture_);
+            FAIL() << text << " was drawn";
+        } catch (const glyphtint::render::EGlyphTooLarge& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
+        EXPECT_EQ(picture_.Width(), 0) << text;
+        EXPECT_THROW(glyphtint::render::MeasureCodedText(archive_, text), glyphtint::render::EGlyphTooLarge) << text;
+    }
+    RenderCodedText(archive_, "^2am", picture_);
+    EXPECT_EQ(picture_.Width(), 10 + kMaxGlyphWidth);
+    EXPECT_EQ(picture_.Height(), kMaxGlyphHeight);
+    ExpectGlyphAt(picture_.AsBitmap(), 'm', 10, {8, 255, 8});
+}
+
 TEST_F(GlyphStrip, RendersRepeatAndTargetsStayApart)
 {
     MakeArchive({{'a', MakeGlyphJpeg(10, 16, 1)}, {'b', MakeGlyphJpeg(12, 16, 2)}});
@@ -219,8 +250,9 @@ TEST_F(GlyphStrip, MeasuringGivesTheSizeTheRenderDraws)
         std::int64_t height;
         std::int64_t peakPixels;
     };
+    // The strip's storage keeps the rows of its tallest glyph, whatever follows.
     for (const Case& c : {Case{"", 0, 0, 0}, Case{"^1ab", 22, 20, 440}, Case{"bab", 34, 20, 680},
-                          Case{"ba", 22, 16, 352}, Case{"abca", 22, 20, 440}}) {
+                          Case{"ba", 22, 16, 440}, Case{"abca", 22, 20, 440}}) {
         const glyphtint::render::StripSize size = glyphtint::render::MeasureCodedText(archive_, c.text);
         EXPECT_EQ(size.width, c.width) << c.text;
         EXPECT_EQ(size.height, c.height) << c.text;
@@ -232,15 +264,15 @@ TEST_F(GlyphStrip, MeasuringGivesTheSizeTheRenderDraws)
 // pixel is drawn, with a message that says so.
 TEST_F(GlyphStrip, TextsTooWideForAnyPictureAreRefusedBeforeDrawing)
 {
-    MakeArchive({{'a', MakeGlyphJpeg(2000, 8)}});
-    RenderCodedText(archive_, std::string(1000, 'a'), picture_);
+    MakeArchive({{'a', MakeGlyphJpeg(1000, 8)}});
+    RenderCodedText(archive_, std::string(2000, 'a'), picture_);
     EXPECT_EQ(picture_.Width(), 2000000);
 
     try {
-        RenderCodedText(archive_, std::string(1001, 'a'), picture_);
-        FAIL() << "a strip of 2 002 000 pixels was drawn";
+        RenderCodedText(archive_, std::string(2001, 'a'), picture_);
+        FAIL() << "a strip of 2 001 000 pixels was drawn";
     } catch (const glyphtint::render::ETextTooLong& e) {
-        EXPECT_STREQ(e.what(), "The text is too long: its picture would be 2002000 pixels wide, and at most 2000000 "
+        EXPECT_STREQ(e.what(), "The text is too long: its picture would be 2001000 pixels wide, and at most 2000000 "
                                "are drawn");
     }
     EXPECT_EQ(picture_.Width(), 0);

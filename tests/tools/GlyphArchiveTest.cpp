@@ -241,6 +241,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Damage{"BytesAfterThePicture",
                              [](Entries& e) { EntryBytes(e, "f.jpg") += std::string(1000, '\0'); },
                              {"f.jpg: does not end with the picture's end-of-image marker"}},
+                      // Far wider than any font needs, though of the pack's height.
+                      Damage{"PastTheGlyphSizeLimit",
+                             [](Entries& e) {
+                                 EntryBytes(e, "g.jpg") = MakeGlyphJpeg(glyphtint::render::kMaxGlyphWidth + 1, 20);
+                             },
+                             {"g.jpg: 1025 x 20 pixels; a glyph may be at most 1024 pixels wide and 512 high"}},
                       Damage{"TallerGlyph",
                              [](Entries& e) { EntryBytes(e, "c.jpg") = MakeGlyphJpeg(10, 24); },
                              {"c.jpg: height 24, most glyphs have 20"}},

@@ -9,9 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 
 #include <sys/stat.h>
 
@@ -23,6 +26,52 @@ using glyphtint::test::ScratchFolder;
 namespace {
 
 const std::string kSerifFont = "/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf";
+
+const std::string kBoldFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+const std::string kLiberationFont = "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
+
+// Big-endian fields of the font's table directory, read within the file's bytes.
+std::uint32_t BigEndianAt(const std::string& bytes, std::size_t offset, std::size_t size)
+{
+    if (offset > bytes.size() || size > bytes.size() - offset) {
+        throw std::out_of_range("the font's table directory runs past its end");
+    }
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        value = value << 8 | static_cast<unsigned char>(bytes[offset + i]);
+    }
+    return value;
+}
+
+// A copy of the font file with the named tables' bytes set to zero, as a damaged disk or
+// a careless font editor leaves them.
+std::string WithTablesZeroed(const std::string& font, const std::vector<std::string>& tags,
+                             const std::filesystem::path& copy)
+{
+    std::string bytes = ReadFileBytes(font);
+    constexpr std::size_t kDirectory = 12;
+    constexpr std::size_t kRecord = 16;
+    const std::uint32_t tables = BigEndianAt(bytes, 4, 2);
+    std::size_t zeroed = 0;
+    for (std::uint32_t i = 0; i < tables; ++i) {
+        const std::size_t record = kDirectory + i * kRecord;
+        BigEndianAt(bytes, record, kRecord);
+        const std::string tag = bytes.substr(record, 4);
+        if (std::find(tags.begin(), tags.end(), tag) == tags.end()) {
+            continue;
+        }
+        const std::uint32_t offset = BigEndianAt(bytes, record + 8, 4);
+        const std::uint32_t length = BigEndianAt(bytes, record + 12, 4);
+        BigEndianAt(bytes, offset, length);
+        std::fill_n(bytes.begin() + offset, length, '\0');
+        ++zeroed;
+    }
+    if (zeroed != tags.size()) {
+        throw std::runtime_error("a table to zero is missing from " + font);
+    }
+    std::ofstream(copy, std::ios::binary) << bytes;
+    return copy.string();
+}
 
 int GlyphHeight(const std::string& archivePath, const std::string& entry)
 {
@@ -84,6 +133,44 @@ TEST(GlyphPackTool, FailuresKeepTheExistingPack)
         EXPECT_EQ(ReadFileBytes(pack), "the pack in use");
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 2);
+}
+
+// A font that cannot draw the pack's characters is refused, naming them, and no pack is
+// written; the font it was damaged from still makes one. Without its character map a
+// font either maps no character (FreeType falls back on the glyph names of its 'post'
+// table, so that goes too) or is passed over for the installed font of its name; without
+// outlines every glyph is blank.
+TEST(GlyphPackTool, AFontThatCannotDrawTheCharactersIsRefusedNamingThem)
+{
+    ScratchFolder folder;
+    struct Case {
+        const char* name;
+        std::string font;
+        std::vector<std::string> tables;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"no character map", kBoldFont, {"cmap", "post"}, "it has no glyph for"},
+        {"character map passed over", kLiberationFont, {"cmap"}, "from another font"},
+        {"no outlines", kBoldFont, {"glyf"}, "are empty"},
+        {"no outline offsets", kLiberationFont, {"loca"}, "are empty"},
+    };
+    const std::string pack = (folder / "pack.gfx").string();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string font = WithTablesZeroed(c.font, c.tables, folder / "damaged.ttf");
+        const ProgramRun run = RunProgram("glyphtint-make-glyphs", {"--font", font, pack});
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_NE(run.err.find("The font " + font + " cannot draw every glyph"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(pack));
+    }
+    for (const std::string& font : {kBoldFont, kLiberationFont}) {
+        const ProgramRun run = RunProgram("glyphtint-make-glyphs", {"--font", font, pack});
+        EXPECT_EQ(run.exitCode, 0) << font << ": " << run.err;
+        EXPECT_EQ(RunProgram("glyphtint-gfx", {"check", pack}).exitCode, 0) << font;
+    }
 }
 
 // Inputs that are not files are refused at once, and the pack is checked without any
