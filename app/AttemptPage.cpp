@@ -3,9 +3,11 @@
 
 #include "app/ColourMenu.h"
 #include "render/CodedTextInfo.h"
+#include "render/TextLimits.h"
 
 #include <QAction>
 #include <QHBoxLayout>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace glyphtint::app {
@@ -45,6 +47,7 @@ AttemptPage::AttemptPage(const DesignScale& scale, QWidget* parent)
     // Connected before the window's render, so the readout is current when the picture is.
     connect(edit_, &QLineEdit::textChanged, this, &AttemptPage::ShowLengths);
     ShowLengths();
+    edit_->SetRefusalHandler([this] { ShowRefusal(); });
 
     edit_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(edit_, &QWidget::customContextMenuRequested, this,
@@ -58,7 +61,7 @@ AttemptPage::AttemptPage(const DesignScale& scale, QWidget* parent)
 
 QMenu* AttemptPage::NewContextMenu()
 {
-    QMenu* menu = edit_->createStandardContextMenu();
+    QMenu* menu = edit_->NewStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addSeparator();
     menu->addMenu(NewColourMenu(menu, [this](char code) { InsertColourCode(code); }));
@@ -77,6 +80,18 @@ void AttemptPage::InsertColourCode(char code)
 {
     edit_->InsertColourCode(code);
     edit_->setFocus();
+}
+
+void AttemptPage::ShowRefusal()
+{
+    // Said where the lengths stand, until the text changes, and beside the box, where the
+    // user looks after a paste that did not appear.
+    const QString refusal = QString("Too long: a text holds at most %1 bytes").arg(render::kMaxTextBytes);
+    lengths_->setText(refusal);
+    lengths_->setToolTip(QString("The text stays as it was: with this change it would be longer than %1 bytes, "
+                                 "the most the program takes")
+                             .arg(render::kMaxTextBytes));
+    QToolTip::showText(edit_->mapToGlobal(QPoint(0, edit_->height())), refusal, edit_);
 }
 
 void AttemptPage::ShowLengths()

@@ -17,7 +17,8 @@ inline const QKeySequence kInsertColourKey(Qt::CTRL | Qt::Key_L);
 
 // The box keeps 8 pixels to the page's left, top-of-label and right edges and takes the
 // page's width; the label stands 3 pixels above it. On the label's row, at the right, the
-// text's length in bytes and in glyphs shown, with the characters not drawn in its tooltip.
+// text's length in bytes and in glyphs shown, with the characters not drawn in its tooltip,
+// or why an edit that would make the text too long was not made.
 // The page owns all three.
 class AttemptPage : public QWidget {
 public:
@@ -33,6 +34,8 @@ public:
 
 private:
     void ShowLengths();
+    // An edit refused for the text's length, said in place of the lengths.
+    void ShowRefusal();
     void InsertColourCode(char code);
 
     QLabel* label_;

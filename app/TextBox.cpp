@@ -1,12 +1,72 @@
-// TTextBox: a text box without a length limit of its own.
+// TTextBox: a text box limited in bytes of UTF-8, not in Qt's characters.
 #include "app/TextBox.h"
+
+#include "render/TextLimits.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QValidator>
 
 #include <limits>
 
+using glyphtint::render::kMaxTextBytes;
+
+namespace {
+
+// The bytes of text as UTF-8, counted until they pass limit; an unpaired surrogate counts
+// as three, the most Qt writes for it.
+std::size_t Utf8Length(QStringView text, std::size_t limit)
+{
+    std::size_t bytes = 0;
+    for (qsizetype i = 0; i < text.size() && bytes <= limit; ++i) {
+        const char16_t unit = text[i].unicode();
+        if (unit < 0x80) {
+            bytes += 1;
+        } else if (unit < 0x800) {
+            bytes += 2;
+        } else if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            bytes += 4;
+            ++i;
+        } else {
+            bytes += 3;
+        }
+    }
+    return bytes;
+}
+
+} // namespace
+
+// Qt asks the validator about every edit before it is shown; an Invalid answer undoes the
+// edit as one step, whatever made it (keys, an input method, the program's insert).
+class TTextBox::LengthLimit : public QValidator {
+public:
+    explicit LengthLimit(TTextBox* box) : QValidator(box), box_(box) { }
+
+    State validate(QString& text, int&) const override
+    {
+        if (Utf8Length(text, kMaxTextBytes) <= kMaxTextBytes) {
+            return Acceptable;
+        }
+        box_->Refuse();
+        return Invalid;
+    }
+
+private:
+    TTextBox* box_;
+};
+
 TTextBox::TTextBox(QWidget* parent) : QLineEdit(parent)
 {
-    // Qt's default limit would cut pastes at 32767 characters.
+    // No limit in Qt's characters: its default would cut pastes at 32767, and a paste cut
+    // to a lower one costs minutes in Qt. The limit in bytes is the validator's.
     setMaxLength(std::numeric_limits<int>::max());
+    setValidator(new LengthLimit(this));
 }
 
 std::string TTextBox::Text() const
@@ -26,4 +86,73 @@ void TTextBox::InsertColourCode(char code)
 {
     // One edit: a single change to render and a single step to undo.
     insert(QString('^') + QChar::fromLatin1(code) + selectedText());
+}
+
+QMenu* TTextBox::NewStandardContextMenu()
+{
+    QMenu* menu = createStandardContextMenu();
+    // Qt names the command only in words: it is the one connected to paste(), by name
+    // (Qt 6.4) or by member.
+    for (QAction* action : menu->actions()) {
+        const bool byName = disconnect(action, SIGNAL(triggered()), this, SLOT(paste()));
+        if (byName || disconnect(action, &QAction::triggered, this, &QLineEdit::paste)) {
+            connect(action, &QAction::triggered, this, &TTextBox::PasteWithinLimit);
+        }
+    }
+    return menu;
+}
+
+void TTextBox::keyPressEvent(QKeyEvent* event)
+{
+    if (event == QKeySequence::Paste && !isReadOnly() && Refuses(QGuiApplication::clipboard()->text())) {
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void TTextBox::mouseReleaseEvent(QMouseEvent* event)
+{
+    // The middle button pastes the selection where the system has one.
+    if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection() && !isReadOnly() &&
+        Refuses(QGuiApplication::clipboard()->text(QClipboard::Selection))) {
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
+}
+
+void TTextBox::dropEvent(QDropEvent* event)
+{
+    if (event->mimeData()->hasText() && !isReadOnly() && Refuses(event->mimeData()->text())) {
+        event->ignore();
+        return;
+    }
+    QLineEdit::dropEvent(event);
+}
+
+void TTextBox::PasteWithinLimit()
+{
+    if (!Refuses(QGuiApplication::clipboard()->text())) {
+        paste();
+    }
+}
+
+bool TTextBox::Refuses(const QString& incoming)
+{
+    // A character is at least one byte: most long pastes are decided by their length.
+    const std::size_t kept = Utf8Length(text(), kMaxTextBytes) - Utf8Length(selectedText(), kMaxTextBytes);
+    const bool tooLong = static_cast<std::size_t>(incoming.size()) > kMaxTextBytes ||
+                         kept + Utf8Length(incoming, kMaxTextBytes) > kMaxTextBytes;
+    if (tooLong) {
+        Refuse();
+    }
+    return tooLong;
+}
+
+void TTextBox::Refuse()
+{
+    if (onRefused_) {
+        onRefused_();
+    }
 }

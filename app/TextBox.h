@@ -3,10 +3,16 @@
 
 #include <QLineEdit>
 
+#include <functional>
 #include <string>
 
+class QMenu;
+
 // Every change of the text, by the user or by SetText, is reported through Qt's
-// textChanged, so whoever listens sees both the same way.
+// textChanged, so whoever listens sees both the same way. What the user types, pastes or
+// drops is held to render::kMaxTextBytes bytes of UTF-8: an edit that would pass it is
+// not made at all (the text and its undo steps stay as they were) and is reported to the
+// refusal handler instead.
 class TTextBox : public QLineEdit {
 public:
     explicit TTextBox(QWidget* parent = nullptr);
@@ -16,4 +22,24 @@ public:
     void SetText(const std::string& text);
     // Inserts '^' and the code at the cursor; a selection stays, as text, after the code.
     void InsertColourCode(char code);
+    // Called after an edit was refused for its length.
+    void SetRefusalHandler(std::function<void()> handler) { onRefused_ = std::move(handler); }
+    // Qt's context menu of the box, its Paste held to the limit as well.
+    QMenu* NewStandardContextMenu();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    class LengthLimit;
+    // Whether putting incoming in place of the selection would make the text too long;
+    // reports the refusal when it would. A paste is looked at before Qt inserts it, since
+    // Qt keeps an undo step for every character it inserts.
+    bool Refuses(const QString& incoming);
+    void PasteWithinLimit();
+    void Refuse();
+
+    std::function<void()> onRefused_;
 };

@@ -7,6 +7,7 @@
 #include "render/Utf8.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 
@@ -23,44 +24,104 @@ bool IsInvisible(std::uint32_t codePoint)
            codePoint == 0xFEFF;
 }
 
-void CountUndrawnRun(std::string_view run, CodedTextInfo& info)
-{
-    while (!run.empty()) {
-        const std::size_t length = std::max<std::size_t>(Utf8SequenceLength(run), 1);
-        const std::string name = UndrawnCharacterName(run.substr(0, length));
-        run.remove_prefix(length);
-        ++info.undrawnLength;
-        if (std::find(info.undrawnNames.begin(), info.undrawnNames.end(), name) != info.undrawnNames.end()) {
-            continue;
-        }
-        if (info.undrawnNames.size() < kMaxUndrawnNames) {
-            info.undrawnNames.push_back(name);
-        } else {
-            info.moreUndrawnNames = true;
+// Counts and names the undrawn characters as the scan hands their bytes on. A run of
+// undrawn bytes is split into characters as UTF-8 from its start; a character is at most
+// 4 bytes long, so only those are held, and each character costs the same whatever the
+// run's length. A character is named only the first time it occurs.
+class UndrawnCounter {
+public:
+    explicit UndrawnCounter(CodedTextInfo& info) : info_(info) { }
+
+    void Add(unsigned char byte)
+    {
+        pending_[pendingLength_++] = static_cast<char>(byte);
+        if (pendingLength_ == sizeof pending_) {
+            TakeCharacter();
         }
     }
+
+    // The run ends: a drawn character or the text's end follows.
+    void EndRun()
+    {
+        while (pendingLength_ > 0) {
+            TakeCharacter();
+        }
+    }
+
+private:
+    // The character at the start of the pending bytes: the valid UTF-8 sequence there,
+    // or its first byte. Four bytes decide it as the whole run would.
+    void TakeCharacter()
+    {
+        const std::string_view pending(pending_, pendingLength_);
+        const std::size_t length = std::max<std::size_t>(Utf8SequenceLength(pending), 1);
+        Count(pending.substr(0, length));
+        std::copy(pending_ + length, pending_ + pendingLength_, pending_);
+        pendingLength_ -= length;
+    }
+
+    void Count(std::string_view character)
+    {
+        ++info_.undrawnLength;
+        // Once a name could not be kept, no later one can: counting is all that is left.
+        if (info_.moreUndrawnNames || Named(character)) {
+            return;
+        }
+        if (info_.undrawnNames.size() == kMaxUndrawnNames) {
+            info_.moreUndrawnNames = true;
+            return;
+        }
+        if (character.size() == 1) {
+            namedBytes_[static_cast<unsigned char>(character[0])] = true;
+        } else {
+            namedSequences_.emplace_back(character);
+        }
+        info_.undrawnNames.push_back(UndrawnCharacterName(character));
+    }
+
+    bool Named(std::string_view character) const
+    {
+        return character.size() == 1
+                   ? namedBytes_[static_cast<unsigned char>(character[0])]
+                   : std::find(namedSequences_.begin(), namedSequences_.end(), character) != namedSequences_.end();
+    }
+
+    CodedTextInfo& info_;
+    char pending_[4] = {};
+    std::size_t pendingLength_ = 0;
+    // The characters named so far, by their bytes: each name stands for one character.
+    std::array<bool, 256> namedBytes_{};
+    std::vector<std::string> namedSequences_;
+};
+
+// Whether each byte has a glyph, looked up once rather than once a byte.
+std::array<bool, 256> DrawableBytes()
+{
+    std::array<bool, 256> drawable{};
+    for (int byte = 0; byte < 256; ++byte) {
+        drawable[static_cast<std::size_t>(byte)] = !GlyphEntryName(static_cast<unsigned char>(byte)).empty();
+    }
+    return drawable;
 }
 
 } // namespace
 
 CodedTextInfo DescribeCodedText(std::string_view text)
 {
+    static const std::array<bool, 256> drawable = DrawableBytes();
     CodedTextInfo info;
     info.byteLength = text.size();
-    // Undrawn bytes are gathered into runs, so that the bytes of one UTF-8 character are
-    // named together.
-    std::string undrawnRun;
-    ScanCodedText(text, [&info, &undrawnRun](unsigned char character, TColourTriple) {
-        if (GlyphEntryName(character).empty()) {
-            undrawnRun += static_cast<char>(character);
+    UndrawnCounter undrawn(info);
+    ScanCodedText(text, [&info, &undrawn](unsigned char character, TColourTriple) {
+        if (!drawable[character]) {
+            undrawn.Add(character);
             return;
         }
-        CountUndrawnRun(undrawnRun, info);
-        undrawnRun.clear();
+        undrawn.EndRun();
         info.plainText += static_cast<char>(character);
         ++info.visibleLength;
     });
-    CountUndrawnRun(undrawnRun, info);
+    undrawn.EndRun();
     return info;
 }
 

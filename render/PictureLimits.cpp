@@ -1,6 +1,9 @@
 // Pictures too large for a file format are refused in words.
 #include "render/PictureLimits.h"
 
+#include "render/FramedImage.h"
+
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -18,6 +21,21 @@ void RequireSidesAtMost(std::int64_t width, std::int64_t height, const char* wha
 void RequireSidesAtMost(const TBitmap& picture, const char* what, const char* format, int maxSide)
 {
     RequireSidesAtMost(picture.Width(), picture.Height(), what, format, maxSide);
+}
+
+std::int64_t CaptionWidthAtLeast(std::string_view caption)
+{
+    return std::count_if(caption.begin(), caption.end(), [](char c) { return c >= ' ' && c <= '~'; });
+}
+
+void RequireFrameNarrowEnough(std::int64_t stripWidth, std::string_view caption, const char* format, int maxSide)
+{
+    const std::int64_t width = std::max(stripWidth, CaptionWidthAtLeast(caption)) + 2 * kFrameBorder;
+    if (width > maxSide) {
+        throw std::runtime_error("The framed picture is at least " + std::to_string(width) + " pixels wide; a " +
+                                 format + " file can be at most " + std::to_string(maxSide) +
+                                 " pixels wide and high, so the text is too long");
+    }
 }
 
 } // namespace glyphtint::render

@@ -4,6 +4,7 @@
 #include "raster/Graphics.h"
 
 #include <cstdint>
+#include <string_view>
 
 namespace glyphtint::render {
 
@@ -19,5 +20,17 @@ constexpr int kJpegMaxSide = 65500;
 void RequireSidesAtMost(const TBitmap& picture, const char* what, const char* format, int maxSide);
 // The same for a picture measured before it is drawn.
 void RequireSidesAtMost(std::int64_t width, std::int64_t height, const char* what, const char* format, int maxSide);
+
+// The fewest pixels a framed picture's caption can take in width, found from its bytes
+// alone: each printable ASCII character (space to '~') moves the pen on by at least a
+// pixel in any font a caption is drawn in, while other characters (controls, marks,
+// joiners) may move it by nothing. Measuring a long caption in its font costs seconds.
+std::int64_t CaptionWidthAtLeast(std::string_view caption);
+
+// Refuses a framed picture that is wider than maxSide already by its strip's width or the
+// least width of its caption, before the caption is measured in its font: "The framed
+// picture is at least W pixels wide; a JPEG file can be at most 65500 pixels wide and
+// high, so the text is too long".
+void RequireFrameNarrowEnough(std::int64_t stripWidth, std::string_view caption, const char* format, int maxSide);
 
 } // namespace glyphtint::render

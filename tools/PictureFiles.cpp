@@ -52,12 +52,22 @@ void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, Pict
     if (!kinds.stripPng && !kinds.framedJpeg && !kinds.framedPng) {
         return;
     }
+    const bool framed = kinds.framedJpeg || kinds.framedPng;
+    // The narrower of the formats asked for: a caption too long for it is refused from
+    // its length, before a glyph is read.
+    const char* frameFormat = kinds.framedJpeg ? "JPEG" : "PNG";
+    const int frameMaxSide = kinds.framedJpeg ? kJpegMaxSide : kPngMaxSide;
+    if (framed) {
+        render::RequireFrameNarrowEnough(0, text, frameFormat, frameMaxSide);
+    }
     const render::StripSize size =
         memory ? render::MeasureCodedText(archive, text, *memory) : render::MeasureCodedText(archive, text);
     if (kinds.stripPng) {
         RequireSidesAtMost(size.width, size.height, "strip", "PNG", kPngMaxSide);
     }
-    if (kinds.framedJpeg || kinds.framedPng) {
+    if (framed) {
+        // A strip too wide already spares measuring the caption in its font.
+        render::RequireFrameNarrowEnough(size.width, text, frameFormat, frameMaxSide);
         const render::FrameSize frame = render::MeasureFramedImage(size.width, size.height, text);
         if (kinds.framedJpeg) {
             RequireSidesAtMost(frame.width, frame.height, "framed picture", "JPEG", kJpegMaxSide);

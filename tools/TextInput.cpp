@@ -1,9 +1,10 @@
-// ReadTextFile: a file or standard input read whole, as bytes.
+// ReadTextFile: a file or standard input read as bytes, up to the text size limit.
 #include "tools/TextInput.h"
 
 #include "io/StreamError.h"
+#include "render/TextLimits.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <memory>
 
 namespace glyphtint::tools {
@@ -25,6 +26,37 @@ void DropFinalLineEnd(std::string& text)
 
 } // namespace
 
+std::string TextOverLimitMessage(const std::string& where)
+{
+    return "The text " + where + " is longer than " + std::to_string(render::kMaxTextBytes) +
+           " bytes, the most glyphtint-render takes";
+}
+
+void RequireTextWithinLimit(std::string_view text, const std::string& where)
+{
+    if (text.size() > render::kMaxTextBytes) {
+        throw ETextOverLimit(TextOverLimitMessage(where));
+    }
+}
+
+std::string ReadAtMost(std::FILE* file, std::size_t maxBytes, const std::string& name)
+{
+    std::string bytes;
+    char chunk[65536];
+    while (bytes.size() <= maxBytes) {
+        const std::size_t wanted = std::min(sizeof chunk, maxBytes + 1 - bytes.size());
+        const std::size_t got = std::fread(chunk, 1, wanted, file);
+        bytes.append(chunk, got);
+        if (got < wanted) {
+            break;
+        }
+    }
+    if (std::ferror(file)) {
+        throw EStreamError("Cannot read " + name);
+    }
+    return bytes;
+}
+
 std::string ReadTextFile(const std::string& path)
 {
     // fopen rather than the archive's FileStream: a pipe or a process substitution
@@ -38,16 +70,13 @@ std::string ReadTextFile(const std::string& path)
         }
         file = owned.get();
     }
-    std::string text;
-    char chunk[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        text.append(chunk, got);
-    }
-    if (std::ferror(file)) {
-        throw EStreamError("Cannot read file " + (path == "-" ? std::string("standard input") : path));
-    }
+    const bool standardInput = path == "-";
+    // A text of the most bytes may still be followed by its CR LF: the bytes past those
+    // tell a longer text from it.
+    std::string text =
+        ReadAtMost(file, render::kMaxTextBytes + 2, standardInput ? std::string("standard input") : "file " + path);
     DropFinalLineEnd(text);
+    RequireTextWithinLimit(text, standardInput ? std::string("on standard input") : "in " + path);
     return text;
 }
 

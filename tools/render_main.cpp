@@ -9,6 +9,7 @@
 #include "render/GlyphStrip.h"
 #include "render/PictureLimits.h"
 #include "render/ShownMessage.h"
+#include "render/TextLimits.h"
 #include "tools/CommandLine.h"
 #include "tools/OffscreenApplication.h"
 #include "tools/PictureFiles.h"
@@ -52,10 +53,13 @@ constexpr const char* kUsage = "usage: glyphtint-render [--archive FILE] [--stri
                                "                           the characters drawn\n"
                                "  --help, --version        this text; the version\n"
                                "A TEXT that starts with '-' follows \"--\". --text-file reads TEXT from FILE\n"
-                               "('-': standard input) without its final line end.\n"
+                               "('-': standard input) without its final line end. A TEXT has at most 1048576\n"
+                               "bytes.\n"
                                "--batch reads one TEXT a line from standard input and writes DIR/000001.png, ...\n"
                                "(with --framed DIR/000001.jpg, ...), printing one JSON line for each.\n"
                                "Exit status: 0 done, 1 failed (the message says why), 2 wrong usage.\n";
+
+static_assert(render::kMaxTextBytes == 1048576, "the usage names the longest TEXT");
 
 struct Options {
     std::string archive;
@@ -174,6 +178,8 @@ int Run(int argc, char** argv)
     try {
         if (!options.textFile.empty()) {
             options.text = ReadTextFile(options.textFile);
+        } else {
+            RequireTextWithinLimit(options.text, "given");
         }
         if (options.info) {
             PrintInfo(options.text);

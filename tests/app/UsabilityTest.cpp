@@ -2,14 +2,18 @@
 // and where the frame lands on the screen.
 #include "WindowFixture.h"
 
+#include "app/AttemptPage.h"
 #include "app/Placement.h"
 #include "app/RenderPacer.h"
 #include "archive/ZipArchive.h"
 #include "render/GlyphNames.h"
+#include "render/TextLimits.h"
 
 #include <QClipboard>
 #include <QCursor>
 #include <QInputDialog>
+#include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QTabBar>
 #include <QTimer>
@@ -141,6 +145,47 @@ TEST_F(WindowTest, ABurstOfKeysAfterALongPasteCostsAtMostTwoRendersAndShowsTheBu
     for (int x = 0; x < tail; x += 3) {
         ASSERT_EQ(strip->PixelAt(offset + x, keys.Height() / 2), keys.PixelAt(x, keys.Height() / 2)) << x;
     }
+    EXPECT_TRUE(boxes.errors.empty());
+}
+
+// The box holds a text of the most bytes, counted in UTF-8 rather than in Qt's
+// characters; an edit past it is not made, keeps the undo steps and says why.
+TEST_F(WindowTest, EditsPastTheTextLimitAreRefusedInBytesAndSaySo)
+{
+    StartWithShippedArchive();
+    TTextBox* box = Find<TTextBox>("edt_Text");
+    QLabel* lengths = Find<QLabel>("lbl_Lengths");
+    const auto paste = [box](const QString& text) {
+        QGuiApplication::clipboard()->setText(text);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    };
+    // "é" is two bytes and draws nothing: half as many characters as the limit has bytes.
+    const QString atLimit(static_cast<qsizetype>(glyphtint::render::kMaxTextBytes / 2), QChar(0xE9));
+    paste(atLimit);
+    ASSERT_EQ(box->Text().size(), glyphtint::render::kMaxTextBytes);
+    EXPECT_EQ(lengths->text().toStdString(), "1048576 bytes \u00b7 0 shown");
+
+    QTest::keyClicks(box, "m");
+    EXPECT_EQ(box->Text().size(), glyphtint::render::kMaxTextBytes) << "one byte past the limit";
+    EXPECT_EQ(lengths->text().toStdString(), "Too long: a text holds at most 1048576 bytes");
+
+    // Ten million characters, from the keys and from the context menu: refused whole, and
+    // the paste before them can still be undone.
+    paste(QString(10000000, QChar('m')));
+    EXPECT_EQ(box->Text().size(), glyphtint::render::kMaxTextBytes);
+    QMenu* menu = static_cast<glyphtint::app::AttemptPage*>(box->parentWidget())->NewContextMenu();
+    const QList<QAction*> commands = menu->actions();
+    const auto pasteCommand =
+        std::find_if(commands.begin(), commands.end(), [](QAction* a) { return a->text().startsWith("&Paste"); });
+    ASSERT_NE(pasteCommand, commands.end());
+    box->selectAll();
+    (*pasteCommand)->trigger();
+    delete menu;
+    EXPECT_EQ(box->Text().size(), glyphtint::render::kMaxTextBytes);
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box->Text(), "");
+    EXPECT_EQ(lengths->text().toStdString(), "0 bytes \u00b7 0 shown");
     EXPECT_TRUE(boxes.errors.empty());
 }
 

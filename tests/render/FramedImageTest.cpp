@@ -4,6 +4,7 @@
 #include "io/StreamError.h"
 #include "raster/JPEGImage.h"
 #include "render/GlyphBackground.h"
+#include "render/PictureLimits.h"
 #include "tests/raster/JPEGFixtures.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TestArchives.h"
@@ -221,6 +222,22 @@ TEST_F(FramedImageFile, SavedFileIsBaselineJFIFOfQuality90AndDecodesToTheFrameSi
     EXPECT_NEAR(RedOf(corner), 118, 4);
     EXPECT_NEAR(GreenOf(corner), 124, 4);
     EXPECT_NEAR(BlueOf(corner), 112, 4);
+}
+
+// The least width that refuses a caption unmeasured is never more than the caption's
+// measured width, for every printable character alone and next to every other (kerning).
+TEST(FramedImage, TheCaptionsLeastWidthNeverPassesItsMeasuredWidth)
+{
+    std::string pairs;
+    for (char first = ' '; first <= '~'; ++first) {
+        for (char second = ' '; second <= '~'; ++second) {
+            pairs += {first, second};
+        }
+        const std::string alone(50, first);
+        EXPECT_LE(CaptionWidthAtLeast(alone), MeasureFramedImage(0, 0, alone).width - 2 * kFrameBorder) << first;
+    }
+    EXPECT_LE(CaptionWidthAtLeast(pairs), MeasureFramedImage(0, 0, pairs).width - 2 * kFrameBorder);
+    EXPECT_EQ(CaptionWidthAtLeast("\x01\t\xC3\xA9~a"), 2) << "only printable ASCII counts";
 }
 
 // A pasted text of 10 000 characters gives a frame far wider than JPEG allows: saving

@@ -10,6 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using glyphtint::test::MakeGlyphJpeg;
 using glyphtint::test::ProgramRun;
 using glyphtint::test::ReadFileBytes;
@@ -24,6 +29,53 @@ namespace {
 ProgramRun RunRenderTool(const std::vector<std::string>& arguments)
 {
     return RunProgram("glyphtint-render", arguments);
+}
+
+// glyphtint-render with standard input from a file and output thrown away, as the
+// kernel counted it: its exit status, what it printed as errors and its peak memory.
+struct MeasuredRun {
+    int exitCode = -1;
+    std::string err;
+    long peakMegabytes = 0;
+};
+
+MeasuredRun RunRenderToolMeasured(const std::vector<std::string>& arguments, const std::string& input,
+                                  const std::filesystem::path& errFile)
+{
+    std::vector<std::string> words = {std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-render"};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+#if !defined(__SANITIZE_ADDRESS__)
+        // Today's unbounded read must end in an error, not in the machine's memory.
+        const rlimit space{std::uint64_t{2} << 30, std::uint64_t{2} << 30};
+        ::setrlimit(RLIMIT_AS, &space);
+#endif
+        const int in = ::open(input.c_str(), O_RDONLY);
+        const int out = ::open("/dev/null", O_WRONLY);
+        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
+            ::_exit(127);
+        }
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    MeasuredRun run;
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child) {
+        ADD_FAILURE() << "cannot run glyphtint-render";
+        return run;
+    }
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.err = ReadFileBytes(errFile.string());
+    run.peakMegabytes = usage.ru_maxrss / 1024;
+    return run;
 }
 
 class RenderTool : public ::testing::Test {
@@ -217,4 +269,63 @@ TEST_F(RenderTool, TooLargePicturesAreRefusedBeforeAnythingIsDrawn)
         EXPECT_NE(run.err.find(limit), std::string::npos) << option << ": " << run.err;
         EXPECT_FALSE(std::filesystem::exists(out)) << option;
     }
+}
+
+// A text has a limit everywhere it enters, checked while it is read: an endless source
+// or a huge sparse file is refused at once, having cost no more than the limit.
+TEST_F(RenderTool, TextsPastTheLimitAreRefusedWhileBeingRead)
+{
+    const std::filesystem::path sparse = folder_ / "sparse.txt";
+    std::ofstream(sparse, std::ios::binary).close();
+    std::filesystem::resize_file(sparse, std::uintmax_t{2} << 30);
+    const std::string limit = " is longer than 1048576 bytes, the most glyphtint-render takes.\n";
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string input;
+        std::string message;
+    };
+    for (const Case& c : {Case{{"--info", "--text-file", "/dev/zero"}, "/dev/null", "The text in /dev/zero" + limit},
+                          Case{{"--info", "--text-file", "-"}, "/dev/urandom", "The text on standard input" + limit},
+                          Case{{"--strip", (folder_ / "out.png").string(), "--text-file", sparse.string()},
+                               "/dev/null",
+                               "The text in " + sparse.string() + limit}}) {
+        const MeasuredRun run = RunRenderToolMeasured(c.arguments, c.input, folder_ / "err.txt");
+        EXPECT_EQ(run.exitCode, 1) << c.message;
+        EXPECT_EQ(run.err, c.message);
+        EXPECT_LT(run.peakMegabytes, 200) << c.message;
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "out.png"));
+}
+
+// The limit holds for the text: a file of the most bytes may still end in its line end,
+// and one byte more is refused.
+TEST_F(RenderTool, TheTextLimitIsExactAndLeavesTheLineEndOut)
+{
+    const std::filesystem::path file = folder_ / "text.txt";
+    std::ofstream(file, std::ios::binary) << std::string(1048576, '~') << "\r\n";
+    ProgramRun run = RunRenderTool({"--info", "--text-file", file.string()});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "bytes: 1048576\nvisible: 0\nnot drawn: 1048576\ntext: \n");
+
+    std::ofstream(file, std::ios::binary) << std::string(1048577, '~');
+    run = RunRenderTool({"--info", "--text-file", file.string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err,
+              "The text in " + file.string() + " is longer than 1048576 bytes, the most glyphtint-render takes.\n");
+    EXPECT_EQ(run.out, "");
+}
+
+// A caption that cannot fit a JPEG by its length alone is refused without measuring it
+// in its font, which for a long caption costs seconds.
+TEST_F(RenderTool, ACaptionTooLongForAnyFrameIsRefusedFromItsLength)
+{
+    const std::filesystem::path file = folder_ / "text.txt";
+    // '~' draws no glyph: the strip is empty and the caption alone is too wide.
+    std::ofstream(file, std::ios::binary) << std::string(70000, '~');
+    const ProgramRun run = RunRenderTool(
+        {"--archive", ArchivePath(), "--framed", (folder_ / "out.jpg").string(), "--text-file", file.string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "The framed picture is at least 70016 pixels wide; a JPEG file can be at most 65500 pixels wide "
+                       "and high, so the text is too long.\n");
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "out.jpg"));
 }
