@@ -6,6 +6,8 @@
 #include "render/TextLimits.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -73,6 +75,10 @@ QMenu* AttemptPage::PopUpColourMenu()
     QMenu* menu = NewColourMenu(edit_, [this](char code) { InsertColourCode(code); });
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(edit_->mapToGlobal(edit_->inputMethodQuery(Qt::ImCursorRectangle).toRect().bottomLeft()));
+    // Opened from the keyboard: the first entry is highlighted, as Down would, so that the
+    // arrow keys act at once. (setActiveAction would also open its submenu.)
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(menu, &down);
     return menu;
 }
 
@@ -97,6 +103,12 @@ void AttemptPage::ShowRefusal()
 void AttemptPage::ShowLengths()
 {
     const render::CodedTextInfo info = render::DescribeCodedText(edit_->Text());
+    if (GlyphPackOpen && !GlyphPackOpen()) {
+        // The pack failed to open: whatever the text, no glyph can be drawn.
+        lengths_->setText(Count(info.byteLength, "byte", "bytes") + QString::fromUtf8(" \u00b7 nothing drawn"));
+        lengths_->setToolTip("No glyph pack is open, so nothing is drawn");
+        return;
+    }
     lengths_->setText(Count(info.byteLength, "byte", "bytes") + QString::fromUtf8(" \u00b7 ") +
                       QString::number(static_cast<qulonglong>(info.visibleLength)) + " shown");
     const std::string note = render::UndrawnCharactersNote(info);

@@ -9,6 +9,8 @@
 #include <QMenu>
 #include <QWidget>
 
+#include <functional>
+
 namespace glyphtint::app {
 
 // Opens the colour menu under the box's cursor. Ctrl+L: the box has no key of its own there,
@@ -29,13 +31,19 @@ public:
     // The box's context menu: the usual editing commands and "Insert colour". The menu
     // deletes itself once closed.
     QMenu* NewContextMenu();
-    // The colour menu alone, under the cursor, as kInsertColourKey opens it.
+    // The colour menu alone, under the cursor, as kInsertColourKey opens it, with its first
+    // entry highlighted so that the arrow keys move at once.
     QMenu* PopUpColourMenu();
 
-private:
+    // Asked by the readout whether a glyph pack is open; without one nothing is drawn and
+    // the readout says so. Unset means a pack is open.
+    std::function<bool()> GlyphPackOpen;
+    // Shows the text's lengths again, as every change of the text does.
     void ShowLengths();
     // An edit refused for the text's length, said in place of the lengths.
     void ShowRefusal();
+
+private:
     void InsertColourCode(char code);
 
     QLabel* label_;

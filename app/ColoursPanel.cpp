@@ -88,6 +88,9 @@ ColoursPanel::ColoursPanel(const DesignScale& scale, QWidget* parent)
         palette->installEventFilter(this);
     }
 
+    // Unfolded: the unfold button is hidden under the fold button, and so out of the Tab chain.
+    SetUnfolded(true);
+
     connect(SpeedButton1, &QToolButton::clicked, this, &ColoursPanel::SpeedButton1Click);
     connect(SpeedButton2, &QToolButton::clicked, this, &ColoursPanel::SpeedButton2Click);
 }

@@ -11,6 +11,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
 #include <QWindow>
 #include <QVBoxLayout>
 
@@ -44,7 +46,56 @@ QFont WindowFont()
     return font;
 }
 
+// A message box without parent, centred on its screen. Qt centres such a box by the size it
+// has before it is shown, which a message box only takes on while showing; so the box is
+// centred again once it has its size, and once the window manager has put its frame on.
+class CentredMessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        Centre();
+        for (const int ms : {100, 500}) {
+            QTimer::singleShot(ms, this, [this] { Centre(); });
+        }
+    }
+
+private:
+    void Centre()
+    {
+        const QScreen* shownOn = screen();
+        if (shownOn == nullptr) {
+            return;
+        }
+        const QRect area = shownOn->availableGeometry();
+        const QRect frame = frameGeometry();
+        const QPoint wanted(area.x() + (area.width() - frame.width()) / 2,
+                            area.y() + (area.height() - frame.height()) / 2);
+        if (frame.topLeft() != wanted) {
+            move(wanted);
+        }
+    }
+};
+
 } // namespace
+
+std::unique_ptr<QInputDialog> glyphtint::app::NewPasswordBox(QWidget* parent, const std::string& entryName,
+                                                             const std::string& password)
+{
+    auto box = std::make_unique<QInputDialog>(parent);
+    // The title stays short, so that no title bar cuts it; the entry is named in the text.
+    box->setWindowTitle("Password");
+    box->setLabelText(
+        QString("The glyph \"%1\" is encrypted.\nEnter the glyph pack's password:").arg(ToQString(entryName)));
+    box->setTextEchoMode(QLineEdit::Password);
+    box->setTextValue(ToQString(password));
+    box->setOkButtonText("OK");
+    box->setCancelButtonText("Cancel");
+    return box;
+}
 
 Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     : hooks_(std::move(hooks)), scale_(WindowFont()),
@@ -149,6 +200,8 @@ void Tfrm_Main::FormCreate()
         return;
     }
     ZipArchive1.Open(0);
+    // The readouts said that nothing could be drawn while no pack was open.
+    TabSheet1->ShowLengths();
     TabCounter = 1;
     BannerCounter = 1;
     ActivatePageQuietly(0);
@@ -185,8 +238,8 @@ void Tfrm_Main::ShowPlainMessage(const std::string& message)
         hooks_.showMessage(message);
         return;
     }
-    // Without a parent the box is centred on the screen.
-    QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, ToQString(message), QMessageBox::Ok);
+    // Without a parent, centred on the screen.
+    CentredMessageBox box(QMessageBox::NoIcon, kApplicationTitle, ToQString(message), QMessageBox::Ok);
     box.exec();
 }
 
@@ -195,17 +248,11 @@ std::optional<std::string> Tfrm_Main::AskPasswordInBox(const std::string& entryN
     if (hooks_.askPassword) {
         return hooks_.askPassword(entryName, password);
     }
-    QInputDialog box(isVisible() ? this : nullptr);
-    box.setWindowTitle(QString("Password for \"%1\"").arg(ToQString(entryName)));
-    box.setLabelText("Enter password: ");
-    box.setTextEchoMode(QLineEdit::Password);
-    box.setTextValue(ToQString(password));
-    box.setOkButtonText("OK");
-    box.setCancelButtonText("Cancel");
-    if (box.exec() != QDialog::Accepted) {
+    const std::unique_ptr<QInputDialog> box = NewPasswordBox(isVisible() ? this : nullptr, entryName, password);
+    if (box->exec() != QDialog::Accepted) {
         return std::nullopt;
     }
-    return box.textValue().toUtf8().toStdString();
+    return box->textValue().toUtf8().toStdString();
 }
 
 void Tfrm_Main::AnswerPasswordRequest(const std::string& entryName, std::string& password, bool& skip)

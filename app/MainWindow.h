@@ -16,6 +16,7 @@
 
 #include <QFrame>
 #include <QIcon>
+#include <QInputDialog>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -25,6 +26,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,6 +57,11 @@ struct WindowHooks {
     // busy cursor of a long render still shows; empty means nobody listens.
     std::function<void(const std::string& text)> rendered;
 };
+
+// The password request of an encrypted glyph: a short title, the entry named in the text,
+// the given password filled in and hidden.
+std::unique_ptr<QInputDialog> NewPasswordBox(QWidget* parent, const std::string& entryName,
+                                             const std::string& password);
 
 } // namespace glyphtint::app
 

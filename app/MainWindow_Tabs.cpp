@@ -66,6 +66,8 @@ void Tfrm_Main::CreateTabs(QWidget* parent)
 AttemptPage* Tfrm_Main::NewAttemptPage()
 {
     auto* page = new AttemptPage(scale_);
+    page->GlyphPackOpen = [this] { return ZipArchive1.Active(); };
+    page->ShowLengths();
     WireTextBox(page->TextBox());
     return page;
 }

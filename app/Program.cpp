@@ -1,16 +1,120 @@
-// RunProgram: application title, frm_Main, FormCreate, the event loop, FormDestroy.
+// RunProgram: the command line, the display, application title, frm_Main, FormCreate, the
+// event loop, FormDestroy.
 #include "app/Program.h"
 
 #include "app/MainWindow.h"
 #include "app/Pictures.h"
+#include "tools/CommandLine.h"
 
 #include <QApplication>
+#include <QByteArray>
+#include <QList>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <utility>
 
 namespace glyphtint::app {
 
+const std::string_view kProgramUsage =
+    "usage: glyphtint [--help | --version]\n"
+    "Shows the window in which a text with caret colour codes (^1m00) is drawn from the\n"
+    "glyphs of the glyphtint.gfx beside the program, to be saved as a JPEG file or copied.\n"
+    "Needs a display: X11 (DISPLAY) or Wayland (WAYLAND_DISPLAY); glyphtint-render draws\n"
+    "the same pictures without one. Exit status: 0 the window was closed, 1 it could not\n"
+    "be shown (no display, no glyph archive), 2 wrong usage.\n";
+
+namespace {
+
+constexpr const char* kProgram = "glyphtint";
+constexpr const char* kNoDisplay =
+    "glyphtint: no display to show the window on: set DISPLAY (X11) or WAYLAND_DISPLAY "
+    "(Wayland), or run it in a desktop session; glyphtint-render draws the pictures without a display\n";
+
+bool Set(const char* name)
+{
+    return !qEnvironmentVariableIsEmpty(name);
+}
+
+// What Qt says while it opens the display, held back until the display is open: when Qt
+// cannot open it after all (a DISPLAY that names no running server), it ends the process
+// with its own abort and several lines, and the person reads the one line instead.
+QStringList& HeldBackMessages()
+{
+    static QStringList held;
+    return held;
+}
+
+void HoldBackUntilOpen(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type != QtFatalMsg) {
+        HeldBackMessages().append(qFormatLogMessage(type, context, message));
+        return;
+    }
+    std::string opened;
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        if (Set(name)) {
+            opened += std::string(opened.empty() ? "" : ", ") + name + "=" + qgetenv(name).toStdString();
+        }
+    }
+    std::fprintf(stderr,
+                 "glyphtint: cannot open the display (%s): set DISPLAY (X11) or WAYLAND_DISPLAY (Wayland) to a "
+                 "running one; glyphtint-render draws the pictures without a display\n",
+                 opened.empty() ? "none set" : opened.c_str());
+    std::_Exit(1);
+}
+
+} // namespace
+
+bool HaveDisplay()
+{
+    const QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
+    if (chosen.isEmpty()) {
+        return Set("DISPLAY") || Set("WAYLAND_DISPLAY");
+    }
+    // A list such as "wayland;xcb" is tried in turn; arguments follow a colon.
+    for (const QByteArray& entry : chosen.split(';')) {
+        const QByteArray name = entry.split(':').first().trimmed();
+        if (name == "xcb") {
+            if (Set("DISPLAY")) {
+                return true;
+            }
+        } else if (name.startsWith("wayland")) {
+            if (Set("WAYLAND_DISPLAY")) {
+                return true;
+            }
+        } else if (!name.isEmpty()) {
+            // offscreen, minimal, vnc, eglfs, linuxfb: the platform needs no display server.
+            return true;
+        }
+    }
+    return false;
+}
+
 int RunProgram(int& argc, char** argv)
 {
+    if (const std::optional<int> answered = tools::AnswerHelpOrVersion(argc, argv, kProgram, kProgramUsage)) {
+        return *answered;
+    }
+    if (argc > 1) {
+        std::fprintf(stderr, "glyphtint: unexpected argument '%s'; usage: glyphtint [--help | --version]\n", argv[1]);
+        return 2;
+    }
+    if (!HaveDisplay()) {
+        std::fputs(kNoDisplay, stderr);
+        return 1;
+    }
+
+    const QtMessageHandler previous = qInstallMessageHandler(HoldBackUntilOpen);
     QApplication application(argc, argv);
+    qInstallMessageHandler(previous);
+    for (const QString& message : std::exchange(HeldBackMessages(), {})) {
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+    }
     QApplication::setApplicationName("glyphtint");
     QApplication::setWindowIcon(ProgramIcon());
 

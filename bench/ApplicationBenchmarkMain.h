@@ -1,6 +1,8 @@
 // The entry of a benchmark that needs a Qt application object (fonts, widgets).
 #pragma once
 
+#include "tools/OffscreenApplication.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 
@@ -12,9 +14,9 @@ namespace glyphtint::bench {
 // on the offscreen platform unless the caller chose one, so that no display is needed.
 template <class Application> int RunBenchmarksWithApplication(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    // The offscreen platform unless the caller chose one, and a runtime folder where
+    // the build or ctest gives none (no note about it at every discovery).
+    glyphtint::tools::PrepareOffscreenApplication();
     Application application(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {

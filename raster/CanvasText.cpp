@@ -10,7 +10,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QPalette>
-#include <QScreen>
 
 #include <algorithm>
 #include <cmath>
@@ -56,6 +55,12 @@ QFont ToQFont(const TFont& font)
 {
     QFont q(QString::fromUtf8(font.Name.c_str()));
     q.setStyleHint(font.Pitch == TFontPitch::fpFixed ? QFont::Monospace : QFont::SansSerif);
+    // A picture is the same file whatever the screen: left to Qt, the glyphs' hinting
+    // follows the screen's scale (none at QT_SCALE_FACTOR 2) and the desktop's settings,
+    // and subpixel smoothing the screen's layout of colours. Pictures take the light
+    // hinting that fontconfig gives a screen of scale 1, and grey smoothing.
+    q.setHintingPreference(QFont::PreferVerticalHinting);
+    q.setStyleStrategy(QFont::NoSubpixelAntialias);
     q.setFixedPitch(font.Pitch == TFontPitch::fpFixed);
     q.setWeight(font.Style.Bold ? QFont::Bold : QFont::Normal);
     q.setItalic(font.Style.Italic);
@@ -103,14 +108,7 @@ const bool paletteInstalled = (glyphtint::raster::SetSystemColourLookup(PaletteC
 
 int TFont::DisplayDpi()
 {
-    if (HaveGuiApplication()) {
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            const int dpi = static_cast<int>(std::lround(screen->logicalDotsPerInchY()));
-            if (dpi > 0) {
-                return dpi;
-            }
-        }
-    }
+    // Not the screen's: a font size in points makes the same pixels on every screen.
     return 96;
 }
 

@@ -148,7 +148,8 @@ public:
     int Size() const;
     void SetSize(int points);
 
-    // Vertical dots per inch of the display, 96 without one.
+    // Dots per inch at which a size in points becomes pixels: 96, whatever the screen, so that
+    // a picture is the same file on every screen and at every scale.
     static int DisplayDpi();
 
 private:

@@ -16,6 +16,8 @@ glyphtint_packages=(
   # the Debian package and its checks; Qt's Wayland plugin and a headless compositor
   dpkg-dev file lintian desktop-file-utils appstream
   qt6-wayland weston
+  # the manual pages rendered with groff's warnings (tests/docs/documents.sh)
+  man-db
 )
 
 glyphtint_install_packages() {

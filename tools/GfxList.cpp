@@ -1,10 +1,13 @@
 // glyphtint-gfx list: the central directory of an archive, one line per entry.
 #include "tools/GfxList.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "archive/ZipArchive.h"
 #include "archive/ZipFormat.h"
+#include "render/GlyphNames.h"
 #include "tools/GfxErrors.h"
 #include "tools/GfxExtract.h"
 
@@ -42,7 +45,23 @@ std::string EscapedEntryName(std::string_view name)
     return out;
 }
 
-void ListGfxArchive(const std::string& path, std::ostream& out)
+std::string GlyphCharacterOf(std::string_view entryName)
+{
+    // Looked up as the program looks glyphs up: without regard to ASCII case.
+    const auto sameName = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               });
+    };
+    for (const char c : glyphtint::render::DrawableGlyphBytes()) {
+        if (sameName(entryName, glyphtint::render::FullGlyphEntryName(static_cast<unsigned char>(c)))) {
+            return c == ' ' ? std::string("space") : std::string(1, c);
+        }
+    }
+    return "(none)";
+}
+
+void ListGfxArchive(const std::string& path, std::ostream& out, bool forPeople)
 {
     TZipArchive archive;
     archive.FileName = path;
@@ -51,11 +70,18 @@ void ListGfxArchive(const std::string& path, std::ostream& out)
     } catch (const std::exception& e) {
         throw GfxToolError(DescribeError(e));
     }
+    if (forPeople) {
+        out << "name\tcharacter\tsize\tcompressed\tmethod\tcrc32\n";
+    }
     for (const TDirItem& item : archive.Directory().Items()) {
         char crc[9];
         std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(item.Crc32()));
-        out << EscapedEntryName(item.Name) << '\t' << item.UncompressedSize() << '\t' << item.CompressedSize() << '\t'
-            << MethodName(item.Method()) << '\t' << crc << '\n';
+        out << EscapedEntryName(item.Name);
+        if (forPeople) {
+            out << '\t' << GlyphCharacterOf(item.Name);
+        }
+        out << '\t' << item.UncompressedSize() << '\t' << item.CompressedSize() << '\t' << MethodName(item.Method())
+            << '\t' << crc << '\n';
     }
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "io/FileReplacement.h"
 #include "tools/CommandLine.h"
 #include "tools/GfxCheck.h"
@@ -43,7 +45,9 @@ std::optional<int> RunList(const Arguments& args)
     if (args.size() != 1) {
         return std::nullopt;
     }
-    ListGfxArchive(args[0], std::cout);
+    // On a terminal, for a person: a header and the character of each glyph; into a pipe or
+    // a file, for a script: the plain fields, as `ls` changes its output.
+    ListGfxArchive(args[0], std::cout, isatty(STDOUT_FILENO) == 1);
     return 0;
 }
 
@@ -66,6 +70,12 @@ std::optional<int> RunExtract(const Arguments& args)
         } else {
             outFile = args[i + 1];
         }
+    }
+    // JPEG bytes on a terminal are noise that can change its settings: refused before the
+    // archive is read, as curl refuses binary output, and named as the wrong use it is.
+    if (!outFile && isatty(STDOUT_FILENO) == 1) {
+        throw EUsage("standard output is a terminal: write \"" + args[1] +
+                     "\" into a file with --out FILE, or redirect standard output (> FILE)");
     }
     const std::string bytes = ExtractGfxEntry(args[0], args[1], password);
     if (!outFile) {
@@ -101,8 +111,12 @@ std::string Usage()
     }
     usage += "  glyphtint-gfx --help | --version\n"
              "Lists, extracts or checks the entries of a glyph archive (glyphtint.gfx or a pack of\n"
-             "your own). Exit status: 0 done (check: the archive passes), 1 failed or the check\n"
-             "found faults, 2 wrong usage.\n";
+             "your own). list prints one line per entry, fields separated by tabs: name, size,\n"
+             "compressed size, method, CRC-32; on a terminal, with a header and the character\n"
+             "each glyph draws beside its name. extract writes the entry's bytes into FILE or\n"
+             "into standard output redirected to a file or pipe, never onto a terminal.\n"
+             "Exit status: 0 done (check: the archive passes), 1 failed or the check found\n"
+             "faults, 2 wrong usage (also extract without --out onto a terminal).\n";
     return usage;
 }
 

@@ -1,4 +1,6 @@
 // glyphtint-draw-pictures: draws the window's pictures as PNG files into one folder.
+#include "tools/OffscreenApplication.h"
+
 #include <QDir>
 #include <QFont>
 #include <QGuiApplication>
@@ -234,6 +236,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: glyphtint-draw-pictures FOLDER\n");
         return 2;
     }
+    // Run by the build: no display, and no note about a missing runtime folder.
+    glyphtint::tools::PrepareOffscreenApplication();
     QGuiApplication application(argc, argv);
     const std::string folder = argv[1];
     QDir().mkpath(QString::fromStdString(folder));

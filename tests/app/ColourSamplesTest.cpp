@@ -11,6 +11,8 @@
 #include <QPainter>
 #include <QToolTip>
 
+#include <fstream>
+
 using glyphtint::app::kInsertColourKey;
 using glyphtint::app::kPaletteText1;
 using glyphtint::app::kPaletteText2;
@@ -257,4 +259,45 @@ TEST_F(ColourSamplesTest, EachAttemptShowsItsLengthsOnTheLabelsRow)
         EXPECT_EQ(readout->geometry().right(), box->geometry().right());
         EXPECT_GE(readout->geometry().left(), label->geometry().right());
     }
+}
+
+TEST_F(ColourSamplesTest, WithoutAGlyphPackTheReadoutSaysThatNothingIsDrawn)
+{
+    const std::string damaged = (folder / "glyphtint.gfx").string();
+    std::ofstream(damaged, std::ios::binary) << "not a zip archive at all";
+    Start(damaged);
+    ASSERT_EQ(boxes.errors.size(), 1u) << "the pack failed to open";
+    QLabel* readout = Readout(Find<QWidget>("TabSheet1"));
+    Change(Find<TTextBox>("edt_Text"), "a");
+    EXPECT_EQ(readout->text().toStdString(), "1 byte \u00b7 nothing drawn");
+    EXPECT_NE(readout->toolTip().indexOf("No glyph pack"), -1) << readout->toolTip().toStdString();
+    // A new attempt knows it too.
+    window->ToolButton1Click();
+    EXPECT_EQ(Readout(window->ActivePageEdit()->parentWidget())->text().toStdString(), "0 bytes \u00b7 nothing drawn");
+}
+
+TEST_F(ColourSamplesTest, TheColourKeyOpensTheMenuWithItsFirstEntryHighlightedForTheArrowKeys)
+{
+    StartWithShippedArchive();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    TTextBox* box = Find<TTextBox>("edt_Text");
+    box->setFocus();
+    QTest::keySequence(box, kInsertColourKey);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    ASSERT_NE(menu->activeAction(), nullptr) << "an entry is highlighted, so the arrows act at once";
+    EXPECT_EQ(menu->activeAction(), menu->actions().first());
+
+    // Down moves to the letters, Right opens them on their first entry, Return inserts it.
+    QTest::keyClick(menu, Qt::Key_Down);
+    EXPECT_EQ(menu->activeAction()->text().remove('&').toStdString(), "Letters a-z");
+    QTest::keyClick(menu, Qt::Key_Right);
+    auto* letters = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(letters, nullptr);
+    ASSERT_NE(letters, menu);
+    QTest::keyClick(letters, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(box->Text(), "^a");
+    EXPECT_TRUE(boxes.errors.empty());
 }

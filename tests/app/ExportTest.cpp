@@ -2,6 +2,8 @@
 #include "WindowFixture.h"
 
 #include "render/FramedImage.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/RunProgram.h"
 
 #include <QClipboard>
 #include <QFileDialog>
@@ -137,6 +139,45 @@ TEST_F(ExportTest, CopyPutsTheFramedPictureOnTheClipboard)
     EXPECT_FALSE(offered->hasText()) << "what was on the clipboard before is gone";
     // The caption keeps its codes: without them it would be narrower and other pixels.
     EXPECT_EQ(FirstDifference(CopiedPicture(), AssembledFramedPicture(*Strip(Find<TImage>("img_Render")), "^2Hi")), "");
+}
+
+// A saved or copied picture is the same file whatever the screen: run again at QT_SCALE_FACTOR
+// 1.5 and 2 as the ctests app.pictures_scale*. The saved JPEG is byte for byte what
+// glyphtint-render --framed writes for the text, and the copied picture has the pixels of its
+// --clipboard-png, the tool run at scale 1 and at the test's scale alike.
+TEST_F(ExportTest, SavedAndCopiedPicturesAreTheToolsWhateverTheScale)
+{
+    StartWithShippedArchive();
+    const std::string text = "^1m00 ^7says: ^2Hello^7, ^4{glyph^atint}^7! Wg";
+    Change(window->ActivePageEdit(), text);
+    const std::string saved = (folder / "saved.jpg").string();
+    AnswerSaveDialog({saved});
+    Find<QAction>("Saveimage1")->trigger();
+    Find<QAction>("Copyimagetoclipboard1")->trigger();
+    ASSERT_TRUE(boxes.errors.empty()) << boxes.errors.front();
+    const QImage copied = CopiedPicture();
+
+    const std::string tool = std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-render";
+    struct Run {
+        const char* name;
+        std::vector<std::string> environment;
+    };
+    for (const Run& run : {Run{"the tool at scale 1", {"-u", "QT_SCALE_FACTOR"}}, Run{"the tool at this scale", {}}}) {
+        SCOPED_TRACE(run.name);
+        const std::string jpeg = (folder / "tool.jpg").string();
+        const std::string png = (folder / "tool.png").string();
+        std::vector<std::string> arguments = run.environment;
+        for (const std::string& argument :
+             {tool, std::string("--framed"), jpeg, std::string("--clipboard-png"), png, std::string("--"), text}) {
+            arguments.push_back(argument);
+        }
+        const glyphtint::test::ProgramRun ran = glyphtint::test::RunProgram("/usr/bin/env", arguments);
+        ASSERT_EQ(ran.exitCode, 0) << ran.err;
+        EXPECT_TRUE(glyphtint::test::ReadFileBytes(saved) == glyphtint::test::ReadFileBytes(jpeg))
+            << "the saved JPEG differs from glyphtint-render --framed";
+        EXPECT_EQ(FirstDifference(copied, QImage(QString::fromStdString(png)).convertToFormat(QImage::Format_RGB32)),
+                  "");
+    }
 }
 
 TEST_F(ExportTest, TheCaptionIsTheActiveAttemptsTextAfterSwitchingTabs)

@@ -270,3 +270,56 @@ TEST_F(WindowTest, ErrorBoxesKeepTheMessageAndSayInWordsWhatToDo)
         window.reset();
     }
 }
+
+TEST_F(WindowTest, TabFromTheTextBoxReachesOnlyControlsThatShow)
+{
+    StartWithShippedArchive();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    auto* fold = Find<QToolButton>("SpeedButton2");
+    auto* unfold = Find<QToolButton>("SpeedButton1");
+    TTextBox* box = Find<TTextBox>("edt_Text");
+
+    // The first Tab from the text box lands on the fold button, not on the unfold button
+    // that it hides.
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), fold);
+    const auto tabAround = [&](QToolButton* never) {
+        box->setFocus();
+        for (int i = 0; i < 12; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focused = QApplication::focusWidget();
+            ASSERT_NE(focused, nullptr);
+            EXPECT_TRUE(focused->isVisible()) << focused->objectName().toStdString() << " takes the focus unseen";
+            EXPECT_NE(focused, never);
+        }
+    };
+    tabAround(unfold);
+
+    // Folded, the other way round: Space on the fold button, then round again.
+    fold->setFocus();
+    QTest::keyClick(fold, Qt::Key_Space);
+    ASSERT_FALSE(Find<QFrame>("Panel4")->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), unfold);
+    tabAround(fold);
+    EXPECT_TRUE(boxes.errors.empty());
+}
+
+TEST(PasswordBox, NamesTheEntryInItsTextUnderAShortTitle)
+{
+    const std::string entry = "a-rather-long-glyph-entry-name.jpg";
+    const std::unique_ptr<QInputDialog> box = glyphtint::app::NewPasswordBox(nullptr, entry, "kept");
+    box->show();
+    QApplication::processEvents();
+    EXPECT_EQ(box->windowTitle().toStdString(), "Password");
+    EXPECT_NE(box->labelText().indexOf(QString::fromStdString(entry)), -1) << box->labelText().toStdString();
+    EXPECT_EQ(box->textEchoMode(), QLineEdit::Password);
+    EXPECT_EQ(box->textValue(), "kept");
+    // The whole text shows: the box is at least as wide as its longest line.
+    int widest = 0;
+    for (const QString& line : box->labelText().split('\n')) {
+        widest = std::max(widest, QFontMetrics(box->font()).horizontalAdvance(line));
+    }
+    EXPECT_GE(box->width(), widest);
+}

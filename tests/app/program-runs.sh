@@ -9,10 +9,62 @@
 #   placed    under openbox on 1366x768, 1280x800 and at scale 2: the whole frame on screen
 #   copies    under openbox: two copies side by side, both usable; the keys Ctrl+Shift+C
 #             (copy the picture) and Ctrl+Q (exit)
+#   arguments no X server at all: --help and --version, wrong arguments (exit 2), and a
+#             start without a display (one line, exit 1)
 set -euo pipefail
 scenario=$1
 bin=$2
 build=${3:-}
+
+if [ "$scenario" = arguments ]; then
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  fail() {
+    echo "FAIL (arguments): $*" >&2
+    exit 1
+  }
+  # run EXPECTED_STATUS [VAR=VALUE...] -- ARGUMENTS...: the program with its environment
+  # less every display, plus the given variables; its output in $work/out and $work/err.
+  run() {
+    local expected=$1 status=0
+    shift
+    local settings=()
+    while [ "$1" != -- ]; do
+      settings+=("$1")
+      shift
+    done
+    shift
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "${settings[@]}" "$bin/glyphtint" "$@" \
+      >"$work/out" 2>"$work/err" </dev/null || status=$?
+    [ "$status" -eq "$expected" ] ||
+      fail "glyphtint $* ${settings[*]}: exit status $status, not $expected: $(cat "$work/out" "$work/err")"
+  }
+  one_line() {
+    [ "$(wc -l <"$work/err")" -eq 1 ] || fail "not one line on standard error: $(cat "$work/err")"
+  }
+  run 0 -- --help
+  grep -q '^usage: glyphtint \[--help | --version\]$' "$work/out" || fail "--help: $(cat "$work/out")"
+  [ ! -s "$work/err" ] || fail "--help wrote on standard error"
+  run 0 -- --version
+  [ "$(cat "$work/out")" = "glyphtint 0.1" ] || fail "--version: $(cat "$work/out")"
+  for wrong in --frobnicate file.txt -platform; do
+    run 2 -- "$wrong"
+    one_line
+    grep -q "'$wrong'.*usage: glyphtint" "$work/err" || fail "$wrong: $(cat "$work/err")"
+    [ ! -s "$work/out" ] || fail "$wrong wrote on standard output"
+  done
+  # No display: what to set, and the tool that draws without one; not Qt's abort (134).
+  run 1 --
+  one_line
+  grep -q 'DISPLAY.*WAYLAND_DISPLAY.*glyphtint-render' "$work/err" || fail "no display: $(cat "$work/err")"
+  # A display that names no server: Qt finds out, and the program says so in one line.
+  run 1 DISPLAY=:97531 QT_QPA_PLATFORM=xcb --
+  one_line
+  grep -q '^glyphtint: cannot open the display (DISPLAY=:97531).*glyphtint-render' "$work/err" ||
+    fail "dead display: $(cat "$work/err")"
+  echo "ok (arguments)"
+  exit 0
+fi
 
 tools=(Xvfb xdotool)
 case "$scenario" in
@@ -220,6 +272,22 @@ missing)
   box=$(wait_for_window box)
   sleep 0.3
   [ "$(visible_windows)" -eq 1 ] || fail "more than the one message box"
+  # Centred on the screen once it has its size (no window manager: the box is its frame).
+  read -r screen_w screen_h <<<"$(xdotool getdisplaygeometry)"
+  centred=
+  for _ in $(seq 30); do
+    geometry=$(xdotool getwindowgeometry "$box")
+    read -r bx by <<<"$(sed -n 's/.*Position: \(-\?[0-9]*\),\(-\?[0-9]*\).*/\1 \2/p' <<<"$geometry")"
+    read -r bw bh <<<"$(sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p' <<<"$geometry")"
+    dx=$((2 * bx + bw - screen_w))
+    dy=$((2 * by + bh - screen_h))
+    if [ "${dx#-}" -le 2 ] && [ "${dy#-}" -le 2 ]; then
+      centred=yes
+      break
+    fi
+    sleep 0.1
+  done
+  [ -n "$centred" ] || fail "the box ${bw}x${bh} at $bx,$by is not centred on the ${screen_w}x${screen_h} screen"
   press "$box" Return
   wait_for_exit 1
   ;;

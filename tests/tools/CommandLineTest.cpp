@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+#include <vector>
+
 using glyphtint::test::ProgramRun;
 using glyphtint::test::RunProgram;
 
@@ -59,6 +63,30 @@ TEST(RenderCommandLine, AnOptionWithoutItsValueIsNamed)
     const ProgramRun run = RunProgram("glyphtint-render", {"--info", "--strip"});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find("option '--strip' needs a value"), std::string::npos) << run.err;
+}
+
+// Started outside a desktop session (no XDG_RUNTIME_DIR), the tools that draw with Qt give
+// themselves a private runtime folder: no "QStandardPaths: XDG_RUNTIME_DIR not set" note on
+// the terminal, and no folder left behind.
+TEST(ToolsOutsideADesktopSession, SayNothingAboutTheRuntimeFolderAndLeaveNoneBehind)
+{
+    const glyphtint::test::ScratchFolder scratch("glyphtint-runtime-test");
+    const std::string temp = scratch.Path() + "/tmp";
+    std::filesystem::create_directory(temp);
+    const std::string bin = GLYPHTINT_BIN_DIR;
+    const std::vector<std::vector<std::string>> runs = {
+        {bin + "/glyphtint-render", "--framed", scratch.Path() + "/m00.jpg", "^1m00"},
+        {bin + "/glyphtint-make-glyphs", scratch.Path() + "/pack.gfx"},
+    };
+    for (const std::vector<std::string>& command : runs) {
+        SCOPED_TRACE(command.front());
+        std::vector<std::string> arguments = {"-u", "XDG_RUNTIME_DIR", "TMPDIR=" + temp};
+        arguments.insert(arguments.end(), command.begin(), command.end());
+        const ProgramRun run = RunProgram("/usr/bin/env", arguments);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.err.find("XDG_RUNTIME_DIR"), std::string::npos) << run.err;
+        EXPECT_TRUE(std::filesystem::is_empty(temp)) << "a runtime folder was left in " << temp;
+    }
 }
 
 } // namespace

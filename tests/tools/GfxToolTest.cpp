@@ -10,6 +10,10 @@
 
 #include <algorithm>
 
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using glyphtint::test::ProgramRun;
 using glyphtint::test::RunProgram;
 using glyphtint::tools::CheckGlyphArchive;
@@ -224,6 +228,80 @@ TEST(GlyphCheck, NamesEncryptedAndUnsupportedGlyphs)
               problems.end());
     EXPECT_NE(std::find(problems.begin(), problems.end(), "b.jpg: compression method 6 is not supported"),
               problems.end());
+}
+
+} // namespace
+
+namespace {
+
+// The program run with a terminal as its standard input, output and error, as a person
+// starts it: the exit code and what the terminal showed (both outputs, lines ending in
+// CR LF as the terminal writes them).
+ProgramRun RunOnTerminal(const std::vector<std::string>& args)
+{
+    std::vector<std::string> command = {std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-gfx"};
+    command.insert(command.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& argument : command) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    int terminal = -1;
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    ProgramRun run;
+    if (child < 0) {
+        return run;
+    }
+    char buffer[4096];
+    for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0;) {
+        run.out.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(terminal);
+    int status = 0;
+    waitpid(child, &status, 0);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+TEST(GfxTool, ExtractRefusesToWriteJpegBytesOntoATerminal)
+{
+    const std::string archive = std::string(GLYPHTINT_BIN_DIR) + "/glyphtint.gfx";
+    const ProgramRun run = RunOnTerminal({"extract", archive, "AA.jpg"});
+    EXPECT_EQ(run.exitCode, 2) << run.out;
+    EXPECT_NE(run.out.find("terminal"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("--out FILE"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("redirect standard output"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("\xFF\xD8"), std::string::npos) << "no JPEG bytes reached the terminal";
+    // Redirected or with --out, the bytes are written as before.
+    const ProgramRun piped = Gfx({"extract", archive, "AA.jpg"});
+    EXPECT_EQ(piped.exitCode, 0) << piped.err;
+    EXPECT_EQ(piped.out.rfind("\xFF\xD8", 0), 0u);
+}
+
+TEST(GfxTool, ListShowsEachGlyphsCharacterOnATerminalAndPlainFieldsToScripts)
+{
+    const std::string archive = std::string(GLYPHTINT_BIN_DIR) + "/glyphtint.gfx";
+    const ProgramRun shown = RunOnTerminal({"list", archive});
+    EXPECT_EQ(shown.exitCode, 0) << shown.out;
+    EXPECT_EQ(shown.out.rfind("name\tcharacter\tsize\tcompressed\tmethod\tcrc32\r\n", 0), 0u) << shown.out;
+    for (const char* line : {"\r\nu1.jpg\t!\t", "\r\nmark.jpg\t'\t", "\r\ncurveopen.jpg\t{\t", "\r\nspc.jpg\tspace\t",
+                             "\r\nAA.jpg\tA\t", "\r\na.jpg\ta\t"}) {
+        EXPECT_NE(shown.out.find(line), std::string::npos) << line;
+    }
+
+    const ProgramRun plain = Gfx({"list", archive});
+    EXPECT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_EQ(std::count(plain.out.begin(), plain.out.end(), '\n'), 89);
+    EXPECT_EQ(plain.out.find("name\t"), std::string::npos) << "no header for scripts";
+    const std::string first = plain.out.substr(0, plain.out.find('\n'));
+    EXPECT_EQ(std::count(first.begin(), first.end(), '\t'), 4) << first;
+    // An entry that is no glyph has no character.
+    const ProgramRun other = RunOnTerminal({"list", FixtureCopy("mixed.zip")});
+    EXPECT_NE(other.out.find("\r\nhello.txt\t(none)\t111\t72\tdeflated\tc2c0c94a\r\n"), std::string::npos) << other.out;
 }
 
 } // namespace

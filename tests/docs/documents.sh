@@ -1,0 +1,120 @@
+#!/bin/bash
+# The documents tell the truth: every manual page renders without a groff warning, and the
+# examples of the pages and of the README run as written.
+#   - each page of packaging/man through `man --warnings`: any warning fails;
+#   - the lines of each page's EXAMPLES as man shows them: each runs and succeeds;
+#   - the README's transcripts (an indented "$ command" and its output) give that output;
+#   - the README's blocks marked "run by tests/docs/documents.sh" run and succeed.
+# The examples name installed paths; they run with a private copy of the tools and the
+# glyph archive in place of /usr/lib/glyphtint, a scratch folder for /tmp, and a home with
+# fonts/GameFont.ttf (DejaVu Sans) for ~. Skipped (77) where man is missing.
+# usage: documents.sh BIN_DIR SOURCE_DIR
+set -euo pipefail
+bin=$1
+source=$2
+
+if ! command -v man >/dev/null; then
+  echo "man is missing (package man-db): skipped"
+  exit 77
+fi
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+mkdir "$scratch/bin" "$scratch/tmp" "$scratch/home" "$scratch/home/fonts" "$scratch/work"
+cp "$bin/glyphtint-render" "$bin/glyphtint-gfx" "$bin/glyphtint-make-glyphs" "$bin/glyphtint.gfx" "$scratch/bin/"
+font=$(fc-match -f '%{file}' 'DejaVu Sans:bold' 2>/dev/null || true)
+[ -f "$font" ] || font=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
+cp "$font" "$scratch/home/fonts/GameFont.ttf"
+export PATH="$scratch/bin:$PATH" HOME="$scratch/home"
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# run_example WHERE COMMAND: runs the command as written, with the installed paths and ~
+# standing for the private ones.
+run_example() {
+  local where=$1 command=$2
+  # /tmp/ first: the scratch folder may itself lie in /tmp.
+  command=${command//\/tmp\//$scratch/tmp/}
+  command=${command//\/usr\/lib\/glyphtint\//$scratch/bin/}
+  command=${command//build\/bin\//$scratch/bin/}
+  command=${command//\~\//$HOME/}
+  if ! (cd "$scratch/work" && bash -o pipefail -c "$command") >"$scratch/out" 2>&1; then
+    fail "$where: '$2' failed: $(cat "$scratch/out")"
+  fi
+}
+
+checked=0
+for page in "$source"/packaging/man/*.1; do
+  name=$(basename "$page")
+  if ! MANWIDTH=200 man --warnings -E UTF-8 -l "$page" >"$scratch/page.txt" 2>"$scratch/warnings"; then
+    fail "$name: man could not render it: $(cat "$scratch/warnings")"
+    continue
+  fi
+  if [ -s "$scratch/warnings" ]; then
+    fail "$name: groff warns: $(cat "$scratch/warnings")"
+  fi
+  # A double quote inside a word of a font macro's line is taken as a delimiter and
+  # vanishes from the page (.B {"line": 1} shows {line: 1}): such text goes in .EX.
+  if grep -nE '^\.(B|I|BR|BI|IB|IR|RB|RI) .*[^ ]"[^ ]' "$page" >"$scratch/quotes"; then
+    fail "$name: quotes inside a font macro's word are lost: $(cat "$scratch/quotes")"
+  fi
+  # The example lines of the source's EXAMPLES block, as the reader sees them: each must
+  # appear so in the rendered page, and run.
+  while IFS= read -r line; do
+    shown=$(sed -e 's/\\-/-/g' -e "s/\\\\(aq/'/g" -e 's/\\(ti/~/g' -e 's/\\(dq/"/g' -e 's/\\e/\\/g' <<<"$line")
+    if ! grep -qF -- "$shown" "$scratch/page.txt"; then
+      fail "$name: the example '$shown' is not shown so"
+      continue
+    fi
+    run_example "$name" "$shown"
+    checked=$((checked + 1))
+  done < <(awk '/^\.SH EXAMPLES/ { examples = 1; next } /^\.SH/ { examples = 0 }
+                examples && /^\.nf/ { block = 1; next } examples && /^\.fi/ { block = 0 }
+                examples && block' "$page")
+done
+
+readme="$source/README.md"
+# Transcripts: "$ command" on an indented line, the output on the lines below it, up to a
+# blank line.
+awk '/^ +\$ / { if (command != "") print command "\n" output; sub(/^ +\$ /, ""); command = $0; output = ""; next }
+     command != "" && /^ *$/ { print command "\n" output; command = ""; next }
+     command != "" { sub(/^ +/, ""); output = output $0 "\n" }
+     END { if (command != "") print command "\n" output }' "$readme" >"$scratch/transcripts"
+# One transcript per record: the command line, then its output, then an empty line.
+while IFS= read -r command; do
+  [ -n "$command" ] || continue
+  expected=""
+  while IFS= read -r line && [ -n "$line" ]; do
+    expected+="$line"$'\n'
+  done
+  # The transcript shows what the terminal shows, not the exit status (a batch with a line
+  # that cannot be drawn exits 1).
+  got=$(cd "$scratch/work" && bash -c "$command" 2>&1) || true
+  if [ "$got"$'\n' != "$expected" ]; then
+    fail "README: '$command' printed
+$got
+instead of
+$expected"
+  fi
+  checked=$((checked + 1))
+done <"$scratch/transcripts"
+
+# The blocks marked to be run here.
+while IFS= read -r command; do
+  run_example README "$command"
+  checked=$((checked + 1))
+done < <(awk '/<!-- The example below is run by tests\/docs\/documents.sh. -->/ { found = 1; next }
+              found && /^    / { sub(/^ +/, ""); print; started = 1; next }
+              found && started { found = 0; started = 0 }' "$readme")
+
+if [ "$failures" -ne 0 ]; then
+  exit 1
+fi
+if [ "$checked" -lt 8 ]; then
+  echo "FAIL: only $checked examples found" >&2
+  exit 1
+fi
+echo "ok: 4 manual pages without warnings, $checked examples run as written"
