@@ -169,10 +169,10 @@ bool OpenNewFile(int folder, const std::string& name, NewFile& file)
     return false;
 }
 
-bool WriteAllAt(int fd, std::string_view bytes, off_t position)
+bool WriteAllAt(const SaveCalls& calls, int fd, std::string_view bytes, off_t position)
 {
     while (!bytes.empty()) {
-        const ssize_t written = ::pwrite(fd, bytes.data(), bytes.size(), position);
+        const ssize_t written = calls.pwrite(fd, bytes.data(), bytes.size(), position);
         if (written < 0 && errno == EINTR) {
             continue;
         }
@@ -188,7 +188,7 @@ bool WriteAllAt(int fd, std::string_view bytes, off_t position)
 // Gives a complete file a hidden name in the folder, so that a rename can move it over
 // the file's name. An unnamed file is linked through its /proc entry; linkat never
 // follows a link at the new name, and fails when the name exists.
-bool NameTemporarily(NewFile& file, const std::string& name)
+bool NameTemporarily(const SaveCalls& calls, NewFile& file, const std::string& name)
 {
     if (!file.temporaryName.empty()) {
         return true;
@@ -196,7 +196,7 @@ bool NameTemporarily(NewFile& file, const std::string& name)
     const std::string self = SelfPath(file.fd.Get());
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temporary = TemporaryName(name);
-        if (::linkat(AT_FDCWD, self.c_str(), file.folder, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (calls.linkat(AT_FDCWD, self.c_str(), file.folder, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             file.temporaryName = std::move(temporary);
             return true;
         }
@@ -209,7 +209,8 @@ bool NameTemporarily(NewFile& file, const std::string& name)
 
 } // namespace
 
-FileReplacement::FileReplacement(const std::string& path) : path_(path), name_(BaseNameOf(path))
+FileReplacement::FileReplacement(const std::string& path, const SaveCalls& calls)
+    : calls_(calls), path_(path), name_(BaseNameOf(path))
 {
     if (name_.empty()) {
         throw EFCreateError(path_);
@@ -334,21 +335,21 @@ bool FileReplacement::CreateNew(std::string_view bytes)
     if (!OpenNewFile(folder_, name_, file)) {
         return false;
     }
-    if (!WriteAllAt(file.fd.Get(), bytes, 0) || ::fsync(file.fd.Get()) != 0) {
+    if (!WriteAllAt(calls_, file.fd.Get(), bytes, 0) || calls_.fsync(file.fd.Get()) != 0) {
         throw EWriteError(path_);
     }
     if (file.temporaryName.empty()) {
-        if (::linkat(AT_FDCWD, SelfPath(file.fd.Get()).c_str(), folder_, name_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (calls_.linkat(AT_FDCWD, SelfPath(file.fd.Get()).c_str(), folder_, name_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             SyncFolder();
             return true;
         }
         // Without /proc, or when something took the name meanwhile: name the file and
         // rename it, which replaces what is at the name (a link too) but never follows it.
-        if (!NameTemporarily(file, name_)) {
+        if (!NameTemporarily(calls_, file, name_)) {
             return false;
         }
     }
-    if (!file.fd.Close() || ::renameat(folder_, file.temporaryName.c_str(), folder_, name_.c_str()) != 0) {
+    if (!file.fd.Close() || calls_.renameat(folder_, file.temporaryName.c_str(), folder_, name_.c_str()) != 0) {
         return false;
     }
     file.temporaryName.clear();
@@ -378,12 +379,12 @@ bool FileReplacement::ReplaceByRename(std::string_view bytes, const struct stat&
     if (::fchmod(file.fd.Get(), old.st_mode & 07777) != 0) {
         return false;
     }
-    if (!WriteAllAt(file.fd.Get(), bytes, 0) || ::fsync(file.fd.Get()) != 0) {
+    if (!WriteAllAt(calls_, file.fd.Get(), bytes, 0) || calls_.fsync(file.fd.Get()) != 0) {
         throw EWriteError(path_);
     }
     // A sticky folder refuses the rename over another user's file (or link).
-    if (!NameTemporarily(file, name_) || !file.fd.Close() ||
-        ::renameat(folder_, file.temporaryName.c_str(), folder_, name_.c_str()) != 0) {
+    if (!NameTemporarily(calls_, file, name_) || !file.fd.Close() ||
+        calls_.renameat(folder_, file.temporaryName.c_str(), folder_, name_.c_str()) != 0) {
         return false;
     }
     file.temporaryName.clear();
@@ -412,7 +413,8 @@ void FileReplacement::RewriteInPlace(std::string_view bytes, const struct stat& 
         errno != EINVAL) {
         throw EWriteError(path_);
     }
-    if (!WriteAllAt(fd.Get(), bytes, 0) || ::ftruncate(fd.Get(), size) != 0 || ::fsync(fd.Get()) != 0 || !fd.Close()) {
+    if (!WriteAllAt(calls_, fd.Get(), bytes, 0) || calls_.ftruncate(fd.Get(), size) != 0 ||
+        calls_.fsync(fd.Get()) != 0 || !fd.Close()) {
         throw EWriteError(path_);
     }
 }
@@ -420,7 +422,7 @@ void FileReplacement::RewriteInPlace(std::string_view bytes, const struct stat& 
 // Makes a finished rename durable; a folder that cannot be synced is left as it is.
 void FileReplacement::SyncFolder() const
 {
-    ::fsync(folder_);
+    calls_.fsync(folder_);
 }
 
 } // namespace glyphtint::io

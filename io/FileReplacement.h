@@ -3,6 +3,7 @@
 // symlink that leads to it) or is left untouched when the save cannot be done.
 #pragma once
 
+#include "io/SaveCalls.h"
 #include "io/StreamError.h"
 
 #include <string>
@@ -21,8 +22,8 @@ public:
     // fs.protected_symlinks is off). Raises EFCreateError when nothing can be saved
     // there: a dangling symlink or a loop, a link the kernel refuses to follow, a folder
     // or another non-regular file, a file without write permission, a missing folder.
-    // Creates nothing.
-    explicit FileReplacement(const std::string& path);
+    // Creates nothing. The save's writes, syncs, links and renames go through calls.
+    explicit FileReplacement(const std::string& path, const SaveCalls& calls = {});
     ~FileReplacement();
     FileReplacement(const FileReplacement&) = delete;
     FileReplacement& operator=(const FileReplacement&) = delete;
@@ -51,6 +52,7 @@ private:
     void RewriteInPlace(std::string_view bytes, const struct stat& checked);
     void SyncFolder() const;
 
+    SaveCalls calls_;
     std::string path_; // as given, for messages
     int folder_ = -1;  // the folder of the file written, open from the start
     std::string name_; // the file's name in that folder: the path's, or its symlink target's
