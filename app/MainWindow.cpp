@@ -4,7 +4,6 @@
 #include "app/Pictures.h"
 #include "app/Placement.h"
 #include "render/GlyphArchivePath.h"
-#include "render/GlyphStrip.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -16,7 +15,6 @@
 #include <QWindow>
 #include <QVBoxLayout>
 
-#include <chrono>
 #include <cmath>
 #include <filesystem>
 
@@ -98,9 +96,11 @@ std::unique_ptr<QInputDialog> glyphtint::app::NewPasswordBox(QWidget* parent, co
 }
 
 Tfrm_Main::Tfrm_Main(WindowHooks hooks)
-    : hooks_(std::move(hooks)), scale_(WindowFont()),
+    : hooks_(std::move(hooks)),
       guard_([this](const std::string& message, const std::string& advice) { ReportInBox(message, advice); }),
-      renderQueue_([this](const std::string& text) { RenderIntoRenderImage(text); }, guard_)
+      session_(
+          guard_, [this]() -> TPicture& { return img_Render->Picture(); }, SessionHooks()),
+      scale_(WindowFont())
 {
     setObjectName("frm_Main");
     setWindowTitle(kApplicationTitle);
@@ -139,29 +139,33 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     }
 
     // As loaded, before FormCreate: the About tab is the active page.
-    ActivatePageQuietly(pc_Tabs->count() - 1);
+    ActivatePageQuietly(AboutTabIndex());
 
     SaveDialog1.Filters = QStringList{"JPEG image (*.jpg)", "All files (*)"};
     SaveDialog1.DefaultExt = "jpg";
 
-    ZipArchive1.OnPassword = [this](TZipBaseArchiver&, const std::string& entryName, std::string& password,
-                                    bool& skip) { AnswerPasswordRequest(entryName, password, skip); };
     tmr_Teller.OnTimer = [this] { RunGuarded([this] { tmr_TellerTimer(); }); };
-    renderTimer_.setSingleShot(true);
-    renderTimer_.setInterval(0);
-    connect(&renderTimer_, &QTimer::timeout, this, [this] {
-        if (!destroyed_) {
-            RunGuarded([this] { FlushPendingRender(); });
-        }
-    });
     ConnectHandlers();
     UpdateCommands();
+}
+
+RenderSessionHooks Tfrm_Main::SessionHooks()
+{
+    RenderSessionHooks hooks;
+    hooks.askPassword = [this](const std::string& entryName, const std::string& password) {
+        return AskPasswordInBox(entryName, password);
+    };
+    hooks.ready = [this](const std::string& text) {
+        if (hooks_.rendered) {
+            hooks_.rendered(text);
+        }
+    };
+    return hooks;
 }
 
 Tfrm_Main::~Tfrm_Main()
 {
     tmr_Teller.SetEnabled(false);
-    renderTimer_.stop();
     if (!destroyed_) {
         RunGuarded([this] { FormDestroy(); });
     }
@@ -190,16 +194,15 @@ void Tfrm_Main::CreateRenderPanel(QWidget* parent)
 
 void Tfrm_Main::FormCreate()
 {
-    ZipArchive1.FileName = hooks_.archivePath.empty() ? glyphtint::render::GlyphArchivePath() : hooks_.archivePath;
+    const std::string path = hooks_.archivePath.empty() ? glyphtint::render::GlyphArchivePath() : hooks_.archivePath;
     std::error_code error;
-    if (!std::filesystem::exists(ZipArchive1.FileName, error) ||
-        std::filesystem::is_directory(ZipArchive1.FileName, error)) {
+    if (!std::filesystem::exists(path, error) || std::filesystem::is_directory(path, error)) {
         // The second line says where the program looked, so the person knows where the pack belongs.
-        ShowPlainMessage(std::string(kArchiveMissingMessage) + "\nIt was looked for at " + ZipArchive1.FileName);
+        ShowPlainMessage(std::string(kArchiveMissingMessage) + "\nIt was looked for at " + path);
         quitRequested_ = true;
         return;
     }
-    ZipArchive1.Open(0);
+    session_.Open(path);
     // The readouts said that nothing could be drawn while no pack was open.
     TabSheet1->ShowLengths();
     TabCounter = 1;
@@ -208,16 +211,14 @@ void Tfrm_Main::FormCreate()
     // The user can type at once.
     edt_Text->setFocus();
     // The palettes' cost per byte tells how long the first text will take.
-    const auto start = std::chrono::steady_clock::now();
-    Panel3->RenderPalettes(ZipArchive1);
-    pacer_.Rendered(std::string_view(kPaletteText1).size() + std::string_view(kPaletteText2).size(),
-                    std::chrono::steady_clock::now() - start);
+    session_.Timed(std::string_view(kPaletteText1).size() + std::string_view(kPaletteText2).size(),
+                   [this](RenderSession::Pack& pack) { Panel3->RenderPalettes(pack); });
 }
 
 void Tfrm_Main::FormDestroy()
 {
     destroyed_ = true;
-    ZipArchive1.Close();
+    session_.Close();
 }
 
 void Tfrm_Main::ReportInBox(const std::string& message, const std::string& advice)
@@ -253,18 +254,6 @@ std::optional<std::string> Tfrm_Main::AskPasswordInBox(const std::string& entryN
         return std::nullopt;
     }
     return box->textValue().toUtf8().toStdString();
-}
-
-void Tfrm_Main::AnswerPasswordRequest(const std::string& entryName, std::string& password, bool& skip)
-{
-    passwordAsked_ = true;
-    if (std::optional<std::string> typed = AskPasswordInBox(entryName, password)) {
-        password = std::move(*typed);
-    } else {
-        // The render then fails on the skipped entry's missing bytes; it reports this instead.
-        refusedPassword_ = entryName;
-        skip = true;
-    }
 }
 
 void Tfrm_Main::showEvent(QShowEvent* event)

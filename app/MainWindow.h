@@ -7,12 +7,10 @@
 #include "app/DesignScale.h"
 #include "app/HandlerGuard.h"
 #include "app/Image.h"
-#include "app/RenderPacer.h"
-#include "app/RenderQueue.h"
+#include "app/RenderSession.h"
 #include "app/SaveDialog.h"
 #include "app/TextBox.h"
 #include "app/Timer.h"
-#include "archive/ZipArchive.h"
 
 #include <QFrame>
 #include <QIcon>
@@ -66,6 +64,11 @@ std::unique_ptr<QInputDialog> NewPasswordBox(QWidget* parent, const std::string&
 } // namespace glyphtint::app
 
 class Tfrm_Main : public QMainWindow {
+    // First, since the components below refer to them.
+    glyphtint::app::WindowHooks hooks_;
+    glyphtint::app::HandlerGuard guard_;
+    glyphtint::app::RenderSession session_;
+
 public:
     explicit Tfrm_Main(glyphtint::app::WindowHooks hooks = {});
     ~Tfrm_Main() override;
@@ -111,9 +114,10 @@ public:
     // Renders a text change that was left for later (a long text while keys arrive) now.
     void FlushPendingRender();
 
-    // Components without a widget of their own, named as the layout names them.
+    // Components without a widget of their own, named as the layout names them; the
+    // glyph pack is the render session's.
     TTimer tmr_Teller{100};
-    TZipArchive ZipArchive1;
+    glyphtint::app::RenderSession::Pack& ZipArchive1 = session_.HeldPack();
     TSaveDialog SaveDialog1;
 
     // The number of the most recently made attempt tab, and how many banner characters show.
@@ -144,10 +148,12 @@ private:
     // Makes a page active as the program does, which is not a tab change.
     void ActivatePageQuietly(int index);
     void OnCurrentTabChanged();
+    // The About tab is the last one; the attempts come before it.
+    int AboutTabIndex() const;
+    bool AboutTabShowing() const;
 
-    void RenderIntoRenderImage(const std::string& text);
-    void AnswerPasswordRequest(const std::string& entryName, std::string& password, bool& skip);
-
+    // The render session's boxes and listener: the window's.
+    glyphtint::app::RenderSessionHooks SessionHooks();
     void ReportInBox(const std::string& message, const std::string& advice);
     void ShowPlainMessage(const std::string& message);
     std::optional<std::string> AskPasswordInBox(const std::string& entryName, const std::string& password);
@@ -181,17 +187,7 @@ private:
 
     std::vector<QIcon> ImageList1;
 
-    glyphtint::app::WindowHooks hooks_;
     glyphtint::app::DesignScale scale_;
-    glyphtint::app::HandlerGuard guard_;
-    glyphtint::app::RenderQueue renderQueue_;
-    glyphtint::app::RenderPacer pacer_;
-    // A text change waiting for renderTimer_, which fires once the keys queued have been read.
-    std::optional<std::string> pendingText_;
-    QTimer renderTimer_;
-    // The entry whose password request the user cancelled during the running render.
-    std::optional<std::string> refusedPassword_;
-    bool passwordAsked_ = false;
     // Set from showing until the window manager has put its frame around the window.
     bool placementPending_ = false;
     bool quitRequested_ = false;

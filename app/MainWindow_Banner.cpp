@@ -17,10 +17,10 @@ void Tfrm_Main::tmr_TellerTimer()
         tmr_Teller.SetInterval(kTypingInterval);
     }
     const auto shown = static_cast<std::size_t>(std::max<std::int32_t>(0, BannerCounter));
-    const std::size_t failuresBefore = renderQueue_.Failures();
+    const std::size_t failuresBefore = session_.Failures();
     // A different text reaches the render through the box's change, as typing does.
     LabeledEdit1->SetText(std::string(BannerText.substr(0, std::min(shown, BannerText.size()))));
-    if (renderQueue_.Failures() != failuresBefore) {
+    if (session_.Failures() != failuresBefore) {
         // A banner that fails once fails on every cycle: stop until the About tab is
         // selected again rather than report the same failure every 100 ms.
         tmr_Teller.SetEnabled(false);

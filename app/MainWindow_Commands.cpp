@@ -98,7 +98,7 @@ void Tfrm_Main::CreateToolBar(QWidget* parent)
 
 void Tfrm_Main::UpdateCommands()
 {
-    const bool attempt = pc_Tabs->currentIndex() != pc_Tabs->count() - 1;
+    const bool attempt = !AboutTabShowing();
     Saveimage1->setEnabled(attempt);
     Copyimagetoclipboard1->setEnabled(attempt);
     Removetab1->setEnabled(attempt && pc_Tabs->count() > 2);

@@ -19,7 +19,7 @@ std::string Tfrm_Main::ActiveAttemptText() const
 
 void Tfrm_Main::ExportImage(const std::string& path)
 {
-    if (pc_Tabs->currentIndex() == pc_Tabs->count() - 1) {
+    if (AboutTabShowing()) {
         return;
     }
     // The picture framed is always that of the text in the caption.

@@ -2,43 +2,10 @@
 #include "app/MainWindow.h"
 
 #include "app/Pictures.h"
-#include "render/GlyphStrip.h"
 
-#include <QApplication>
-#include <QGuiApplication>
 #include <QSignalBlocker>
 
-#include <chrono>
-#include <stdexcept>
-#include <utility>
-
 using namespace glyphtint::app;
-
-namespace {
-
-// Shows the busy cursor for as long as it lives, when asked to.
-class BusyCursor {
-public:
-    explicit BusyCursor(bool shown) : shown_(shown)
-    {
-        if (shown_) {
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        }
-    }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-    ~BusyCursor()
-    {
-        if (shown_) {
-            QGuiApplication::restoreOverrideCursor();
-        }
-    }
-
-private:
-    bool shown_;
-};
-
-} // namespace
 
 void Tfrm_Main::CreateTabs(QWidget* parent)
 {
@@ -66,7 +33,7 @@ void Tfrm_Main::CreateTabs(QWidget* parent)
 AttemptPage* Tfrm_Main::NewAttemptPage()
 {
     auto* page = new AttemptPage(scale_);
-    page->GlyphPackOpen = [this] { return ZipArchive1.Active(); };
+    page->GlyphPackOpen = [this] { return session_.PackOpen(); };
     page->ShowLengths();
     WireTextBox(page->TextBox());
     return page;
@@ -104,8 +71,7 @@ void Tfrm_Main::ToolButton1Click()
     AttemptPage* page = NewAttemptPage();
     {
         const QSignalBlocker programChange(pc_Tabs);
-        pc_Tabs->insertTab(pc_Tabs->count() - 1, page, ImageList1[kImageAttempt],
-                           QString("Attempt %1").arg(TabCounter));
+        pc_Tabs->insertTab(AboutTabIndex(), page, ImageList1[kImageAttempt], QString("Attempt %1").arg(TabCounter));
     }
     ActivatePageQuietly(pc_Tabs->indexOf(page));
     // Typing goes into the new attempt, wherever the focus was.
@@ -118,7 +84,7 @@ void Tfrm_Main::ToolButton1Click()
 void Tfrm_Main::ToolButton2Click()
 {
     const int active = pc_Tabs->currentIndex();
-    if (active == pc_Tabs->count() - 1 || pc_Tabs->count() <= 2) {
+    if (AboutTabShowing() || pc_Tabs->count() <= 2) {
         return;
     }
     QWidget* page = pc_Tabs->widget(active);
@@ -138,10 +104,20 @@ TTextBox* Tfrm_Main::ActivePageEdit() const
     return page != nullptr ? page->findChild<TTextBox*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
+int Tfrm_Main::AboutTabIndex() const
+{
+    return pc_Tabs->count() - 1;
+}
+
+bool Tfrm_Main::AboutTabShowing() const
+{
+    return pc_Tabs->currentIndex() == AboutTabIndex();
+}
+
 void Tfrm_Main::pc_TabsChange()
 {
     UpdateCommands();
-    if (pc_Tabs->currentIndex() == pc_Tabs->count() - 1) {
+    if (AboutTabShowing()) {
         BannerCounter = 0;
         tmr_Teller.SetEnabled(true);
     } else {
@@ -150,26 +126,19 @@ void Tfrm_Main::pc_TabsChange()
     if (TTextBox* box = ActivePageEdit()) {
         edt_TextChange(*box);
     } else {
-        renderQueue_.Request({});
+        session_.Request({});
     }
 }
 
 void Tfrm_Main::edt_TextChange(TTextBox& sender)
 {
-    std::string text = sender.Text();
-    // A text that takes longer than a glance waits until the keys already queued have
-    // been read: a burst of keys then costs one render of the final text.
-    if (pendingText_ || pacer_.Slow(text.size())) {
-        pendingText_ = std::move(text);
-        renderTimer_.start();
-        return;
-    }
-    renderQueue_.Request(std::move(text));
+    // A long text waits for the keys already queued: a burst costs one render.
+    session_.Request(sender.Text());
 }
 
 void Tfrm_Main::img_ColorsClick(char code)
 {
-    if (pc_Tabs->currentIndex() == pc_Tabs->count() - 1) {
+    if (AboutTabShowing()) {
         return;
     }
     if (TTextBox* box = ActivePageEdit()) {
@@ -181,34 +150,7 @@ void Tfrm_Main::img_ColorsClick(char code)
 
 void Tfrm_Main::FlushPendingRender()
 {
-    renderTimer_.stop();
-    if (std::optional<std::string> text = std::exchange(pendingText_, std::nullopt)) {
-        renderQueue_.Request(std::move(*text));
-    }
-}
-
-void Tfrm_Main::RenderIntoRenderImage(const std::string& text)
-{
-    const BusyCursor busy(pacer_.Slow(text.size()));
-    refusedPassword_.reset();
-    passwordAsked_ = false;
-    const auto start = std::chrono::steady_clock::now();
-    try {
-        RenderCodedText(ZipArchive1, text, img_Render->Picture());
-    } catch (...) {
-        if (refusedPassword_) {
-            throw std::runtime_error("The glyph \"" + *refusedPassword_ +
-                                     "\" needs the glyph pack's password, and none was given");
-        }
-        throw;
-    }
-    // Time spent waiting for a password says nothing about the cost of rendering.
-    if (!passwordAsked_) {
-        pacer_.Rendered(text.size(), std::chrono::steady_clock::now() - start);
-    }
-    if (hooks_.rendered) {
-        hooks_.rendered(text);
-    }
+    session_.Flush();
 }
 
 void Tfrm_Main::Addtab1Click()

@@ -7,8 +7,13 @@ namespace glyphtint::app {
 
 RenderOutcome RenderQueue::Request(std::string text) noexcept
 {
+    Hold(std::move(text));
+    return Flush();
+}
+
+RenderOutcome RenderQueue::Flush() noexcept
+{
     // The latest request wins; a running render picks it up when it returns.
-    deferred_ = std::move(text);
     if (busy_) {
         return RenderOutcome::Deferred;
     }

@@ -21,7 +21,9 @@ enum class RenderOutcome {
 // failure) whose event loop runs other handlers, among them banner ticks that render
 // again. While one render is running or reporting, a new request is deferred: the
 // latest one runs when the current render has finished. After a failure the deferred
-// request is dropped, so a failing text is not reported over and over.
+// request is dropped, so a failing text is not reported over and over. A request can
+// also be held for a moment later (Hold, then Flush): it waits in the same place, so
+// whichever text came last is the one drawn.
 class RenderQueue {
 public:
     using Render = std::function<void(const std::string& text)>;
@@ -31,8 +33,17 @@ public:
     // Renders text now, or after the running render. A failure is reported through the
     // guard while the render still counts as running; nothing leaves as an exception.
     RenderOutcome Request(std::string text) noexcept;
+    // Keeps text as the latest request without drawing it: the running render or the
+    // next Flush draws it.
+    void Hold(std::string text) noexcept { deferred_ = std::move(text); }
+    // Draws the request held, unless a render is running (which then draws it).
+    RenderOutcome Flush() noexcept;
+    // Forgets the request held.
+    void Drop() noexcept { deferred_.reset(); }
 
     bool Busy() const { return busy_; }
+    // True while a request waits to be drawn.
+    bool Holding() const { return deferred_.has_value(); }
     // How many renders have failed so far; counted before the failure is reported.
     std::size_t Failures() const { return failures_; }
 

@@ -1,0 +1,136 @@
+// RenderSession: the pack, the one text waiting, the pacer, the password and the busy cursor.
+#include "app/RenderSession.h"
+
+#include "render/GlyphStrip.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+
+#include <stdexcept>
+#include <utility>
+
+namespace glyphtint::app {
+
+namespace {
+
+// Shows the busy cursor for as long as it lives, when asked to.
+class BusyCursor {
+public:
+    explicit BusyCursor(bool shown) : shown_(shown)
+    {
+        if (shown_) {
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        }
+    }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+    ~BusyCursor()
+    {
+        if (shown_) {
+            QGuiApplication::restoreOverrideCursor();
+        }
+    }
+
+private:
+    bool shown_;
+};
+
+} // namespace
+
+RenderSession::RenderSession(HandlerGuard& guard, Target target, RenderSessionHooks hooks)
+    : target_(std::move(target)), hooks_(std::move(hooks)),
+      queue_([this](const std::string& text) { Draw(text); }, guard)
+{
+    pack_.OnPassword = [this](TZipBaseArchiver&, const std::string& entryName, std::string& password, bool& skip) {
+        AnswerPasswordRequest(entryName, password, skip);
+    };
+    // A zero timer fires once the events already queued have been handled.
+    flushTimer_.setSingleShot(true);
+    flushTimer_.setInterval(0);
+    QObject::connect(&flushTimer_, &QTimer::timeout, [this] { queue_.Flush(); });
+}
+
+void RenderSession::Open(const std::string& path)
+{
+    pack_.FileName = path;
+    pack_.Open(0);
+}
+
+void RenderSession::Close()
+{
+    flushTimer_.stop();
+    queue_.Drop();
+    pack_.Close();
+}
+
+void RenderSession::Request(std::string text)
+{
+    // Behind a text that waits, or when the pacer expects this one to take long: wait
+    // for the rest of the keys. The running render, if any, draws it first.
+    if (queue_.Holding() || pacer_.Slow(text.size())) {
+        queue_.Hold(std::move(text));
+        flushTimer_.start();
+        return;
+    }
+    queue_.Request(std::move(text));
+}
+
+void RenderSession::Flush()
+{
+    flushTimer_.stop();
+    queue_.Flush();
+}
+
+void RenderSession::Timed(std::size_t bytes, const std::function<void(Pack& pack)>& render)
+{
+    const auto start = Now();
+    render(pack_);
+    pacer_.Rendered(bytes, Now() - start);
+}
+
+void RenderSession::Draw(const std::string& text)
+{
+    const BusyCursor busy(pacer_.Slow(text.size()));
+    refusedPassword_.reset();
+    passwordAsked_ = false;
+    const auto start = Now();
+    try {
+        RenderCodedText(pack_, text, target_());
+    } catch (...) {
+        if (refusedPassword_) {
+            throw std::runtime_error("The glyph \"" + *refusedPassword_ +
+                                     "\" needs the glyph pack's password, and none was given");
+        }
+        throw;
+    }
+    // Time spent waiting for a password says nothing about the cost of rendering.
+    if (!passwordAsked_) {
+        pacer_.Rendered(text.size(), Now() - start);
+    }
+    if (hooks_.ready) {
+        hooks_.ready(text);
+    }
+}
+
+void RenderSession::AnswerPasswordRequest(const std::string& entryName, std::string& password, bool& skip)
+{
+    passwordAsked_ = true;
+    std::optional<std::string> typed;
+    if (hooks_.askPassword) {
+        typed = hooks_.askPassword(entryName, password);
+    }
+    if (typed) {
+        password = std::move(*typed);
+    } else {
+        // The render then fails on the skipped entry's missing bytes; it reports this instead.
+        refusedPassword_ = entryName;
+        skip = true;
+    }
+}
+
+std::chrono::steady_clock::time_point RenderSession::Now() const
+{
+    return hooks_.now ? hooks_.now() : std::chrono::steady_clock::now();
+}
+
+} // namespace glyphtint::app
