@@ -2,6 +2,7 @@
 // when the copy can keep everything the file was, else rewritten in place.
 #include "io/FileReplacement.h"
 
+#include "io/Descriptor.h"
 #include "io/FileLock.h"
 #include "io/SharedFolders.h"
 
@@ -25,41 +26,6 @@ namespace {
 // often it looks again. A save takes milliseconds; only a stuck lock lasts this long.
 constexpr auto kLockWait = std::chrono::seconds(10);
 constexpr auto kLockPoll = std::chrono::milliseconds(5);
-
-// An open descriptor, closed on every path.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) { }
-    ~Descriptor()
-    {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    void Reset(int fd)
-    {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = fd;
-    }
-    int Release() { return std::exchange(fd_, -1); }
-    // Closes now; false when the close reports a late write error.
-    bool Close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 // A file being written in the target's folder: unnamed, or under a hidden temporary
 // name in that folder that is removed unless the file was published.

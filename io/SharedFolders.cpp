@@ -1,6 +1,7 @@
 // SharedFolders: the planted-link rule and a folder opened once through its parent.
 #include "io/SharedFolders.h"
 
+#include "io/Descriptor.h"
 #include "io/StreamError.h"
 
 #include <fcntl.h>
@@ -16,23 +17,6 @@ namespace {
 // How often the folder is looked up again when its name changed between two calls: only
 // another process making, removing or replacing it at that moment gets here at all.
 constexpr int kLookups = 100;
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) { }
-    ~Descriptor()
-    {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 int OpenParent(const std::string& parent, const std::string& path)
 {

@@ -1,6 +1,7 @@
 // BatchFolder: one descriptor for the folder, an OFD write lock, unnamed files linked in.
 #include "tools/BatchFolder.h"
 
+#include "io/FileLock.h"
 #include "io/SharedFolders.h"
 #include "io/StreamError.h"
 
@@ -42,23 +43,16 @@ bool SameFile(const struct stat& a, const struct stat& b)
 
 BatchFolder::BatchFolder(const std::string& path) : path_(path), fd_(io::OpenFolderForWriting(path))
 {
-    try {
-        Hold();
-    } catch (...) {
-        ::close(fd_);
-        throw;
-    }
+    Hold();
 }
 
 BatchFolder::~BatchFolder()
 {
-    if (lock_ >= 0) {
+    if (lock_.Valid()) {
         // Removed while still locked: a batch that opened this file meanwhile finds it
         // gone once it has the lock, and opens the name anew.
-        ::unlinkat(fd_, kLockName, 0);
-        ::close(lock_);
+        ::unlinkat(fd_.Get(), kLockName, 0);
     }
-    ::close(fd_);
 }
 
 // An OFD write lock needs a descriptor open for writing, so a user who may not write the
@@ -68,33 +62,27 @@ BatchFolder::~BatchFolder()
 void BatchFolder::Hold()
 {
     for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
-        const int fd = ::openat(fd_, kLockName, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-        if (fd < 0) {
+        io::Descriptor lock(
+            ::openat(fd_.Get(), kLockName, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+        if (!lock.Valid()) {
             throw EStreamError("Cannot write into folder " + path_ + ": " + std::strerror(errno));
         }
         struct stat opened { };
-        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-            ::close(fd);
+        if (::fstat(lock.Get(), &opened) != 0 || !S_ISREG(opened.st_mode)) {
             throw EStreamError("Cannot write into folder " + path_ + ": " + kLockName + " is not a regular file");
         }
-        struct flock lock { };
-        lock.l_type = F_WRLCK;
-        lock.l_whence = SEEK_SET;
-        if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
-            const int error = errno;
-            ::close(fd);
-            if (error == EAGAIN || error == EACCES) {
-                throw EStreamError("Folder " + path_ + " is in use by another batch");
-            }
+        switch (io::TryLockWholeFile(lock.Get(), F_WRLCK)) {
+        case io::FileLockResult::HeldByOther: throw EStreamError("Folder " + path_ + " is in use by another batch");
+        case io::FileLockResult::Unavailable:
             // A file system without these locks is written as before, unheld.
             return;
+        case io::FileLockResult::Taken: break;
         }
         struct stat named { };
-        if (::fstatat(fd_, kLockName, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(named, opened)) {
-            lock_ = fd;
+        if (::fstatat(fd_.Get(), kLockName, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(named, opened)) {
+            lock_.Reset(lock.Release());
             return;
         }
-        ::close(fd);
     }
     throw EStreamError("Folder " + path_ + " is in use by another batch");
 }
@@ -106,31 +94,30 @@ std::string BatchFolder::PathOf(const std::string& name) const
 
 void BatchFolder::Write(const std::string& name, std::string_view bytes)
 {
-    const int fd = ::openat(fd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    io::Descriptor file(::openat(fd_.Get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    if (!file.Valid()) {
         // Kernels and file systems without unnamed files say so with these.
         if ((errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) && WriteTemporary(name, bytes)) {
             return;
         }
         throw EFCreateError(PathOf(name));
     }
-    if (!WriteAll(fd, bytes)) {
-        ::close(fd);
+    if (!WriteAll(file.Get(), bytes)) {
         throw EWriteError(PathOf(name));
     }
     // linkat never follows a link at the name, and never replaces: an older file is
     // removed first, so that a kill between the two leaves no name rather than a
     // temporary one.
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    const std::string self = "/proc/self/fd/" + std::to_string(file.Get());
     bool named = false;
     for (int attempt = 0; attempt < 3 && !named; ++attempt) {
-        named = ::linkat(AT_FDCWD, self.c_str(), fd_, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
-        if (!named && (errno != EEXIST || ::unlinkat(fd_, name.c_str(), 0) != 0)) {
+        named = ::linkat(AT_FDCWD, self.c_str(), fd_.Get(), name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        if (!named && (errno != EEXIST || ::unlinkat(fd_.Get(), name.c_str(), 0) != 0)) {
             break;
         }
     }
     const bool noProc = !named && errno == ENOENT;
-    const bool closed = ::close(fd) == 0;
+    const bool closed = file.Close();
     if (noProc && WriteTemporary(name, bytes)) {
         return;
     }
@@ -138,7 +125,7 @@ void BatchFolder::Write(const std::string& name, std::string_view bytes)
         throw EFCreateError(PathOf(name));
     }
     if (!closed) {
-        ::unlinkat(fd_, name.c_str(), 0);
+        ::unlinkat(fd_.Get(), name.c_str(), 0);
         throw EWriteError(PathOf(name));
     }
 }
@@ -146,17 +133,17 @@ void BatchFolder::Write(const std::string& name, std::string_view bytes)
 bool BatchFolder::WriteTemporary(const std::string& name, std::string_view bytes)
 {
     const std::string temporary = "." + name + "." + std::to_string(::getpid()) + ".tmp";
-    const int fd = ::openat(fd_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    io::Descriptor file(::openat(fd_.Get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!file.Valid()) {
         return false;
     }
-    const bool written = WriteAll(fd, bytes);
-    if (::close(fd) != 0 || !written) {
-        ::unlinkat(fd_, temporary.c_str(), 0);
+    const bool written = WriteAll(file.Get(), bytes);
+    if (!file.Close() || !written) {
+        ::unlinkat(fd_.Get(), temporary.c_str(), 0);
         throw EWriteError(PathOf(name));
     }
-    if (::renameat(fd_, temporary.c_str(), fd_, name.c_str()) != 0) {
-        ::unlinkat(fd_, temporary.c_str(), 0);
+    if (::renameat(fd_.Get(), temporary.c_str(), fd_.Get(), name.c_str()) != 0) {
+        ::unlinkat(fd_.Get(), temporary.c_str(), 0);
         throw EFCreateError(PathOf(name));
     }
     return true;
@@ -164,7 +151,7 @@ bool BatchFolder::WriteTemporary(const std::string& name, std::string_view bytes
 
 void BatchFolder::Sync()
 {
-    if (::syncfs(fd_) != 0) {
+    if (::syncfs(fd_.Get()) != 0) {
         throw EWriteError(path_);
     }
 }

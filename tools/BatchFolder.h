@@ -3,6 +3,8 @@
 // than once a picture.
 #pragma once
 
+#include "io/Descriptor.h"
+
 #include <string>
 #include <string_view>
 
@@ -43,8 +45,8 @@ private:
     bool WriteTemporary(const std::string& name, std::string_view bytes);
 
     std::string path_;
-    int fd_ = -1;
-    int lock_ = -1;
+    io::Descriptor fd_;
+    io::Descriptor lock_;
 };
 
 } // namespace glyphtint::tools

@@ -1,0 +1,44 @@
+// A file descriptor owned by one object and closed on every path out of its scope.
+#pragma once
+
+#include <utility>
+
+#include <unistd.h>
+
+namespace glyphtint::io {
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) { }
+    ~Descriptor()
+    {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int Get() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+    void Reset(int fd)
+    {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
+    int Release() { return std::exchange(fd_, -1); }
+    // Closes now; false when the close reports a late write error.
+    bool Close()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+} // namespace glyphtint::io
