@@ -2,49 +2,18 @@
 #include "tools/PictureFiles.h"
 
 #include "io/FileReplacement.h"
-#include "raster/QtImage.h"
+#include "raster/PNGEncoder.h"
 #include "render/FramedImage.h"
 #include "render/GlyphStrip.h"
 #include "render/PictureLimits.h"
 
-#include <QIODevice>
-#include <QImage>
-
 #include <stdexcept>
-#include <string_view>
 
 namespace glyphtint::tools {
-
-// Qt maps a PNG's "quality" onto zlib's level: 80 gives level 1, the fastest that still
-// compresses. At the default level deflate took most of a batch's time, for files only
-// some 6 % smaller.
-constexpr int kPngQuality = 80;
 
 using render::kJpegMaxSide;
 using render::kPngMaxSide;
 using render::RequireSidesAtMost;
-
-namespace {
-
-// A device that appends what is written to a string: the encoder's bytes land where the
-// file is written from, without a second copy.
-class StringSink : public QIODevice {
-public:
-    explicit StringSink(std::string& bytes) : bytes_(bytes) { open(QIODevice::WriteOnly); }
-
-protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char* data, qint64 size) override
-    {
-        bytes_.append(data, static_cast<std::size_t>(size));
-        return size;
-    }
-
-private:
-    std::string& bytes_;
-};
-
-} // namespace
 
 void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, PictureKinds kinds,
                              render::GlyphMemory* memory)
@@ -82,21 +51,10 @@ void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, Pict
 std::string EncodePng(TBitmap& picture, const char* what)
 {
     RequireSidesAtMost(picture, what, "PNG", kPngMaxSide);
-    std::string png;
-    // Room for the largest PNG the picture can give (raw rows in stored deflate blocks), so
-    // that the bytes are never moved while they grow; pages not written cost nothing.
-    const std::size_t pixels = static_cast<std::size_t>(picture.Width()) * static_cast<std::size_t>(picture.Height());
-    png.reserve(pixels * 3 + pixels / 32 + static_cast<std::size_t>(picture.Height()) + 65536);
-    StringSink sink(png);
-    bool saved = false;
-    // The encoder reads the picture's own rows: a copy of a strip of millions of columns
-    // would double what writing it costs.
-    glyphtint::raster::LendAsQImage(
-        picture, [&](const QImage& image) { saved = !image.isNull() && image.save(&sink, "PNG", kPngQuality); });
-    if (!saved) {
+    if (picture.Empty()) {
         throw std::runtime_error(std::string("Cannot encode the ") + what + " as PNG");
     }
-    return png;
+    return raster::EncodePng(picture);
 }
 
 std::string EncodeFramedJpeg(TBitmap& framed)

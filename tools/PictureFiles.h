@@ -24,8 +24,8 @@ void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, Pict
                              render::GlyphMemory* memory = nullptr);
 
 // The picture encoded losslessly as PNG. what names the picture in the message about a
-// picture too large for PNG ("strip", "framed picture"). The encoder reads the picture's
-// own pixels, lent in Qt's byte order for the while (raster/QtImage.h).
+// picture too large for PNG ("strip", "framed picture"). Encoded without Qt
+// (raster/PNGEncoder.h), a row at a time.
 std::string EncodePng(TBitmap& picture, const char* what);
 
 // The framed picture as the JPEG file the window's "Save image..." writes.

@@ -231,9 +231,13 @@ int RunBatchCommand(int argc, char** argv)
         options.archive = render::GlyphArchivePath();
     }
     try {
-        // The framed pictures' captions need an application's fonts.
-        PrepareOffscreenApplication();
-        QGuiApplication application(argc, argv);
+        // The framed pictures' captions need an application's fonts; strips are drawn and
+        // encoded without Qt.
+        std::optional<QGuiApplication> application;
+        if (options.framed) {
+            PrepareOffscreenApplication();
+            application.emplace(argc, argv);
+        }
         std::ios::sync_with_stdio(false);
         const bool allDrawn = RenderBatch(options, std::cin, WriteStandardOutput);
         CloseStandardOutput();

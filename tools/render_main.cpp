@@ -187,10 +187,13 @@ int Run(int argc, char** argv)
             // fails the run before any picture is written.
             CloseStandardOutput();
         }
-        if (options.WantsPicture()) {
-            // The framed picture's caption needs an application's fonts.
+        if (!options.framed.empty() || !options.clipboardPng.empty()) {
+            // The framed picture's caption needs an application's fonts; a strip alone is
+            // drawn and encoded without Qt.
             PrepareOffscreenApplication();
             QGuiApplication application(argc, argv);
+            WritePictures(options);
+        } else if (options.WantsPicture()) {
             WritePictures(options);
         }
     } catch (const std::exception& error) {

@@ -115,6 +115,32 @@ TEST_F(RenderTool, WritesTheRenderedStripLosslessly)
     }
 }
 
+// Strips, descriptions and batches of strips start no Qt: under a platform Qt cannot load
+// and without a runtime folder they still run, silently; only a caption needs Qt.
+TEST_F(RenderTool, StripsDescriptionsAndBatchesRunWithoutQt)
+{
+    const std::string tool = std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-render";
+    const auto runWithoutQt = [&](std::vector<std::string> arguments, const std::string& input = {}) {
+        arguments.insert(arguments.begin(), {"-u", "XDG_RUNTIME_DIR", "QT_QPA_PLATFORM=no-such-platform", tool,
+                                             "--archive", ArchivePath()});
+        return RunProgram("/usr/bin/env", arguments, input);
+    };
+    const std::string png = (folder_ / "strip.png").string();
+    ProgramRun run = runWithoutQt({"--strip", png, "--info", "ab"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out.substr(0, 9), "bytes: 2\n");
+    EXPECT_FALSE(QImage(QString::fromStdString(png)).isNull());
+
+    run = runWithoutQt({"--batch", (folder_ / "batch").string()}, "ab\nba\n");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(std::filesystem::exists(folder_ / "batch" / "000002.png"));
+
+    run = runWithoutQt({"--framed", (folder_ / "framed.jpg").string(), "ab"});
+    EXPECT_NE(run.exitCode, 0) << "a caption is drawn with Qt, which cannot start here";
+}
+
 TEST_F(RenderTool, FailuresPrintTheShownMessageAndWriteNothing)
 {
     const std::string png = (folder_ / "strip.png").string();
