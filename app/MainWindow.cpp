@@ -4,7 +4,7 @@
 #include "app/Pictures.h"
 #include "app/Placement.h"
 #include "render/GlyphArchivePath.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -144,8 +144,9 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     SaveDialog1.Filters = QStringList{"JPEG image (*.jpg)", "All files (*)"};
     SaveDialog1.DefaultExt = "jpg";
 
-    ZipArchive1.OnPassword = [this](TZipBaseArchiver&, const std::string& entryName, std::string& password,
-                                    bool& skip) { AnswerPasswordRequest(entryName, password, skip); };
+    ZipArchive1.SetPasswordRequest([this](const std::string& entryName, std::string& password, bool& skip) {
+        AnswerPasswordRequest(entryName, password, skip);
+    });
     tmr_Teller.OnTimer = [this] { RunGuarded([this] { tmr_TellerTimer(); }); };
     renderTimer_.setSingleShot(true);
     renderTimer_.setInterval(0);
@@ -190,16 +191,15 @@ void Tfrm_Main::CreateRenderPanel(QWidget* parent)
 
 void Tfrm_Main::FormCreate()
 {
-    ZipArchive1.FileName = hooks_.archivePath.empty() ? glyphtint::render::GlyphArchivePath() : hooks_.archivePath;
+    const std::string path = hooks_.archivePath.empty() ? glyphtint::render::GlyphArchivePath() : hooks_.archivePath;
     std::error_code error;
-    if (!std::filesystem::exists(ZipArchive1.FileName, error) ||
-        std::filesystem::is_directory(ZipArchive1.FileName, error)) {
+    if (!std::filesystem::exists(path, error) || std::filesystem::is_directory(path, error)) {
         // The second line says where the program looked, so the person knows where the pack belongs.
-        ShowPlainMessage(std::string(kArchiveMissingMessage) + "\nIt was looked for at " + ZipArchive1.FileName);
+        ShowPlainMessage(std::string(kArchiveMissingMessage) + "\nIt was looked for at " + path);
         quitRequested_ = true;
         return;
     }
-    ZipArchive1.Open(0);
+    ZipArchive1.Open(path);
     // The readouts said that nothing could be drawn while no pack was open.
     TabSheet1->ShowLengths();
     TabCounter = 1;

@@ -12,7 +12,7 @@
 #include "app/SaveDialog.h"
 #include "app/TextBox.h"
 #include "app/Timer.h"
-#include "archive/ZipArchive.h"
+#include "render/GlyphPack.h"
 
 #include <QFrame>
 #include <QIcon>
@@ -113,7 +113,7 @@ public:
 
     // Components without a widget of their own, named as the layout names them.
     TTimer tmr_Teller{100};
-    TZipArchive ZipArchive1;
+    glyphtint::render::GlyphPack ZipArchive1;
     TSaveDialog SaveDialog1;
 
     // The number of the most recently made attempt tab, and how many banner characters show.

@@ -2,7 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "app/Pictures.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 
 #include <QApplication>
 #include <QGuiApplication>

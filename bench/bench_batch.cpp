@@ -3,9 +3,8 @@
 // (names per second, by the clock: waits for the disk and the child count) with
 // ProcessPerName, the baseline.
 #include "ApplicationBenchmarkMain.h"
-#include "archive/ZipArchive.h"
 #include "render/GlyphArchivePath.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 #include "tests/support/ScratchFolder.h"
 #include "tools/PictureFiles.h"
 #include "tools/RenderBatch.h"
@@ -95,11 +94,10 @@ void SingleNamePath(benchmark::State& state)
     std::size_t i = 0;
     for (auto _ : state) {
         const std::string& name = kNames[i % kNames.size()];
-        TZipArchive archive;
-        archive.FileName = glyphtint::render::GlyphArchivePath();
-        archive.Open(0);
+        glyphtint::render::GlyphPack pack;
+        pack.Open(glyphtint::render::GlyphArchivePath());
         TPicture picture;
-        RenderCodedText(archive, name, picture);
+        RenderCodedText(pack, name, picture);
         glyphtint::tools::WritePng(picture.AsBitmap(), PicturePath(folder, i++ % kNames.size()), "strip");
     }
     state.SetItemsProcessed(state.iterations());

@@ -17,6 +17,18 @@
 namespace glyphtint::render {
 namespace {
 
+// Why a file could not be opened: "locked by another program" when another opener
+// holds it, the system's text for any other cause ("Permission denied"), or "" when
+// none is known.
+std::string FileOpenCause(const EFOpenError& error)
+{
+    const int cause = error.OsError();
+    if (cause == 0) {
+        return "";
+    }
+    return cause == EWOULDBLOCK ? std::string("locked by another program") : std::strerror(cause);
+}
+
 bool IsOutOfMemory(const std::exception& error)
 {
     return dynamic_cast<const std::bad_alloc*>(&error) != nullptr;
@@ -61,15 +73,6 @@ std::string DescribeError(const std::exception& error)
         }
     }
     return error.what();
-}
-
-std::string FileOpenCause(const EFOpenError& error)
-{
-    const int cause = error.OsError();
-    if (cause == 0) {
-        return "";
-    }
-    return cause == EWOULDBLOCK ? std::string("locked by another program") : std::strerror(cause);
 }
 
 std::string PlainAdvice(const std::exception& error)

@@ -7,15 +7,9 @@
 #include <exception>
 #include <string>
 
-class EFOpenError;
 class TZipBaseArchiver;
 
 namespace glyphtint::render {
-
-// Why a file could not be opened: "locked by another program" when another opener
-// holds it, the system's text for any other cause ("Permission denied"), or "" when
-// none is known.
-std::string FileOpenCause(const EFOpenError& error);
 
 // One sentence for a person: what went wrong and what they can do about it, or ""
 // for an error whose message says all there is.

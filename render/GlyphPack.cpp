@@ -1,5 +1,5 @@
-// RenderCodedText and AppendGlyph: archive entry -> JPEG glyph -> strip -> tint.
-#include "render/GlyphStrip.h"
+// GlyphPack, RenderCodedText and AppendGlyph: pack entry -> JPEG glyph -> strip -> tint.
+#include "render/GlyphPack.h"
 
 #include "archive/ZipArchive.h"
 #include "raster/JPEGImage.h"
@@ -11,72 +11,65 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
-#include <tuple>
+#include <utility>
 
+namespace glyphtint::render {
 namespace {
 
-// The data a directory record leads to: records equal in all of these give the same
-// bytes, however many names point at them.
-using EntryData = std::tuple<std::uint64_t, std::uint64_t, std::uint64_t, std::uint32_t, std::uint16_t, bool>;
+using EntryIdentity = TZipArchive::EntryIdentity;
 
-// The entry data of the glyph entry, or nothing when there is no such entry.
-std::optional<EntryData> FindEntryData(const TZipArchive& archive, const std::string& entryName)
-{
-    const std::int32_t index = archive.FindEntry(entryName);
-    if (index < 0) {
-        return std::nullopt;
-    }
-    const TDirItem& item = archive.Directory().Items().At(index);
-    return EntryData{
-        item.LocalHeaderOffset(), item.CompressedSize(), item.UncompressedSize(), item.Crc32(), item.Method(),
-        item.Encrypted()};
-}
-
-// Keeps the archive from asking for a password while it lives: an encrypted entry then
-// gives its bytes only with the password already given, and none otherwise.
-class PasswordRequestsHeld {
-public:
-    explicit PasswordRequestsHeld(TZipArchive& archive) : archive_(archive), handler_(std::move(archive.OnPassword))
-    {
-        archive_.OnPassword = nullptr;
-    }
-    PasswordRequestsHeld(const PasswordRequestsHeld&) = delete;
-    PasswordRequestsHeld& operator=(const PasswordRequestsHeld&) = delete;
-    ~PasswordRequestsHeld() { archive_.OnPassword = std::move(handler_); }
-
-private:
-    TZipArchive& archive_;
-    TZipBaseArchiver::TPasswordEvent handler_;
-};
-
-// Glyphs decoded earlier in one render (or, through a GlyphMemory, in earlier renders
-// over the same open archive), so that each entry is read and decoded once. Kept up to
-// a total of pixels that bounds the memory; past it glyphs are decoded every time.
+// Decoded glyphs by the data they came from, so that each entry is read and decoded once
+// however many names lead to it. Kept up to a number of bytes; past it glyphs are
+// decoded every time.
 class GlyphCache {
 public:
-    std::shared_ptr<TJPEGImage> Find(const std::optional<EntryData>& data) const
+    explicit GlyphCache(std::int64_t maxBytes) : maxBytes_(maxBytes) { }
+
+    std::shared_ptr<TJPEGImage> Find(const std::optional<EntryIdentity>& identity) const
     {
-        if (!data) {
+        if (!identity) {
             return nullptr;
         }
-        const auto found = glyphs_.find(*data);
+        const auto found = glyphs_.find(*identity);
         return found == glyphs_.end() ? nullptr : found->second;
     }
-    void Keep(const std::optional<EntryData>& data, std::shared_ptr<TJPEGImage> glyph)
+    // entryBytes: the size of the entry the glyph was loaded from, which it keeps too.
+    void Keep(const std::optional<EntryIdentity>& identity, std::shared_ptr<TJPEGImage> glyph, std::size_t entryBytes)
     {
-        const std::int64_t pixels = std::int64_t{glyph->Width()} * glyph->Height();
-        if (data && pixels_ + pixels <= kMaxCachedPixels) {
-            pixels_ += pixels;
-            glyphs_.emplace(*data, std::move(glyph));
+        const std::int64_t bytes =
+            std::int64_t{glyph->Width()} * glyph->Height() * 4 + static_cast<std::int64_t>(entryBytes);
+        if (identity && bytes_ + bytes <= maxBytes_) {
+            bytes_ += bytes;
+            glyphs_.emplace(*identity, std::move(glyph));
         }
+    }
+    void Clear()
+    {
+        glyphs_.clear();
+        bytes_ = 0;
     }
 
 private:
-    static constexpr std::int64_t kMaxCachedPixels = std::int64_t{1} << 22;
-    std::map<EntryData, std::shared_ptr<TJPEGImage>> glyphs_;
-    std::int64_t pixels_ = 0;
+    std::int64_t maxBytes_;
+    std::map<EntryIdentity, std::shared_ptr<TJPEGImage>> glyphs_;
+    std::int64_t bytes_ = 0;
 };
+
+// Raises ETextTooLong, naming what was asked for and the limit, when a strip of this
+// size is wider than maxWidth or passes kMaxStripPixels.
+void RequireStripWithin(const StripSize& size, std::int64_t maxWidth)
+{
+    if (size.width > maxWidth) {
+        throw ETextTooLong("The text is too long: its picture would be " + std::to_string(size.width) +
+                           " pixels wide, and at most " + std::to_string(maxWidth) + " are drawn");
+    }
+    if (size.peakPixels > kMaxStripPixels) {
+        throw ETextTooLong("The text is too long: its picture would need " + std::to_string(size.peakPixels) +
+                           " pixels, and at most " + std::to_string(kMaxStripPixels) + " are drawn");
+    }
+}
 
 // Widens the strip by the glyph, takes its height, draws and tints it at the old
 // right edge. tallest is the tallest glyph placed so far, whose rows the strip's storage
@@ -85,12 +78,12 @@ void PlaceGlyph(TPicture& target, TJPEGImage& glyph, TColourTriple colour, std::
 {
     TBitmap& strip = target.AsBitmap();
     const int left = strip.Width();
-    glyphtint::render::StripSize grown;
+    StripSize grown;
     grown.width = std::int64_t{left} + glyph.Width();
     grown.height = glyph.Height();
     grown.tallest = std::max<std::int64_t>(tallest, glyph.Height());
     grown.peakPixels = grown.width * grown.tallest;
-    glyphtint::render::RequireStripWithin(grown, glyphtint::render::kMaxStripWidth);
+    RequireStripWithin(grown, kMaxStripWidth);
     tallest = grown.tallest;
     strip.ResizeWidth(left + glyph.Width());
     // The strip takes each glyph's height in turn: a taller glyph grows it with white
@@ -100,53 +93,111 @@ void PlaceGlyph(TPicture& target, TJPEGImage& glyph, TColourTriple colour, std::
     TintGlyphArea(target, left, 0, glyph.Width(), glyph.Height(), colour);
 }
 
-void AppendCachedGlyph(TZipArchive& archive, TPicture& target, std::string& extractionBuffer, GlyphCache& cache,
-                       unsigned char character, TColourTriple colour, std::int64_t& tallest)
-{
-    const std::string entryName = glyphtint::render::FullGlyphEntryName(character);
-    if (entryName.empty()) {
-        return;
-    }
-    const std::optional<EntryData> data = FindEntryData(archive, entryName);
-    if (const std::shared_ptr<TJPEGImage> known = cache.Find(data)) {
-        PlaceGlyph(target, *known, colour, tallest);
-        return;
-    }
-    auto glyph = std::make_shared<TJPEGImage>();
-    archive.ExtractEntryBytesUpTo(entryName, extractionBuffer, glyphtint::render::kMaxGlyphEntryBytes);
-    glyph->LoadJPEG(std::string_view(extractionBuffer));
-    // The header's size, before the glyph is decoded.
-    glyphtint::render::RequireGlyphWithin(entryName, glyph->Width(), glyph->Height());
-    PlaceGlyph(target, *glyph, colour, tallest);
-    cache.Keep(data, std::move(glyph));
-}
+// Holds the pack's password requests back while it lives.
+class RequestsHeld {
+public:
+    explicit RequestsHeld(bool& held) : held_(held), was_(std::exchange(held, true)) { }
+    RequestsHeld(const RequestsHeld&) = delete;
+    RequestsHeld& operator=(const RequestsHeld&) = delete;
+    ~RequestsHeld() { held_ = was_; }
+
+private:
+    bool& held_;
+    bool was_;
+};
 
 } // namespace
 
-namespace glyphtint::render {
+struct GlyphPack::Impl {
+    explicit Impl(std::int64_t keptGlyphBytes) : keeps(keptGlyphBytes > 0), decoded(keptGlyphBytes)
+    {
+        archive.OnPassword = [this](TZipBaseArchiver&, const std::string& entryName, std::string& password,
+                                    bool& skip) {
+            if (requestsHeld || !request) {
+                skip = true;
+                return;
+            }
+            request(entryName, password, skip);
+        };
+    }
 
-struct GlyphMemory::Kept {
+    void Forget()
+    {
+        decoded.Clear();
+        sides.clear();
+    }
+
+    void AppendCachedGlyph(TPicture& target, std::string& extractionBuffer, GlyphCache& cache, unsigned char character,
+                           TColourTriple colour, std::int64_t& tallest)
+    {
+        const std::string entryName = FullGlyphEntryName(character);
+        if (entryName.empty()) {
+            return;
+        }
+        const std::optional<EntryIdentity> identity = archive.FindEntryIdentity(entryName);
+        if (const std::shared_ptr<TJPEGImage> known = cache.Find(identity)) {
+            PlaceGlyph(target, *known, colour, tallest);
+            return;
+        }
+        auto glyph = std::make_shared<TJPEGImage>();
+        archive.ExtractEntryBytesUpTo(entryName, extractionBuffer, kMaxGlyphEntryBytes);
+        glyph->LoadJPEG(std::string_view(extractionBuffer));
+        // The header's size, before the glyph is decoded.
+        RequireGlyphWithin(entryName, glyph->Width(), glyph->Height());
+        PlaceGlyph(target, *glyph, colour, tallest);
+        cache.Keep(identity, std::move(glyph), extractionBuffer.size());
+    }
+
+    TZipArchive archive;
+    PasswordRequest request;
+    // Set while measuring: an encrypted entry then gives its bytes only with the password
+    // already given, and none otherwise. The render asks, once.
+    bool requestsHeld = false;
+    bool keeps;
+    // With keeps: the glyphs and glyph sizes read by earlier renders and measurements.
     GlyphCache decoded;
-    std::map<EntryData, std::pair<int, int>> sides;
+    std::map<EntryIdentity, std::pair<int, int>> sides;
 };
 
-GlyphMemory::GlyphMemory() : kept_(std::make_unique<Kept>())
+GlyphPack::GlyphPack(std::int64_t keptGlyphBytes) : impl_(std::make_unique<Impl>(keptGlyphBytes))
 {
 }
-GlyphMemory::~GlyphMemory() = default;
+GlyphPack::~GlyphPack() = default;
+GlyphPack::GlyphPack(GlyphPack&&) noexcept = default;
+GlyphPack& GlyphPack::operator=(GlyphPack&&) noexcept = default;
 
-StripSize MeasureCodedText(TZipArchive& archive, std::string_view text)
+void GlyphPack::Open(const std::string& path)
 {
-    GlyphMemory memory;
-    return MeasureCodedText(archive, text, memory);
+    impl_->archive.Close();
+    impl_->Forget();
+    impl_->archive.FileName = path;
+    impl_->archive.Open(0);
 }
 
-StripSize MeasureCodedText(TZipArchive& archive, std::string_view text, GlyphMemory& memory)
+void GlyphPack::Close()
 {
+    impl_->archive.Close();
+    impl_->Forget();
+}
+
+bool GlyphPack::Active() const
+{
+    return impl_->archive.Active();
+}
+
+void GlyphPack::SetPasswordRequest(PasswordRequest request)
+{
+    impl_->request = std::move(request);
+}
+
+StripSize MeasureCodedText(GlyphPack& pack, std::string_view text)
+{
+    GlyphPack::Impl& impl = *pack.impl_;
     // Width and height of each byte's glyph once known, so that a long text costs a
     // table lookup per byte; entries that several names lead to are read once.
     std::array<std::optional<std::pair<int, int>>, 256> byByte;
-    std::map<EntryData, std::pair<int, int>>& byEntry = memory.Glyphs().sides;
+    std::map<EntryIdentity, std::pair<int, int>> ownSides;
+    std::map<EntryIdentity, std::pair<int, int>>& byEntry = impl.keeps ? impl.sides : ownSides;
     std::string buffer;
     StripSize size;
     bool measurable = true;
@@ -160,33 +211,31 @@ StripSize MeasureCodedText(TZipArchive& archive, std::string_view text, GlyphMem
             if (entryName.empty()) {
                 sides = std::pair{0, -1}; // drawn by nothing: no width, height unchanged
             } else {
-                const std::optional<EntryData> data = FindEntryData(archive, entryName);
-                if (!data) {
-                    measurable = false;
-                    return;
-                }
-                auto found = byEntry.find(*data);
+                const std::optional<EntryIdentity> identity = impl.archive.FindEntryIdentity(entryName);
+                auto found = identity ? byEntry.find(*identity) : byEntry.end();
                 if (found == byEntry.end()) {
                     std::pair<int, int> read;
                     try {
-                        // The render asks for a password, once; measuring reads an
-                        // encrypted entry only with one already given.
-                        const PasswordRequestsHeld held(archive);
-                        archive.ExtractEntryBytesUpTo(entryName, buffer, kMaxGlyphEntryBytes);
+                        const RequestsHeld held(impl.requestsHeld);
+                        // A missing entry raises here, as the render will.
+                        impl.archive.ExtractEntryBytesUpTo(entryName, buffer, kMaxGlyphEntryBytes);
                         TJPEGImage glyph;
                         glyph.LoadJPEG(std::string_view(buffer));
                         read = {glyph.Width(), glyph.Height()};
+                    } catch (const std::bad_alloc&) {
+                        throw;
                     } catch (const std::exception&) {
                         measurable = false;
+                        size.stoppedBy = std::current_exception();
                         return;
                     }
                     // No bytes: the password is not known yet.
-                    if (buffer.empty()) {
+                    if (buffer.empty() || !identity) {
                         measurable = false;
                         return;
                     }
                     RequireGlyphWithin(entryName, read.first, read.second);
-                    found = byEntry.emplace(*data, read).first;
+                    found = byEntry.emplace(*identity, read).first;
                 }
                 sides = found->second;
             }
@@ -202,42 +251,22 @@ StripSize MeasureCodedText(TZipArchive& archive, std::string_view text, GlyphMem
     return size;
 }
 
-void RequireStripWithin(const StripSize& size, std::int64_t maxWidth)
-{
-    if (size.width > maxWidth) {
-        throw ETextTooLong("The text is too long: its picture would be " + std::to_string(size.width) +
-                           " pixels wide, and at most " + std::to_string(maxWidth) + " are drawn");
-    }
-    if (size.peakPixels > kMaxStripPixels) {
-        throw ETextTooLong("The text is too long: its picture would need " + std::to_string(size.peakPixels) +
-                           " pixels, and at most " + std::to_string(kMaxStripPixels) + " are drawn");
-    }
-}
-
-} // namespace glyphtint::render
-
-void AppendGlyph(TZipArchive& archive, TPicture& target, std::string& extractionBuffer, unsigned char character,
+void AppendGlyph(GlyphPack& pack, TPicture& target, std::string& extractionBuffer, unsigned char character,
                  TColourTriple colour)
 {
-    GlyphCache cache;
+    GlyphCache cache(0);
     std::int64_t tallest = target.AsBitmap().Height();
-    AppendCachedGlyph(archive, target, extractionBuffer, cache, character, colour, tallest);
+    pack.impl_->AppendCachedGlyph(target, extractionBuffer, cache, character, colour, tallest);
 }
 
-void RenderCodedText(TZipArchive& archive, std::string_view text, TPicture& target)
+void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target)
 {
-    glyphtint::render::GlyphMemory memory;
-    RenderCodedText(archive, text, target, memory);
-}
-
-void RenderCodedText(TZipArchive& archive, std::string_view text, TPicture& target,
-                     glyphtint::render::GlyphMemory& memory)
-{
+    GlyphPack::Impl& impl = *pack.impl_;
     TBitmap& strip = target.AsBitmap();
     strip.ResizeWidth(0);
     strip.ResizeHeight(0);
-    const glyphtint::render::StripSize size = glyphtint::render::MeasureCodedText(archive, text, memory);
-    glyphtint::render::RequireStripWithin(size, glyphtint::render::kMaxStripWidth);
+    const StripSize size = MeasureCodedText(pack, text);
+    RequireStripWithin(size, kMaxStripWidth);
     // The strip grows a glyph at a time to the size measured: room for all of it at once
     // spares the copies of growing, and the half again that growing keeps spare.
     struct Expectation {
@@ -247,9 +276,12 @@ void RenderCodedText(TZipArchive& archive, std::string_view text, TPicture& targ
     const Expectation expected{strip};
     strip.ExpectSize(static_cast<int>(size.width), static_cast<int>(size.tallest));
     std::string extractionBuffer;
-    GlyphCache& cache = memory.Glyphs().decoded;
+    GlyphCache ownCache(kGlyphBytesPerRender);
+    GlyphCache& cache = impl.keeps ? impl.decoded : ownCache;
     std::int64_t tallest = 0;
-    glyphtint::render::ScanCodedText(text, [&](unsigned char character, TColourTriple colour) {
-        AppendCachedGlyph(archive, target, extractionBuffer, cache, character, colour, tallest);
+    ScanCodedText(text, [&](unsigned char character, TColourTriple colour) {
+        impl.AppendCachedGlyph(target, extractionBuffer, cache, character, colour, tallest);
     });
 }
+
+} // namespace glyphtint::render

@@ -4,12 +4,13 @@
 #include "io/FileReplacement.h"
 #include "raster/QtImage.h"
 #include "render/FramedImage.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 #include "render/PictureLimits.h"
 
 #include <QIODevice>
 #include <QImage>
 
+#include <exception>
 #include <stdexcept>
 #include <string_view>
 
@@ -46,8 +47,7 @@ private:
 
 } // namespace
 
-void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, PictureKinds kinds,
-                             render::GlyphMemory* memory)
+void RefuseOversizedPictures(render::GlyphPack& pack, const std::string& text, PictureKinds kinds)
 {
     if (!kinds.stripPng && !kinds.framedJpeg && !kinds.framedPng) {
         return;
@@ -60,8 +60,7 @@ void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, Pict
     if (framed) {
         render::RequireFrameNarrowEnough(0, text, frameFormat, frameMaxSide);
     }
-    const render::StripSize size =
-        memory ? render::MeasureCodedText(archive, text, *memory) : render::MeasureCodedText(archive, text);
+    const render::StripSize size = render::MeasureCodedText(pack, text);
     if (kinds.stripPng) {
         RequireSidesAtMost(size.width, size.height, "strip", "PNG", kPngMaxSide);
     }
@@ -76,6 +75,9 @@ void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, Pict
             RequireSidesAtMost(frame.width, frame.height, "framed picture", "PNG", kPngMaxSide);
         }
         render::RequireFrameWithin(frame);
+    }
+    if (size.stoppedBy) {
+        std::rethrow_exception(size.stoppedBy);
     }
 }
 

@@ -2,9 +2,8 @@
 // the formats' size limits explained in the tool's own words, and written to a file.
 #pragma once
 
-#include "archive/ZipArchive.h"
 #include "raster/Graphics.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 
 #include <string>
 
@@ -18,10 +17,9 @@ struct PictureKinds {
 };
 
 // Refuses, before anything is drawn, a text whose pictures of the given kinds would be
-// too large for their file formats; the sizes come from the glyphs' JPEG headers.
-// memory, where given, keeps the glyph sizes read for the next texts.
-void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, PictureKinds kinds,
-                             render::GlyphMemory* memory = nullptr);
+// too large for their file formats; the sizes come from the glyphs' JPEG headers. A glyph
+// that cannot be read raises its error here, as the render would after the glyphs before it.
+void RefuseOversizedPictures(render::GlyphPack& pack, const std::string& text, PictureKinds kinds);
 
 // The picture encoded losslessly as PNG. what names the picture in the message about a
 // picture too large for PNG ("strip", "framed picture"). The encoder reads the picture's

@@ -1,12 +1,11 @@
 // RenderBatch: many names through one open archive, reported as JSON lines.
 #include "tools/RenderBatch.h"
 
-#include "archive/ZipArchive.h"
 #include "render/CodedTextInfo.h"
 #include "render/ErrorCauses.h"
 #include "render/FramedImage.h"
 #include "render/GlyphArchivePath.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 #include "render/ShownMessage.h"
 #include "render/Utf8.h"
 #include "tools/BatchFolder.h"
@@ -28,35 +27,31 @@
 namespace glyphtint::tools {
 namespace {
 
-// The archive stays open for the whole batch; a failure to open it is kept and reported
-// for every line that needs a glyph.
-class BatchArchive {
+// The pack stays open for the whole batch, keeping the glyphs read for earlier lines so
+// that each entry is decoded once per batch. A failure to open it is kept, with its type,
+// and raised again for every line that needs a glyph.
+class BatchPack {
 public:
-    explicit BatchArchive(const std::string& path)
+    explicit BatchPack(const std::string& path) : pack_(render::kGlyphBytesPerRender)
     {
-        archive_.FileName = path;
         try {
-            archive_.Open(0);
-        } catch (const std::exception& error) {
-            openError_ = render::DescribeError(error);
+            pack_.Open(path);
+        } catch (const std::exception&) {
+            openError_ = std::current_exception();
         }
     }
 
-    TZipArchive& Open()
+    render::GlyphPack& Open()
     {
         if (openError_) {
-            throw std::runtime_error(*openError_);
+            std::rethrow_exception(openError_);
         }
-        return archive_;
+        return pack_;
     }
 
-    // The glyphs read for earlier lines: each entry is decoded once per batch.
-    render::GlyphMemory& Glyphs() { return glyphs_; }
-
 private:
-    TZipArchive archive_;
-    std::optional<std::string> openError_;
-    render::GlyphMemory glyphs_;
+    render::GlyphPack pack_;
+    std::exception_ptr openError_;
 };
 
 std::string PictureName(std::size_t line, bool framed)
@@ -67,11 +62,11 @@ std::string PictureName(std::size_t line, bool framed)
 }
 
 // The file --strip (or --framed) writes for the text.
-std::string EncodeLinePicture(BatchArchive& archive, const std::string& text, bool framed)
+std::string EncodeLinePicture(BatchPack& pack, const std::string& text, bool framed)
 {
-    RefuseOversizedPictures(archive.Open(), text, {!framed, framed, false}, &archive.Glyphs());
+    RefuseOversizedPictures(pack.Open(), text, {!framed, framed, false});
     TPicture picture;
-    RenderCodedText(archive.Open(), text, picture, archive.Glyphs());
+    RenderCodedText(pack.Open(), text, picture);
     TBitmap& strip = picture.AsBitmap();
     if (!framed) {
         return EncodePng(strip, "strip");
@@ -102,7 +97,7 @@ const std::string kTooLong = "The line is longer than " + std::to_string(kMaxLin
 bool RenderBatch(const BatchOptions& options, std::istream& lines, const ReportSink& report)
 {
     BatchFolder folder(options.folder);
-    BatchArchive archive(options.archive);
+    BatchPack pack(options.archive);
     BoundedLines input(lines);
     bool allDrawn = true;
     std::string text;
@@ -121,10 +116,11 @@ bool RenderBatch(const BatchOptions& options, std::istream& lines, const ReportS
                 throw std::runtime_error("The text draws no glyph: there is no picture to write");
             }
             const std::string name = PictureName(line, options.framed);
-            folder.Write(name, EncodeLinePicture(archive, text, options.framed));
+            folder.Write(name, EncodeLinePicture(pack, text, options.framed));
             reported = PictureLine(line, folder.PathOf(name), info);
         } catch (const std::exception& error) {
-            reported = ErrorLine(line, error.what());
+            // With the cause a file could not be opened for ("locked by another program").
+            reported = ErrorLine(line, render::DescribeError(error));
             allDrawn = false;
         }
         // A reader of the report sees each line as soon as its picture is complete; a

@@ -1,12 +1,11 @@
 // glyphtint-render: renders a coded text with the program's renderer into a PNG strip, the
 // framed picture the window saves or copies, or a description of the text.
-#include "archive/ZipArchive.h"
 #include "raster/Graphics.h"
 #include "render/CodedTextInfo.h"
 #include "render/ErrorCauses.h"
 #include "render/FramedImage.h"
 #include "render/GlyphArchivePath.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 #include "render/PictureLimits.h"
 #include "render/ShownMessage.h"
 #include "render/TextLimits.h"
@@ -134,13 +133,12 @@ void PrintInfo(const std::string& text)
 
 void WritePictures(const Options& options)
 {
-    TZipArchive archive;
-    archive.FileName = options.archive;
-    archive.Open(0);
-    RefuseOversizedPictures(archive, options.text,
+    render::GlyphPack pack;
+    pack.Open(options.archive);
+    RefuseOversizedPictures(pack, options.text,
                             {!options.strip.empty(), !options.framed.empty(), !options.clipboardPng.empty()});
     TPicture picture;
-    RenderCodedText(archive, options.text, picture);
+    RenderCodedText(pack, options.text, picture);
     TBitmap& strip = picture.AsBitmap();
 
     if (!options.strip.empty()) {
