@@ -107,17 +107,15 @@ std::string EncodeFramedJpeg(TBitmap& framed)
     return render::EncodeFramedImage(framed);
 }
 
-void WritePng(TBitmap& picture, const std::string& path, const char* what)
+void WritePictureFile(const std::string& path, const std::string& bytes)
 {
-    const std::string png = EncodePng(picture, what);
     io::FileReplacement file(path);
-    file.Commit(png);
+    file.Commit(bytes);
 }
 
-void WriteFramedJpeg(TBitmap& framed, const std::string& path)
+void WritePng(TBitmap& picture, const std::string& path, const char* what)
 {
-    RequireSidesAtMost(framed, "framed picture", "JPEG", kJpegMaxSide);
-    render::SaveFramedImage(framed, path);
+    WritePictureFile(path, EncodePng(picture, what));
 }
 
 } // namespace glyphtint::tools

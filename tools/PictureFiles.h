@@ -29,8 +29,9 @@ std::string EncodePng(TBitmap& picture, const char* what);
 // The framed picture as the JPEG file the window's "Save image..." writes.
 std::string EncodeFramedJpeg(TBitmap& framed);
 
-// EncodePng and EncodeFramedJpeg written to path, replacing it only when complete.
+// A picture file's bytes written to path, replacing it only when complete.
+void WritePictureFile(const std::string& path, const std::string& bytes);
+// EncodePng written to path.
 void WritePng(TBitmap& picture, const std::string& path, const char* what);
-void WriteFramedJpeg(TBitmap& framed, const std::string& path);
 
 } // namespace glyphtint::tools

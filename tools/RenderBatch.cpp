@@ -3,24 +3,15 @@
 
 #include "render/CodedTextInfo.h"
 #include "render/ErrorCauses.h"
-#include "render/FramedImage.h"
-#include "render/GlyphArchivePath.h"
 #include "render/GlyphPack.h"
 #include "render/ShownMessage.h"
 #include "render/Utf8.h"
 #include "tools/BatchFolder.h"
 #include "tools/BoundedLines.h"
-#include "tools/CommandLine.h"
-#include "tools/OffscreenApplication.h"
-#include "tools/PictureFiles.h"
-#include "tools/StandardStreams.h"
-
-#include <QGuiApplication>
+#include "tools/RenderJob.h"
 
 #include <cstdio>
 #include <exception>
-#include <iostream>
-#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -64,16 +55,8 @@ std::string PictureName(std::size_t line, bool framed)
 // The file --strip (or --framed) writes for the text.
 std::string EncodeLinePicture(BatchPack& pack, const std::string& text, bool framed)
 {
-    RefuseOversizedPictures(pack.Open(), text, {!framed, framed, false});
-    TPicture picture;
-    RenderCodedText(pack.Open(), text, picture);
-    TBitmap& strip = picture.AsBitmap();
-    if (!framed) {
-        return EncodePng(strip, "strip");
-    }
-    TPicture framedPicture;
-    render::ComposeFramedImage(strip, text, framedPicture);
-    return EncodeFramedJpeg(framedPicture.AsBitmap());
+    const RenderJob job{text, {framed ? PictureKind::Framed : PictureKind::Strip}};
+    return std::move(RunRenderJob(job, [&]() -> render::GlyphPack& { return pack.Open(); }).front());
 }
 
 std::string PictureLine(std::size_t line, const std::string& path, const render::CodedTextInfo& info)
@@ -162,82 +145,6 @@ std::string JsonString(std::string_view bytes)
         }
     }
     return json + "\"";
-}
-
-bool IsBatchCommand(int argc, char** argv)
-{
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (argument == "--") {
-            return false;
-        }
-        if (argument == "--batch") {
-            return true;
-        }
-    }
-    return false;
-}
-
-namespace {
-
-// Why an option of the single-text form cannot go with --batch; nullptr for any other.
-const char* SingleTextConflict(std::string_view argument)
-{
-    static constexpr std::pair<std::string_view, const char*> kConflicts[] = {
-        {"--strip", "--strip names one file; --batch writes a folder: use one of them"},
-        {"--clipboard-png", "--clipboard-png names one file; --batch writes a folder: use one of them"},
-        {"--text-file",
-         "--text-file reads one TEXT; --batch reads one TEXT a line from standard input: use one of them"},
-        {"--info", "--info describes one TEXT; --batch reports on each line anyway: use one of them"},
-    };
-    for (const auto& [option, why] : kConflicts) {
-        if (argument == option) {
-            return why;
-        }
-    }
-    return nullptr;
-}
-
-} // namespace
-
-int RunBatchCommand(int argc, char** argv)
-{
-    BatchOptions options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (argument == "--framed") {
-            options.framed = true;
-        } else if ((argument == "--batch" || argument == "--archive") && i + 1 < argc) {
-            (argument == "--batch" ? options.folder : options.archive) = argv[++i];
-        } else if (argument == "--batch" || argument == "--archive") {
-            return ReportWrongUsage("glyphtint-render", "option '" + std::string(argument) + "' needs a value");
-        } else if (const char* conflict = SingleTextConflict(argument)) {
-            return ReportWrongUsage("glyphtint-render", conflict);
-        } else {
-            return ReportWrongUsage("glyphtint-render", argument.starts_with('-')
-                                                            ? UnknownOption(argument).what()
-                                                            : "--batch reads its texts from standard input, not '" +
-                                                                  std::string(argument) + "'");
-        }
-    }
-    if (options.folder.empty()) {
-        return ReportWrongUsage("glyphtint-render", "--batch needs a folder name");
-    }
-    if (options.archive.empty()) {
-        options.archive = render::GlyphArchivePath();
-    }
-    try {
-        // The framed pictures' captions need an application's fonts.
-        PrepareOffscreenApplication();
-        QGuiApplication application(argc, argv);
-        std::ios::sync_with_stdio(false);
-        const bool allDrawn = RenderBatch(options, std::cin, WriteStandardOutput);
-        CloseStandardOutput();
-        return allDrawn ? 0 : 1;
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", render::ShownMessage(error.what()).c_str());
-        return 1;
-    }
 }
 
 } // namespace glyphtint::tools
