@@ -13,7 +13,7 @@ namespace {
 
 constexpr int kSwatchSize = 16;
 
-QIcon Swatch(const TColourTriple& colour)
+QIcon Swatch(const render::TColourTriple& colour)
 {
     QPixmap swatch(kSwatchSize, kSwatchSize);
     swatch.fill(QColor(colour.Red, colour.Green, colour.Blue));
@@ -35,7 +35,7 @@ QMenu* NewColourMenu(QWidget* parent, std::function<void(char code)> chosen)
     QMenu* upper = menu->addMenu("Letters &A-Z");
     QMenu* signs = menu->addMenu("&Signs");
     for (int byte = 0; byte < 256; ++byte) {
-        TColourTriple colour;
+        render::TColourTriple colour;
         if (!SelectColourCode(static_cast<unsigned char>(byte), colour)) {
             continue;
         }

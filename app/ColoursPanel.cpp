@@ -2,7 +2,7 @@
 #include "app/ColoursPanel.h"
 
 #include "app/Pictures.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 
 #include <QGridLayout>
 #include <QHelpEvent>
@@ -95,12 +95,12 @@ ColoursPanel::ColoursPanel(const DesignScale& scale, QWidget* parent)
     connect(SpeedButton2, &QToolButton::clicked, this, &ColoursPanel::SpeedButton2Click);
 }
 
-void ColoursPanel::RenderPalettes(TZipArchive& archive)
+void ColoursPanel::RenderPalettes(render::GlyphPack& pack)
 {
-    RenderCodedText(archive, kPaletteText1, img_Colors->Picture());
-    widths1_ = render::MeasureGlyphWidths(archive, kPaletteText1);
-    RenderCodedText(archive, kPaletteText2, img_Colors2->Picture());
-    widths2_ = render::MeasureGlyphWidths(archive, kPaletteText2);
+    RenderCodedText(pack, kPaletteText1, img_Colors->Picture());
+    widths1_ = render::MeasureGlyphWidths(pack, kPaletteText1);
+    RenderCodedText(pack, kPaletteText2, img_Colors2->Picture());
+    widths2_ = render::MeasureGlyphWidths(pack, kPaletteText2);
 }
 
 std::optional<render::ColourSample> ColoursPanel::SampleAt(const TImage* image, int x) const

@@ -12,8 +12,6 @@
 #include <functional>
 #include <optional>
 
-class TZipArchive;
-
 namespace glyphtint::app {
 
 // The first palette string shows the codes 1-9, 0 and a-n; the second o-z and the
@@ -29,7 +27,7 @@ public:
     explicit ColoursPanel(const DesignScale& scale, QWidget* parent = nullptr);
 
     // Renders both palette strings into their images; failures leave as exceptions.
-    void RenderPalettes(TZipArchive& archive);
+    void RenderPalettes(render::GlyphPack& pack);
 
     // Unfold and fold.
     void SpeedButton1Click();

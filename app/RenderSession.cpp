@@ -1,7 +1,7 @@
 // RenderSession: the pack, the one text waiting, the pacer, the password and the busy cursor.
 #include "app/RenderSession.h"
 
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -41,9 +41,9 @@ RenderSession::RenderSession(HandlerGuard& guard, Target target, RenderSessionHo
     : target_(std::move(target)), hooks_(std::move(hooks)),
       queue_([this](const std::string& text) { Draw(text); }, guard)
 {
-    pack_.OnPassword = [this](TZipBaseArchiver&, const std::string& entryName, std::string& password, bool& skip) {
+    pack_.SetPasswordRequest([this](const std::string& entryName, std::string& password, bool& skip) {
         AnswerPasswordRequest(entryName, password, skip);
-    };
+    });
     // A zero timer fires once the events already queued have been handled.
     flushTimer_.setSingleShot(true);
     flushTimer_.setInterval(0);
@@ -52,8 +52,7 @@ RenderSession::RenderSession(HandlerGuard& guard, Target target, RenderSessionHo
 
 void RenderSession::Open(const std::string& path)
 {
-    pack_.FileName = path;
-    pack_.Open(0);
+    pack_.Open(path);
 }
 
 void RenderSession::Close()

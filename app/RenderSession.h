@@ -4,8 +4,8 @@
 #include "app/HandlerGuard.h"
 #include "app/RenderPacer.h"
 #include "app/RenderQueue.h"
-#include "archive/ZipArchive.h"
 #include "raster/Graphics.h"
+#include "render/GlyphPack.h"
 
 #include <QTimer>
 
@@ -37,7 +37,7 @@ struct RenderSessionHooks {
 class RenderSession {
 public:
     // The glyph pack; every use of it is in this class.
-    using Pack = TZipArchive;
+    using Pack = glyphtint::render::GlyphPack;
     // The picture that renders draw into, asked for at each render.
     using Target = std::function<TPicture&()>;
 

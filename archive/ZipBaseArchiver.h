@@ -50,6 +50,25 @@ public:
         std::function<void(TZipBaseArchiver& sender, const std::string& entryName, std::string& password, bool& skip)>;
     using TNotifyEvent = std::function<void(TZipBaseArchiver& sender)>;
 
+    // Which stored data an entry leads to, for readers that keep what they made of an
+    // entry: names whose directory records lead to the same data have equal identities.
+    // An identity holds for the Open that gave it; after a Close or another Open it
+    // equals none given later.
+    class EntryIdentity {
+    public:
+        auto operator<=>(const EntryIdentity&) const = default;
+
+    private:
+        friend class TZipBaseArchiver;
+        uint64_t generation_ = 0;
+        uint64_t localHeaderOffset_ = 0;
+        uint64_t compressedSize_ = 0;
+        uint64_t uncompressedSize_ = 0;
+        uint32_t crc32_ = 0;
+        uint16_t method_ = 0;
+        bool encrypted_ = false;
+    };
+
     // name: the component name that prefixes the messages of errors raised on
     // the component's behalf ("<name>: "); empty gives no prefix.
     explicit TZipBaseArchiver(std::string name = {});
@@ -124,6 +143,9 @@ public:
     // Index of the first entry from startIndex on that matches name, or -1;
     // fills description when one is given. Native 13 when closed.
     int32_t FindEntry(const std::string& name, int32_t startIndex = 0, TZipArchiveItem* description = nullptr) const;
+    // The identity of the data the first entry matching name leads to, or nothing when
+    // no entry matches. Native 13 when closed.
+    std::optional<EntryIdentity> FindEntryIdentity(const std::string& name) const;
     // Description of the entry at index (native 16 outside the list).
     TZipArchiveItem DescribeEntry(int32_t index) const;
 

@@ -43,6 +43,24 @@ int32_t TZipBaseArchiver::FindEntry(const std::string& name, int32_t startIndex,
     return found;
 }
 
+std::optional<TZipBaseArchiver::EntryIdentity> TZipBaseArchiver::FindEntryIdentity(const std::string& name) const
+{
+    const int32_t index = FindEntry(name);
+    if (index < 0) {
+        return std::nullopt;
+    }
+    const TDirItem& item = directory_->Items().At(index);
+    EntryIdentity identity;
+    identity.generation_ = generation_;
+    identity.localHeaderOffset_ = item.LocalHeaderOffset();
+    identity.compressedSize_ = item.CompressedSize();
+    identity.uncompressedSize_ = item.UncompressedSize();
+    identity.crc32_ = item.Crc32();
+    identity.method_ = item.Method();
+    identity.encrypted_ = item.Encrypted();
+    return identity;
+}
+
 int32_t TZipBaseArchiver::FindByName(const std::string& requested, int32_t startIndex) const
 {
     // Equal names have equal folders, so the folder filter of Recurse never

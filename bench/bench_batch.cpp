@@ -6,11 +6,10 @@
 // the archive and loads no Qt (child_cpu_ms: the child's CPU time, which the other
 // builds on a shared machine do not stretch); and bytes_per_name of the two encoders.
 #include "ApplicationBenchmarkMain.h"
-#include "archive/ZipArchive.h"
 #include "raster/QtImage.h"
 #include "render/CodedTextInfo.h"
 #include "render/GlyphArchivePath.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 #include "tests/support/ScratchFolder.h"
 #include "tools/BatchFolder.h"
 #include "tools/PictureFiles.h"
@@ -148,14 +147,12 @@ std::string EncodePngWithSpng(TBitmap& picture)
 // The strips of all names, drawn once.
 std::vector<std::unique_ptr<TPicture>> DrawAllNames()
 {
-    TZipArchive archive;
-    archive.FileName = glyphtint::render::GlyphArchivePath();
-    archive.Open(0);
-    glyphtint::render::GlyphMemory glyphs;
+    glyphtint::render::GlyphPack pack(glyphtint::render::kGlyphBytesPerRender);
+    pack.Open(glyphtint::render::GlyphArchivePath());
     std::vector<std::unique_ptr<TPicture>> strips;
     for (const std::string& name : kNames) {
         strips.push_back(std::make_unique<TPicture>());
-        RenderCodedText(archive, name, *strips.back(), glyphs);
+        RenderCodedText(pack, name, *strips.back());
     }
     return strips;
 }
@@ -237,11 +234,10 @@ void SingleNamePath(benchmark::State& state)
     std::size_t i = 0;
     for (auto _ : state) {
         const std::string& name = kNames[i % kNames.size()];
-        TZipArchive archive;
-        archive.FileName = glyphtint::render::GlyphArchivePath();
-        archive.Open(0);
+        glyphtint::render::GlyphPack pack;
+        pack.Open(glyphtint::render::GlyphArchivePath());
         TPicture picture;
-        RenderCodedText(archive, name, picture);
+        RenderCodedText(pack, name, picture);
         glyphtint::tools::WritePng(picture.AsBitmap(), PicturePath(folder, i++ % kNames.size()), "strip");
     }
     state.SetItemsProcessed(state.iterations());
@@ -302,16 +298,14 @@ void BatchQtEncoder(benchmark::State& state)
     RunFolders folders(state);
     for (auto _ : state) {
         glyphtint::tools::BatchFolder out(folders.Next());
-        TZipArchive archive;
-        archive.FileName = glyphtint::render::GlyphArchivePath();
-        archive.Open(0);
-        glyphtint::render::GlyphMemory glyphs;
+        glyphtint::render::GlyphPack pack(glyphtint::render::kGlyphBytesPerRender);
+        pack.Open(glyphtint::render::GlyphArchivePath());
         std::size_t line = 0;
         for (const std::string& name : kNames) {
             benchmark::DoNotOptimize(glyphtint::render::DescribeCodedText(name));
-            glyphtint::tools::RefuseOversizedPictures(archive, name, {true, false, false}, &glyphs);
+            glyphtint::tools::RefuseOversizedPictures(pack, name, {true, false, false});
             TPicture picture;
-            RenderCodedText(archive, name, picture, glyphs);
+            RenderCodedText(pack, name, picture);
             char file[32];
             std::snprintf(file, sizeof file, "%06zu.png", ++line);
             out.Write(file, EncodePngWithQt(picture.AsBitmap()));

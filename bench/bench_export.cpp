@@ -1,10 +1,9 @@
 // Exporting a rendered text as "Save image..." does, against rendering the same text.
 #include "ApplicationBenchmarkMain.h"
-#include "archive/ZipArchive.h"
 #include "raster/JPEGImage.h"
 #include "render/FramedImage.h"
 #include "render/GlyphArchivePath.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 #include "tests/support/ScratchFolder.h"
 
 #include <QGuiApplication>
@@ -25,13 +24,12 @@ class RenderedText : public benchmark::Fixture {
 public:
     void SetUp(const benchmark::State&) override
     {
-        archive.FileName = glyphtint::render::GlyphArchivePath();
-        archive.Open(0);
-        RenderCodedText(archive, kText, strip);
+        pack.Open(glyphtint::render::GlyphArchivePath());
+        RenderCodedText(pack, kText, strip);
     }
-    void TearDown(const benchmark::State&) override { archive.Close(); }
+    void TearDown(const benchmark::State&) override { pack.Close(); }
 
-    TZipArchive archive;
+    glyphtint::render::GlyphPack pack;
     TPicture strip;
 };
 
@@ -40,7 +38,7 @@ BENCHMARK_DEFINE_F(RenderedText, RenderCodedText)(benchmark::State& state)
 {
     TPicture picture;
     for (auto _ : state) {
-        RenderCodedText(archive, kText, picture);
+        RenderCodedText(pack, kText, picture);
     }
 }
 BENCHMARK_REGISTER_F(RenderedText, RenderCodedText)->Unit(benchmark::kMicrosecond);

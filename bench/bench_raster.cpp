@@ -44,7 +44,7 @@ template <class Tint> void TimeTint(benchmark::State& state, Tint tint)
         state.PauseTiming();
         auto area = original->Clone();
         state.ResumeTiming();
-        tint(*area, 0, 0, kAreaWidth, kAreaHeight, TColourTriple{255, 4, 8});
+        tint(*area, 0, 0, kAreaWidth, kAreaHeight, glyphtint::render::TColourTriple{255, 4, 8});
         benchmark::DoNotOptimize(area->ScanLine(0));
     }
     state.SetItemsProcessed(state.iterations() * kAreaWidth * kAreaHeight);

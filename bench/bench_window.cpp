@@ -2,7 +2,7 @@
 #include "ApplicationBenchmarkMain.h"
 #include "app/MainWindow.h"
 #include "render/GlyphArchivePath.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 
 #include <QApplication>
 
@@ -33,13 +33,12 @@ public:
 // The baseline: RenderCodedText of the text into a picture nobody shows.
 void RenderOnly(benchmark::State& state)
 {
-    TZipArchive archive;
-    archive.FileName = glyphtint::render::GlyphArchivePath();
-    archive.Open(0);
+    glyphtint::render::GlyphPack pack;
+    pack.Open(glyphtint::render::GlyphArchivePath());
     TPicture picture;
     std::size_t i = 0;
     for (auto _ : state) {
-        RenderCodedText(archive, kTexts[i++ % 2], picture);
+        RenderCodedText(pack, kTexts[i++ % 2], picture);
     }
 }
 BENCHMARK(RenderOnly)->Unit(benchmark::kMicrosecond);
@@ -78,13 +77,12 @@ BENCHMARK(RenderIntoShownImage)->Unit(benchmark::kMicrosecond);
 void PalettesOnly(benchmark::State& state)
 {
     for (auto _ : state) {
-        TZipArchive archive;
-        archive.FileName = glyphtint::render::GlyphArchivePath();
-        archive.Open(0);
+        glyphtint::render::GlyphPack pack;
+        pack.Open(glyphtint::render::GlyphArchivePath());
         TPicture first;
         TPicture second;
-        RenderCodedText(archive, glyphtint::app::kPaletteText1, first);
-        RenderCodedText(archive, glyphtint::app::kPaletteText2, second);
+        RenderCodedText(pack, glyphtint::app::kPaletteText1, first);
+        RenderCodedText(pack, glyphtint::app::kPaletteText2, second);
     }
 }
 BENCHMARK(PalettesOnly)->Unit(benchmark::kMillisecond);

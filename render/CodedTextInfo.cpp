@@ -24,6 +24,24 @@ bool IsInvisible(std::uint32_t codePoint)
            codePoint == 0xFEFF;
 }
 
+// A character without glyph as UTF-8 a person can read: itself when it shows ("é",
+// "~"), "U+0009" for a control or invisible code point, "\xE9" for a byte that is no
+// part of valid UTF-8. character is one valid UTF-8 sequence or one single byte.
+std::string UndrawnCharacterName(std::string_view character)
+{
+    char name[16];
+    if (Utf8SequenceLength(character) != character.size()) {
+        std::snprintf(name, sizeof name, "\\x%02X", static_cast<unsigned char>(character[0]));
+        return name;
+    }
+    const std::uint32_t codePoint = DecodeUtf8(character);
+    if (IsInvisible(codePoint)) {
+        std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(codePoint));
+        return name;
+    }
+    return std::string(character);
+}
+
 // Counts and names the undrawn characters as the scan hands their bytes on. A run of
 // undrawn bytes is split into characters as UTF-8 from its start; a character is at most
 // 4 bytes long, so only those are held, and each character costs the same whatever the
@@ -123,21 +141,6 @@ CodedTextInfo DescribeCodedText(std::string_view text)
     });
     undrawn.EndRun();
     return info;
-}
-
-std::string UndrawnCharacterName(std::string_view character)
-{
-    char name[16];
-    if (Utf8SequenceLength(character) != character.size()) {
-        std::snprintf(name, sizeof name, "\\x%02X", static_cast<unsigned char>(character[0]));
-        return name;
-    }
-    const std::uint32_t codePoint = DecodeUtf8(character);
-    if (IsInvisible(codePoint)) {
-        std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(codePoint));
-        return name;
-    }
-    return std::string(character);
 }
 
 std::string UndrawnCharactersNote(const CodedTextInfo& info)

@@ -22,7 +22,8 @@ struct CodedTextInfo {
     // a doubled caret kept as one caret.
     std::string plainText;
     // Each distinct undrawn character once, in order of first appearance, as a person can
-    // read it (see UndrawnCharacterName); at most kMaxUndrawnNames of them.
+    // read it (itself when it shows, "U+0009" for an invisible code point, "\xE9" for a
+    // byte that is no part of valid UTF-8); at most kMaxUndrawnNames of them.
     std::vector<std::string> undrawnNames;
     // Set when more distinct undrawn characters occur than undrawnNames holds.
     bool moreUndrawnNames = false;
@@ -31,11 +32,6 @@ struct CodedTextInfo {
 inline constexpr std::size_t kMaxUndrawnNames = 20;
 
 CodedTextInfo DescribeCodedText(std::string_view text);
-
-// A character without glyph as UTF-8 a person can read: itself when it shows ("é",
-// "~"), "U+0009" for a control or invisible code point, "\xE9" for a byte that is no
-// part of valid UTF-8. character is one valid UTF-8 sequence or one single byte.
-std::string UndrawnCharacterName(std::string_view character);
 
 // The sentence that names what a text loses: "3 characters are not drawn: é ü 😀",
 // ending in " …" when not every character is named; empty when everything is drawn.

@@ -3,6 +3,7 @@
 
 #include <array>
 
+namespace glyphtint::render {
 namespace {
 
 constexpr std::uint32_t kNoColour = 0xFFFFFFFFu;
@@ -69,8 +70,6 @@ bool SelectColourCode(unsigned char code, TColourTriple& colour)
     UnpackRGB(written, colour);
     return true;
 }
-
-namespace glyphtint::render {
 
 void ScanCodedText(std::string_view text, const std::function<void(unsigned char, TColourTriple)>& drawByte)
 {

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string_view>
 
+namespace glyphtint::render {
+
 // The RGB triple of a tint colour; values from the code table lie in 0..255.
 struct TColourTriple {
     std::int32_t Red = 0;
@@ -19,8 +21,6 @@ void UnpackRGB(std::uint32_t value, TColourTriple& colour);
 // Sets colour to the code's table colour and returns true; returns false and leaves
 // colour untouched when the byte is no colour code.
 bool SelectColourCode(unsigned char code, TColourTriple& colour);
-
-namespace glyphtint::render {
 
 // Walks a coded text: '^' followed by a code byte changes the tint colour, "^^" draws a
 // caret and stays after the caret, a byte after '^' that is no code is swallowed.

@@ -2,14 +2,14 @@
 #include "render/ColourSamples.h"
 
 #include "render/ColourCodes.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 
 #include <cstdint>
 #include <string>
 
 namespace glyphtint::render {
 
-GlyphWidths MeasureGlyphWidths(TZipArchive& archive, std::string_view text)
+GlyphWidths MeasureGlyphWidths(GlyphPack& pack, std::string_view text)
 {
     GlyphWidths widths{};
     std::array<bool, 256> measured{};
@@ -20,7 +20,7 @@ GlyphWidths MeasureGlyphWidths(TZipArchive& archive, std::string_view text)
         measured[character] = true;
         // A caret is drawn only by a doubled caret.
         const std::string alone = character == '^' ? "^^" : std::string(1, static_cast<char>(character));
-        widths[character] = static_cast<int>(MeasureCodedText(archive, alone).width);
+        widths[character] = static_cast<int>(MeasureCodedText(pack, alone).width);
     });
     return widths;
 }

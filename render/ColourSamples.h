@@ -6,16 +6,16 @@
 #include <optional>
 #include <string_view>
 
-class TZipArchive;
-
 namespace glyphtint::render {
+
+class GlyphPack;
 
 // The width of each byte's glyph in a strip; 0 for a byte without a glyph.
 using GlyphWidths = std::array<int, 256>;
 
 // The widths of the glyphs that text draws, read from the glyphs' JPEG headers. Bytes the
 // text does not draw, and glyphs that cannot be sized (missing, damaged, encrypted), stay 0.
-GlyphWidths MeasureGlyphWidths(TZipArchive& archive, std::string_view text);
+GlyphWidths MeasureGlyphWidths(GlyphPack& pack, std::string_view text);
 
 // One glyph of a strip and the colour code it is drawn in, with its columns in the image.
 struct ColourSample {

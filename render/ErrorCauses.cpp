@@ -7,9 +7,7 @@
 #include <new>
 
 #include "io/StreamError.h"
-#include "archive/ZipBaseArchiver.h"
 #include "archive/ZipException.h"
-#include "archive/ZipFormat.h"
 #include "archive/ZipMessages.h"
 #include "raster/Graphics.h"
 #include "raster/JPEGImage.h"
@@ -17,38 +15,24 @@
 namespace glyphtint::render {
 namespace {
 
+// Why a file could not be opened: "locked by another program" when another opener
+// holds it, the system's text for any other cause ("Permission denied"), or "" when
+// none is known.
+std::string FileOpenCause(const EFOpenError& error)
+{
+    const int cause = error.OsError();
+    if (cause == 0) {
+        return "";
+    }
+    return cause == EWOULDBLOCK ? std::string("locked by another program") : std::strerror(cause);
+}
+
 bool IsOutOfMemory(const std::exception& error)
 {
     return dynamic_cast<const std::bad_alloc*>(&error) != nullptr;
 }
 
-// The entry's own cause of a failed size or CRC-32 check, or "" when its directory
-// entry shows none.
-std::string CauseOfBadData(const TZipBaseArchiver& archive, const std::string& entryName)
-{
-    const int32_t index = archive.FindEntry(entryName);
-    if (index < 0) {
-        return "";
-    }
-    if (std::string unsupported = UnsupportedMethodCause(archive, index); !unsupported.empty()) {
-        return unsupported;
-    }
-    if (archive.DescribeEntry(index).Encrypted) {
-        return "encrypted, and the password is wrong or the data are damaged";
-    }
-    return "the data are damaged";
-}
-
 } // namespace
-
-std::string UnsupportedMethodCause(const TZipBaseArchiver& archive, int32_t index)
-{
-    const uint16_t method = archive.Directory().Items().At(index).Method();
-    if (glyphtint::archive::zipfmt::IsDecodableMethod(method)) {
-        return "";
-    }
-    return "compression method " + std::to_string(method) + " is not supported";
-}
 
 std::string DescribeError(const std::exception& error)
 {
@@ -61,15 +45,6 @@ std::string DescribeError(const std::exception& error)
         }
     }
     return error.what();
-}
-
-std::string FileOpenCause(const EFOpenError& error)
-{
-    const int cause = error.OsError();
-    if (cause == 0) {
-        return "";
-    }
-    return cause == EWOULDBLOCK ? std::string("locked by another program") : std::strerror(cause);
 }
 
 std::string PlainAdvice(const std::exception& error)
@@ -116,28 +91,6 @@ std::string PlainAdvice(const std::exception& error)
         }
     }
     return "";
-}
-
-std::string DescribeEntryCause(const TZipBaseArchiver& archive, const std::string& entryName,
-                               const std::exception& error)
-{
-    if (IsOutOfMemory(error)) {
-        return "out of memory";
-    }
-    const auto* zip = dynamic_cast<const EZipException*>(&error);
-    if (zip != nullptr && zip->NativeError() == glyphtint::archive::kNativeBadSizeOrCrc) {
-        return CauseOfBadData(archive, entryName) + " (" + error.what() + ")";
-    }
-    return error.what();
-}
-
-std::string DescribeEntryError(const TZipBaseArchiver& archive, const std::string& entryName,
-                               const std::exception& error)
-{
-    const auto* zip = dynamic_cast<const EZipException*>(&error);
-    const bool named = (zip != nullptr && zip->NativeError() == glyphtint::archive::kNativeNotFound) ||
-                       dynamic_cast<const EZipEntryTooLarge*>(&error) != nullptr;
-    return named ? error.what() : "\"" + entryName + "\": " + DescribeEntryCause(archive, entryName, error);
 }
 
 } // namespace glyphtint::render

@@ -5,7 +5,7 @@
 #include "io/FileReplacement.h"
 #include "raster/JPEGImage.h"
 #include "render/GlyphBackground.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "raster/Graphics.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,8 @@
 // The byte-to-entry-name mapping of the glyph archive.
 #include "render/GlyphNames.h"
 
+namespace glyphtint::render {
+
 std::string GlyphEntryName(unsigned char character)
 {
     if (character >= '0' && character <= '9') {
@@ -44,8 +46,6 @@ std::string GlyphEntryName(unsigned char character)
     default: return {};
     }
 }
-
-namespace glyphtint::render {
 
 std::string FullGlyphEntryName(unsigned char character)
 {

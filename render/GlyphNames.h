@@ -3,10 +3,10 @@
 
 #include <string>
 
+namespace glyphtint::render {
+
 // The glyph entry name of a byte without ".jpg", or "" when the byte has no glyph.
 std::string GlyphEntryName(unsigned char character);
-
-namespace glyphtint::render {
 
 // The name looked up in the archive: the glyph entry name followed by ".jpg", or ""
 // when the byte has no glyph.

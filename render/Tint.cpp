@@ -102,10 +102,10 @@ void TintBitmapArea(TBitmap& bitmap, int left, int top, int width, int height, T
     bitmap.NotifyChanged();
 }
 
-} // namespace glyphtint::render
-
 void TintGlyphArea(TPicture& target, int left, int top, int width, int height, TColourTriple colour)
 {
     TBitmap& strip = target.AsBitmap();
     glyphtint::render::TintBitmapArea(strip, left, top, width, height, colour);
 }
+
+} // namespace glyphtint::render

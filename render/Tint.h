@@ -4,12 +4,12 @@
 #include "raster/Graphics.h"
 #include "render/ColourCodes.h"
 
+namespace glyphtint::render {
+
 // Every pixel of the rectangle whose channel mean lies above the glyph background's
 // brightness becomes a blend of the glyph background colour and the tint, weighted by
 // how much brighter it is; the others stay as they are. Works on the target's bitmap.
 void TintGlyphArea(TPicture& target, int left, int top, int width, int height, TColourTriple colour);
-
-namespace glyphtint::render {
 
 // The same on a bitmap directly.
 void TintBitmapArea(TBitmap& bitmap, int left, int top, int width, int height, TColourTriple colour);

@@ -13,7 +13,6 @@
 #include <memory>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <utility>
 
 using glyphtint::raster::BlueOf;
@@ -56,16 +55,7 @@ struct Inspection {
     std::vector<std::string> causes;
 };
 
-// The data an entry's directory record leads to: records equal in all of these give
-// the same bytes, however many names point at them.
-using EntryData = std::tuple<std::uint64_t, std::uint64_t, std::uint64_t, std::uint32_t, std::uint16_t, bool>;
-
-EntryData DataOf(const TZipArchive& archive, std::int32_t index)
-{
-    const TDirItem& item = archive.Directory().Items().At(index);
-    return {item.LocalHeaderOffset(), item.CompressedSize(), item.UncompressedSize(), item.Crc32(), item.Method(),
-            item.Encrypted()};
-}
+using EntryIdentity = TZipArchive::EntryIdentity;
 
 Inspection Inspect(TZipArchive& archive, const std::string& name, std::string& buffer)
 {
@@ -111,7 +101,7 @@ Inspection Inspect(TZipArchive& archive, const std::string& name, std::string& b
 // Extracts and decodes one glyph, or takes what an earlier name with the same data
 // found; adds its problems and returns whether it decoded.
 bool CheckGlyph(TZipArchive& archive, const std::string& name, std::string& buffer,
-                std::map<EntryData, Inspection>& inspected, DecodedGlyph& glyph, std::vector<std::string>& problems)
+                std::map<EntryIdentity, Inspection>& inspected, DecodedGlyph& glyph, std::vector<std::string>& problems)
 {
     const std::int32_t index = archive.FindEntry(name);
     if (index < 0) {
@@ -134,7 +124,7 @@ bool CheckGlyph(TZipArchive& archive, const std::string& name, std::string& buff
         return false;
     }
     // Many names may lead to one entry's data: it is read and decoded once.
-    const EntryData data = DataOf(archive, index);
+    const EntryIdentity data = *archive.FindEntryIdentity(name);
     auto found = inspected.find(data);
     if (found == inspected.end()) {
         found = inspected.emplace(data, Inspect(archive, name, buffer)).first;
@@ -166,7 +156,7 @@ std::vector<std::string> CheckGlyphArchive(const std::string& path)
     std::vector<DecodedGlyph> glyphs;
     std::map<int, int> heightCounts;
     std::string buffer;
-    std::map<EntryData, Inspection> inspected;
+    std::map<EntryIdentity, Inspection> inspected;
     for (unsigned char c : DrawableGlyphBytes()) {
         DecodedGlyph glyph;
         if (CheckGlyph(archive, FullGlyphEntryName(c), buffer, inspected, glyph, problems)) {

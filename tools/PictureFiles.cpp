@@ -4,9 +4,10 @@
 #include "io/FileReplacement.h"
 #include "raster/PNGEncoder.h"
 #include "render/FramedImage.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 #include "render/PictureLimits.h"
 
+#include <exception>
 #include <stdexcept>
 
 namespace glyphtint::tools {
@@ -15,8 +16,7 @@ using render::kJpegMaxSide;
 using render::kPngMaxSide;
 using render::RequireSidesAtMost;
 
-void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, PictureKinds kinds,
-                             render::GlyphMemory* memory)
+void RefuseOversizedPictures(render::GlyphPack& pack, const std::string& text, PictureKinds kinds)
 {
     if (!kinds.stripPng && !kinds.framedJpeg && !kinds.framedPng) {
         return;
@@ -29,8 +29,7 @@ void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, Pict
     if (framed) {
         render::RequireFrameNarrowEnough(0, text, frameFormat, frameMaxSide);
     }
-    const render::StripSize size =
-        memory ? render::MeasureCodedText(archive, text, *memory) : render::MeasureCodedText(archive, text);
+    const render::StripSize size = render::MeasureCodedText(pack, text);
     if (kinds.stripPng) {
         RequireSidesAtMost(size.width, size.height, "strip", "PNG", kPngMaxSide);
     }
@@ -45,6 +44,9 @@ void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, Pict
             RequireSidesAtMost(frame.width, frame.height, "framed picture", "PNG", kPngMaxSide);
         }
         render::RequireFrameWithin(frame);
+    }
+    if (size.stoppedBy) {
+        std::rethrow_exception(size.stoppedBy);
     }
 }
 
@@ -63,17 +65,15 @@ std::string EncodeFramedJpeg(TBitmap& framed)
     return render::EncodeFramedImage(framed);
 }
 
-void WritePng(TBitmap& picture, const std::string& path, const char* what)
+void WritePictureFile(const std::string& path, const std::string& bytes)
 {
-    const std::string png = EncodePng(picture, what);
     io::FileReplacement file(path);
-    file.Commit(png);
+    file.Commit(bytes);
 }
 
-void WriteFramedJpeg(TBitmap& framed, const std::string& path)
+void WritePng(TBitmap& picture, const std::string& path, const char* what)
 {
-    RequireSidesAtMost(framed, "framed picture", "JPEG", kJpegMaxSide);
-    render::SaveFramedImage(framed, path);
+    WritePictureFile(path, EncodePng(picture, what));
 }
 
 } // namespace glyphtint::tools

@@ -2,9 +2,8 @@
 // the formats' size limits explained in the tool's own words, and written to a file.
 #pragma once
 
-#include "archive/ZipArchive.h"
 #include "raster/Graphics.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 
 #include <string>
 
@@ -18,10 +17,9 @@ struct PictureKinds {
 };
 
 // Refuses, before anything is drawn, a text whose pictures of the given kinds would be
-// too large for their file formats; the sizes come from the glyphs' JPEG headers.
-// memory, where given, keeps the glyph sizes read for the next texts.
-void RefuseOversizedPictures(TZipArchive& archive, const std::string& text, PictureKinds kinds,
-                             render::GlyphMemory* memory = nullptr);
+// too large for their file formats; the sizes come from the glyphs' JPEG headers. A glyph
+// that cannot be read raises its error here, as the render would after the glyphs before it.
+void RefuseOversizedPictures(render::GlyphPack& pack, const std::string& text, PictureKinds kinds);
 
 // The picture encoded losslessly as PNG. what names the picture in the message about a
 // picture too large for PNG ("strip", "framed picture"). Encoded without Qt
@@ -31,8 +29,9 @@ std::string EncodePng(TBitmap& picture, const char* what);
 // The framed picture as the JPEG file the window's "Save image..." writes.
 std::string EncodeFramedJpeg(TBitmap& framed);
 
-// EncodePng and EncodeFramedJpeg written to path, replacing it only when complete.
+// A picture file's bytes written to path, replacing it only when complete.
+void WritePictureFile(const std::string& path, const std::string& bytes);
+// EncodePng written to path.
 void WritePng(TBitmap& picture, const std::string& path, const char* what);
-void WriteFramedJpeg(TBitmap& framed, const std::string& path);
 
 } // namespace glyphtint::tools

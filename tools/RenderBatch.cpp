@@ -1,62 +1,48 @@
 // RenderBatch: many names through one open archive, reported as JSON lines.
 #include "tools/RenderBatch.h"
 
-#include "archive/ZipArchive.h"
 #include "render/CodedTextInfo.h"
 #include "render/ErrorCauses.h"
-#include "render/FramedImage.h"
-#include "render/GlyphArchivePath.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 #include "render/ShownMessage.h"
 #include "render/Utf8.h"
 #include "tools/BatchFolder.h"
 #include "tools/BoundedLines.h"
-#include "tools/CommandLine.h"
-#include "tools/OffscreenApplication.h"
-#include "tools/PictureFiles.h"
-#include "tools/StandardStreams.h"
-
-#include <QGuiApplication>
+#include "tools/RenderJob.h"
 
 #include <cstdio>
 #include <exception>
-#include <iostream>
-#include <optional>
 #include <stdexcept>
 #include <utility>
 
 namespace glyphtint::tools {
 namespace {
 
-// The archive stays open for the whole batch; a failure to open it is kept and reported
-// for every line that needs a glyph.
-class BatchArchive {
+// The pack stays open for the whole batch, keeping the glyphs read for earlier lines so
+// that each entry is decoded once per batch. A failure to open it is kept, with its type,
+// and raised again for every line that needs a glyph.
+class BatchPack {
 public:
-    explicit BatchArchive(const std::string& path)
+    explicit BatchPack(const std::string& path) : pack_(render::kGlyphBytesPerRender)
     {
-        archive_.FileName = path;
         try {
-            archive_.Open(0);
-        } catch (const std::exception& error) {
-            openError_ = render::DescribeError(error);
+            pack_.Open(path);
+        } catch (const std::exception&) {
+            openError_ = std::current_exception();
         }
     }
 
-    TZipArchive& Open()
+    render::GlyphPack& Open()
     {
         if (openError_) {
-            throw std::runtime_error(*openError_);
+            std::rethrow_exception(openError_);
         }
-        return archive_;
+        return pack_;
     }
 
-    // The glyphs read for earlier lines: each entry is decoded once per batch.
-    render::GlyphMemory& Glyphs() { return glyphs_; }
-
 private:
-    TZipArchive archive_;
-    std::optional<std::string> openError_;
-    render::GlyphMemory glyphs_;
+    render::GlyphPack pack_;
+    std::exception_ptr openError_;
 };
 
 std::string PictureName(std::size_t line, bool framed)
@@ -67,18 +53,10 @@ std::string PictureName(std::size_t line, bool framed)
 }
 
 // The file --strip (or --framed) writes for the text.
-std::string EncodeLinePicture(BatchArchive& archive, const std::string& text, bool framed)
+std::string EncodeLinePicture(BatchPack& pack, const std::string& text, bool framed)
 {
-    RefuseOversizedPictures(archive.Open(), text, {!framed, framed, false}, &archive.Glyphs());
-    TPicture picture;
-    RenderCodedText(archive.Open(), text, picture, archive.Glyphs());
-    TBitmap& strip = picture.AsBitmap();
-    if (!framed) {
-        return EncodePng(strip, "strip");
-    }
-    TPicture framedPicture;
-    render::ComposeFramedImage(strip, text, framedPicture);
-    return EncodeFramedJpeg(framedPicture.AsBitmap());
+    const RenderJob job{text, {framed ? PictureKind::Framed : PictureKind::Strip}};
+    return std::move(RunRenderJob(job, [&]() -> render::GlyphPack& { return pack.Open(); }).front());
 }
 
 std::string PictureLine(std::size_t line, const std::string& path, const render::CodedTextInfo& info)
@@ -102,7 +80,7 @@ const std::string kTooLong = "The line is longer than " + std::to_string(kMaxLin
 bool RenderBatch(const BatchOptions& options, std::istream& lines, const ReportSink& report)
 {
     BatchFolder folder(options.folder);
-    BatchArchive archive(options.archive);
+    BatchPack pack(options.archive);
     BoundedLines input(lines);
     bool allDrawn = true;
     std::string text;
@@ -121,10 +99,11 @@ bool RenderBatch(const BatchOptions& options, std::istream& lines, const ReportS
                 throw std::runtime_error("The text draws no glyph: there is no picture to write");
             }
             const std::string name = PictureName(line, options.framed);
-            folder.Write(name, EncodeLinePicture(archive, text, options.framed));
+            folder.Write(name, EncodeLinePicture(pack, text, options.framed));
             reported = PictureLine(line, folder.PathOf(name), info);
         } catch (const std::exception& error) {
-            reported = ErrorLine(line, error.what());
+            // With the cause a file could not be opened for ("locked by another program").
+            reported = ErrorLine(line, render::DescribeError(error));
             allDrawn = false;
         }
         // A reader of the report sees each line as soon as its picture is complete; a
@@ -166,86 +145,6 @@ std::string JsonString(std::string_view bytes)
         }
     }
     return json + "\"";
-}
-
-bool IsBatchCommand(int argc, char** argv)
-{
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (argument == "--") {
-            return false;
-        }
-        if (argument == "--batch") {
-            return true;
-        }
-    }
-    return false;
-}
-
-namespace {
-
-// Why an option of the single-text form cannot go with --batch; nullptr for any other.
-const char* SingleTextConflict(std::string_view argument)
-{
-    static constexpr std::pair<std::string_view, const char*> kConflicts[] = {
-        {"--strip", "--strip names one file; --batch writes a folder: use one of them"},
-        {"--clipboard-png", "--clipboard-png names one file; --batch writes a folder: use one of them"},
-        {"--text-file",
-         "--text-file reads one TEXT; --batch reads one TEXT a line from standard input: use one of them"},
-        {"--info", "--info describes one TEXT; --batch reports on each line anyway: use one of them"},
-    };
-    for (const auto& [option, why] : kConflicts) {
-        if (argument == option) {
-            return why;
-        }
-    }
-    return nullptr;
-}
-
-} // namespace
-
-int RunBatchCommand(int argc, char** argv)
-{
-    BatchOptions options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (argument == "--framed") {
-            options.framed = true;
-        } else if ((argument == "--batch" || argument == "--archive") && i + 1 < argc) {
-            (argument == "--batch" ? options.folder : options.archive) = argv[++i];
-        } else if (argument == "--batch" || argument == "--archive") {
-            return ReportWrongUsage("glyphtint-render", "option '" + std::string(argument) + "' needs a value");
-        } else if (const char* conflict = SingleTextConflict(argument)) {
-            return ReportWrongUsage("glyphtint-render", conflict);
-        } else {
-            return ReportWrongUsage("glyphtint-render", argument.starts_with('-')
-                                                            ? UnknownOption(argument).what()
-                                                            : "--batch reads its texts from standard input, not '" +
-                                                                  std::string(argument) + "'");
-        }
-    }
-    if (options.folder.empty()) {
-        return ReportWrongUsage("glyphtint-render", "--batch needs a folder name");
-    }
-    if (options.archive.empty()) {
-        options.archive = render::GlyphArchivePath();
-    }
-    try {
-        // The framed pictures' captions need an application's fonts; strips are drawn and
-        // encoded without Qt.
-        std::optional<QGuiApplication> application;
-        if (options.framed) {
-            PrepareOffscreenApplication();
-            application.emplace(argc, argv);
-        }
-        std::ios::sync_with_stdio(false);
-        const bool allDrawn = RenderBatch(options, std::cin, WriteStandardOutput);
-        CloseStandardOutput();
-        return allDrawn ? 0 : 1;
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", render::ShownMessage(error.what()).c_str());
-        return 1;
-    }
 }
 
 } // namespace glyphtint::tools

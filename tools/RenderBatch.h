@@ -38,12 +38,4 @@ bool RenderBatch(const BatchOptions& options, std::istream& lines, const ReportS
 // the line stays valid JSON whatever a path or a message holds.
 std::string JsonString(std::string_view bytes);
 
-// True when the command line asks for a batch (`--batch` before any "--").
-bool IsBatchCommand(int argc, char** argv);
-
-// The batch as a command: `[--archive FILE] [--framed] --batch DIR` reading standard
-// input and reporting on standard output, each line with one write. Returns the exit
-// status: 0, 1 when any line, the folder or the report failed, 2 for wrong usage.
-int RunBatchCommand(int argc, char** argv);
-
 } // namespace glyphtint::tools

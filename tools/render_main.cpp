@@ -1,41 +1,30 @@
 // glyphtint-render: renders a coded text with the program's renderer into a PNG strip, the
 // framed picture the window saves or copies, or a description of the text.
-#include "archive/ZipArchive.h"
-#include "raster/Graphics.h"
-#include "render/CodedTextInfo.h"
 #include "render/ErrorCauses.h"
-#include "render/FramedImage.h"
-#include "render/GlyphArchivePath.h"
-#include "render/GlyphStrip.h"
-#include "render/PictureLimits.h"
+#include "render/GlyphPack.h"
 #include "render/ShownMessage.h"
 #include "render/TextLimits.h"
 #include "tools/CommandLine.h"
 #include "tools/OffscreenApplication.h"
 #include "tools/PictureFiles.h"
 #include "tools/RenderBatch.h"
+#include "tools/RenderJob.h"
+#include "tools/RenderOptions.h"
 #include "tools/StandardStreams.h"
 #include "tools/TextInput.h"
 
 #include <QGuiApplication>
 
-#include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <exception>
-#include <iterator>
-#include <memory>
+#include <iostream>
 #include <optional>
-#include <stdexcept>
 #include <string>
-#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace glyphtint::tools {
 namespace {
-
-using render::kJpegMaxSide;
-using render::kPngMaxSide;
-using render::RequireSidesAtMost;
 
 constexpr const char* kProgram = "glyphtint-render";
 constexpr const char* kUsage = "usage: glyphtint-render [--archive FILE] [--strip OUT.png] [--framed OUT.jpg]\n"
@@ -61,104 +50,76 @@ constexpr const char* kUsage = "usage: glyphtint-render [--archive FILE] [--stri
 
 static_assert(render::kMaxTextBytes == 1048576, "the usage names the longest TEXT");
 
-struct Options {
-    std::string archive;
-    std::string strip;
-    std::string framed;
-    std::string clipboardPng;
-    bool info = false;
-    std::string text;
-    std::string textFile;
-
-    bool WantsPicture() const { return !strip.empty() || !framed.empty() || !clipboardPng.empty(); }
-};
-
-void ParseArguments(int argc, char** argv, Options& options)
+// The pictures asked for, each written to its file once all of them are made.
+void WritePictures(const RenderOptions& options)
 {
-    const std::pair<std::string_view, std::string Options::*> valued[] = {
-        {"--archive", &Options::archive},    {"--strip", &Options::strip},
-        {"--framed", &Options::framed},      {"--clipboard-png", &Options::clipboardPng},
-        {"--text-file", &Options::textFile},
-    };
-    bool haveText = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        bool matched = false;
-        for (const auto& [name, member] : valued) {
-            if (argument == name && i + 1 < argc) {
-                options.*member = argv[++i];
-                matched = true;
-            }
-        }
-        if (matched) {
-            continue;
-        }
-        if (argument == "--info") {
-            options.info = true;
-        } else if (argument == "--") {
-            if (haveText || i + 2 != argc) {
-                throw EUsage("\"--\" is followed by the TEXT and nothing else");
-            }
-            options.text = argv[++i];
-            haveText = true;
-        } else if (!argument.empty() && argument[0] == '-') {
-            const bool needsValue = std::any_of(std::begin(valued), std::end(valued),
-                                                [&](const auto& option) { return option.first == argument; });
-            throw needsValue ? EUsage("option '" + std::string(argument) + "' needs a value") : UnknownOption(argument);
-        } else if (haveText) {
-            throw EUsage("more than one TEXT: '" + std::string(argument) + "' follows the TEXT");
-        } else {
-            options.text = argv[i];
-            haveText = true;
+    std::vector<std::pair<PictureKind, const std::string*>> files;
+    for (const auto& [kind, path] :
+         {std::pair{PictureKind::Strip, &options.strip}, std::pair{PictureKind::Framed, &options.framed},
+          std::pair{PictureKind::ClipboardPng, &options.clipboardPng}}) {
+        if (!path->empty()) {
+            files.emplace_back(kind, path);
         }
     }
-    if (options.archive.empty()) {
-        options.archive = render::GlyphArchivePath();
+    RenderJob job{options.text.value_or(""), {}};
+    for (const auto& file : files) {
+        job.kinds.push_back(file.first);
     }
-    if (haveText == !options.textFile.empty()) {
-        throw EUsage(haveText ? "both a TEXT and --text-file given" : "no TEXT given");
-    }
-    if (!options.info && !options.WantsPicture()) {
-        throw EUsage("no output chosen: --strip, --framed, --clipboard-png or --info");
+    render::GlyphPack pack;
+    const std::vector<std::string> bytes = RunRenderJob(job, [&]() -> render::GlyphPack& {
+        pack.Open(options.archive);
+        return pack;
+    });
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        WritePictureFile(*files[i].second, bytes[i]);
     }
 }
 
-void PrintInfo(const std::string& text)
+// One text: its description on standard output, its pictures into their files.
+int RunSingle(RenderOptions& options, int argc, char** argv)
 {
-    const render::CodedTextInfo info = render::DescribeCodedText(text);
-    std::printf("bytes: %zu\nvisible: %zu\nnot drawn: %zu\ntext: ", info.byteLength, info.visibleLength,
-                info.undrawnLength);
-    std::fwrite(info.plainText.data(), 1, info.plainText.size(), stdout);
-    std::fputc('\n', stdout);
-}
-
-void WritePictures(const Options& options)
-{
-    TZipArchive archive;
-    archive.FileName = options.archive;
-    archive.Open(0);
-    RefuseOversizedPictures(archive, options.text,
-                            {!options.strip.empty(), !options.framed.empty(), !options.clipboardPng.empty()});
-    TPicture picture;
-    RenderCodedText(archive, options.text, picture);
-    TBitmap& strip = picture.AsBitmap();
-
-    if (!options.strip.empty()) {
-        if (strip.Empty()) {
-            throw std::runtime_error("The text draws no glyph: there is no picture to write");
-        }
-        WritePng(strip, options.strip, "strip");
+    if (!options.textFile.empty()) {
+        options.text = ReadTextFile(options.textFile);
+    } else {
+        RequireTextWithinLimit(*options.text, "given");
+    }
+    if (options.info) {
+        const std::string description = RunRenderJob({*options.text, {PictureKind::Info}}, nullptr).front();
+        std::fwrite(description.data(), 1, description.size(), stdout);
+        // Nothing else goes to standard output: a description that did not arrive
+        // fails the run before any picture is written.
+        CloseStandardOutput();
     }
     if (!options.framed.empty() || !options.clipboardPng.empty()) {
-        TPicture framed;
-        render::ComposeFramedImage(strip, options.text, framed);
-        if (!options.framed.empty()) {
-            WriteFramedJpeg(framed.AsBitmap(), options.framed);
-        }
-        if (!options.clipboardPng.empty()) {
-            WritePng(framed.AsBitmap(), options.clipboardPng, "framed picture");
-        }
+        // The framed picture's caption needs an application's fonts; a strip alone is
+        // drawn and encoded without Qt.
+        PrepareOffscreenApplication();
+        QGuiApplication application(argc, argv);
+        WritePictures(options);
+    } else if (options.WantsPicture()) {
+        WritePictures(options);
     }
+    return 0;
+}
+
+// The batch: standard input to numbered files, one report line each on standard output.
+int RunBatch(const RenderOptions& options, int argc, char** argv)
+{
+    BatchOptions batch;
+    batch.archive = options.archive;
+    batch.folder = *options.batch;
+    batch.framed = options.framedBatch;
+    // The framed pictures' captions need an application's fonts; strips are drawn and
+    // encoded without Qt.
+    std::optional<QGuiApplication> application;
+    if (batch.framed) {
+        PrepareOffscreenApplication();
+        application.emplace(argc, argv);
+    }
+    std::ios::sync_with_stdio(false);
+    const bool allDrawn = RenderBatch(batch, std::cin, WriteStandardOutput);
+    CloseStandardOutput();
+    return allDrawn ? 0 : 1;
 }
 
 int Run(int argc, char** argv)
@@ -166,43 +127,20 @@ int Run(int argc, char** argv)
     if (const std::optional<int> answered = AnswerHelpOrVersion(argc, argv, kProgram, kUsage)) {
         return *answered;
     }
-    if (IsBatchCommand(argc, argv)) {
-        return RunBatchCommand(argc, argv);
-    }
-    Options options;
+    RenderOptions options;
     try {
-        ParseArguments(argc, argv, options);
+        options = ParseRenderOptions(argc, argv);
     } catch (const EUsage& wrong) {
         return ReportWrongUsage(kProgram, wrong.what());
     }
     try {
-        if (!options.textFile.empty()) {
-            options.text = ReadTextFile(options.textFile);
-        } else {
-            RequireTextWithinLimit(options.text, "given");
-        }
-        if (options.info) {
-            PrintInfo(options.text);
-            // Nothing else goes to standard output: a description that did not arrive
-            // fails the run before any picture is written.
-            CloseStandardOutput();
-        }
-        if (!options.framed.empty() || !options.clipboardPng.empty()) {
-            // The framed picture's caption needs an application's fonts; a strip alone is
-            // drawn and encoded without Qt.
-            PrepareOffscreenApplication();
-            QGuiApplication application(argc, argv);
-            WritePictures(options);
-        } else if (options.WantsPicture()) {
-            WritePictures(options);
-        }
+        return options.batch ? RunBatch(options, argc, argv) : RunSingle(options, argc, argv);
     } catch (const std::exception& error) {
         std::fflush(stdout);
         // With the cause glyphtint-gfx gives too: "locked by another program", ...
         std::fprintf(stderr, "%s\n", render::ShownMessage(render::DescribeError(error)).c_str());
         return 1;
     }
-    return 0;
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include "app/AttemptPage.h"
 #include "app/Placement.h"
 #include "app/RenderPacer.h"
-#include "archive/ZipArchive.h"
 #include "render/GlyphNames.h"
 #include "render/TextLimits.h"
 

@@ -2,8 +2,9 @@
 #pragma once
 
 #include "app/MainWindow.h"
+#include "archive/ZipArchive.h"
 #include "render/GlyphNames.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 #include "../support/TestArchives.h"
 
 #include <QApplication>
@@ -85,8 +86,7 @@ protected:
     // The archive opened as FormCreate opens it, on an archive that lacks the palette glyphs.
     void OpenWithoutPalettes(const std::string& archive)
     {
-        window->ZipArchive1.FileName = archive;
-        window->ZipArchive1.Open(0);
+        window->ZipArchive1.Open(archive);
         Find<QTabWidget>("pc_Tabs")->setCurrentIndex(0);
     }
 

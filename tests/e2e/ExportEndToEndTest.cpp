@@ -3,11 +3,10 @@
 // image/png, then save it through the save dialog and decode the file.
 #include "XSession.h"
 
-#include "archive/ZipArchive.h"
 #include "raster/JPEGImage.h"
 #include "render/FramedImage.h"
 #include "render/GlyphBackground.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 #include "tests/support/TestArchives.h"
 
 #include <QImage>
@@ -105,11 +104,10 @@ protected:
     // height of its strip.
     std::unique_ptr<TPicture> ExpectedFrame(int& stripHeight)
     {
-        TZipArchive archive;
-        archive.FileName = CopyOfShippedArchive(expectedFolder_);
-        archive.Open(0);
+        glyphtint::render::GlyphPack pack;
+        pack.Open(CopyOfShippedArchive(expectedFolder_));
         TPicture strip;
-        RenderCodedText(archive, kText, strip);
+        RenderCodedText(pack, kText, strip);
         stripHeight = strip.AsBitmap().Height();
         auto framed = std::make_unique<TPicture>();
         glyphtint::render::ComposeFramedImage(strip.AsBitmap(), kText, *framed);

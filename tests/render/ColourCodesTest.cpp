@@ -10,6 +10,9 @@
 #include <vector>
 
 using glyphtint::render::ScanCodedText;
+using glyphtint::render::SelectColourCode;
+using glyphtint::render::TColourTriple;
+using glyphtint::render::UnpackRGB;
 
 namespace {
 

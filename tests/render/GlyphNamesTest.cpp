@@ -9,6 +9,7 @@
 
 using glyphtint::render::DrawableGlyphBytes;
 using glyphtint::render::FullGlyphEntryName;
+using glyphtint::render::GlyphEntryName;
 
 TEST(GlyphNames, SampleMappings)
 {

@@ -1,8 +1,7 @@
 // The strip and the framed picture of the shipped glyphs, drawn here, against the reference
 // pictures checked by eye: a glyph, a colour, the border or the caption a pixel off shows.
-#include "archive/ZipArchive.h"
 #include "render/FramedImage.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 #include "tests/support/ReferencePictures.h"
 
 #include <gtest/gtest.h>
@@ -11,9 +10,8 @@ using namespace glyphtint::test;
 
 TEST(ReferencePictures, StripFramedPictureAndSavedFileMatchTheirReferences)
 {
-    TZipArchive shipped;
-    shipped.FileName = std::string(GLYPHTINT_BIN_DIR) + "/glyphtint.gfx";
-    shipped.Open(0);
+    glyphtint::render::GlyphPack shipped;
+    shipped.Open(std::string(GLYPHTINT_BIN_DIR) + "/glyphtint.gfx");
     for (const ReferenceText& reference : ReferenceTexts()) {
         SCOPED_TRACE(reference.name);
         TPicture strip;

@@ -11,8 +11,10 @@ using glyphtint::test::OracleTint;
 
 using glyphtint::raster::MakeColor;
 using glyphtint::raster::RedOf;
+using glyphtint::render::TColourTriple;
 using glyphtint::render::TintBitmapArea;
 using glyphtint::render::TintedColour;
+using glyphtint::render::TintGlyphArea;
 
 namespace {
 

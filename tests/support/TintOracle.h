@@ -10,7 +10,8 @@
 
 namespace glyphtint::test {
 
-inline void OracleTint(TBitmap& bitmap, int left, int top, int width, int height, TColourTriple colour)
+inline void OracleTint(TBitmap& bitmap, int left, int top, int width, int height,
+                       glyphtint::render::TColourTriple colour)
 {
     TCanvas& canvas = bitmap.Canvas();
     if (height <= 0) {

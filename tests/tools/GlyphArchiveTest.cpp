@@ -3,7 +3,7 @@
 // program's open takes an exclusive lock.
 #include "archive/ZipArchive.h"
 #include "render/GlyphLimits.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestArchives.h"
 #include "tools/GfxCheck.h"
@@ -114,12 +114,11 @@ TEST(ShippedGlyphArchive, PaletteStringsFitTheirImages)
         {"^oo^pp^qq^rr^ss^tt^uu^vv^ww^xx^yy^zz^//^**^--^++^??^@@^__^[[^]]^==^||^'^<<^>>^,,^..", 27, 32},
     };
     ScratchFolder folder;
-    TZipArchive archive;
-    archive.FileName = CopyOfShippedArchive(folder);
-    archive.Open(0);
+    glyphtint::render::GlyphPack pack;
+    pack.Open(CopyOfShippedArchive(folder));
     for (const Palette& palette : palettes) {
         TPicture picture;
-        RenderCodedText(archive, palette.text, picture);
+        RenderCodedText(pack, palette.text, picture);
         const TBitmap& strip = picture.AsBitmap();
         EXPECT_LE(strip.Width(), 338) << palette.text;
         EXPECT_GE(strip.Width(), palette.samples * 4) << palette.text;

@@ -1,6 +1,6 @@
 // glyphtint-render --batch and --text-file: each batch picture against the one --strip
 // writes for the same text, the JSON report line by line, and texts read from files.
-#include "archive/ZipArchive.h"
+#include "render/GlyphPack.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestArchives.h"
@@ -129,9 +129,8 @@ TEST_F(RenderBatch, FramedPicturesAndExitStatus)
 {
     const std::filesystem::path out = folder_ / "framed";
     // Readers share the archive: one holding it open keeps no batch out.
-    TZipArchive otherBatch;
-    otherBatch.FileName = ArchivePath();
-    otherBatch.Open(0);
+    glyphtint::render::GlyphPack otherBatch;
+    otherBatch.Open(ArchivePath());
     ProgramRun run = RunProgram("glyphtint-render", {"--archive", ArchivePath(), "--framed", "--batch", out.string()},
                                 "a^1b\r\nba\n");
     otherBatch.Close();

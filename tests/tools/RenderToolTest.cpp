@@ -1,7 +1,7 @@
 // glyphtint-render run as a separate program: exit codes, messages and the PNG it writes.
 #include "archive/ZipArchive.h"
 #include "render/FramedImage.h"
-#include "render/GlyphStrip.h"
+#include "render/GlyphPack.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestArchives.h"
@@ -97,11 +97,10 @@ TEST_F(RenderTool, WritesTheRenderedStripLosslessly)
     const ProgramRun run = RunRenderTool({"--archive", ArchivePath(), "--strip", png, "a^1b"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
 
-    TZipArchive archive;
-    archive.FileName = ArchivePath();
-    archive.Open(0);
+    glyphtint::render::GlyphPack pack;
+    pack.Open(ArchivePath());
     TPicture expected;
-    RenderCodedText(archive, "a^1b", expected);
+    RenderCodedText(pack, "a^1b", expected);
     const TBitmap& strip = expected.AsBitmap();
 
     const QImage written(QString::fromStdString(png));
@@ -216,11 +215,10 @@ TEST_F(RenderTool, FramedPicturesAreTheWindowsOwn)
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
 
-    TZipArchive archive;
-    archive.FileName = ArchivePath();
-    archive.Open(0);
+    glyphtint::render::GlyphPack pack;
+    pack.Open(ArchivePath());
     TPicture strip;
-    RenderCodedText(archive, text, strip);
+    RenderCodedText(pack, text, strip);
     TPicture framed;
     glyphtint::render::ComposeFramedImage(strip.AsBitmap(), text, framed);
     const TBitmap& expected = framed.AsBitmap();

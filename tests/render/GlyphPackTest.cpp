@@ -1,7 +1,6 @@
-// RenderCodedText from small archives built by the test, and from the shipped one.
-#include "render/GlyphStrip.h"
+// RenderCodedText from small glyph packs built by the test.
+#include "render/GlyphPack.h"
 
-#include "archive/ZipArchive.h"
 #include "archive/ZipException.h"
 #include "raster/JPEGImage.h"
 #include "render/GlyphLimits.h"
@@ -11,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 
 using glyphtint::test::MakeGlyphJpeg;
@@ -19,6 +19,8 @@ using glyphtint::test::ScratchFolder;
 using glyphtint::test::WriteZip;
 
 using glyphtint::render::FullGlyphEntryName;
+using glyphtint::render::GlyphPack;
+using glyphtint::render::TColourTriple;
 
 namespace {
 
@@ -35,8 +37,7 @@ protected:
             glyphBytes_[character] = bytes;
         }
         WriteZip(folder_ / "glyphs.gfx", entries);
-        archive_.FileName = (folder_ / "glyphs.gfx").string();
-        archive_.Open(0);
+        archive_.Open((folder_ / "glyphs.gfx").string());
     }
 
     // The strip one would expect: each glyph decoded on its own, placed and tinted.
@@ -58,7 +59,7 @@ protected:
     }
 
     ScratchFolder folder_;
-    TZipArchive archive_;
+    GlyphPack archive_;
     TPicture picture_;
     std::map<char, std::string> glyphBytes_;
 };
@@ -229,10 +230,11 @@ TEST_F(GlyphStrip, RendersRepeatAndTargetsStayApart)
 TEST_F(GlyphStrip, GlyphsKeptBetweenRendersTakeEachTextsColours)
 {
     MakeArchive({{'a', MakeGlyphJpeg(10, 16, 1)}, {'b', MakeGlyphJpeg(12, 16, 2)}});
-    glyphtint::render::GlyphMemory memory;
-    RenderCodedText(archive_, "^1ab", picture_, memory);
-    EXPECT_EQ(glyphtint::render::MeasureCodedText(archive_, "^2ba", memory).width, 22);
-    RenderCodedText(archive_, "^2ba", picture_, memory);
+    GlyphPack keeping(glyphtint::render::kGlyphBytesPerRender);
+    keeping.Open((folder_ / "glyphs.gfx").string());
+    RenderCodedText(keeping, "^1ab", picture_);
+    EXPECT_EQ(glyphtint::render::MeasureCodedText(keeping, "^2ba").width, 22);
+    RenderCodedText(keeping, "^2ba", picture_);
     const TBitmap& strip = picture_.AsBitmap();
     ASSERT_EQ(strip.Width(), 22);
     ExpectGlyphAt(strip, 'b', 0, {8, 255, 8});
@@ -277,4 +279,52 @@ TEST_F(GlyphStrip, TextsTooWideForAnyPictureAreRefusedBeforeDrawing)
     }
     EXPECT_EQ(picture_.Width(), 0);
     EXPECT_EQ(picture_.Height(), 0);
+}
+
+// Measuring stops at the first glyph it cannot read and keeps that glyph's error, with
+// its type, for the caller: the size counts the glyphs before it.
+TEST_F(GlyphStrip, MeasuringKeepsTheErrorItStoppedAt)
+{
+    MakeArchive({{'a', MakeGlyphJpeg(10, 16)}, {'b', MakeGlyphJpeg(12, 20)}, {'n', "not a jpeg at all"}});
+    glyphtint::render::StripSize size = glyphtint::render::MeasureCodedText(archive_, "abcab");
+    EXPECT_EQ(size.width, 22);
+    ASSERT_TRUE(size.stoppedBy);
+    try {
+        std::rethrow_exception(size.stoppedBy);
+    } catch (const EZipException& error) {
+        EXPECT_NE(std::string(error.what()).find("File \"c.jpg\" not found"), std::string::npos) << error.what();
+    }
+    size = glyphtint::render::MeasureCodedText(archive_, "ana");
+    EXPECT_EQ(size.width, 10);
+    EXPECT_THROW(std::rethrow_exception(size.stoppedBy), EJPEG);
+    EXPECT_FALSE(glyphtint::render::MeasureCodedText(archive_, "ab").stoppedBy);
+}
+
+// A pack that keeps glyphs draws a glyph it has kept without reading the pack again, up to
+// its bound in bytes, and forgets them when it opens a pack anew. Seen from outside: the
+// glyph's data are damaged on disk after the first render.
+TEST_F(GlyphStrip, KeptGlyphsAreBoundedInBytesAndForgottenOnOpen)
+{
+    MakeArchive({{'a', MakeGlyphJpeg(10, 16, 1)}});
+    const std::string path = (folder_ / "glyphs.gfx").string();
+    GlyphPack keeping(glyphtint::render::kGlyphBytesPerRender);
+    GlyphPack tooSmall(10 * 16 * 4); // the decoded pixels fit, with the entry's bytes they do not
+    for (GlyphPack* pack : {&keeping, &tooSmall}) {
+        pack->Open(path);
+        RenderCodedText(*pack, "a", picture_);
+    }
+    {
+        // The first entry's data start after its 30-byte local header and its name.
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(30 + 5 + 20);
+        file.put('\xA5');
+        file.seekp(30 + 5 + 21);
+        file.put('\x5A');
+    }
+    EXPECT_THROW(RenderCodedText(archive_, "a", picture_), std::exception) << "the damage is seen by a fresh read";
+    EXPECT_THROW(RenderCodedText(tooSmall, "a", picture_), std::exception);
+    RenderCodedText(keeping, "^2a", picture_);
+    ExpectGlyphAt(picture_.AsBitmap(), 'a', 0, {8, 255, 8});
+    keeping.Open(path);
+    EXPECT_THROW(RenderCodedText(keeping, "a", picture_), std::exception);
 }

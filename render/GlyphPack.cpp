@@ -1,0 +1,287 @@
+// GlyphPack, RenderCodedText and AppendGlyph: pack entry -> JPEG glyph -> strip -> tint.
+#include "render/GlyphPack.h"
+
+#include "archive/ZipArchive.h"
+#include "raster/JPEGImage.h"
+#include "render/GlyphLimits.h"
+#include "render/GlyphNames.h"
+#include "render/Tint.h"
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <memory>
+#include <new>
+#include <optional>
+#include <utility>
+
+namespace glyphtint::render {
+namespace {
+
+using EntryIdentity = TZipArchive::EntryIdentity;
+
+// Decoded glyphs by the data they came from, so that each entry is read and decoded once
+// however many names lead to it. Kept up to a number of bytes; past it glyphs are
+// decoded every time.
+class GlyphCache {
+public:
+    explicit GlyphCache(std::int64_t maxBytes) : maxBytes_(maxBytes) { }
+
+    std::shared_ptr<TJPEGImage> Find(const std::optional<EntryIdentity>& identity) const
+    {
+        if (!identity) {
+            return nullptr;
+        }
+        const auto found = glyphs_.find(*identity);
+        return found == glyphs_.end() ? nullptr : found->second;
+    }
+    // entryBytes: the size of the entry the glyph was loaded from, which it keeps too.
+    void Keep(const std::optional<EntryIdentity>& identity, std::shared_ptr<TJPEGImage> glyph, std::size_t entryBytes)
+    {
+        const std::int64_t bytes =
+            std::int64_t{glyph->Width()} * glyph->Height() * 4 + static_cast<std::int64_t>(entryBytes);
+        if (identity && bytes_ + bytes <= maxBytes_) {
+            bytes_ += bytes;
+            glyphs_.emplace(*identity, std::move(glyph));
+        }
+    }
+    void Clear()
+    {
+        glyphs_.clear();
+        bytes_ = 0;
+    }
+
+private:
+    std::int64_t maxBytes_;
+    std::map<EntryIdentity, std::shared_ptr<TJPEGImage>> glyphs_;
+    std::int64_t bytes_ = 0;
+};
+
+// Raises ETextTooLong, naming what was asked for and the limit, when a strip of this
+// size is wider than maxWidth or passes kMaxStripPixels.
+void RequireStripWithin(const StripSize& size, std::int64_t maxWidth)
+{
+    if (size.width > maxWidth) {
+        throw ETextTooLong("The text is too long: its picture would be " + std::to_string(size.width) +
+                           " pixels wide, and at most " + std::to_string(maxWidth) + " are drawn");
+    }
+    if (size.peakPixels > kMaxStripPixels) {
+        throw ETextTooLong("The text is too long: its picture would need " + std::to_string(size.peakPixels) +
+                           " pixels, and at most " + std::to_string(kMaxStripPixels) + " are drawn");
+    }
+}
+
+// Widens the strip by the glyph, takes its height, draws and tints it at the old
+// right edge. tallest is the tallest glyph placed so far, whose rows the strip's storage
+// keeps: the strip's limits are held here too, for glyphs no measurement saw beforehand.
+void PlaceGlyph(TPicture& target, TJPEGImage& glyph, TColourTriple colour, std::int64_t& tallest)
+{
+    TBitmap& strip = target.AsBitmap();
+    const int left = strip.Width();
+    StripSize grown;
+    grown.width = std::int64_t{left} + glyph.Width();
+    grown.height = glyph.Height();
+    grown.tallest = std::max<std::int64_t>(tallest, glyph.Height());
+    grown.peakPixels = grown.width * grown.tallest;
+    RequireStripWithin(grown, kMaxStripWidth);
+    tallest = grown.tallest;
+    strip.ResizeWidth(left + glyph.Width());
+    // The strip takes each glyph's height in turn: a taller glyph grows it with white
+    // rows, a shorter one cuts the glyphs before it.
+    strip.ResizeHeight(glyph.Height());
+    strip.Canvas().DrawGraphic(left, 0, &glyph);
+    TintGlyphArea(target, left, 0, glyph.Width(), glyph.Height(), colour);
+}
+
+// Holds the pack's password requests back while it lives.
+class RequestsHeld {
+public:
+    explicit RequestsHeld(bool& held) : held_(held), was_(std::exchange(held, true)) { }
+    RequestsHeld(const RequestsHeld&) = delete;
+    RequestsHeld& operator=(const RequestsHeld&) = delete;
+    ~RequestsHeld() { held_ = was_; }
+
+private:
+    bool& held_;
+    bool was_;
+};
+
+} // namespace
+
+struct GlyphPack::Impl {
+    explicit Impl(std::int64_t keptGlyphBytes) : keeps(keptGlyphBytes > 0), decoded(keptGlyphBytes)
+    {
+        archive.OnPassword = [this](TZipBaseArchiver&, const std::string& entryName, std::string& password,
+                                    bool& skip) {
+            if (requestsHeld || !request) {
+                skip = true;
+                return;
+            }
+            request(entryName, password, skip);
+        };
+    }
+
+    void Forget()
+    {
+        decoded.Clear();
+        sides.clear();
+    }
+
+    void AppendCachedGlyph(TPicture& target, std::string& extractionBuffer, GlyphCache& cache, unsigned char character,
+                           TColourTriple colour, std::int64_t& tallest)
+    {
+        const std::string entryName = FullGlyphEntryName(character);
+        if (entryName.empty()) {
+            return;
+        }
+        const std::optional<EntryIdentity> identity = archive.FindEntryIdentity(entryName);
+        if (const std::shared_ptr<TJPEGImage> known = cache.Find(identity)) {
+            PlaceGlyph(target, *known, colour, tallest);
+            return;
+        }
+        auto glyph = std::make_shared<TJPEGImage>();
+        archive.ExtractEntryBytesUpTo(entryName, extractionBuffer, kMaxGlyphEntryBytes);
+        glyph->LoadJPEG(std::string_view(extractionBuffer));
+        // The header's size, before the glyph is decoded.
+        RequireGlyphWithin(entryName, glyph->Width(), glyph->Height());
+        PlaceGlyph(target, *glyph, colour, tallest);
+        cache.Keep(identity, std::move(glyph), extractionBuffer.size());
+    }
+
+    TZipArchive archive;
+    PasswordRequest request;
+    // Set while measuring: an encrypted entry then gives its bytes only with the password
+    // already given, and none otherwise. The render asks, once.
+    bool requestsHeld = false;
+    bool keeps;
+    // With keeps: the glyphs and glyph sizes read by earlier renders and measurements.
+    GlyphCache decoded;
+    std::map<EntryIdentity, std::pair<int, int>> sides;
+};
+
+GlyphPack::GlyphPack(std::int64_t keptGlyphBytes) : impl_(std::make_unique<Impl>(keptGlyphBytes))
+{
+}
+GlyphPack::~GlyphPack() = default;
+GlyphPack::GlyphPack(GlyphPack&&) noexcept = default;
+GlyphPack& GlyphPack::operator=(GlyphPack&&) noexcept = default;
+
+void GlyphPack::Open(const std::string& path)
+{
+    impl_->archive.Close();
+    impl_->Forget();
+    impl_->archive.FileName = path;
+    impl_->archive.Open(0);
+}
+
+void GlyphPack::Close()
+{
+    impl_->archive.Close();
+    impl_->Forget();
+}
+
+bool GlyphPack::Active() const
+{
+    return impl_->archive.Active();
+}
+
+void GlyphPack::SetPasswordRequest(PasswordRequest request)
+{
+    impl_->request = std::move(request);
+}
+
+StripSize MeasureCodedText(GlyphPack& pack, std::string_view text)
+{
+    GlyphPack::Impl& impl = *pack.impl_;
+    // Width and height of each byte's glyph once known, so that a long text costs a
+    // table lookup per byte; entries that several names lead to are read once.
+    std::array<std::optional<std::pair<int, int>>, 256> byByte;
+    std::map<EntryIdentity, std::pair<int, int>> ownSides;
+    std::map<EntryIdentity, std::pair<int, int>>& byEntry = impl.keeps ? impl.sides : ownSides;
+    std::string buffer;
+    StripSize size;
+    bool measurable = true;
+    ScanCodedText(text, [&](unsigned char character, TColourTriple) {
+        if (!measurable) {
+            return;
+        }
+        std::optional<std::pair<int, int>>& sides = byByte[character];
+        if (!sides) {
+            const std::string entryName = FullGlyphEntryName(character);
+            if (entryName.empty()) {
+                sides = std::pair{0, -1}; // drawn by nothing: no width, height unchanged
+            } else {
+                const std::optional<EntryIdentity> identity = impl.archive.FindEntryIdentity(entryName);
+                auto found = identity ? byEntry.find(*identity) : byEntry.end();
+                if (found == byEntry.end()) {
+                    std::pair<int, int> read;
+                    try {
+                        const RequestsHeld held(impl.requestsHeld);
+                        // A missing entry raises here, as the render will.
+                        impl.archive.ExtractEntryBytesUpTo(entryName, buffer, kMaxGlyphEntryBytes);
+                        TJPEGImage glyph;
+                        glyph.LoadJPEG(std::string_view(buffer));
+                        read = {glyph.Width(), glyph.Height()};
+                    } catch (const std::bad_alloc&) {
+                        throw;
+                    } catch (const std::exception&) {
+                        measurable = false;
+                        size.stoppedBy = std::current_exception();
+                        return;
+                    }
+                    // No bytes: the password is not known yet.
+                    if (buffer.empty() || !identity) {
+                        measurable = false;
+                        return;
+                    }
+                    RequireGlyphWithin(entryName, read.first, read.second);
+                    found = byEntry.emplace(*identity, read).first;
+                }
+                sides = found->second;
+            }
+        }
+        if (sides->second < 0) {
+            return;
+        }
+        size.width += sides->first;
+        size.height = sides->second;
+        size.tallest = std::max<std::int64_t>(size.tallest, sides->second);
+        size.peakPixels = size.width * size.tallest;
+    });
+    return size;
+}
+
+void AppendGlyph(GlyphPack& pack, TPicture& target, std::string& extractionBuffer, unsigned char character,
+                 TColourTriple colour)
+{
+    GlyphCache cache(0);
+    std::int64_t tallest = target.AsBitmap().Height();
+    pack.impl_->AppendCachedGlyph(target, extractionBuffer, cache, character, colour, tallest);
+}
+
+void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target)
+{
+    GlyphPack::Impl& impl = *pack.impl_;
+    TBitmap& strip = target.AsBitmap();
+    strip.ResizeWidth(0);
+    strip.ResizeHeight(0);
+    const StripSize size = MeasureCodedText(pack, text);
+    RequireStripWithin(size, kMaxStripWidth);
+    // The strip grows a glyph at a time to the size measured: room for all of it at once
+    // spares the copies of growing, and the half again that growing keeps spare.
+    struct Expectation {
+        TBitmap& strip;
+        ~Expectation() { strip.ExpectSize(0, 0); }
+    };
+    const Expectation expected{strip};
+    strip.ExpectSize(static_cast<int>(size.width), static_cast<int>(size.tallest));
+    std::string extractionBuffer;
+    GlyphCache ownCache(kGlyphBytesPerRender);
+    GlyphCache& cache = impl.keeps ? impl.decoded : ownCache;
+    std::int64_t tallest = 0;
+    ScanCodedText(text, [&](unsigned char character, TColourTriple colour) {
+        impl.AppendCachedGlyph(target, extractionBuffer, cache, character, colour, tallest);
+    });
+}
+
+} // namespace glyphtint::render

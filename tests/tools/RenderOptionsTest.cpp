@@ -1,0 +1,79 @@
+// glyphtint-render's one option parser: options of both forms in any order, and clashes
+// named in the words of the options involved.
+#include "tools/CommandLine.h"
+#include "tools/RenderOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using glyphtint::tools::EUsage;
+using glyphtint::tools::ParseRenderOptions;
+using glyphtint::tools::RenderOptions;
+
+namespace {
+
+RenderOptions Parse(std::vector<const char*> arguments)
+{
+    arguments.insert(arguments.begin(), "glyphtint-render");
+    return ParseRenderOptions(static_cast<int>(arguments.size()), arguments.data());
+}
+
+std::string Refusal(const std::vector<const char*>& arguments)
+{
+    try {
+        Parse(arguments);
+    } catch (const EUsage& wrong) {
+        return wrong.what();
+    }
+    return "accepted";
+}
+
+} // namespace
+
+TEST(RenderOptions, BatchIsAModeThatCombinesWithArchiveAndFramedInAnyOrder)
+{
+    for (const std::vector<const char*>& arguments : {std::vector<const char*>{"--framed", "--batch", "out"},
+                                                      {"--batch", "out", "--framed"},
+                                                      {"--batch", "out", "--framed", "--archive", "p.gfx"}}) {
+        const RenderOptions options = Parse(arguments);
+        ASSERT_TRUE(options.batch);
+        EXPECT_EQ(*options.batch, "out");
+        EXPECT_TRUE(options.framedBatch);
+        EXPECT_TRUE(options.framed.empty());
+    }
+    const RenderOptions single = Parse({"--archive", "p.gfx", "--strip", "s.png", "--framed", "f.jpg",
+                                        "--clipboard-png", "c.png", "--info", "--", "-ab"});
+    EXPECT_FALSE(single.batch);
+    EXPECT_EQ(single.archive, "p.gfx");
+    EXPECT_EQ(single.framed, "f.jpg");
+    EXPECT_EQ(single.text, "-ab");
+}
+
+TEST(RenderOptions, ClashesAndGapsAreNamedFirstInArgumentOrder)
+{
+    const std::pair<std::vector<const char*>, std::string> cases[] = {
+        // As they always were.
+        {{"--batch", "out", "--strip", "x.png"}, "--strip names one file; --batch writes a folder: use one of them"},
+        {{"--strip", "x.png", "--batch", "out"}, "--strip names one file; --batch writes a folder: use one of them"},
+        {{"--batch", "out", "--info", "--frobnicate"},
+         "--info describes one TEXT; --batch reports on each line anyway: use one of them"},
+        {{"--batch", "out", "text"}, "--batch reads its texts from standard input, not 'text'"},
+        {{"--batch", ""}, "--batch needs a folder name"},
+        {{"--info", "--strip"}, "option '--strip' needs a value"},
+        {{"a", "b"}, "more than one TEXT: 'b' follows the TEXT"},
+        {{"--info", "--", "a", "b"}, "\"--\" is followed by the TEXT and nothing else"},
+        {{"--strip", "x.png"}, "no TEXT given"},
+        {{"a"}, "no output chosen: --strip, --framed, --clipboard-png or --info"},
+        // --framed before an option was taken for a file named after the option.
+        {{"--framed", "--info", "a"}, "option '--framed' needs a value"},
+        // A file for --framed in a batch, and a TEXT after "--", were misread.
+        {{"--framed", "out.jpg", "--batch", "out"},
+         "--framed OUT.jpg names one file; --batch writes a folder: give --framed without a file"},
+        {{"--batch", "out", "--", "a"}, "--batch reads its texts from standard input, not 'a'"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        EXPECT_EQ(Refusal(arguments), message) << arguments.front();
+    }
+}

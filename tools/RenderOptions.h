@@ -1,0 +1,32 @@
+// glyphtint-render's command line, read by one parser for both of its forms: one TEXT
+// into the files named, or --batch DIR with one TEXT a line from standard input.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace glyphtint::tools {
+
+struct RenderOptions {
+    std::string archive;              // the glyph pack: --archive, else the one beside the program
+    std::optional<std::string> batch; // --batch DIR: the batch's folder
+    std::string strip;                // --strip OUT.png
+    std::string framed;               // --framed OUT.jpg
+    bool framedBatch = false;         // --framed without a file: the batch writes framed JPEGs
+    std::string clipboardPng;         // --clipboard-png OUT.png
+    bool info = false;                // --info
+    std::optional<std::string> text;  // TEXT
+    std::string textFile;             // --text-file FILE
+
+    bool WantsPicture() const { return !strip.empty() || !framed.empty() || !clipboardPng.empty(); }
+};
+
+// Reads the arguments after the program's name. Raises EUsage for the first problem in
+// argument order: an unknown option, an option without its value, or an option of one
+// form given with the other ("--strip names one file; --batch writes a folder: use one of
+// them"); then for what is missing (no TEXT, no output, no folder). --framed takes the
+// next argument as its file unless that is an option or there is none: then it asks a
+// batch for framed pictures.
+RenderOptions ParseRenderOptions(int argc, const char* const* argv);
+
+} // namespace glyphtint::tools
