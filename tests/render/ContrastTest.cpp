@@ -1,0 +1,79 @@
+// Colours made legible on a page: every code colour reaches the ratio asked for on black,
+// white and the glyph background, keeps its hue, and is left alone where it already does.
+#include "render/ColourCodes.h"
+#include "render/Contrast.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+using glyphtint::render::ContrastRatio;
+using glyphtint::render::LegibleColour;
+using glyphtint::render::TColourTriple;
+
+namespace {
+
+// The hue in degrees, or nothing for a grey.
+std::optional<double> HueOf(TColourTriple c)
+{
+    const int high = std::max({c.Red, c.Green, c.Blue});
+    const int low = std::min({c.Red, c.Green, c.Blue});
+    if (high - low < 8) {
+        return std::nullopt; // too close to grey for rounding to leave a hue
+    }
+    const double span = high - low;
+    double hue = 0;
+    if (high == c.Red) {
+        hue = std::fmod((c.Green - c.Blue) / span, 6.0);
+    } else if (high == c.Green) {
+        hue = (c.Blue - c.Red) / span + 2;
+    } else {
+        hue = (c.Red - c.Green) / span + 4;
+    }
+    return std::fmod(hue * 60 + 360, 360.0);
+}
+
+double HueDistance(double a, double b)
+{
+    const double d = std::fabs(a - b);
+    return std::min(d, 360 - d);
+}
+
+} // namespace
+
+TEST(Contrast, RatiosAreThoseOfTheWeb)
+{
+    EXPECT_NEAR(ContrastRatio({0, 0, 0}, {255, 255, 255}), 21.0, 1e-9);
+    EXPECT_NEAR(ContrastRatio({255, 255, 255}, {0, 0, 0}), 21.0, 1e-9);
+    EXPECT_NEAR(ContrastRatio({118, 124, 112}, {118, 124, 112}), 1.0, 1e-12);
+    // #777777 on white is the usual example of a grey just under 4.5.
+    EXPECT_NEAR(ContrastRatio({0x77, 0x77, 0x77}, {255, 255, 255}), 4.48, 0.01);
+}
+
+TEST(Contrast, EveryCodeColourReachesTheRatioInItsHueAndLegibleOnesStay)
+{
+    const TColourTriple pages[] = {{0, 0, 0}, {255, 255, 255}, {118, 124, 112}, {0x1e, 0x1e, 0x1e}};
+    for (const TColourTriple page : pages) {
+        for (int code = 0; code < 256; ++code) {
+            TColourTriple colour;
+            if (!glyphtint::render::SelectColourCode(static_cast<unsigned char>(code), colour)) {
+                continue;
+            }
+            const TColourTriple legible = LegibleColour(colour, page, 3.0);
+            SCOPED_TRACE(testing::Message()
+                         << "code " << char(code) << " on " << page.Red << "," << page.Green << "," << page.Blue);
+            if (ContrastRatio(colour, page) >= 3.0) {
+                EXPECT_EQ(legible, colour);
+                continue;
+            }
+            EXPECT_GE(ContrastRatio(legible, page), 3.0);
+            const auto before = HueOf(colour);
+            const auto after = HueOf(legible);
+            if (before && after) {
+                EXPECT_LE(HueDistance(*before, *after), 4.0);
+            }
+        }
+    }
+}
