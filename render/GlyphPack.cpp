@@ -91,7 +91,7 @@ void PlaceGlyph(TPicture& target, TJPEGImage& glyph, TColourTriple colour, const
     // rows, a shorter one cuts the glyphs before it.
     strip.ResizeHeight(glyph.Height());
     strip.Canvas().DrawGraphic(left, 0, &glyph);
-    TintBitmapArea(strip, left, 0, glyph.Width(), glyph.Height(), colour, background);
+    TintBitmapAreaOnto(strip, left, 0, glyph.Width(), glyph.Height(), colour, background);
 }
 
 // Holds the pack's password requests back while it lives.

@@ -55,8 +55,8 @@ int TintAlpha(int mean)
     return ((std::min(mean, 255) - kTintThreshold) * 255 * 2 + kTintSpan) / (2 * kTintSpan);
 }
 
-void TintBitmapArea(TBitmap& bitmap, int left, int top, int width, int height, TColourTriple colour,
-                    const TintBackground& background)
+void TintBitmapAreaOnto(TBitmap& bitmap, int left, int top, int width, int height, TColourTriple colour,
+                        const TintBackground& background)
 {
     if (background.kind == TintBackground::Kind::Glyph) {
         TintBitmapArea(bitmap, left, top, width, height, colour);

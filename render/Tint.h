@@ -25,8 +25,8 @@ struct TintBackground {
 };
 
 // TintBitmapArea onto the given background; Kind::Glyph is TintBitmapArea itself.
-void TintBitmapArea(TBitmap& bitmap, int left, int top, int width, int height, TColourTriple colour,
-                    const TintBackground& background);
+void TintBitmapAreaOnto(TBitmap& bitmap, int left, int top, int width, int height, TColourTriple colour,
+                        const TintBackground& background);
 
 // The alpha of a pixel of the given channel mean on a transparent background: the blend
 // factor (mean - 118) / 137 as 0..255, rounded; 0 at or below the threshold.

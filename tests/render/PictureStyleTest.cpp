@@ -47,7 +47,7 @@ TEST(PictureStyle, TransparentAlphaIsTheBlendFactorAndCompositesBackToTheGlyphPi
         }
         const auto bitmap = GreyRow(means);
         TBitmap& row = *bitmap;
-        TintBitmapArea(row, 0, 0, row.Width(), 1, tint, {TintBackground::Kind::Transparent, {}});
+        TintBitmapAreaOnto(row, 0, 0, row.Width(), 1, tint, {TintBackground::Kind::Transparent, {}});
         for (std::size_t x = 0; x < std::size(cases); ++x) {
             const std::uint8_t* p = row.ScanLine(0) + x * 4;
             EXPECT_EQ(p[3], cases[x].alpha) << cases[x].mean;
@@ -77,7 +77,7 @@ TEST(PictureStyle, AColourBackgroundTakesTheBlendAndTheUntouchedPixels)
     const TColourTriple tint{255, 0, 0};
     const auto bitmap = GreyRow({255, 186, 119, 118, 40});
     TBitmap& row = *bitmap;
-    TintBitmapArea(row, 0, 0, row.Width(), 1, tint, {TintBackground::Kind::Colour, page});
+    TintBitmapAreaOnto(row, 0, 0, row.Width(), 1, tint, {TintBackground::Kind::Colour, page});
     EXPECT_EQ(row.PixelAt(0, 0), MakeColor(255, 0, 0));
     // Factor 68/137 of the way from the page to the tint.
     EXPECT_EQ(row.PixelAt(1, 0), MakeColor(142, 15, 15));
