@@ -45,6 +45,7 @@ Layout LayoutOf(PngPixels pixels)
 {
     switch (pixels) {
     case PngPixels::Rgb8: return {SPNG_COLOR_TYPE_TRUECOLOR, 3};
+    case PngPixels::Rgba8: return {SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, 4};
     }
     throw EInvalidOperation("PNG: unknown pixel layout");
 }
@@ -170,6 +171,21 @@ std::string EncodePng(const TBitmap& bitmap)
             }
         }
         encoder.WriteRow(rgb.data());
+    }
+    encoder.Finish();
+    return png;
+}
+
+std::string EncodePngWithAlpha(const TBitmap& bitmap)
+{
+    if (bitmap.Empty() || bitmap.PixelFormat() != TPixelFormat::pfDevice) {
+        throw EInvalidGraphicOperation("Cannot encode the picture as PNG with alpha");
+    }
+    std::string png;
+    PngEncoder encoder(png, bitmap.Width(), bitmap.Height(), PngPixels::Rgba8);
+    // Device pixels are red, green, blue and the alpha byte already.
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        encoder.WriteRow(bitmap.ScanLine(y));
     }
     encoder.Finish();
     return png;

@@ -24,9 +24,8 @@ private:
 
 namespace glyphtint::raster {
 
-// The pixel layouts the encoder takes. Pictures are opaque today; a transparent one
-// would add 8-bit RGBA here.
-enum class PngPixels { Rgb8 };
+// The pixel layouts the encoder takes: opaque, or with an alpha byte after each pixel.
+enum class PngPixels { Rgb8, Rgba8 };
 
 // One PNG file, appended to out as it is encoded: the header on construction, then
 // exactly height rows, then Finish. Raises EPNG when the library refuses a step, and
@@ -39,7 +38,7 @@ public:
     PngEncoder(const PngEncoder&) = delete;
     PngEncoder& operator=(const PngEncoder&) = delete;
 
-    // The next row: width pixels of 3 bytes (red, green, blue).
+    // The next row: width pixels of 3 bytes (red, green, blue), 4 with alpha.
     void WriteRow(const std::uint8_t* row);
     // Ends the file once every row was written.
     void Finish();
@@ -63,5 +62,10 @@ private:
 // The bitmap's pixels as a PNG file of 8-bit RGB, whatever its depth; an empty bitmap
 // raises EInvalidGraphicOperation.
 std::string EncodePng(const TBitmap& bitmap);
+
+// The bitmap at display depth as 8-bit RGBA, the fourth byte of each pixel its alpha
+// (a transparent strip keeps it there); any other depth raises
+// EInvalidGraphicOperation, as an empty bitmap does.
+std::string EncodePngWithAlpha(const TBitmap& bitmap);
 
 } // namespace glyphtint::raster

@@ -74,7 +74,8 @@ void RequireStripWithin(const StripSize& size, std::int64_t maxWidth)
 // Widens the strip by the glyph, takes its height, draws and tints it at the old
 // right edge. tallest is the tallest glyph placed so far, whose rows the strip's storage
 // keeps: the strip's limits are held here too, for glyphs no measurement saw beforehand.
-void PlaceGlyph(TPicture& target, TJPEGImage& glyph, TColourTriple colour, std::int64_t& tallest)
+void PlaceGlyph(TPicture& target, TJPEGImage& glyph, TColourTriple colour, const TintBackground& background,
+                std::int64_t& tallest)
 {
     TBitmap& strip = target.AsBitmap();
     const int left = strip.Width();
@@ -90,7 +91,7 @@ void PlaceGlyph(TPicture& target, TJPEGImage& glyph, TColourTriple colour, std::
     // rows, a shorter one cuts the glyphs before it.
     strip.ResizeHeight(glyph.Height());
     strip.Canvas().DrawGraphic(left, 0, &glyph);
-    TintGlyphArea(target, left, 0, glyph.Width(), glyph.Height(), colour);
+    TintBitmapAreaOnto(strip, left, 0, glyph.Width(), glyph.Height(), colour, background);
 }
 
 // Holds the pack's password requests back while it lives.
@@ -128,7 +129,7 @@ struct GlyphPack::Impl {
     }
 
     void AppendCachedGlyph(TPicture& target, std::string& extractionBuffer, GlyphCache& cache, unsigned char character,
-                           TColourTriple colour, std::int64_t& tallest)
+                           TColourTriple colour, const TintBackground& background, std::int64_t& tallest)
     {
         const std::string entryName = FullGlyphEntryName(character);
         if (entryName.empty()) {
@@ -136,7 +137,7 @@ struct GlyphPack::Impl {
         }
         const std::optional<EntryIdentity> identity = archive.FindEntryIdentity(entryName);
         if (const std::shared_ptr<TJPEGImage> known = cache.Find(identity)) {
-            PlaceGlyph(target, *known, colour, tallest);
+            PlaceGlyph(target, *known, colour, background, tallest);
             return;
         }
         auto glyph = std::make_shared<TJPEGImage>();
@@ -144,7 +145,7 @@ struct GlyphPack::Impl {
         glyph->LoadJPEG(std::string_view(extractionBuffer));
         // The header's size, before the glyph is decoded.
         RequireGlyphWithin(entryName, glyph->Width(), glyph->Height());
-        PlaceGlyph(target, *glyph, colour, tallest);
+        PlaceGlyph(target, *glyph, colour, background, tallest);
         cache.Keep(identity, std::move(glyph), extractionBuffer.size());
     }
 
@@ -256,10 +257,15 @@ void AppendGlyph(GlyphPack& pack, TPicture& target, std::string& extractionBuffe
 {
     GlyphCache cache(0);
     std::int64_t tallest = target.AsBitmap().Height();
-    pack.impl_->AppendCachedGlyph(target, extractionBuffer, cache, character, colour, tallest);
+    pack.impl_->AppendCachedGlyph(target, extractionBuffer, cache, character, colour, {}, tallest);
 }
 
 void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target)
+{
+    RenderCodedText(pack, text, target, PictureStyle{});
+}
+
+void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style)
 {
     GlyphPack::Impl& impl = *pack.impl_;
     TBitmap& strip = target.AsBitmap();
@@ -279,8 +285,22 @@ void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target)
     GlyphCache ownCache(kGlyphBytesPerRender);
     GlyphCache& cache = impl.keeps ? impl.decoded : ownCache;
     std::int64_t tallest = 0;
+    TintBackground background;
+    if (style.background == StripBackground::Colour) {
+        background = {TintBackground::Kind::Colour, style.backgroundColour};
+    } else if (style.background == StripBackground::Transparent) {
+        background.kind = TintBackground::Kind::Transparent;
+    }
+    // A text changes colour far less often than it draws a glyph: the legible colour of
+    // the last tint is kept.
+    TColourTriple lastTint{-1, -1, -1};
+    TColourTriple lastStyled;
     ScanCodedText(text, [&](unsigned char character, TColourTriple colour) {
-        impl.AppendCachedGlyph(target, extractionBuffer, cache, character, colour, tallest);
+        if (colour != lastTint) {
+            lastTint = colour;
+            lastStyled = StyledTint(colour, style);
+        }
+        impl.AppendCachedGlyph(target, extractionBuffer, cache, character, lastStyled, background, tallest);
     });
 }
 

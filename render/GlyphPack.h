@@ -4,6 +4,7 @@
 
 #include "raster/Graphics.h"
 #include "render/ColourCodes.h"
+#include "render/PictureStyle.h"
 
 #include <cstdint>
 #include <exception>
@@ -80,6 +81,7 @@ public:
     // Measuring and drawing, declared with the class below.
     friend StripSize MeasureCodedText(GlyphPack& pack, std::string_view text);
     friend void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target);
+    friend void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style);
     friend void AppendGlyph(GlyphPack& pack, TPicture& target, std::string& extractionBuffer, unsigned char character,
                             TColourTriple colour);
 
@@ -106,6 +108,9 @@ StripSize MeasureCodedText(GlyphPack& pack, std::string_view text);
 // out as it was raised; the glyphs before it stay. An entry's glyph is decoded once per
 // render, however often the text or the pack's names use it.
 void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target);
+// The same with the style's background and legible tints; its scale is left to
+// ScaleBitmap, once the picture is complete.
+void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style);
 
 // One glyph step of a render: the byte's glyph widens the strip, sets its height and is
 // drawn at the old right edge and tinted. Bytes without a glyph leave everything alone.

@@ -28,9 +28,10 @@ std::int64_t CaptionWidthAtLeast(std::string_view caption)
     return std::count_if(caption.begin(), caption.end(), [](char c) { return c >= ' ' && c <= '~'; });
 }
 
-void RequireFrameNarrowEnough(std::int64_t stripWidth, std::string_view caption, const char* format, int maxSide)
+void RequireFrameNarrowEnough(std::int64_t stripWidth, std::string_view caption, const char* format, int maxSide,
+                              int scale)
 {
-    const std::int64_t width = std::max(stripWidth, CaptionWidthAtLeast(caption)) + 2 * kFrameBorder;
+    const std::int64_t width = (std::max(stripWidth, CaptionWidthAtLeast(caption)) + 2 * kFrameBorder) * scale;
     if (width > maxSide) {
         throw std::runtime_error("The framed picture is at least " + std::to_string(width) + " pixels wide; a " +
                                  format + " file can be at most " + std::to_string(maxSide) +

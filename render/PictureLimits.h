@@ -30,7 +30,8 @@ std::int64_t CaptionWidthAtLeast(std::string_view caption);
 // Refuses a framed picture that is wider than maxSide already by its strip's width or the
 // least width of its caption, before the caption is measured in its font: "The framed
 // picture is at least W pixels wide; a JPEG file can be at most 65500 pixels wide and
-// high, so the text is too long".
-void RequireFrameNarrowEnough(std::int64_t stripWidth, std::string_view caption, const char* format, int maxSide);
+// high, so the text is too long". scale: what each pixel is made, as a side.
+void RequireFrameNarrowEnough(std::int64_t stripWidth, std::string_view caption, const char* format, int maxSide,
+                              int scale = 1);
 
 } // namespace glyphtint::render

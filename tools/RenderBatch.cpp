@@ -53,18 +53,19 @@ std::string PictureName(std::size_t line, bool framed)
 }
 
 // The file --strip (or --framed) writes for the text.
-std::string EncodeLinePicture(BatchPack& pack, const std::string& text, bool framed)
+std::string EncodeLinePicture(BatchPack& pack, const std::string& text, const BatchOptions& options)
 {
-    const RenderJob job{text, {framed ? PictureKind::Framed : PictureKind::Strip}};
+    const RenderJob job{text, {options.framed ? PictureKind::Framed : PictureKind::Strip}, options.style};
     return std::move(RunRenderJob(job, [&]() -> render::GlyphPack& { return pack.Open(); }).front());
 }
 
-std::string PictureLine(std::size_t line, const std::string& path, const render::CodedTextInfo& info)
+std::string PictureLine(std::size_t line, const std::string& path, const render::CodedTextInfo& info,
+                        const std::string& adjusted)
 {
     return "{\"line\": " + std::to_string(line) + ", \"file\": " + JsonString(path) +
            ", \"bytes\": " + std::to_string(info.byteLength) + ", \"visible\": " + std::to_string(info.visibleLength) +
            ", \"not_drawn\": " + std::to_string(info.undrawnLength) + ", \"text\": " + JsonString(info.plainText) +
-           "}\n";
+           (adjusted.empty() ? "" : ", \"adjusted\": " + adjusted) + "}\n";
 }
 
 std::string ErrorLine(std::size_t line, const std::string& message)
@@ -99,8 +100,13 @@ bool RenderBatch(const BatchOptions& options, std::istream& lines, const ReportS
                 throw std::runtime_error("The text draws no glyph: there is no picture to write");
             }
             const std::string name = PictureName(line, options.framed);
-            folder.Write(name, EncodeLinePicture(pack, text, options.framed));
-            reported = PictureLine(line, folder.PathOf(name), info);
+            folder.Write(name, EncodeLinePicture(pack, text, options));
+            std::string adjusted;
+            if (options.style.minContrast) {
+                // Measured against what the line's picture shows the name on.
+                adjusted = AdjustedCodesJson(text, options.framed ? FramedPictureStyle(options.style) : options.style);
+            }
+            reported = PictureLine(line, folder.PathOf(name), info, adjusted);
         } catch (const std::exception& error) {
             // With the cause a file could not be opened for ("locked by another program").
             reported = ErrorLine(line, render::DescribeError(error));

@@ -2,6 +2,8 @@
 // numbered picture file with one open glyph archive, and one JSON line reported for each.
 #pragma once
 
+#include "render/PictureStyle.h"
+
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -13,6 +15,7 @@ struct BatchOptions {
     std::string archive; // the glyph archive's path
     std::string folder;  // where NNNNNN.png (or .jpg) go; made when missing
     bool framed = false; // the framed JPEG instead of the PNG strip
+    render::PictureStyle style;
 };
 
 // Receives each report line whole, its line end included; raises to stop the batch.
@@ -22,6 +25,7 @@ using ReportSink = std::function<void(std::string_view line)>;
 // line N, writes folder/NNNNNN.png, the same file `--strip` writes for that text, or with
 // framed the framed JPEG NNNNNN.jpg. Reports each line to report as one JSON object:
 //   {"line": N, "file": "...", "bytes": B, "visible": V, "not_drawn": U, "text": "..."}
+// with "adjusted": ["0", ...] added after "text" when the style has a minimum contrast,
 // or {"line": N, "error": "..."} when the line cannot be drawn; then goes on. A line
 // longer than kMaxLineBytes is an error line as soon as that many bytes have come, and
 // its rest is skipped without being kept; one that runs on past kMaxSkippedLineBytes

@@ -4,6 +4,7 @@
 #include "render/CodedTextInfo.h"
 #include "render/FramedImage.h"
 #include "tools/PictureFiles.h"
+#include "tools/RenderBatch.h"
 
 #include <algorithm>
 #include <optional>
@@ -12,14 +13,49 @@
 namespace glyphtint::tools {
 namespace {
 
-std::string DescriptionOf(const std::string& text)
+std::string DescriptionOf(const std::string& text, const render::PictureStyle& style)
 {
     const render::CodedTextInfo info = render::DescribeCodedText(text);
-    return "bytes: " + std::to_string(info.byteLength) + "\nvisible: " + std::to_string(info.visibleLength) +
-           "\nnot drawn: " + std::to_string(info.undrawnLength) + "\ntext: " + info.plainText + "\n";
+    std::string description = "bytes: " + std::to_string(info.byteLength) +
+                              "\nvisible: " + std::to_string(info.visibleLength) +
+                              "\nnot drawn: " + std::to_string(info.undrawnLength) + "\ntext: " + info.plainText + "\n";
+    if (style.minContrast) {
+        description += "adjusted: " + AdjustedCodesJson(text, style) + "\n";
+    }
+    return description;
+}
+
+// The picture scale times larger: itself at 1, else a copy made in holder, the picture
+// then emptied.
+TBitmap& Scaled(TPicture& picture, int scale, TPicture& holder)
+{
+    if (scale == 1) {
+        return picture.AsBitmap();
+    }
+    render::ScaleBitmap(picture.AsBitmap(), scale, holder.AsBitmap());
+    picture.AsBitmap().ResizeWidth(0);
+    return holder.AsBitmap();
 }
 
 } // namespace
+
+render::PictureStyle FramedPictureStyle(const render::PictureStyle& style)
+{
+    render::PictureStyle framed;
+    framed.scale = style.scale;
+    framed.minContrast = style.minContrast;
+    return framed;
+}
+
+std::string AdjustedCodesJson(const std::string& text, const render::PictureStyle& style)
+{
+    std::string json = "[";
+    for (const std::string& code : render::AdjustedCodes(text, style)) {
+        json += json.size() > 1 ? ", " : "";
+        json += JsonString(code);
+    }
+    return json + "]";
+}
 
 std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pack)
 {
@@ -27,27 +63,49 @@ std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pa
     const PictureKinds pictures{asks(PictureKind::Strip), asks(PictureKind::Framed), asks(PictureKind::ClipboardPng)};
     std::optional<TPicture> strip;
     std::optional<TPicture> framed;
+    TPicture scaledStrip;
+    TPicture scaledFramed;
+    TBitmap* stripOut = nullptr;
+    TBitmap* framedOut = nullptr;
     if (pictures.stripPng || pictures.framedJpeg || pictures.framedPng) {
         render::GlyphPack& glyphs = pack();
-        RefuseOversizedPictures(glyphs, job.text, pictures);
+        const int scale = job.style.scale;
+        RefuseOversizedPictures(glyphs, job.text, pictures, scale);
+        const bool framing = pictures.framedJpeg || pictures.framedPng;
+        const render::PictureStyle framedStyle = FramedPictureStyle(job.style);
+        // One render serves both while the strip is on the glyph background too.
+        const bool ownFrameStrip = framing && pictures.stripPng && job.style.background != framedStyle.background;
         strip.emplace();
-        RenderCodedText(glyphs, job.text, *strip);
+        RenderCodedText(glyphs, job.text, *strip, pictures.stripPng ? job.style : framedStyle);
         if (pictures.stripPng && strip->AsBitmap().Empty()) {
             throw std::runtime_error("The text draws no glyph: there is no picture to write");
         }
-        if (pictures.framedJpeg || pictures.framedPng) {
+        if (framing) {
             framed.emplace();
-            render::ComposeFramedImage(strip->AsBitmap(), job.text, *framed);
+            if (ownFrameStrip) {
+                TPicture frameStrip;
+                RenderCodedText(glyphs, job.text, frameStrip, framedStyle);
+                render::ComposeFramedImage(frameStrip.AsBitmap(), job.text, *framed);
+            } else {
+                render::ComposeFramedImage(strip->AsBitmap(), job.text, *framed);
+            }
+            framedOut = &Scaled(*framed, scale, scaledFramed);
+        }
+        if (pictures.stripPng) {
+            stripOut = &Scaled(*strip, scale, scaledStrip);
         }
     }
     std::vector<std::string> files;
     files.reserve(job.kinds.size());
     for (const PictureKind kind : job.kinds) {
         switch (kind) {
-        case PictureKind::Strip: files.push_back(EncodePng(strip->AsBitmap(), "strip")); break;
-        case PictureKind::Framed: files.push_back(EncodeFramedJpeg(framed->AsBitmap())); break;
-        case PictureKind::ClipboardPng: files.push_back(EncodePng(framed->AsBitmap(), "framed picture")); break;
-        case PictureKind::Info: files.push_back(DescriptionOf(job.text)); break;
+        case PictureKind::Strip:
+            files.push_back(
+                EncodePng(*stripOut, "strip", job.style.background == render::StripBackground::Transparent));
+            break;
+        case PictureKind::Framed: files.push_back(EncodeFramedJpeg(*framedOut)); break;
+        case PictureKind::ClipboardPng: files.push_back(EncodePng(*framedOut, "framed picture")); break;
+        case PictureKind::Info: files.push_back(DescriptionOf(job.text, job.style)); break;
         }
     }
     return files;

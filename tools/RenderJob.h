@@ -21,7 +21,17 @@ enum class PictureKind {
 struct RenderJob {
     std::string text;
     std::vector<PictureKind> kinds;
+    // Scale and legibility for every picture; the background for the strip only (the
+    // framed picture keeps the glyph background, its tints made legible on that).
+    render::PictureStyle style;
 };
+
+// The framed picture's style: the job's scale and legibility on the glyph background.
+render::PictureStyle FramedPictureStyle(const render::PictureStyle& style);
+
+// The codes of the text that the style's --min-contrast changes, as a JSON array
+// (["0", "4"]), measured against what the strip is drawn on.
+std::string AdjustedCodesJson(const std::string& text, const render::PictureStyle& style);
 
 // Gives the open pack; called only when a job draws, so that a description needs no
 // pack. Raises why there is none (the error of opening it, with its type).

@@ -5,6 +5,9 @@
 #include "render/GlyphArchivePath.h"
 #include "tools/CommandLine.h"
 
+#include <cmath>
+#include <cstdlib>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -37,6 +40,71 @@ const char* SingleTextConflict(std::string_view option)
         }
     }
     return nullptr;
+}
+
+// "#RRGGBB", six hexadecimal digits; nothing for anything else.
+std::optional<render::TColourTriple> ParseColour(std::string_view text)
+{
+    if (text.size() != 7 || text[0] != '#') {
+        return std::nullopt;
+    }
+    std::uint32_t value = 0;
+    for (const char c : text.substr(1)) {
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) {
+            return std::nullopt;
+        }
+        value = value << 4 | static_cast<std::uint32_t>(digit);
+    }
+    render::TColourTriple colour;
+    render::UnpackRGB(value, colour);
+    return colour;
+}
+
+// Reads the value of a style option into style; the message saying what is accepted
+// when it is no such value.
+std::optional<std::string> ReadStyleValue(std::string_view option, const std::string& value,
+                                          render::PictureStyle& style)
+{
+    const std::string quoted = ", not '" + value + "'";
+    if (option == "--scale") {
+        if (value.size() == 1 && value[0] >= '1' && value[0] - '0' <= render::kMaxPictureScale) {
+            style.scale = value[0] - '0';
+            return std::nullopt;
+        }
+        return "--scale takes a whole number from 1 to " + std::to_string(render::kMaxPictureScale) + quoted;
+    }
+    if (option == "--background") {
+        if (value == "glyph") {
+            style.background = render::StripBackground::Glyph;
+        } else if (value == "transparent") {
+            style.background = render::StripBackground::Transparent;
+        } else if (const std::optional<render::TColourTriple> colour = ParseColour(value)) {
+            style.background = render::StripBackground::Colour;
+            style.backgroundColour = *colour;
+        } else {
+            return "--background takes glyph, transparent or a colour #RRGGBB" + quoted;
+        }
+        return std::nullopt;
+    }
+    if (option == "--page") {
+        if (const std::optional<render::TColourTriple> colour = ParseColour(value)) {
+            style.page = *colour;
+            return std::nullopt;
+        }
+        return "--page takes a colour #RRGGBB" + quoted;
+    }
+    // --min-contrast: a ratio of luminances lies from 1 (none) to 21 (black on white).
+    char* end = nullptr;
+    const double ratio = value.empty() ? NAN : std::strtod(value.c_str(), &end);
+    if (end != nullptr && *end == '\0' && ratio >= 1 && ratio <= 21) {
+        style.minContrast = ratio;
+        return std::nullopt;
+    }
+    return "--min-contrast takes a contrast ratio from 1 to 21" + quoted;
 }
 
 } // namespace
@@ -81,7 +149,14 @@ RenderOptions ParseRenderOptions(int argc, const char* const* argv)
         if (matched) {
             continue;
         }
-        if (argument == "--batch") {
+        if (argument == "--scale" || argument == "--background" || argument == "--min-contrast" ||
+            argument == "--page") {
+            if (!hasNext) {
+                problems.push_back({Form::Both, "option '" + std::string(argument) + "' needs a value"});
+            } else if (const std::optional<std::string> wrong = ReadStyleValue(argument, argv[++i], options.style)) {
+                problems.push_back({Form::Both, *wrong});
+            }
+        } else if (argument == "--batch") {
             batchAsked = true;
             if (hasNext) {
                 options.batch = argv[++i];
@@ -118,6 +193,14 @@ RenderOptions ParseRenderOptions(int argc, const char* const* argv)
         if (problem.form == Form::Both || problem.form == form) {
             throw EUsage(problem.message);
         }
+    }
+    const bool transparent = options.style.background == render::StripBackground::Transparent;
+    if (options.style.page && !transparent) {
+        throw EUsage("--page names the page under a transparent strip: give it with --background transparent");
+    }
+    if (transparent && options.style.minContrast && !options.style.page) {
+        throw EUsage("--min-contrast on a transparent background needs --page #RRGGBB, the page it is measured "
+                     "against");
     }
     if (options.archive.empty()) {
         options.archive = render::GlyphArchivePath();

@@ -2,6 +2,8 @@
 // into the files named, or --batch DIR with one TEXT a line from standard input.
 #pragma once
 
+#include "render/PictureStyle.h"
+
 #include <optional>
 #include <string>
 
@@ -17,6 +19,8 @@ struct RenderOptions {
     bool info = false;                // --info
     std::optional<std::string> text;  // TEXT
     std::string textFile;             // --text-file FILE
+    // --scale, --background, --min-contrast, --page: for every picture of both forms.
+    render::PictureStyle style;
 
     bool WantsPicture() const { return !strip.empty() || !framed.empty() || !clipboardPng.empty(); }
 };
@@ -24,7 +28,9 @@ struct RenderOptions {
 // Reads the arguments after the program's name. Raises EUsage for the first problem in
 // argument order: an unknown option, an option without its value, or an option of one
 // form given with the other ("--strip names one file; --batch writes a folder: use one of
-// them"); then for what is missing (no TEXT, no output, no folder). --framed takes the
+// them") or a value out of range ("--scale takes a whole number from 1 to 8, not '9'");
+// then for options that need another (a transparent background's --min-contrast needs
+// --page); then for what is missing (no TEXT, no output, no folder). --framed takes the
 // next argument as its file unless that is an option or there is none: then it asks a
 // batch for framed pictures.
 RenderOptions ParseRenderOptions(int argc, const char* const* argv);

@@ -28,8 +28,9 @@ namespace {
 
 constexpr const char* kProgram = "glyphtint-render";
 constexpr const char* kUsage = "usage: glyphtint-render [--archive FILE] [--strip OUT.png] [--framed OUT.jpg]\n"
-                               "                        [--clipboard-png OUT.png] [--info] (TEXT | --text-file FILE)\n"
-                               "       glyphtint-render [--archive FILE] [--framed] --batch DIR\n"
+                               "                        [--clipboard-png OUT.png] [--info] [STYLE]\n"
+                               "                        (TEXT | --text-file FILE)\n"
+                               "       glyphtint-render [--archive FILE] [--framed] [STYLE] --batch DIR\n"
                                "Renders the coded TEXT (for example '^1m00') with the glyphs of FILE (default:\n"
                                "glyphtint.gfx beside this program). At least one output:\n"
                                "  --strip OUT.png          the glyph strip alone, losslessly\n"
@@ -41,6 +42,16 @@ constexpr const char* kUsage = "usage: glyphtint-render [--archive FILE] [--stri
                                "                           that draw a glyph), how many characters draw none, and\n"
                                "                           the characters drawn\n"
                                "  --help, --version        this text; the version\n"
+                               "STYLE, for every picture (defaults: today's pictures):\n"
+                               "  --scale N                every pixel as an N x N block, N from 1 to 8\n"
+                               "  --background B           what the strip is drawn on: glyph (the glyphs' own\n"
+                               "                           grey-green), transparent (an RGBA PNG) or a colour\n"
+                               "                           #RRGGBB; framed pictures keep the glyph background\n"
+                               "  --min-contrast R         tint colours below contrast ratio R (1 to 21) against\n"
+                               "                           the background are lightened or darkened within their\n"
+                               "                           hue; --info and the batch name the codes changed\n"
+                               "  --page #RRGGBB           the page under a transparent strip, which\n"
+                               "                           --min-contrast then needs\n"
                                "A TEXT that starts with '-' follows \"--\". --text-file reads TEXT from FILE\n"
                                "('-': standard input) without its final line end. A TEXT has at most 1048576\n"
                                "bytes.\n"
@@ -61,7 +72,7 @@ void WritePictures(const RenderOptions& options)
             files.emplace_back(kind, path);
         }
     }
-    RenderJob job{options.text.value_or(""), {}};
+    RenderJob job{options.text.value_or(""), {}, options.style};
     for (const auto& file : files) {
         job.kinds.push_back(file.first);
     }
@@ -84,7 +95,8 @@ int RunSingle(RenderOptions& options, int argc, char** argv)
         RequireTextWithinLimit(*options.text, "given");
     }
     if (options.info) {
-        const std::string description = RunRenderJob({*options.text, {PictureKind::Info}}, nullptr).front();
+        const std::string description =
+            RunRenderJob({*options.text, {PictureKind::Info}, options.style}, nullptr).front();
         std::fwrite(description.data(), 1, description.size(), stdout);
         // Nothing else goes to standard output: a description that did not arrive
         // fails the run before any picture is written.
@@ -109,6 +121,7 @@ int RunBatch(const RenderOptions& options, int argc, char** argv)
     batch.archive = options.archive;
     batch.folder = *options.batch;
     batch.framed = options.framedBatch;
+    batch.style = options.style;
     // The framed pictures' captions need an application's fonts; strips are drawn and
     // encoded without Qt.
     std::optional<QGuiApplication> application;

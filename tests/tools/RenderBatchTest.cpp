@@ -231,3 +231,32 @@ TEST_F(RenderBatch, TextFromAFileOrStandardInput)
     EXPECT_EQ(run.err, "Cannot open file " + (folder_ / "none.txt").string() + ".\n");
     EXPECT_EQ(RunProgram("glyphtint-render", {"--info", "--text-file", file.string(), "abc"}).exitCode, 2);
 }
+
+// A styled batch writes what --strip writes with the same options, and names the codes
+// --min-contrast changed on the strip's background, or on the framed picture's.
+TEST_F(RenderBatch, StyledLinesAreTheStyledStripAndNameTheAdjustedCodes)
+{
+    const std::filesystem::path out = folder_ / "styled";
+    const std::vector<std::string> style = {"--scale", "2", "--background", "#1e1e1e", "--min-contrast", "3"};
+    std::vector<std::string> arguments = {"--archive", ArchivePath(), "--batch", out.string()};
+    arguments.insert(arguments.end(), style.begin(), style.end());
+    const ProgramRun run = RunProgram("glyphtint-render", arguments, "^0a^4b^1a\nab\n");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<std::string> reports = Lines(run.out);
+    ASSERT_EQ(reports.size(), 2u) << run.out;
+    EXPECT_NE(reports[0].find(R"("text": "aba", "adjusted": ["0", "4"]})"), std::string::npos) << reports[0];
+    EXPECT_NE(reports[1].find(R"("text": "ab", "adjusted": []})"), std::string::npos) << reports[1];
+
+    const std::filesystem::path reference = folder_ / "reference.png";
+    std::vector<std::string> single = {"--archive", ArchivePath(), "--strip", reference.string(), "^0a^4b^1a"};
+    single.insert(single.end() - 1, style.begin(), style.end());
+    ASSERT_EQ(RunProgram("glyphtint-render", single).exitCode, 0);
+    EXPECT_EQ(ReadFileBytes(out / "000001.png"), ReadFileBytes(reference));
+
+    // On the framed picture's grey-green, black stands out and blue and red do not.
+    const ProgramRun framed = RunProgram(
+        "glyphtint-render",
+        {"--archive", ArchivePath(), "--framed", "--batch", (folder_ / "framed").string(), "--min-contrast", "3"},
+        "^0a^4b^1a\n");
+    EXPECT_NE(framed.out.find(R"("adjusted": ["4", "1"]})"), std::string::npos) << framed.out;
+}

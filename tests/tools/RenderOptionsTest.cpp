@@ -72,8 +72,47 @@ TEST(RenderOptions, ClashesAndGapsAreNamedFirstInArgumentOrder)
         {{"--framed", "out.jpg", "--batch", "out"},
          "--framed OUT.jpg names one file; --batch writes a folder: give --framed without a file"},
         {{"--batch", "out", "--", "a"}, "--batch reads its texts from standard input, not 'a'"},
+        // Styles: what is accepted, in both forms.
+        {{"--scale", "0", "--info", "a"}, "--scale takes a whole number from 1 to 8, not '0'"},
+        {{"--batch", "out", "--scale", "9"}, "--scale takes a whole number from 1 to 8, not '9'"},
+        {{"--scale", "2x", "--info", "a"}, "--scale takes a whole number from 1 to 8, not '2x'"},
+        {{"--background", "red", "--info", "a"},
+         "--background takes glyph, transparent or a colour #RRGGBB, not 'red'"},
+        {{"--background", "#12345", "--info", "a"},
+         "--background takes glyph, transparent or a colour #RRGGBB, not '#12345'"},
+        {{"--background", "#12345g", "--info", "a"},
+         "--background takes glyph, transparent or a colour #RRGGBB, not '#12345g'"},
+        {{"--min-contrast", "0", "--info", "a"}, "--min-contrast takes a contrast ratio from 1 to 21, not '0'"},
+        {{"--min-contrast", "21.5", "--info", "a"}, "--min-contrast takes a contrast ratio from 1 to 21, not '21.5'"},
+        {{"--min-contrast", "3x", "--info", "a"}, "--min-contrast takes a contrast ratio from 1 to 21, not '3x'"},
+        {{"--info", "a", "--min-contrast"}, "option '--min-contrast' needs a value"},
+        {{"--background", "transparent", "--min-contrast", "3", "--info", "a"},
+         "--min-contrast on a transparent background needs --page #RRGGBB, the page it is measured against"},
+        {{"--page", "#ffffff", "--info", "a"},
+         "--page names the page under a transparent strip: give it with --background transparent"},
+        {{"--background", "transparent", "--page", "white", "--info", "a"},
+         "--page takes a colour #RRGGBB, not 'white'"},
     };
     for (const auto& [arguments, message] : cases) {
         EXPECT_EQ(Refusal(arguments), message) << arguments.front();
     }
+}
+
+TEST(RenderOptions, StylesAreReadForBothForms)
+{
+    const RenderOptions plain = Parse({"--info", "a"});
+    EXPECT_EQ(plain.style.scale, 1);
+    EXPECT_EQ(plain.style.background, glyphtint::render::StripBackground::Glyph);
+    EXPECT_FALSE(plain.style.minContrast);
+
+    const RenderOptions styled = Parse({"--batch", "out", "--scale", "8", "--background", "transparent",
+                                        "--min-contrast", "4.5", "--page", "#1E1e1F"});
+    EXPECT_EQ(styled.style.scale, 8);
+    EXPECT_EQ(styled.style.background, glyphtint::render::StripBackground::Transparent);
+    EXPECT_EQ(styled.style.minContrast, 4.5);
+    EXPECT_EQ(styled.style.page, (glyphtint::render::TColourTriple{0x1e, 0x1e, 0x1f}));
+
+    const RenderOptions coloured = Parse({"--background", "#00ff80", "--min-contrast", "21", "--strip", "s.png", "a"});
+    EXPECT_EQ(coloured.style.background, glyphtint::render::StripBackground::Colour);
+    EXPECT_EQ(coloured.style.backgroundColour, (glyphtint::render::TColourTriple{0, 255, 128}));
 }

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -352,4 +354,88 @@ TEST_F(RenderTool, ACaptionTooLongForAnyFrameIsRefusedFromItsLength)
     EXPECT_EQ(run.err, "The framed picture is at least 70016 pixels wide; a JPEG file can be at most 65500 pixels wide "
                        "and high, so the text is too long.\n");
     EXPECT_FALSE(std::filesystem::exists(folder_ / "out.jpg"));
+}
+
+// --scale 1 is today's strip; larger scales are its pixels as blocks, and the scaled
+// sizes keep every limit, refused before a glyph is drawn.
+TEST_F(RenderTool, ScaledPicturesAreBlocksOfTheStripAndKeepTheLimits)
+{
+    const std::filesystem::path plain = folder_ / "plain.png";
+    const std::filesystem::path one = folder_ / "one.png";
+    const std::filesystem::path three = folder_ / "three.png";
+    ASSERT_EQ(RunRenderTool({"--archive", ArchivePath(), "--strip", plain.string(), "^1a^4b"}).exitCode, 0);
+    ASSERT_EQ(RunRenderTool({"--archive", ArchivePath(), "--scale", "1", "--strip", one.string(), "^1a^4b"}).exitCode,
+              0);
+    EXPECT_EQ(ReadFileBytes(one), ReadFileBytes(plain));
+    ASSERT_EQ(RunRenderTool({"--archive", ArchivePath(), "--scale", "3", "--strip", three.string(), "^1a^4b"}).exitCode,
+              0);
+    const QImage small(QString::fromStdString(plain.string()));
+    const QImage large(QString::fromStdString(three.string()));
+    ASSERT_EQ(large.size(), small.size() * 3);
+    for (int y = 0; y < large.height(); ++y) {
+        for (int x = 0; x < large.width(); ++x) {
+            ASSERT_EQ(large.pixel(x, y), small.pixel(x / 3, y / 3)) << x << "," << y;
+        }
+    }
+
+    // 126 glyphs 1000 pixels wide fit a PNG strip, but not 8 times over; 9 fit a JPEG.
+    WriteZip(folder_ / "wide.gfx", {{"a.jpg", MakeGlyphJpeg(1000, 8)}});
+    const std::string wide = (folder_ / "wide.gfx").string();
+    for (const auto& [option, glyphs, limit] :
+         {std::tuple{"--strip", 126, "The strip is 1008000 x 64 pixels; a PNG file can be at most 1000000"},
+          std::tuple{"--framed", 9, "The framed picture is at least 72128 pixels wide; a JPEG file"}}) {
+        const std::filesystem::path out = folder_ / "out";
+        const ProgramRun run = RunRenderTool({"--archive", wide, "--scale", "8", option, out.string(),
+                                              std::string(static_cast<std::size_t>(glyphs), 'a')});
+        EXPECT_EQ(run.exitCode, 1) << option;
+        EXPECT_EQ(run.err.rfind(limit, 0), 0u) << option << ": " << run.err;
+        EXPECT_FALSE(std::filesystem::exists(out)) << option;
+    }
+}
+
+// A transparent strip is RGBA: the glyphs' bright pixels opaque in their tint, the dark
+// ones transparent; a coloured background replaces the glyph background.
+TEST_F(RenderTool, TransparentAndColouredStripsReplaceTheGlyphBackground)
+{
+    const std::filesystem::path clear = folder_ / "clear.png";
+    const std::filesystem::path page = folder_ / "page.png";
+    ASSERT_EQ(
+        RunRenderTool({"--archive", ArchivePath(), "--background", "transparent", "--strip", clear.string(), "^1a"})
+            .exitCode,
+        0);
+    ASSERT_EQ(RunRenderTool({"--archive", ArchivePath(), "--background", "#0000ff", "--strip", page.string(), "^1a"})
+                  .exitCode,
+              0);
+    glyphtint::render::TColourTriple red;
+    ASSERT_TRUE(glyphtint::render::SelectColourCode('1', red));
+    const QImage transparent(QString::fromStdString(clear.string()));
+    const QImage coloured(QString::fromStdString(page.string()));
+    ASSERT_TRUE(transparent.hasAlphaChannel());
+    ASSERT_FALSE(coloured.hasAlphaChannel());
+    int drawn = 0;
+    int clearPixels = 0;
+    for (int y = 0; y < transparent.height(); ++y) {
+        for (int x = 0; x < transparent.width(); ++x) {
+            const QRgb pixel = transparent.pixel(x, y);
+            const int alpha = qAlpha(pixel);
+            if (alpha == 0) {
+                ++clearPixels;
+                EXPECT_EQ(coloured.pixel(x, y), qRgb(0, 0, 255)) << x << "," << y;
+                continue;
+            }
+            ++drawn;
+            // The tint colour, as far as QImage's premultiplied reading of a faint pixel keeps it.
+            if (alpha >= 128) {
+                EXPECT_NEAR(qRed(pixel), red.Red, 1) << x << "," << y;
+                EXPECT_NEAR(qGreen(pixel), red.Green, 1) << x << "," << y;
+                EXPECT_NEAR(qBlue(pixel), red.Blue, 1) << x << "," << y;
+            }
+            // The red blended onto the blue page by the pixel's alpha, within a step.
+            EXPECT_NEAR(qRed(coloured.pixel(x, y)), (red.Red * alpha + 127) / 255, 1) << x << "," << y;
+            EXPECT_NEAR(qBlue(coloured.pixel(x, y)), (red.Blue * alpha + 255 * (255 - alpha) + 127) / 255, 1)
+                << x << "," << y;
+        }
+    }
+    EXPECT_GT(drawn, 0);
+    EXPECT_GT(clearPixels, 0);
 }

@@ -1,0 +1,114 @@
+// PictureStyle: legible tints, the codes they change, and pictures made larger.
+#include "render/PictureStyle.h"
+
+#include "render/Contrast.h"
+#include "render/GlyphBackground.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace glyphtint::render {
+
+using glyphtint::raster::BlueOf;
+using glyphtint::raster::GreenOf;
+using glyphtint::raster::RedOf;
+
+TColourTriple ContrastBackground(const PictureStyle& style)
+{
+    switch (style.background) {
+    case StripBackground::Colour: return style.backgroundColour;
+    case StripBackground::Transparent:
+        if (style.page) {
+            return *style.page;
+        }
+        break;
+    case StripBackground::Glyph: break;
+    }
+    return {RedOf(kGlyphBackgroundColour), GreenOf(kGlyphBackgroundColour), BlueOf(kGlyphBackgroundColour)};
+}
+
+TColourTriple StyledTint(TColourTriple colour, const PictureStyle& style)
+{
+    if (!style.minContrast) {
+        return colour;
+    }
+    return LegibleColour(colour, ContrastBackground(style), *style.minContrast);
+}
+
+std::vector<std::string> AdjustedCodes(std::string_view text, const PictureStyle& style)
+{
+    std::vector<std::string> codes;
+    if (!style.minContrast) {
+        return codes;
+    }
+    bool seen[256] = {};
+    const auto note = [&](unsigned char code) {
+        TColourTriple colour;
+        if (seen[code] || !SelectColourCode(code, colour)) {
+            return;
+        }
+        seen[code] = true;
+        if (StyledTint(colour, style) != colour) {
+            codes.emplace_back(1, static_cast<char>(code));
+        }
+    };
+    // The scan of ScanCodedText: "^^" draws a caret and reads the next byte as a code
+    // again; text before the first code is drawn in the colour of '7'.
+    bool afterCaret = false;
+    bool coded = false;
+    for (const char ch : text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (afterCaret && byte != '^') {
+            TColourTriple colour;
+            coded = coded || SelectColourCode(byte, colour);
+            note(byte);
+            afterCaret = false;
+        } else if (byte == '^') {
+            if (afterCaret && !coded) {
+                note('7');
+            }
+            afterCaret = true;
+        } else if (!coded) {
+            note('7');
+        }
+    }
+    return codes;
+}
+
+void ScaleBitmap(const TBitmap& source, int scale, TBitmap& target)
+{
+    if (source.PixelFormat() != TPixelFormat::pfDevice) {
+        throw EInvalidGraphicOperation("Only pictures at display depth can be scaled");
+    }
+    if (source.Width() > INT_MAX / scale || source.Height() > INT_MAX / scale) {
+        throw EOutOfResources("Out of system resources");
+    }
+    const int width = source.Width() * scale;
+    const int height = source.Height() * scale;
+    target.ResizeWidth(0);
+    target.ResizeHeight(0);
+    target.ExpectSize(width, height);
+    target.ResizeWidth(width);
+    target.ResizeHeight(height);
+    target.ExpectSize(0, 0);
+    if (target.Empty()) {
+        return;
+    }
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+    for (int y = 0; y < source.Height(); ++y) {
+        const std::uint8_t* in = source.ScanLine(y);
+        std::uint8_t* first = target.ScanLine(y * scale);
+        for (int x = 0; x < source.Width(); ++x, in += 4) {
+            for (int copy = 0; copy < scale; ++copy, first += 4) {
+                std::memcpy(first, in, 4);
+            }
+        }
+        for (int copy = 1; copy < scale; ++copy) {
+            std::memcpy(target.ScanLine(y * scale + copy), target.ScanLine(y * scale), rowBytes);
+        }
+    }
+    target.NotifyChanged();
+}
+
+} // namespace glyphtint::render
