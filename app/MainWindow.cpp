@@ -143,6 +143,8 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
 
     SaveDialog1.Filters = QStringList{"JPEG image (*.jpg)", "All files (*)"};
     SaveDialog1.DefaultExt = "jpg";
+    ExportDialog1.Filters = QStringList{"PNG image (*.png)", "All files (*)"};
+    ExportDialog1.DefaultExt = "png";
 
     tmr_Teller.OnTimer = [this] { RunGuarded([this] { tmr_TellerTimer(); }); };
     ConnectHandlers();
@@ -187,9 +189,16 @@ void Tfrm_Main::CreateRenderPanel(QWidget* parent)
     auto* inside = new QVBoxLayout(Panel2);
     // The frame keeps its 1-pixel bevel out of the layout already.
     inside->setContentsMargins(0, 0, 0, 0);
-    img_Render = new TImage(Panel2);
+    // Scroll bars show only when a zoomed strip is larger than the panel.
+    ScrollBox1 = new QScrollArea(Panel2);
+    ScrollBox1->setObjectName("ScrollBox1");
+    ScrollBox1->setFrameShape(QFrame::NoFrame);
+    ScrollBox1->setWidgetResizable(true);
+    ScrollBox1->setAlignment(Qt::AlignCenter);
+    inside->addWidget(ScrollBox1);
+    img_Render = new TImage;
     img_Render->setObjectName("img_Render");
-    inside->addWidget(img_Render);
+    ScrollBox1->setWidget(img_Render);
 }
 
 void Tfrm_Main::FormCreate()
