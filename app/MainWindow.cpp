@@ -189,16 +189,18 @@ void Tfrm_Main::CreateRenderPanel(QWidget* parent)
     auto* inside = new QVBoxLayout(Panel2);
     // The frame keeps its 1-pixel bevel out of the layout already.
     inside->setContentsMargins(0, 0, 0, 0);
-    // Scroll bars show only when a zoomed strip is larger than the panel.
+    img_Render = new TImage(Panel2);
+    img_Render->setObjectName("img_Render");
+    inside->addWidget(img_Render);
+    // Holds the image while it is zoomed, with scroll bars where the zoomed strip is
+    // larger than the panel; at actual size the image stands in the panel as designed.
     ScrollBox1 = new QScrollArea(Panel2);
     ScrollBox1->setObjectName("ScrollBox1");
     ScrollBox1->setFrameShape(QFrame::NoFrame);
     ScrollBox1->setWidgetResizable(true);
-    ScrollBox1->setAlignment(Qt::AlignCenter);
+    ScrollBox1->setFocusPolicy(Qt::NoFocus);
+    ScrollBox1->hide();
     inside->addWidget(ScrollBox1);
-    img_Render = new TImage;
-    img_Render->setObjectName("img_Render");
-    ScrollBox1->setWidget(img_Render);
 }
 
 void Tfrm_Main::FormCreate()

@@ -167,7 +167,20 @@ void Tfrm_Main::ConnectHandlers()
 
 void Tfrm_Main::SetZoom(int zoom)
 {
-    img_Render->SetZoom(std::clamp(zoom, 1, kMaxZoom));
+    zoom = std::clamp(zoom, 1, kMaxZoom);
+    auto* inside = Panel2->layout();
+    if (zoom > 1 && ScrollBox1->widget() == nullptr) {
+        inside->removeWidget(img_Render);
+        ScrollBox1->setWidget(img_Render);
+        ScrollBox1->show();
+    } else if (zoom == 1 && ScrollBox1->widget() != nullptr) {
+        ScrollBox1->hide();
+        ScrollBox1->takeWidget();
+        img_Render->setParent(Panel2);
+        inside->addWidget(img_Render);
+        img_Render->show();
+    }
+    img_Render->SetZoom(zoom);
     UpdateCommands();
 }
 
