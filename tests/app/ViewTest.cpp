@@ -101,6 +101,9 @@ TEST_F(ViewTest, ZoomShowsBlocksAndTheDarkPreviewDrawsOnThePage)
     EXPECT_EQ(MostCommonColour(shown, whole.translated(image->PictureOrigin())), dark);
     const QImage palette = glyphtint::raster::ToQImage(*Strip(Find<TImage>("img_Colors")));
     EXPECT_EQ(MostCommonColour(palette, palette.rect()), dark);
+    const QImage palettes = Find<TImage>("img_Colors")->grab().toImage();
+    EXPECT_EQ(MostCommonColour(palettes, palette.rect().translated(Find<TImage>("img_Colors")->PictureOrigin())), dark)
+        << "the palette shows the page";
     Trigger("Previewglyph1");
     EXPECT_EQ(glyphtint::raster::ToQImage(*Strip(image)), strip);
     EXPECT_TRUE(boxes.errors.empty());
