@@ -129,7 +129,9 @@ TEST_F(ViewTest, ExportIsTheToolsStripAndSaveKeepsTheFramedPicture)
     const std::string framedAfter = (folder / "after.jpg").string();
 
     AnswerExportDialog(exported);
-    Trigger("Exportstrip1");
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(Find<TTextBox>("edt_Text"), Qt::Key_E, Qt::ControlModifier);
     ASSERT_TRUE(boxes.errors.empty()) << boxes.errors.front();
     EXPECT_TRUE(glyphtint::test::ReadFileBytes(exported) == ToolStrip(text, {})) << "default options";
     window->SaveDialog1.Run = [&](const TSaveDialog&) -> std::optional<TSaveDialogChoice> {
