@@ -13,6 +13,7 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QWindow>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -201,6 +202,11 @@ void Tfrm_Main::CreateRenderPanel(QWidget* parent)
     ScrollBox1->setFocusPolicy(Qt::NoFocus);
     ScrollBox1->hide();
     inside->addWidget(ScrollBox1);
+    // As at actual size, the middle of the strip shows and both ends are cut alike.
+    for (QScrollBar* bar : {ScrollBox1->horizontalScrollBar(), ScrollBox1->verticalScrollBar()}) {
+        connect(bar, &QScrollBar::rangeChanged, bar,
+                [bar](int low, int high) { bar->setValue(low + (high - low) / 2); });
+    }
 }
 
 void Tfrm_Main::FormCreate()

@@ -6,6 +6,8 @@
 #include "tests/support/RunProgram.h"
 
 #include <QAction>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include <algorithm>
 #include <map>
@@ -85,6 +87,10 @@ TEST_F(ViewTest, ZoomShowsBlocksAndTheDarkPreviewDrawsOnThePage)
             }
         }
     }
+    // Taller than the panel at 3x: the middle rows show, as the middle columns do.
+    const QScrollBar* rows = Find<QScrollArea>("ScrollBox1")->verticalScrollBar();
+    ASSERT_GT(rows->maximum(), 0);
+    EXPECT_EQ(rows->value(), rows->maximum() / 2);
     Trigger("Zoomin1");
     EXPECT_FALSE(Find<QAction>("Zoomin1")->isEnabled()) << "4x is the largest zoom";
     Trigger("Actualsize1");
