@@ -95,11 +95,11 @@ ColoursPanel::ColoursPanel(const DesignScale& scale, QWidget* parent)
     connect(SpeedButton2, &QToolButton::clicked, this, &ColoursPanel::SpeedButton2Click);
 }
 
-void ColoursPanel::RenderPalettes(render::GlyphPack& pack)
+void ColoursPanel::RenderPalettes(render::GlyphPack& pack, const render::PictureStyle& style)
 {
-    RenderCodedText(pack, kPaletteText1, img_Colors->Picture());
+    RenderCodedText(pack, kPaletteText1, img_Colors->Picture(), style);
     widths1_ = render::MeasureGlyphWidths(pack, kPaletteText1);
-    RenderCodedText(pack, kPaletteText2, img_Colors2->Picture());
+    RenderCodedText(pack, kPaletteText2, img_Colors2->Picture(), style);
     widths2_ = render::MeasureGlyphWidths(pack, kPaletteText2);
 }
 

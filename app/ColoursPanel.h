@@ -5,6 +5,7 @@
 #include "app/DesignScale.h"
 #include "app/Image.h"
 #include "render/ColourSamples.h"
+#include "render/PictureStyle.h"
 
 #include <QFrame>
 #include <QToolButton>
@@ -26,8 +27,9 @@ class ColoursPanel : public QFrame {
 public:
     explicit ColoursPanel(const DesignScale& scale, QWidget* parent = nullptr);
 
-    // Renders both palette strings into their images; failures leave as exceptions.
-    void RenderPalettes(render::GlyphPack& pack);
+    // Renders both palette strings into their images in the given style; failures leave
+    // as exceptions.
+    void RenderPalettes(render::GlyphPack& pack, const render::PictureStyle& style = {});
 
     // Unfold and fold.
     void SpeedButton1Click();

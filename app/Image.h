@@ -22,6 +22,11 @@ public:
     // Where the picture's top-left corner lands inside the control.
     QPoint PictureOrigin() const;
 
+    // Each picture pixel shows as a zoom x zoom block (nearest neighbour). Above 1 the
+    // control asks for the zoomed picture's size, so that a scroll area around it scrolls.
+    void SetZoom(int zoom);
+    int Zoom() const { return zoom_; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -31,6 +36,9 @@ private:
     // The part of the picture inside the control, converted, and where it stands.
     QImage shown_;
     QPoint shownAt_;
+    void AskForZoomedSize();
+
+    int zoom_ = 1;
     bool stale_ = true;
     bool updatePending_ = false;
 };

@@ -13,6 +13,7 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QWindow>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -143,6 +144,8 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
 
     SaveDialog1.Filters = QStringList{"JPEG image (*.jpg)", "All files (*)"};
     SaveDialog1.DefaultExt = "jpg";
+    ExportDialog1.Filters = QStringList{"PNG image (*.png)", "All files (*)"};
+    ExportDialog1.DefaultExt = "png";
 
     tmr_Teller.OnTimer = [this] { RunGuarded([this] { tmr_TellerTimer(); }); };
     ConnectHandlers();
@@ -190,6 +193,20 @@ void Tfrm_Main::CreateRenderPanel(QWidget* parent)
     img_Render = new TImage(Panel2);
     img_Render->setObjectName("img_Render");
     inside->addWidget(img_Render);
+    // Holds the image while it is zoomed, with scroll bars where the zoomed strip is
+    // larger than the panel; at actual size the image stands in the panel as designed.
+    ScrollBox1 = new QScrollArea(Panel2);
+    ScrollBox1->setObjectName("ScrollBox1");
+    ScrollBox1->setFrameShape(QFrame::NoFrame);
+    ScrollBox1->setWidgetResizable(true);
+    ScrollBox1->setFocusPolicy(Qt::NoFocus);
+    ScrollBox1->hide();
+    inside->addWidget(ScrollBox1);
+    // As at actual size, the middle of the strip shows and both ends are cut alike.
+    for (QScrollBar* bar : {ScrollBox1->horizontalScrollBar(), ScrollBox1->verticalScrollBar()}) {
+        connect(bar, &QScrollBar::rangeChanged, bar,
+                [bar](int low, int high) { bar->setValue(low + (high - low) / 2); });
+    }
 }
 
 void Tfrm_Main::FormCreate()

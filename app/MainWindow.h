@@ -18,6 +18,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -103,7 +104,20 @@ public:
     void Removetab1Click();
     void Saveimage1Click();
     void Copyimagetoclipboard1Click();
+    void Exportstrip1Click();
     void Exit1Click();
+    void Zoomin1Click();
+    void Zoomout1Click();
+    void Actualsize1Click();
+    // Preview on and Legible colours: the render image and the palettes drawn anew.
+    void PreviewClick();
+
+    // The active attempt's strip as the PNG glyphtint-render --strip writes, at the
+    // current zoom, preview background and legibility; on the About tab nothing happens.
+    void ExportStrip(const std::string& path);
+    // What the render panel and the palettes are drawn in: the preview's background and
+    // legibility.
+    glyphtint::render::PictureStyle PreviewStyle() const;
 
     // Runs a handler through the window's one guard: failures become error reports.
     template <class Handler> void RunGuarded(Handler&& handler) noexcept { guard_.Run(std::forward<Handler>(handler)); }
@@ -119,6 +133,7 @@ public:
     TTimer tmr_Teller{100};
     glyphtint::app::RenderSession::Pack& ZipArchive1 = session_.HeldPack();
     TSaveDialog SaveDialog1;
+    TSaveDialog ExportDialog1;
 
     // The number of the most recently made attempt tab, and how many banner characters show.
     std::int32_t TabCounter = 0;
@@ -140,6 +155,7 @@ private:
     // Save, Copy and Remove tab are offered only where they can do something; the menu
     // items, buttons and keys follow their actions.
     void UpdateCommands();
+    void SetZoom(int zoom);
     // Keeps the whole frame inside the screen's available area.
     void PlaceOnScreen();
 
@@ -166,7 +182,16 @@ private:
     QAction* Removetab1 = nullptr;
     QAction* Saveimage1 = nullptr;
     QAction* Copyimagetoclipboard1 = nullptr;
+    QAction* Exportstrip1 = nullptr;
     QAction* Exit1 = nullptr;
+    QMenu* View1 = nullptr;
+    QAction* Zoomin1 = nullptr;
+    QAction* Zoomout1 = nullptr;
+    QAction* Actualsize1 = nullptr;
+    QAction* Previewglyph1 = nullptr;
+    QAction* Previewdark1 = nullptr;
+    QAction* Previewlight1 = nullptr;
+    QAction* Legiblecolours1 = nullptr;
 
     QWidget* ToolBar1 = nullptr;
     QToolButton* ToolButton1 = nullptr;
@@ -182,6 +207,7 @@ private:
 
     QFrame* Panel1 = nullptr;
     QFrame* Panel2 = nullptr;
+    QScrollArea* ScrollBox1 = nullptr;
     TImage* img_Render = nullptr;
     glyphtint::app::ColoursPanel* Panel3 = nullptr;
 

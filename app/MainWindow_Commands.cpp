@@ -6,9 +6,12 @@
 #include "app/Pictures.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QHBoxLayout>
 
+#include <algorithm>
 #include <optional>
+#include <string_view>
 
 using namespace glyphtint::app;
 
@@ -18,6 +21,7 @@ constexpr int kToolBarHeight = 29;
 constexpr int kButtonTop = 3;
 constexpr QSize kButtonSize(23, 22);
 constexpr int kSeparatorWidth = 8;
+constexpr int kMaxZoom = 4;
 
 } // namespace
 
@@ -43,9 +47,29 @@ void Tfrm_Main::CreateActions()
         command("Saveimage1", "&Save image...", "Save image to disk", QKeySequence(Qt::CTRL | Qt::Key_S), kImageSave);
     Copyimagetoclipboard1 = command("Copyimagetoclipboard1", "&Copy image to clipboard", "Copy image to clipboard",
                                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), kImageCopy);
+    Exportstrip1 = command("Exportstrip1", "&Export strip as PNG...", "Export strip as PNG",
+                           QKeySequence(Qt::CTRL | Qt::Key_E), std::nullopt);
     Exit1 = command("Exit1", "E&xit", "Exit", QKeySequence(Qt::CTRL | Qt::Key_Q), std::nullopt);
+    Zoomin1 = command("Zoomin1", "Zoom &in", "Zoom in", QKeySequence(Qt::CTRL | Qt::Key_Plus), std::nullopt);
+    // Ctrl+= too: on most keyboards + needs Shift.
+    Zoomin1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    Zoomout1 = command("Zoomout1", "Zoom &out", "Zoom out", QKeySequence(Qt::CTRL | Qt::Key_Minus), std::nullopt);
+    Actualsize1 =
+        command("Actualsize1", "&Actual size", "Actual size", QKeySequence(Qt::CTRL | Qt::Key_0), std::nullopt);
+    Previewglyph1 = command("Previewglyph1", "&Glyph background", "Preview on the glyph background", {}, std::nullopt);
+    Previewdark1 = command("Previewdark1", "&Dark page", "Preview on a dark page", {}, std::nullopt);
+    Previewlight1 = command("Previewlight1", "&Light page", "Preview on a light page", {}, std::nullopt);
+    auto* previews = new QActionGroup(this);
+    for (QAction* preview : {Previewglyph1, Previewdark1, Previewlight1}) {
+        preview->setCheckable(true);
+        previews->addAction(preview);
+    }
+    Previewglyph1->setChecked(true);
+    Legiblecolours1 = command("Legiblecolours1", "&Legible colours", "Legible colours", {}, std::nullopt);
+    Legiblecolours1->setCheckable(true);
     // Also on the window itself, so that the keys work while the menu is closed.
-    addActions({Addtab1, Removetab1, Saveimage1, Copyimagetoclipboard1, Exit1});
+    addActions(
+        {Addtab1, Removetab1, Saveimage1, Copyimagetoclipboard1, Exportstrip1, Exit1, Zoomin1, Zoomout1, Actualsize1});
 }
 
 void Tfrm_Main::CreateMenu()
@@ -59,8 +83,17 @@ void Tfrm_Main::CreateMenu()
     File1->addSeparator()->setObjectName("N1");
     File1->addAction(Saveimage1);
     File1->addAction(Copyimagetoclipboard1);
+    File1->addAction(Exportstrip1);
     File1->addSeparator()->setObjectName("N2");
     File1->addAction(Exit1);
+    View1 = MainMenu1->addMenu("&View");
+    View1->setObjectName("View1");
+    View1->addActions({Zoomin1, Zoomout1, Actualsize1});
+    View1->addSeparator();
+    QMenu* previewOn = View1->addMenu("&Preview on");
+    previewOn->setObjectName("Previewon1");
+    previewOn->addActions({Previewglyph1, Previewdark1, Previewlight1});
+    View1->addAction(Legiblecolours1);
     setMenuBar(MainMenu1);
 }
 
@@ -101,6 +134,9 @@ void Tfrm_Main::UpdateCommands()
     const bool attempt = !AboutTabShowing();
     Saveimage1->setEnabled(attempt);
     Copyimagetoclipboard1->setEnabled(attempt);
+    Exportstrip1->setEnabled(attempt);
+    Zoomin1->setEnabled(img_Render->Zoom() < kMaxZoom);
+    Zoomout1->setEnabled(img_Render->Zoom() > 1);
     Removetab1->setEnabled(attempt && pc_Tabs->count() > 2);
 }
 
@@ -118,8 +154,77 @@ void Tfrm_Main::ConnectHandlers()
     connect(Removetab1, &QAction::triggered, this, guarded(&Tfrm_Main::Removetab1Click));
     connect(Saveimage1, &QAction::triggered, this, guarded(&Tfrm_Main::Saveimage1Click));
     connect(Copyimagetoclipboard1, &QAction::triggered, this, guarded(&Tfrm_Main::Copyimagetoclipboard1Click));
+    connect(Exportstrip1, &QAction::triggered, this, guarded(&Tfrm_Main::Exportstrip1Click));
     connect(Exit1, &QAction::triggered, this, guarded(&Tfrm_Main::Exit1Click));
+    connect(Zoomin1, &QAction::triggered, this, guarded(&Tfrm_Main::Zoomin1Click));
+    connect(Zoomout1, &QAction::triggered, this, guarded(&Tfrm_Main::Zoomout1Click));
+    connect(Actualsize1, &QAction::triggered, this, guarded(&Tfrm_Main::Actualsize1Click));
+    for (QAction* preview : {Previewglyph1, Previewdark1, Previewlight1, Legiblecolours1}) {
+        connect(preview, &QAction::triggered, this, guarded(&Tfrm_Main::PreviewClick));
+    }
     connect(pc_Tabs, &QTabWidget::currentChanged, this, &Tfrm_Main::OnCurrentTabChanged);
+}
+
+void Tfrm_Main::SetZoom(int zoom)
+{
+    zoom = std::clamp(zoom, 1, kMaxZoom);
+    auto* inside = Panel2->layout();
+    if (zoom > 1 && ScrollBox1->widget() == nullptr) {
+        inside->removeWidget(img_Render);
+        ScrollBox1->setWidget(img_Render);
+        ScrollBox1->show();
+    } else if (zoom == 1 && ScrollBox1->widget() != nullptr) {
+        ScrollBox1->hide();
+        ScrollBox1->takeWidget();
+        img_Render->setParent(Panel2);
+        inside->addWidget(img_Render);
+        img_Render->show();
+    }
+    img_Render->SetZoom(zoom);
+    UpdateCommands();
+}
+
+void Tfrm_Main::Zoomin1Click()
+{
+    SetZoom(img_Render->Zoom() + 1);
+}
+
+void Tfrm_Main::Zoomout1Click()
+{
+    SetZoom(img_Render->Zoom() - 1);
+}
+
+void Tfrm_Main::Actualsize1Click()
+{
+    SetZoom(1);
+}
+
+glyphtint::render::PictureStyle Tfrm_Main::PreviewStyle() const
+{
+    glyphtint::render::PictureStyle style;
+    if (Previewdark1->isChecked()) {
+        style.background = glyphtint::render::StripBackground::Colour;
+        style.backgroundColour = {0x1E, 0x1E, 0x1E};
+    } else if (Previewlight1->isChecked()) {
+        style.background = glyphtint::render::StripBackground::Colour;
+        style.backgroundColour = {0xFF, 0xFF, 0xFF};
+    }
+    if (Legiblecolours1->isChecked()) {
+        // The ratio asked of large text.
+        style.minContrast = 3.0;
+    }
+    return style;
+}
+
+void Tfrm_Main::PreviewClick()
+{
+    session_.SetStyle(PreviewStyle());
+    if (!session_.PackOpen()) {
+        return;
+    }
+    session_.Redraw();
+    session_.Timed(std::string_view(kPaletteText1).size() + std::string_view(kPaletteText2).size(),
+                   [this](RenderSession::Pack& pack) { Panel3->RenderPalettes(pack, session_.Style()); });
 }
 
 void Tfrm_Main::Exit1Click()

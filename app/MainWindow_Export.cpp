@@ -1,15 +1,19 @@
-// Tfrm_Main: the framed picture of the active attempt, saved as JPEG or copied.
+// Tfrm_Main: the framed picture of the active attempt, saved as JPEG or copied, and its
+// strip exported as PNG.
 #include "app/MainWindow.h"
 
 #include "render/FramedImage.h"
 #include "raster/QtImage.h"
 #include "render/PictureLimits.h"
+#include "tools/PictureFiles.h"
+#include "tools/RenderJob.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
 
 #include <stdexcept>
+#include <vector>
 
 std::string Tfrm_Main::ActiveAttemptText() const
 {
@@ -25,8 +29,19 @@ void Tfrm_Main::ExportImage(const std::string& path)
     // The picture framed is always that of the text in the caption.
     FlushPendingRender();
     const std::string caption = ActiveAttemptText();
+    // The framed picture is always on the glyph background with the tints as they are;
+    // under another preview its strip is drawn again for it.
+    TPicture ownStrip;
+    TPicture* strip = &img_Render->Picture();
+    const glyphtint::render::PictureStyle& preview = session_.Style();
+    if (preview.background != glyphtint::render::StripBackground::Glyph || preview.minContrast) {
+        session_.Timed(caption.size(), [&](glyphtint::app::RenderSession::Pack& pack) {
+            glyphtint::render::RenderCodedText(pack, caption, ownStrip);
+        });
+        strip = &ownStrip;
+    }
     TPicture framed;
-    glyphtint::render::ComposeFramedImage(img_Render->Picture().AsBitmap(), caption, framed);
+    glyphtint::render::ComposeFramedImage(strip->AsBitmap(), caption, framed);
     if (!path.empty()) {
         glyphtint::render::RequireSidesAtMost(framed.AsBitmap(), "framed picture", "JPEG",
                                               glyphtint::render::kJpegMaxSide);
@@ -45,6 +60,29 @@ void Tfrm_Main::ExportImage(const std::string& path)
     const QMimeData* offered = clipboard->mimeData(QClipboard::Clipboard);
     if (offered == nullptr || !offered->hasImage()) {
         throw std::runtime_error("Cannot open clipboard");
+    }
+}
+
+void Tfrm_Main::ExportStrip(const std::string& path)
+{
+    if (AboutTabShowing()) {
+        return;
+    }
+    FlushPendingRender();
+    glyphtint::tools::RenderJob job{ActiveAttemptText(), {glyphtint::tools::PictureKind::Strip}, session_.Style()};
+    job.style.scale = img_Render->Zoom();
+    const std::vector<std::string> files =
+        glyphtint::tools::RunRenderJob(job, [this]() -> glyphtint::app::RenderSession::Pack& { return ZipArchive1; });
+    glyphtint::tools::WritePictureFile(path, files.front());
+}
+
+void Tfrm_Main::Exportstrip1Click()
+{
+    if (AboutTabShowing()) {
+        return;
+    }
+    if (ExportDialog1.Execute(this)) {
+        ExportStrip(ExportDialog1.FileName);
     }
 }
 

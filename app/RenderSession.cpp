@@ -80,6 +80,15 @@ void RenderSession::Flush()
     queue_.Flush();
 }
 
+void RenderSession::Redraw()
+{
+    // A text still waiting is drawn in the new style when its turn comes.
+    if (queue_.Holding() || !lastText_) {
+        return;
+    }
+    Request(*lastText_);
+}
+
 void RenderSession::Timed(std::size_t bytes, const std::function<void(Pack& pack)>& render)
 {
     const auto start = Now();
@@ -94,7 +103,8 @@ void RenderSession::Draw(const std::string& text)
     passwordAsked_ = false;
     const auto start = Now();
     try {
-        RenderCodedText(pack_, text, target_());
+        lastText_ = text;
+        RenderCodedText(pack_, text, target_(), style_);
     } catch (...) {
         if (refusedPassword_) {
             throw std::runtime_error("The glyph \"" + *refusedPassword_ +

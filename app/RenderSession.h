@@ -6,6 +6,7 @@
 #include "app/RenderQueue.h"
 #include "raster/Graphics.h"
 #include "render/GlyphPack.h"
+#include "render/PictureStyle.h"
 
 #include <QTimer>
 
@@ -63,6 +64,13 @@ public:
     // lets its time teach the pacer; failures leave as exceptions.
     void Timed(std::size_t bytes, const std::function<void(Pack& pack)>& render);
 
+    // What renders draw on and how legible their tints are; the default is the glyph
+    // background with the tints unchanged.
+    void SetStyle(const render::PictureStyle& style) { style_ = style; }
+    const render::PictureStyle& Style() const { return style_; }
+    // Draws the last text drawn (or the one waiting) again, as a new style asks.
+    void Redraw();
+
     // How many renders have failed so far.
     std::size_t Failures() const { return queue_.Failures(); }
 
@@ -80,6 +88,8 @@ private:
     QTimer flushTimer_;
     // The entry whose password request the user cancelled during the running render.
     std::optional<std::string> refusedPassword_;
+    render::PictureStyle style_;
+    std::optional<std::string> lastText_;
     bool passwordAsked_ = false;
 };
 

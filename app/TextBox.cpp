@@ -102,6 +102,18 @@ QMenu* TTextBox::NewStandardContextMenu()
     return menu;
 }
 
+bool TTextBox::event(QEvent* event)
+{
+    // X11 desktops bind Ctrl+E to the end of the line, which End does too; the key is the
+    // window's Export strip, which must work while typing.
+    if (event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_E)) {
+        event->ignore();
+        return false;
+    }
+    return QLineEdit::event(event);
+}
+
 void TTextBox::keyPressEvent(QKeyEvent* event)
 {
     if (event == QKeySequence::Paste && !isReadOnly() && Refuses(QGuiApplication::clipboard()->text())) {

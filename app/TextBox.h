@@ -28,6 +28,7 @@ public:
     QMenu* NewStandardContextMenu();
 
 protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -209,7 +209,7 @@ TEST_F(ExportTest, OnTheAboutTabSaveCopyAndRemoveAreOfferedNowhere)
         EXPECT_NE(button, nullptr) << name;
         return button != nullptr && button->isEnabled();
     };
-    const char* const exports[] = {"Saveimage1", "Copyimagetoclipboard1", "ToolButton4", "ToolButton5"};
+    const char* const exports[] = {"Saveimage1", "Copyimagetoclipboard1", "Exportstrip1", "ToolButton4", "ToolButton5"};
     const char* const removes[] = {"Removetab1", "ToolButton2"};
     struct Step {
         const char* name;

@@ -1,0 +1,167 @@
+// The View menu's zoom and preview, and the strip exported as the command line writes it.
+#include "WindowFixture.h"
+
+#include "raster/QtImage.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/RunProgram.h"
+
+#include <QAction>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <map>
+
+using glyphtint::raster::BlueOf;
+using glyphtint::raster::GreenOf;
+using glyphtint::raster::RedOf;
+
+namespace {
+
+QColor ColourOf(TColor c)
+{
+    return QColor(RedOf(c), GreenOf(c), BlueOf(c));
+}
+
+// The colour most pixels of the area have: the background a strip is drawn on.
+QColor MostCommonColour(const QImage& image, const QRect& area)
+{
+    std::map<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            ++counts[image.pixel(x, y) & 0xFFFFFF];
+        }
+    }
+    const auto most = std::ranges::max_element(counts, {}, [](const auto& entry) { return entry.second; });
+    return most == counts.end() ? QColor() : QColor(most->first);
+}
+
+class ViewTest : public WindowTest {
+protected:
+    void Trigger(const char* action) { Find<QAction>(action)->trigger(); }
+
+    // The export dialog answered with path.
+    void AnswerExportDialog(const std::string& path)
+    {
+        window->ExportDialog1.Run = [path](const TSaveDialog&) -> std::optional<TSaveDialogChoice> {
+            return TSaveDialogChoice{path, 1};
+        };
+    }
+
+    // The bytes glyphtint-render writes for --strip with the given options.
+    std::string ToolStrip(const std::string& text, const std::vector<std::string>& options)
+    {
+        const std::string out = (folder / "tool.png").string();
+        std::vector<std::string> arguments{std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-render", "--strip", out};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        arguments.insert(arguments.end(), {"--", text});
+        const glyphtint::test::ProgramRun ran = glyphtint::test::RunProgram("/usr/bin/env", arguments);
+        EXPECT_EQ(ran.exitCode, 0) << ran.err;
+        return glyphtint::test::ReadFileBytes(out);
+    }
+};
+
+TEST_F(ViewTest, ZoomShowsBlocksAndTheDarkPreviewDrawsOnThePage)
+{
+    StartWithShippedArchive();
+    Type("^1m00");
+    auto* image = Find<TImage>("img_Render");
+    ASSERT_NE(Strip(image), nullptr);
+    const QImage strip = glyphtint::raster::ToQImage(*Strip(image));
+    ASSERT_GT(strip.width(), 0);
+
+    Trigger("Zoomin1");
+    Trigger("Zoomin1");
+    ASSERT_EQ(image->Zoom(), 3);
+    QApplication::processEvents();
+    QImage shown = image->grab().toImage();
+    QPoint origin = image->PictureOrigin();
+    for (QPoint p :
+         {QPoint(0, 0), QPoint(strip.width() / 2, strip.height() / 2), QPoint(strip.width() - 1, strip.height() - 1)}) {
+        for (int dy = 0; dy < 3; ++dy) {
+            for (int dx = 0; dx < 3; ++dx) {
+                const QPoint at = origin + p * 3 + QPoint(dx, dy);
+                ASSERT_TRUE(shown.rect().contains(at)) << at.x() << "," << at.y();
+                EXPECT_EQ(shown.pixelColor(at), strip.pixelColor(p))
+                    << p.x() << "," << p.y() << " +" << dx << "," << dy;
+            }
+        }
+    }
+    // Taller than the panel at 3x: the middle rows show, as the middle columns do.
+    const QScrollBar* rows = Find<QScrollArea>("ScrollBox1")->verticalScrollBar();
+    ASSERT_GT(rows->maximum(), 0);
+    EXPECT_EQ(rows->value(), rows->maximum() / 2);
+    Trigger("Zoomin1");
+    EXPECT_FALSE(Find<QAction>("Zoomin1")->isEnabled()) << "4x is the largest zoom";
+    Trigger("Actualsize1");
+    EXPECT_EQ(image->Zoom(), 1);
+    EXPECT_FALSE(Find<QAction>("Zoomout1")->isEnabled());
+
+    // Where the glyph background was, in the render panel and the palettes, the dark page shows.
+    const QColor dark(0x1E, 0x1E, 0x1E);
+    const QRect whole(QPoint(0, 0), strip.size());
+    ASSERT_NE(MostCommonColour(strip, whole), dark);
+    Trigger("Previewdark1");
+    QApplication::processEvents();
+    shown = image->grab().toImage();
+    EXPECT_EQ(MostCommonColour(shown, whole.translated(image->PictureOrigin())), dark);
+    const QImage palette = glyphtint::raster::ToQImage(*Strip(Find<TImage>("img_Colors")));
+    EXPECT_EQ(MostCommonColour(palette, palette.rect()), dark);
+    const QImage palettes = Find<TImage>("img_Colors")->grab().toImage();
+    EXPECT_EQ(MostCommonColour(palettes, palette.rect().translated(Find<TImage>("img_Colors")->PictureOrigin())), dark)
+        << "the palette shows the page";
+    Trigger("Previewglyph1");
+    EXPECT_EQ(glyphtint::raster::ToQImage(*Strip(image)), strip);
+    EXPECT_TRUE(boxes.errors.empty());
+
+    // The window zoomed 3x on the dark page, when asked for.
+    if (const QString path = qEnvironmentVariable("GLYPHTINT_SCREENSHOT"); !path.isEmpty()) {
+        Change(Find<TTextBox>("edt_Text"), "^0Dark ^4Blue ^1Red");
+        Trigger("Previewdark1");
+        Trigger("Zoomin1");
+        Trigger("Zoomin1");
+        QApplication::processEvents();
+        EXPECT_TRUE(window->grab().toImage().save(path, "PNG")) << path.toStdString();
+    }
+}
+
+TEST_F(ViewTest, ExportIsTheToolsStripAndSaveKeepsTheFramedPicture)
+{
+    StartWithShippedArchive();
+    const std::string text = "^0Dark ^4Blue ^1Red";
+    Change(window->ActivePageEdit(), text);
+    const std::string exported = (folder / "strip.png").string();
+    const std::string framedBefore = (folder / "before.jpg").string();
+    const std::string framedAfter = (folder / "after.jpg").string();
+
+    AnswerExportDialog(exported);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(Find<TTextBox>("edt_Text"), Qt::Key_E, Qt::ControlModifier);
+    ASSERT_TRUE(boxes.errors.empty()) << boxes.errors.front();
+    EXPECT_TRUE(glyphtint::test::ReadFileBytes(exported) == ToolStrip(text, {})) << "default options";
+    window->SaveDialog1.Run = [&](const TSaveDialog&) -> std::optional<TSaveDialogChoice> {
+        return TSaveDialogChoice{framedBefore, 1};
+    };
+    Trigger("Saveimage1");
+
+    Trigger("Zoomin1");
+    Trigger("Zoomin1");
+    Trigger("Previewdark1");
+    Trigger("Legiblecolours1");
+    Trigger("Exportstrip1");
+    ASSERT_TRUE(boxes.errors.empty()) << boxes.errors.front();
+    EXPECT_TRUE(glyphtint::test::ReadFileBytes(exported) ==
+                ToolStrip(text, {"--scale", "3", "--background", "#1e1e1e", "--min-contrast", "3"}))
+        << "zoom 3, dark page, legible";
+
+    window->SaveDialog1.Run = [&](const TSaveDialog&) -> std::optional<TSaveDialogChoice> {
+        return TSaveDialogChoice{framedAfter, 1};
+    };
+    Trigger("Saveimage1");
+    ASSERT_TRUE(boxes.errors.empty()) << boxes.errors.front();
+    EXPECT_TRUE(glyphtint::test::ReadFileBytes(framedBefore) == glyphtint::test::ReadFileBytes(framedAfter))
+        << "the preview does not reach the saved picture";
+}
+
+} // namespace
