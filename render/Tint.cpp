@@ -30,6 +30,22 @@ int BlendChannel(float factor, int background, int tint)
     return static_cast<int>(std::clamp(rounded, 0L, 255L));
 }
 
+// The part of the rectangle inside the bitmap, as columns x0..x1 and rows y0..y1 (end
+// excluded): pixels outside can neither be read nor written. Empty for an empty bitmap
+// or rectangle.
+struct Area {
+    int x0, y0, x1, y1;
+};
+Area ClippedArea(const TBitmap& bitmap, int left, int top, int width, int height)
+{
+    if (height <= 0 || width <= 0 || bitmap.Empty()) {
+        return {0, 0, 0, 0};
+    }
+    return {std::max(left, 0), std::max(top, 0),
+            static_cast<int>(std::min<std::int64_t>(std::int64_t{left} + width, bitmap.Width())),
+            static_cast<int>(std::min<std::int64_t>(std::int64_t{top} + height, bitmap.Height()))};
+}
+
 } // namespace
 
 TColor TintedColour(int mean, TColourTriple colour)
@@ -62,19 +78,13 @@ void TintBitmapAreaOnto(TBitmap& bitmap, int left, int top, int width, int heigh
         TintBitmapArea(bitmap, left, top, width, height, colour);
         return;
     }
-    if (height <= 0 || width <= 0 || bitmap.Empty()) {
+    const auto [x0, y0, x1, y1] = ClippedArea(bitmap, left, top, width, height);
+    if (x0 >= x1 || y0 >= y1) {
         return;
     }
     if (bitmap.PixelFormat() != TPixelFormat::pfDevice) {
         // Only device pixels have a byte to keep alpha in.
         throw EInvalidGraphicOperation("A glyph can be drawn on another background only at display depth");
-    }
-    const int x0 = std::max(left, 0);
-    const int y0 = std::max(top, 0);
-    const int x1 = static_cast<int>(std::min<std::int64_t>(std::int64_t{left} + width, bitmap.Width()));
-    const int y1 = static_cast<int>(std::min<std::int64_t>(std::int64_t{top} + height, bitmap.Height()));
-    if (x0 >= x1 || y0 >= y1) {
-        return;
     }
     // Every mean's pixel, worked out once: the blend onto the colour, or the tint colour
     // with the blend factor in the fourth byte.
@@ -105,14 +115,7 @@ void TintBitmapAreaOnto(TBitmap& bitmap, int left, int top, int width, int heigh
 
 void TintBitmapArea(TBitmap& bitmap, int left, int top, int width, int height, TColourTriple colour)
 {
-    if (height <= 0 || width <= 0 || bitmap.Empty()) {
-        return;
-    }
-    // Pixels outside the bitmap can neither be read nor written: clip to it.
-    const int x0 = std::max(left, 0);
-    const int y0 = std::max(top, 0);
-    const int x1 = static_cast<int>(std::min<std::int64_t>(std::int64_t{left} + width, bitmap.Width()));
-    const int y1 = static_cast<int>(std::min<std::int64_t>(std::int64_t{top} + height, bitmap.Height()));
+    const auto [x0, y0, x1, y1] = ClippedArea(bitmap, left, top, width, height);
     if (x0 >= x1 || y0 >= y1) {
         return;
     }
