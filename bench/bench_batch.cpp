@@ -238,7 +238,8 @@ void SingleNamePath(benchmark::State& state)
         pack.Open(glyphtint::render::GlyphArchivePath());
         TPicture picture;
         RenderCodedText(pack, name, picture);
-        glyphtint::tools::WritePng(picture.AsBitmap(), PicturePath(folder, i++ % kNames.size()), "strip");
+        glyphtint::tools::WritePictureFile(PicturePath(folder, i++ % kNames.size()),
+                                           glyphtint::tools::EncodePng(picture.AsBitmap(), "strip"));
     }
     state.SetItemsProcessed(state.iterations());
 }

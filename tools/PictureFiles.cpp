@@ -80,9 +80,4 @@ void WritePictureFile(const std::string& path, const std::string& bytes)
     file.Commit(bytes);
 }
 
-void WritePng(TBitmap& picture, const std::string& path, const char* what)
-{
-    WritePictureFile(path, EncodePng(picture, what));
-}
-
 } // namespace glyphtint::tools

@@ -33,7 +33,5 @@ std::string EncodeFramedJpeg(TBitmap& framed);
 
 // A picture file's bytes written to path, replacing it only when complete.
 void WritePictureFile(const std::string& path, const std::string& bytes);
-// EncodePng written to path.
-void WritePng(TBitmap& picture, const std::string& path, const char* what);
 
 } // namespace glyphtint::tools
