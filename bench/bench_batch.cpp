@@ -2,7 +2,7 @@
 // and as one process per name, for names of 14 to 24 characters, with the PNG encoder
 // against Qt's (QImage::save), which wrote the strips before. Compare items_per_second
 // (names per second, by the clock: waits for the disk and the child count) of Batch with
-// BatchQtEncoder; ProcessPerName with GfxListProcess, the cost of a process that reads
+// BatchQtEncoder; ProcessPerName with ProcessWithoutDrawing/GfxList, the cost of a process that reads
 // the archive and loads no Qt (child_cpu_ms: the child's CPU time, which the other
 // builds on a shared machine do not stretch); and bytes_per_name of the two encoders.
 #include "ApplicationBenchmarkMain.h"
@@ -194,37 +194,29 @@ void ProcessPerName(benchmark::State& state)
 }
 BENCHMARK(ProcessPerName)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The yardstick of a process: glyphtint-gfx list opens the same archive and prints its
-// entries, with no Qt loaded.
-void GfxListProcess(benchmark::State& state)
+// A whole process that draws nothing: its cost is the yardstick for ProcessPerName.
+// glyphtint-gfx list opens the same archive and prints its entries, with no Qt loaded;
+// glyphtint-render --version reads no archive, but the loader maps and binds the Qt
+// libraries the program is linked with for its captions.
+void ProcessWithoutDrawing(benchmark::State& state, const std::vector<std::string>& command)
 {
-    const std::string program = std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-gfx";
     double cpuSeconds = 0;
     for (auto _ : state) {
-        if (!RunChild({program, "list", glyphtint::render::GlyphArchivePath()}, cpuSeconds)) {
-            state.SkipWithError("glyphtint-gfx list failed");
+        if (!RunChild(command, cpuSeconds)) {
+            state.SkipWithError("the program failed");
             break;
         }
     }
     ReportChildCpu(state, cpuSeconds);
 }
-BENCHMARK(GfxListProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// What loading glyphtint-render costs before it draws: --version reads no archive, but the
-// program is linked with Qt for its captions and the loader maps and binds Qt's libraries.
-void RenderVersionProcess(benchmark::State& state)
-{
-    const std::string program = std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-render";
-    double cpuSeconds = 0;
-    for (auto _ : state) {
-        if (!RunChild({program, "--version"}, cpuSeconds)) {
-            state.SkipWithError("glyphtint-render --version failed");
-            break;
-        }
-    }
-    ReportChildCpu(state, cpuSeconds);
-}
-BENCHMARK(RenderVersionProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(ProcessWithoutDrawing, GfxList,
+                  {std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-gfx", "list", glyphtint::render::GlyphArchivePath()})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(ProcessWithoutDrawing, RenderVersion,
+                  {std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-render", "--version"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The same work without the process: open the archive, render, write the PNG file
 // (written and synced, as --strip does).
