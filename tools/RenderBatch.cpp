@@ -2,6 +2,7 @@
 #include "tools/RenderBatch.h"
 
 #include "render/CodedTextInfo.h"
+#include "render/ColourNames.h"
 #include "render/ErrorCauses.h"
 #include "render/GlyphPack.h"
 #include "render/ShownMessage.h"
@@ -60,12 +61,13 @@ std::string EncodeLinePicture(BatchPack& pack, const std::string& text, const Ba
 }
 
 std::string PictureLine(std::size_t line, const std::string& path, const render::CodedTextInfo& info,
-                        const std::string& adjusted)
+                        const std::string& described, const std::string& adjusted)
 {
     return "{\"line\": " + std::to_string(line) + ", \"file\": " + JsonString(path) +
            ", \"bytes\": " + std::to_string(info.byteLength) + ", \"visible\": " + std::to_string(info.visibleLength) +
            ", \"not_drawn\": " + std::to_string(info.undrawnLength) + ", \"text\": " + JsonString(info.plainText) +
-           (adjusted.empty() ? "" : ", \"adjusted\": " + adjusted) + "}\n";
+           ", \"described\": " + JsonString(described) + (adjusted.empty() ? "" : ", \"adjusted\": " + adjusted) +
+           "}\n";
 }
 
 std::string ErrorLine(std::size_t line, const std::string& message)
@@ -101,12 +103,10 @@ bool RenderBatch(const BatchOptions& options, std::istream& lines, const ReportS
             }
             const std::string name = PictureName(line, options.framed);
             folder.Write(name, EncodeLinePicture(pack, text, options));
-            std::string adjusted;
-            if (options.style.minContrast) {
-                // Measured against what the line's picture shows the name on.
-                adjusted = AdjustedCodesJson(text, options.framed ? FramedPictureStyle(options.style) : options.style);
-            }
-            reported = PictureLine(line, folder.PathOf(name), info, adjusted);
+            // Told and measured as the line's picture shows the name.
+            const render::PictureStyle& shown = options.framed ? FramedPictureStyle(options.style) : options.style;
+            const std::string adjusted = options.style.minContrast ? AdjustedCodesJson(text, shown) : std::string();
+            reported = PictureLine(line, folder.PathOf(name), info, render::DescribePicture(text, shown), adjusted);
         } catch (const std::exception& error) {
             // With the cause a file could not be opened for ("locked by another program").
             reported = ErrorLine(line, render::DescribeError(error));

@@ -2,6 +2,7 @@
 #include "tools/RenderJob.h"
 
 #include "render/CodedTextInfo.h"
+#include "render/ColourNames.h"
 #include "render/FramedImage.h"
 #include "tools/PictureFiles.h"
 #include "tools/RenderBatch.h"
@@ -18,7 +19,8 @@ std::string DescriptionOf(const std::string& text, const render::PictureStyle& s
     const render::CodedTextInfo info = render::DescribeCodedText(text);
     std::string description = "bytes: " + std::to_string(info.byteLength) +
                               "\nvisible: " + std::to_string(info.visibleLength) +
-                              "\nnot drawn: " + std::to_string(info.undrawnLength) + "\ntext: " + info.plainText + "\n";
+                              "\nnot drawn: " + std::to_string(info.undrawnLength) + "\ntext: " + info.plainText +
+                              "\ndescribed: " + render::DescribePicture(text, style) + "\n";
     if (style.minContrast) {
         description += "adjusted: " + AdjustedCodesJson(text, style) + "\n";
     }

@@ -66,8 +66,9 @@ std::vector<std::string> NamesIn(const std::string& folder)
 // The line number and the file of each report line; a line that is not whole fails.
 std::vector<std::pair<std::size_t, std::string>> ReportedFiles(const std::string& report)
 {
-    static const std::regex line(R"re(\{"line": (\d+), (?:"file": "([^"\\]*)", "bytes": \d+, "visible": \d+, )re"
-                                 R"re("not_drawn": \d+, "text": "[ab]*"|"error": "[^"]*")\})re");
+    static const std::regex line(
+        R"re(\{"line": (\d+), (?:"file": "([^"\\]*)", "bytes": \d+, "visible": \d+, )re"
+        R"re("not_drawn": \d+, "text": "[ab]*", "described": "[ab in white]*"|"error": "[^"]*")\})re");
     std::vector<std::pair<std::size_t, std::string>> files;
     std::size_t start = 0;
     for (std::size_t end = report.find('\n'); end != std::string::npos; end = report.find('\n', start)) {

@@ -76,21 +76,28 @@ TEST_F(RenderBatch, EachLineIsTheStripOfItsTextOrAnErrorLine)
         std::string stripOf; // the text --strip draws for comparison; "" for error lines
     };
     const std::vector<Line> table = {
-        {"a^1b", R"("file": "FILE", "bytes": 4, "visible": 2, "not_drawn": 0, "text": "ab"})", "a^1b"},
+        {"a^1b",
+         R"("file": "FILE", "bytes": 4, "visible": 2, "not_drawn": 0, "text": "ab", "described": "a in white, b in red"})",
+         "a^1b"},
         {"", R"("error": "The text draws no glyph: there is no picture to write."})", ""},
         {"^1^2", R"("error": "The text draws no glyph: there is no picture to write."})", ""},
-        {"^2ba\r", R"("file": "FILE", "bytes": 4, "visible": 2, "not_drawn": 0, "text": "ba"})", "^2ba"},
+        {"^2ba\r",
+         R"("file": "FILE", "bytes": 4, "visible": 2, "not_drawn": 0, "text": "ba", "described": "ba in lime"})",
+         "^2ba"},
         {"\xC3\xA9"
          "a\xFF\t",
-         R"("file": "FILE", "bytes": 5, "visible": 1, "not_drawn": 3, "text": "a"})",
+         R"("file": "FILE", "bytes": 5, "visible": 1, "not_drawn": 3, "text": "a", "described": "a in white"})",
          "\xC3\xA9"
          "a\xFF\t"},
-        {longText, R"("file": "FILE", "bytes": 200000, "visible": 2, "not_drawn": 0, "text": "ba"})", longText},
+        {longText,
+         R"("file": "FILE", "bytes": 200000, "visible": 2, "not_drawn": 0, "text": "ba", "described": "ba in red"})",
+         longText},
         {std::string(1001, 'c'),
          R"("error": "The strip is 1001000 x 16 pixels; a PNG file can be at most 1000000 pixels wide and high, so the text is too long."})",
          ""},
         {"abd", R"("error": "ZipArchive1: File \"d.jpg\" not found - Native error: 00015."})", ""},
-        {"b", R"("file": "FILE", "bytes": 1, "visible": 1, "not_drawn": 0, "text": "b"})", "b"},
+        {"b", R"("file": "FILE", "bytes": 1, "visible": 1, "not_drawn": 0, "text": "b", "described": "b in white"})",
+         "b"},
     };
     std::string input;
     for (const Line& line : table) {
@@ -218,7 +225,8 @@ TEST_F(RenderBatch, TextFromAFileOrStandardInput)
     const std::string longText = std::string(300000, 'a') + "^1b";
     const std::filesystem::path file = folder_ / "text.txt";
     std::ofstream(file, std::ios::binary) << longText << "\r\n";
-    const std::string info = "bytes: 300003\nvisible: 300001\nnot drawn: 0\ntext: " + std::string(300000, 'a') + "b\n";
+    const std::string info = "bytes: 300003\nvisible: 300001\nnot drawn: 0\ntext: " + std::string(300000, 'a') +
+                             "b\ndescribed: " + std::string(300000, 'a') + " in white, b in red\n";
 
     ProgramRun run = RunProgram("glyphtint-render", {"--info", "--text-file", file.string()});
     EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -244,8 +252,12 @@ TEST_F(RenderBatch, StyledLinesAreTheStyledStripAndNameTheAdjustedCodes)
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::vector<std::string> reports = Lines(run.out);
     ASSERT_EQ(reports.size(), 2u) << run.out;
-    EXPECT_NE(reports[0].find(R"("text": "aba", "adjusted": ["0", "4"]})"), std::string::npos) << reports[0];
-    EXPECT_NE(reports[1].find(R"("text": "ab", "adjusted": []})"), std::string::npos) << reports[1];
+    EXPECT_NE(
+        reports[0].find(R"("text": "aba", "described": "a in grey, b in blue, a in red", "adjusted": ["0", "4"]})"),
+        std::string::npos)
+        << reports[0];
+    EXPECT_NE(reports[1].find(R"("text": "ab", "described": "ab in white", "adjusted": []})"), std::string::npos)
+        << reports[1];
 
     const std::filesystem::path reference = folder_ / "reference.png";
     std::vector<std::string> single = {"--archive", ArchivePath(), "--strip", reference.string(), "^0a^4b^1a"};

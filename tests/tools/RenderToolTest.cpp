@@ -247,7 +247,7 @@ TEST_F(RenderTool, InfoCountsBytesAndVisibleCharacters)
 {
     const ProgramRun run = RunRenderTool({"--archive", (folder_ / "none.gfx").string(), "--info", "^1m00 \xC3\xA9^^x"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "bytes: 11\nvisible: 5\nnot drawn: 1\ntext: m00 ^\n");
+    EXPECT_EQ(run.out, "bytes: 11\nvisible: 5\nnot drawn: 1\ntext: m00 ^\ndescribed: m00 ^ in red\n");
 }
 
 // Pictures too large for their file format are refused with our own explanation, before
@@ -331,7 +331,7 @@ TEST_F(RenderTool, TheTextLimitIsExactAndLeavesTheLineEndOut)
     std::ofstream(file, std::ios::binary) << std::string(1048576, '~') << "\r\n";
     ProgramRun run = RunRenderTool({"--info", "--text-file", file.string()});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "bytes: 1048576\nvisible: 0\nnot drawn: 1048576\ntext: \n");
+    EXPECT_EQ(run.out, "bytes: 1048576\nvisible: 0\nnot drawn: 1048576\ntext: \ndescribed: \n");
 
     std::ofstream(file, std::ios::binary) << std::string(1048577, '~');
     run = RunRenderTool({"--info", "--text-file", file.string()});
