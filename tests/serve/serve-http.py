@@ -5,9 +5,11 @@ many clients at once.
 usage: serve-http.py BIN_DIR"""
 import http.client
 import json
+import select
 import os
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -193,6 +195,59 @@ def reload_and_stop():
     check(not any(b"m00" in line for line in server.log), "the log leaves the query out")
 
 
+def draining_and_slow_clients():
+    """SIGTERM answers the request under way before exiting; a client that sends its
+    request a byte at a time is cut off, while the others are served."""
+    server = Server()
+    slow = socket.create_connection(("127.0.0.1", server.port))
+    started = time.monotonic()
+    cut = False
+    for byte in b"GET /healthz HTTP/1.1\r\nHost: x\r\nX-Padding: " + b"a" * 60:
+        try:
+            slow.sendall(bytes([byte]))
+            response, _ = get(server.connection(), "/healthz")
+            check(response.status == 200, "served beside a slow client")
+        except OSError:
+            cut = True
+            break
+        if closed_by_server(slow):
+            cut = True
+            break
+        time.sleep(0.5)
+    check(cut and time.monotonic() - started < 25, "a client sending a byte at a time is cut off")
+    slow.close()
+
+    pending = socket.create_connection(("127.0.0.1", server.port))
+    pending.sendall(b"GET /strip.png?text=%5E3late HTTP/1.1\r\nHost: x\r\n")
+    # The request line has come: the request is under way when SIGTERM arrives.
+    response, _ = get(server.connection(), "/healthz")
+    server.process.send_signal(signal.SIGTERM)
+    for _ in range(3000):
+        try:
+            socket.create_connection(("127.0.0.1", server.port)).close()
+            time.sleep(0.01)
+        except OSError:
+            break
+    pending.sendall(b"\r\n")
+    answer = b""
+    while b"\r\n\r\n" not in answer:
+        chunk = pending.recv(65536)
+        if not chunk:
+            break
+        answer += chunk
+    check(answer.startswith(b"HTTP/1.1 200"), "the request under way at SIGTERM is answered: %r" % answer[:40])
+    check(server.process.wait(timeout=60) == 0, "SIGTERM after draining exits 0")
+
+
+def closed_by_server(connection):
+    if not select.select([connection], [], [], 0)[0]:
+        return False
+    try:
+        return connection.recv(1, socket.MSG_PEEK) == b""
+    except OSError:
+        return True
+
+
 def startup_failures():
     serve = os.path.join(BIN, "glyphtint-serve")
     run = subprocess.run([serve, "--archive", os.path.join(SCRATCH, "missing.gfx")], capture_output=True)
@@ -243,6 +298,7 @@ try:
     many_clients(server)
     check(server.stop() == 0, "SIGTERM exits 0")
     reload_and_stop()
+    draining_and_slow_clients()
 finally:
     shutil.rmtree(SCRATCH, ignore_errors=True)
 print("%d failed" % len(FAILURES))
