@@ -295,6 +295,9 @@ try:
     server = Server()
     requests_and_errors(server)
     same_as_cli(server)
+    check(server.stop() == 0, "SIGTERM exits 0")
+    # More renderers than cores, so that renders do overlap.
+    server = Server("--threads", "8")
     many_clients(server)
     check(server.stop() == 0, "SIGTERM exits 0")
     reload_and_stop()
