@@ -2,6 +2,7 @@
 #include "render/PictureLimits.h"
 
 #include "render/FramedImage.h"
+#include "render/GlyphPack.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -12,9 +13,9 @@ namespace glyphtint::render {
 void RequireSidesAtMost(std::int64_t width, std::int64_t height, const char* what, const char* format, int maxSide)
 {
     if (width > maxSide || height > maxSide) {
-        throw std::runtime_error(std::string("The ") + what + " is " + std::to_string(width) + " x " +
-                                 std::to_string(height) + " pixels; a " + format + " file can be at most " +
-                                 std::to_string(maxSide) + " pixels wide and high, so the text is too long");
+        throw ETextTooLong(std::string("The ") + what + " is " + std::to_string(width) + " x " +
+                           std::to_string(height) + " pixels; a " + format + " file can be at most " +
+                           std::to_string(maxSide) + " pixels wide and high, so the text is too long");
     }
 }
 
@@ -33,9 +34,9 @@ void RequireFrameNarrowEnough(std::int64_t stripWidth, std::string_view caption,
 {
     const std::int64_t width = (std::max(stripWidth, CaptionWidthAtLeast(caption)) + 2 * kFrameBorder) * scale;
     if (width > maxSide) {
-        throw std::runtime_error("The framed picture is at least " + std::to_string(width) + " pixels wide; a " +
-                                 format + " file can be at most " + std::to_string(maxSide) +
-                                 " pixels wide and high, so the text is too long");
+        throw ETextTooLong("The framed picture is at least " + std::to_string(width) + " pixels wide; a " + format +
+                           " file can be at most " + std::to_string(maxSide) +
+                           " pixels wide and high, so the text is too long");
     }
 }
 

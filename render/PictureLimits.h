@@ -16,7 +16,8 @@ constexpr int kJpegMaxSide = 65500;
 // Refuses a picture with a side beyond maxSide before it reaches the encoder, with a
 // message that says so in words ("The framed picture is W x H pixels; a JPEG file can
 // be at most 65500 pixels wide and high, so the text is too long"), rather than the
-// encoder's error number. what names the picture, format the file type.
+// encoder's error number. what names the picture, format the file type. Raises
+// ETextTooLong, as the other limits on a text's pictures do.
 void RequireSidesAtMost(const TBitmap& picture, const char* what, const char* format, int maxSide);
 // The same for a picture measured before it is drawn.
 void RequireSidesAtMost(std::int64_t width, std::int64_t height, const char* what, const char* format, int maxSide);

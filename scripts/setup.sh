@@ -10,6 +10,8 @@ glyphtint_packages=(
   fonts-liberation2 fonts-dejavu-core
   xvfb xauth xdotool x11-utils xclip openbox
   zip python3
+  # glyphtint-serve: its HTTP server and the SHA-256 of its cache tags
+  libmicrohttpd-dev nettle-dev
   clang libclang-rt-14-dev
   # the style checks of the tests
   clang-format clang-tidy

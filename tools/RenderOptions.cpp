@@ -64,8 +64,8 @@ std::optional<render::TColourTriple> ParseColour(std::string_view text)
     return colour;
 }
 
-// Reads the value of a style option into style; the message saying what is accepted
-// when it is no such value.
+} // namespace
+
 std::optional<std::string> ReadStyleValue(std::string_view option, const std::string& value,
                                           render::PictureStyle& style)
 {
@@ -107,7 +107,17 @@ std::optional<std::string> ReadStyleValue(std::string_view option, const std::st
     return "--min-contrast takes a contrast ratio from 1 to 21" + quoted;
 }
 
-} // namespace
+void CheckStyleCombination(const render::PictureStyle& style)
+{
+    const bool transparent = style.background == render::StripBackground::Transparent;
+    if (style.page && !transparent) {
+        throw EUsage("--page names the page under a transparent strip: give it with --background transparent");
+    }
+    if (transparent && style.minContrast && !style.page) {
+        throw EUsage("--min-contrast on a transparent background needs --page #RRGGBB, the page it is measured "
+                     "against");
+    }
+}
 
 RenderOptions ParseRenderOptions(int argc, const char* const* argv)
 {
@@ -194,14 +204,7 @@ RenderOptions ParseRenderOptions(int argc, const char* const* argv)
             throw EUsage(problem.message);
         }
     }
-    const bool transparent = options.style.background == render::StripBackground::Transparent;
-    if (options.style.page && !transparent) {
-        throw EUsage("--page names the page under a transparent strip: give it with --background transparent");
-    }
-    if (transparent && options.style.minContrast && !options.style.page) {
-        throw EUsage("--min-contrast on a transparent background needs --page #RRGGBB, the page it is measured "
-                     "against");
-    }
+    CheckStyleCombination(options.style);
     if (options.archive.empty()) {
         options.archive = render::GlyphArchivePath();
     }

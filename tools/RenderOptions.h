@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace glyphtint::tools {
 
@@ -34,5 +35,15 @@ struct RenderOptions {
 // next argument as its file unless that is an option or there is none: then it asks a
 // batch for framed pictures.
 RenderOptions ParseRenderOptions(int argc, const char* const* argv);
+
+// The value of one style option (--scale, --background, --min-contrast, --page; any other
+// name is read as --min-contrast) read into style; the message saying what is accepted
+// when it is no such value. Shared with every front end that takes the same options.
+std::optional<std::string> ReadStyleValue(std::string_view option, const std::string& value,
+                                          render::PictureStyle& style);
+
+// Raises EUsage when the style's options do not go together: --page without a transparent
+// background, or --min-contrast on a transparent one without --page.
+void CheckStyleCombination(const render::PictureStyle& style);
 
 } // namespace glyphtint::tools

@@ -1,0 +1,290 @@
+// HttpServer: the listening socket made here (its errors named), libmicrohttpd's pool
+// serving it, the raw request target kept from the request line (libmicrohttpd decodes
+// the path and stops query values at a NUL), and a watch over slow clients.
+#include "tools/HttpServer.h"
+
+#include <microhttpd.h>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <netdb.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <unordered_set>
+
+namespace glyphtint::tools {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One request from its request line to its answer.
+struct RequestContext {
+    std::string target;
+    Clock::time_point start = Clock::now();
+    bool headersSeen = false;
+};
+
+// One connection, watched while it has no request being answered.
+struct ConnectionWatch {
+    int fd = -1;
+    Clock::time_point since = Clock::now();
+    bool busy = false;
+};
+
+class Socket {
+public:
+    explicit Socket(int fd) : fd_(fd) { }
+    ~Socket()
+    {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    Socket(Socket&& other) noexcept : fd_(other.Release()) { }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+    int Get() const { return fd_; }
+    int Release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+} // namespace
+
+struct HttpServer::State {
+    Handler handler;
+    Logger logger;
+    ServerSettings settings;
+    MHD_Daemon* daemon = nullptr;
+    std::uint16_t port = 0;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    int requests = 0;
+    std::unordered_set<ConnectionWatch*> watches;
+    bool stopping = false;
+    std::thread watchdog;
+
+    void Watch()
+    {
+        std::unique_lock lock(mutex);
+        while (!stopping) {
+            changed.wait_for(lock, std::chrono::milliseconds(250));
+            const Clock::time_point now = Clock::now();
+            for (ConnectionWatch* watch : watches) {
+                if (!watch->busy && now - watch->since > std::chrono::seconds(settings.timeoutSeconds)) {
+                    // The daemon then reads the end of the stream and closes the connection.
+                    shutdown(watch->fd, SHUT_RDWR);
+                    watch->since = Clock::time_point::max() - std::chrono::hours(24 * 365);
+                }
+            }
+        }
+    }
+};
+
+namespace {
+
+ConnectionWatch* WatchOf(MHD_Connection* connection)
+{
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    return info == nullptr ? nullptr : static_cast<ConnectionWatch*>(info->socket_context);
+}
+
+void* OnRequestLine(void* cls, const char* uri, MHD_Connection* /*connection*/)
+{
+    auto* state = static_cast<HttpServer::State*>(cls);
+    {
+        const std::lock_guard lock(state->mutex);
+        ++state->requests;
+    }
+    auto* context = new (std::nothrow) RequestContext;
+    if (context != nullptr) {
+        context->target = uri;
+    }
+    return context;
+}
+
+void OnCompleted(void* cls, MHD_Connection* connection, void** requestContext, MHD_RequestTerminationCode /*code*/)
+{
+    auto* state = static_cast<HttpServer::State*>(cls);
+    delete static_cast<RequestContext*>(*requestContext);
+    *requestContext = nullptr;
+    const std::lock_guard lock(state->mutex);
+    --state->requests;
+    if (ConnectionWatch* watch = WatchOf(connection)) {
+        watch->busy = false;
+        watch->since = Clock::now();
+    }
+    state->changed.notify_all();
+}
+
+void OnConnection(void* cls, MHD_Connection* connection, void** socketContext, MHD_ConnectionNotificationCode code)
+{
+    auto* state = static_cast<HttpServer::State*>(cls);
+    const std::lock_guard lock(state->mutex);
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+        const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        auto* watch = new (std::nothrow) ConnectionWatch;
+        if (watch != nullptr && info != nullptr) {
+            watch->fd = info->connect_fd;
+            state->watches.insert(watch);
+        }
+        *socketContext = watch;
+    } else if (auto* watch = static_cast<ConnectionWatch*>(*socketContext)) {
+        state->watches.erase(watch);
+        delete watch;
+        *socketContext = nullptr;
+    }
+}
+
+MHD_Result Queue(MHD_Connection* connection, const HttpAnswer& answer)
+{
+    MHD_Response* response = MHD_create_response_from_buffer(answer.body.size(), const_cast<char*>(answer.body.data()),
+                                                             MHD_RESPMEM_MUST_COPY);
+    if (response == nullptr) {
+        return MHD_NO;
+    }
+    if (!answer.contentType.empty()) {
+        MHD_add_response_header(response, "Content-Type", answer.contentType.c_str());
+    }
+    for (const auto& [name, value] : answer.headers) {
+        MHD_add_response_header(response, name.c_str(), value.c_str());
+    }
+    const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(answer.status), response);
+    MHD_destroy_response(response);
+    return queued;
+}
+
+MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* /*url*/, const char* method,
+                     const char* /*version*/, const char* /*uploadData*/, std::size_t* uploadDataSize,
+                     void** requestContext)
+{
+    auto* state = static_cast<HttpServer::State*>(cls);
+    auto* context = static_cast<RequestContext*>(*requestContext);
+    if (context == nullptr) {
+        return MHD_NO;
+    }
+    if (!context->headersSeen) {
+        // Answered on the next call, as the daemon asks, once the headers are complete.
+        context->headersSeen = true;
+        const std::lock_guard lock(state->mutex);
+        if (ConnectionWatch* watch = WatchOf(connection)) {
+            watch->busy = true;
+        }
+        return MHD_YES;
+    }
+    // Nothing the service offers takes a body: what comes is read and dropped.
+    *uploadDataSize = 0;
+    HttpRequest request;
+    request.method = method;
+    request.target = context->target;
+    if (const char* tag = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "If-None-Match")) {
+        request.ifNoneMatch = tag;
+    }
+    HttpAnswer answer;
+    try {
+        answer = state->handler(request);
+    } catch (const std::exception& error) {
+        answer = {500, "text/plain; charset=utf-8", std::string(error.what()) + "\n", {}};
+    }
+    const MHD_Result queued = Queue(connection, answer);
+    const double milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - context->start).count();
+    state->logger(request, answer, milliseconds);
+    return queued;
+}
+
+// The socket listening on host:port, or why there is none.
+Socket Listen(const ServerSettings& settings, std::uint16_t& port)
+{
+    const std::string where = settings.host + ":" + std::to_string(settings.port);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(settings.port);
+    if (const int error = getaddrinfo(settings.host.c_str(), service.c_str(), &hints, &found); error != 0) {
+        throw std::runtime_error("Cannot listen on " + where + ": " + gai_strerror(error));
+    }
+    const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, freeaddrinfo);
+    Socket listening(socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    const int on = 1;
+    if (listening.Get() < 0 || setsockopt(listening.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+        bind(listening.Get(), found->ai_addr, found->ai_addrlen) != 0 || listen(listening.Get(), 128) != 0) {
+        throw std::runtime_error("Cannot listen on " + where + ": " + std::strerror(errno));
+    }
+    sockaddr_storage bound{};
+    socklen_t length = sizeof bound;
+    if (getsockname(listening.Get(), reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
+        throw std::runtime_error("Cannot listen on " + where + ": " + std::strerror(errno));
+    }
+    port = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                                             : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    return listening;
+}
+
+} // namespace
+
+HttpServer::HttpServer(const ServerSettings& settings, Handler handler, Logger logger)
+    : state_(std::make_unique<State>())
+{
+    state_->handler = std::move(handler);
+    state_->logger = std::move(logger);
+    state_->settings = settings;
+    Socket listening = Listen(settings, state_->port);
+    state_->watchdog = std::thread([state = state_.get()] { state->Watch(); });
+    const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_USE_ITC;
+    state_->daemon = MHD_start_daemon(
+        flags, 0, nullptr, nullptr, &OnRequest, state_.get(), MHD_OPTION_LISTEN_SOCKET, listening.Get(),
+        MHD_OPTION_THREAD_POOL_SIZE, settings.threads, MHD_OPTION_CONNECTION_LIMIT, settings.connectionLimit,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, settings.perAddressLimit, MHD_OPTION_CONNECTION_TIMEOUT,
+        settings.timeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, settings.connectionMemory,
+        MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine, state_.get(), MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted,
+        state_.get(), MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, state_.get(), MHD_OPTION_END);
+    if (state_->daemon == nullptr) {
+        {
+            const std::lock_guard lock(state_->mutex);
+            state_->stopping = true;
+        }
+        state_->changed.notify_all();
+        state_->watchdog.join();
+        throw std::runtime_error("Cannot start the HTTP server on " + settings.host + ":" +
+                                 std::to_string(state_->port));
+    }
+    listening.Release();
+}
+
+HttpServer::~HttpServer()
+{
+    MHD_stop_daemon(state_->daemon);
+    {
+        const std::lock_guard lock(state_->mutex);
+        state_->stopping = true;
+    }
+    state_->changed.notify_all();
+    state_->watchdog.join();
+}
+
+std::uint16_t HttpServer::Port() const
+{
+    return state_->port;
+}
+
+bool HttpServer::Drain(std::chrono::milliseconds timeout)
+{
+    const MHD_socket listening = MHD_quiesce_daemon(state_->daemon);
+    if (listening != MHD_INVALID_SOCKET) {
+        close(listening);
+    }
+    std::unique_lock lock(state_->mutex);
+    return state_->changed.wait_for(lock, timeout, [&] { return state_->requests == 0; });
+}
+
+} // namespace glyphtint::tools

@@ -1,0 +1,51 @@
+// HttpServer: GNU libmicrohttpd's daemon with its own pool of threads, held for the life
+// of the object, each request handed whole to a handler.
+#pragma once
+
+#include "tools/RenderService.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace glyphtint::tools {
+
+struct ServerSettings {
+    std::string host = "127.0.0.1";
+    std::uint16_t port = 8080; // 0: a free port
+    unsigned threads = 1;
+    unsigned connectionLimit = 256;
+    unsigned perAddressLimit = 32;
+    // A connection idle this long is closed, and so is one whose request has not come
+    // whole within it (a client sending a byte a second).
+    unsigned timeoutSeconds = 10;
+    std::size_t connectionMemory = 32 * 1024; // the request line and headers must fit
+};
+
+class HttpServer {
+public:
+    using Handler = std::function<HttpAnswer(const HttpRequest&)>;
+    // Told of every answer once it is queued, with the milliseconds it took.
+    using Logger = std::function<void(const HttpRequest&, const HttpAnswer&, double milliseconds)>;
+
+    // Listens and starts serving; raises std::runtime_error saying why it cannot
+    // ("Cannot listen on 127.0.0.1:8080: Address already in use").
+    HttpServer(const ServerSettings& settings, Handler handler, Logger logger);
+    ~HttpServer();
+    HttpServer(const HttpServer&) = delete;
+    HttpServer& operator=(const HttpServer&) = delete;
+
+    std::uint16_t Port() const;
+    // Stops accepting connections and waits, at most for timeout, until no request is
+    // being answered; false when some still were.
+    bool Drain(std::chrono::milliseconds timeout);
+
+    struct State;
+
+private:
+    std::unique_ptr<State> state_;
+};
+
+} // namespace glyphtint::tools

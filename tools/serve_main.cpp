@@ -1,0 +1,226 @@
+// glyphtint-serve: the pictures glyphtint-render makes, served over HTTP from one open
+// glyph pack, reopened on SIGHUP; SIGTERM lets the requests in flight finish.
+#include "render/ErrorCauses.h"
+#include "render/GlyphArchivePath.h"
+#include "render/ShownMessage.h"
+#include "render/TextLimits.h"
+#include "tools/CommandLine.h"
+#include "tools/HttpServer.h"
+#include "tools/OffscreenApplication.h"
+#include "tools/RenderService.h"
+#include "tools/StandardStreams.h"
+
+#include <QFontDatabase>
+#include <QGuiApplication>
+
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <mutex>
+#include <pthread.h>
+#include <string>
+#include <thread>
+
+namespace glyphtint::tools {
+namespace {
+
+constexpr const char* kProgram = "glyphtint-serve";
+constexpr const char* kUsage =
+    "usage: glyphtint-serve [--archive FILE] [--listen HOST:PORT] [--threads N] [--max-text-bytes N]\n"
+    "Serves the pictures of glyphtint-render over HTTP, drawn with the glyphs of FILE\n"
+    "(default: glyphtint.gfx beside this program):\n"
+    "  GET /strip.png?text=T     the strip --strip writes for the coded text T\n"
+    "  GET /framed.jpg?text=T    the framed picture --framed writes\n"
+    "  GET /info.json?text=T     T's lengths and the characters drawn, as JSON\n"
+    "  GET /healthz              'ok' while the pack is open\n"
+    "T is percent-encoded ('+' a space, %XX any byte); scale, background, min-contrast\n"
+    "and page take the values of glyphtint-render's options of those names.\n"
+    "  --listen HOST:PORT      where to listen (default 127.0.0.1:8080; port 0: a free one)\n"
+    "  --threads N             pictures drawn at once, 1 to 256 (default: the cores)\n"
+    "  --max-text-bytes N      the longest text, 1 to 1048576 bytes (default 4096)\n"
+    "  --help, --version       this text; the version\n"
+    "Prints 'listening on http://HOST:PORT/' once serving, then one line a request.\n"
+    "SIGHUP reopens FILE; SIGTERM finishes the requests under way and exits.\n"
+    "Exit status: 0 stopped by SIGTERM or SIGINT, 1 failed (the message says why), 2 wrong usage.\n";
+
+struct ServeOptions {
+    std::string archive;
+    ServerSettings server;
+    ServiceLimits limits;
+};
+
+unsigned long ReadNumber(const std::string& option, const std::string& value, unsigned long low, unsigned long high)
+{
+    std::size_t used = 0;
+    unsigned long number = 0;
+    try {
+        number = value.empty() || value[0] < '0' || value[0] > '9' ? high + 1 : std::stoul(value, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used != value.size() || number < low || number > high) {
+        throw EUsage(option + " takes a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
+                     ", not '" + value + "'");
+    }
+    return number;
+}
+
+ServeOptions ParseServeOptions(int argc, const char* const* argv)
+{
+    ServeOptions options;
+    const unsigned cores = std::thread::hardware_concurrency();
+    unsigned renderers = cores == 0 ? 1 : cores;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument != "--archive" && argument != "--listen" && argument != "--threads" &&
+            argument != "--max-text-bytes") {
+            throw argument.starts_with("-") ? UnknownOption(argument)
+                                            : EUsage("unexpected argument '" + argument + "'");
+        }
+        if (i + 1 == argc) {
+            throw EUsage("option '" + argument + "' needs a value");
+        }
+        const std::string value = argv[++i];
+        if (argument == "--archive") {
+            options.archive = value;
+        } else if (argument == "--threads") {
+            renderers = static_cast<unsigned>(ReadNumber(argument, value, 1, 256));
+        } else if (argument == "--max-text-bytes") {
+            options.limits.maxTextBytes = ReadNumber(argument, value, 1, render::kMaxTextBytes);
+        } else {
+            const std::size_t colon = value.rfind(':');
+            std::string host = colon == std::string::npos ? "" : value.substr(0, colon);
+            if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+                host = host.substr(1, host.size() - 2);
+            }
+            if (host.empty()) {
+                throw EUsage("--listen takes HOST:PORT, not '" + value + "'");
+            }
+            options.server.host = host;
+            options.server.port =
+                static_cast<std::uint16_t>(ReadNumber("--listen's port", value.substr(colon + 1), 0, 65535));
+        }
+    }
+    if (options.archive.empty()) {
+        options.archive = render::GlyphArchivePath();
+    }
+    options.limits.renderers = static_cast<int>(renderers);
+    options.limits.waitingRenders = static_cast<int>(2 * renderers);
+    // A thread for each render and each waiting one, and one more that answers 304s,
+    // errors and 503s while all of them are taken.
+    options.server.threads = 3 * renderers + 1;
+    // The request line must hold the longest text, every byte as %XX.
+    options.server.connectionMemory = std::max<std::size_t>(32 * 1024, 3 * options.limits.maxTextBytes + 16 * 1024);
+    return options;
+}
+
+// The path as the log shows it: without the query, any byte outside printable ASCII
+// as %XX, so that every request stays one line.
+std::string LoggedPath(const std::string& target)
+{
+    std::string logged;
+    for (const char c : target.substr(0, target.find('?'))) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= ' ' || byte >= 127 || byte == '%') {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", byte);
+            logged += escaped;
+        } else {
+            logged += c;
+        }
+    }
+    return logged;
+}
+
+std::mutex logMutex;
+
+void LogRequest(const HttpRequest& request, const HttpAnswer& answer, double milliseconds)
+{
+    const std::size_t sent = request.method == "HEAD" ? 0 : answer.body.size();
+    char numbers[96];
+    std::snprintf(numbers, sizeof numbers, " %d %zu %.1f\n", answer.status, sent, milliseconds);
+    const std::string line = LoggedPath(request.method) + " " + LoggedPath(request.target) + numbers;
+    const std::lock_guard lock(logMutex);
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+}
+
+int Fail(const std::exception& error)
+{
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", render::ShownMessage(render::DescribeError(error)).c_str());
+    return 1;
+}
+
+int Run(int argc, char** argv)
+{
+    if (const std::optional<int> answered = AnswerHelpOrVersion(argc, argv, kProgram, kUsage)) {
+        return *answered;
+    }
+    ServeOptions options;
+    try {
+        options = ParseServeOptions(argc, argv);
+    } catch (const EUsage& wrong) {
+        return ReportWrongUsage(kProgram, wrong.what());
+    }
+    // Signals are taken here, in the main thread, by sigwait: every thread started from
+    // now on inherits the mask.
+    sigset_t handledSignals;
+    sigemptyset(&handledSignals);
+    sigaddset(&handledSignals, SIGTERM);
+    sigaddset(&handledSignals, SIGINT);
+    sigaddset(&handledSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &handledSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    // The framed pictures' captions need an application's fonts.
+    PrepareOffscreenApplication();
+    QGuiApplication application(argc, argv);
+    // The font database is filled here, before the workers draw their first caption.
+    QFontDatabase::families();
+    try {
+        RenderService service(options.archive, options.limits);
+        HttpServer server(
+            options.server, [&](const HttpRequest& request) { return service.Answer(request); }, LogRequest);
+        const bool ipv6 = options.server.host.find(':') != std::string::npos;
+        std::printf("listening on http://%s%s%s:%u/\n", ipv6 ? "[" : "", options.server.host.c_str(), ipv6 ? "]" : "",
+                    static_cast<unsigned>(server.Port()));
+        std::fflush(stdout);
+        for (;;) {
+            int signal = 0;
+            if (sigwait(&handledSignals, &signal) != 0) {
+                continue;
+            }
+            if (signal == SIGHUP) {
+                try {
+                    service.Reload();
+                } catch (const std::exception& error) {
+                    // The pack before stays in service.
+                    std::fprintf(stderr, "%s: the glyph pack was not reopened: %s\n", kProgram,
+                                 render::ShownMessage(render::DescribeError(error)).c_str());
+                }
+                continue;
+            }
+            if (!server.Drain(std::chrono::seconds(30))) {
+                std::fprintf(stderr, "%s: requests still under way after 30 seconds were cut off\n", kProgram);
+            }
+            break;
+        }
+    } catch (const std::exception& error) {
+        return Fail(error);
+    }
+    try {
+        CloseStandardOutput();
+    } catch (const std::exception& error) {
+        return Fail(error);
+    }
+    return 0;
+}
+
+} // namespace
+} // namespace glyphtint::tools
+
+int main(int argc, char** argv)
+{
+    glyphtint::tools::KeepStandardDescriptorsOpen();
+    return glyphtint::tools::Run(argc, argv);
+}
