@@ -26,6 +26,7 @@ using Clock = std::chrono::steady_clock;
 // One request from its request line to its answer.
 struct RequestContext {
     std::string target;
+    const char* line = nullptr; // where the daemon holds the target in the request line
     Clock::time_point start = Clock::now();
     bool headersSeen = false;
 };
@@ -107,6 +108,7 @@ void* OnRequestLine(void* cls, const char* uri, MHD_Connection* /*connection*/)
     auto* context = new (std::nothrow) RequestContext;
     if (context != nullptr) {
         context->target = uri;
+        context->line = uri;
     }
     return context;
 }
@@ -162,8 +164,17 @@ MHD_Result Queue(MHD_Connection* connection, const HttpAnswer& answer)
     return queued;
 }
 
+// The daemon ends the target where its space was and hands it on as a C string, so a NUL
+// byte inside it would cut the rest off unseen ("text=a\0b" drawn as "a"). The version
+// follows in the same line right after that one ended space; anything else between is
+// what the C string hid.
+bool TargetWhole(const RequestContext& context, const char* version)
+{
+    return version == context.line + context.target.size() + 1;
+}
+
 MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* /*url*/, const char* method,
-                     const char* /*version*/, const char* /*uploadData*/, std::size_t* uploadDataSize,
+                     const char* version, const char* /*uploadData*/, std::size_t* uploadDataSize,
                      void** requestContext)
 {
     auto* state = static_cast<HttpServer::State*>(cls);
@@ -190,7 +201,11 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* /*url*/,
     }
     HttpAnswer answer;
     try {
-        answer = state->handler(request);
+        answer = TargetWhole(*context, version) ? state->handler(request)
+                                                : HttpAnswer{400,
+                                                             "text/plain; charset=utf-8",
+                                                             "the request target holds a NUL byte\n",
+                                                             {{"X-Content-Type-Options", "nosniff"}}};
     } catch (const std::exception& error) {
         answer = {500, "text/plain; charset=utf-8", std::string(error.what()) + "\n", {}};
     }

@@ -300,7 +300,13 @@ HttpAnswer RenderService::Answer(const HttpRequest& request)
     // Every page the service has; a later one (a web page, its files) takes a row.
     static constexpr std::string_view kPaths[] = {"/healthz", "/strip.png", "/framed.jpg", "/info.json"};
     HttpAnswer answer;
-    if (std::ranges::find(kPaths, path) == std::end(kPaths)) {
+    // A control byte sent raw (a CR, a tab) is no part of a request target: it would
+    // otherwise reach the text as it came, where a client meant something else.
+    const auto control = std::ranges::find_if(target, [](char c) { return (c >= 0 && c < ' ') || c == 0x7f; });
+    if (control != target.end()) {
+        answer = TextAnswer(400, "the request target holds a control byte: every byte but a printable one "
+                                 "goes as %XX");
+    } else if (std::ranges::find(kPaths, path) == std::end(kPaths)) {
         answer = TextAnswer(404, "no such page: " + std::string(path));
     } else if (request.method != "GET" && request.method != "HEAD") {
         answer = TextAnswer(405, "method " + request.method + " is not allowed: GET or HEAD");
