@@ -200,6 +200,19 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* /*url*/,
         request.ifNoneMatch = tag;
     }
     HttpAnswer answer;
+    if (MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Transfer-Encoding") != nullptr &&
+        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Content-Length") != nullptr) {
+        // Which of the two ends the body is where a proxy in front and this server may
+        // disagree: what follows could be a request the proxy never saw. Refused, and
+        // the connection closed.
+        answer = {400,
+                  "text/plain; charset=utf-8",
+                  "a request may not carry both Transfer-Encoding and Content-Length\n",
+                  {{"X-Content-Type-Options", "nosniff"}, {"Connection", "close"}}};
+        const MHD_Result queued = Queue(connection, answer);
+        state->logger(request, answer, 0);
+        return queued;
+    }
     try {
         answer = TargetWhole(*context, version) ? state->handler(request)
                                                 : HttpAnswer{400,
@@ -216,7 +229,7 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* /*url*/,
 }
 
 // The socket listening on host:port, or why there is none.
-Socket Listen(const ServerSettings& settings, std::uint16_t& port)
+Socket Listen(const ServerSettings& settings, std::uint16_t& port, bool& loopback)
 {
     const std::string where = settings.host + ":" + std::to_string(settings.port);
     addrinfo hints{};
@@ -242,6 +255,12 @@ Socket Listen(const ServerSettings& settings, std::uint16_t& port)
     }
     port = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
                                              : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    if (bound.ss_family == AF_INET6) {
+        const in6_addr& address = reinterpret_cast<sockaddr_in6*>(&bound)->sin6_addr;
+        loopback = IN6_IS_ADDR_LOOPBACK(&address) || (IN6_IS_ADDR_V4MAPPED(&address) && address.s6_addr[12] == 127);
+    } else {
+        loopback = ntohl(reinterpret_cast<sockaddr_in*>(&bound)->sin_addr.s_addr) >> 24 == 127;
+    }
     return listening;
 }
 
@@ -253,16 +272,21 @@ HttpServer::HttpServer(const ServerSettings& settings, Handler handler, Logger l
     state_->handler = std::move(handler);
     state_->logger = std::move(logger);
     state_->settings = settings;
-    Socket listening = Listen(settings, state_->port);
+    bool loopback = false;
+    Socket listening = Listen(settings, state_->port, loopback);
+    // Only this machine reaches a loopback address, most often through one reverse proxy
+    // carrying everyone's requests: a limit per address would be the whole service's, and
+    // the connections past it are closed unanswered.
+    const unsigned perAddressLimit = loopback ? settings.connectionLimit : settings.perAddressLimit;
     state_->watchdog = std::thread([state = state_.get()] { state->Watch(); });
     const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_USE_ITC;
     state_->daemon = MHD_start_daemon(
         flags, 0, nullptr, nullptr, &OnRequest, state_.get(), MHD_OPTION_LISTEN_SOCKET, listening.Get(),
         MHD_OPTION_THREAD_POOL_SIZE, settings.threads, MHD_OPTION_CONNECTION_LIMIT, settings.connectionLimit,
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, settings.perAddressLimit, MHD_OPTION_CONNECTION_TIMEOUT,
-        settings.timeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, settings.connectionMemory,
-        MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine, state_.get(), MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted,
-        state_.get(), MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, state_.get(), MHD_OPTION_END);
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, perAddressLimit, MHD_OPTION_CONNECTION_TIMEOUT, settings.timeoutSeconds,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, settings.connectionMemory, MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine,
+        state_.get(), MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, state_.get(), MHD_OPTION_NOTIFY_CONNECTION,
+        &OnConnection, state_.get(), MHD_OPTION_END);
     if (state_->daemon == nullptr) {
         {
             const std::lock_guard lock(state_->mutex);

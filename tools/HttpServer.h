@@ -17,7 +17,7 @@ struct ServerSettings {
     std::uint16_t port = 8080; // 0: a free port
     unsigned threads = 1;
     unsigned connectionLimit = 256;
-    unsigned perAddressLimit = 32;
+    unsigned perAddressLimit = 32; // not on a loopback address: connectionLimit there
     // A connection idle this long is closed, and so is one whose request has not come
     // whole within it (a client sending a byte a second).
     unsigned timeoutSeconds = 10;

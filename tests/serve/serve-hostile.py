@@ -2,7 +2,8 @@
 """glyphtint-serve against hostile requests over raw sockets (hostile_requests.py): each
 gets a 4xx or 5xx answer or a closed connection within a deadline, the server lives on,
 and after each a picture comes byte-equal to glyphtint-render --strip's. A client that
-sends a byte a second is closed within the timeout while others are served.
+sends a byte a second is closed within the timeout while others are served, and 48
+connections at once from the loopback address are all answered.
 usage: serve-hostile.py BIN_DIR"""
 import collections
 import concurrent.futures
@@ -55,9 +56,11 @@ def exchange(port, data):
                 break
             received += chunk
             statuses = [int(s) for s in STATUS.findall(received)]
-            # An error answer is enough; the server may keep the connection open after it.
+            # An error answer is enough, and the server may keep the connection open after
+            # it; what it answers in the next moment still counts (a smuggled request).
             if statuses and statuses[-1] >= 400:
-                return statuses, True
+                ends = min(ends, time.monotonic() + 0.5)
+                closed = True
     except socket.timeout:
         pass
     except OSError:
@@ -102,6 +105,25 @@ def slow_client(port, expected):
     return time.monotonic() - started < DEADLINE and served
 
 
+def many_connections(port, count=48):
+    """A reverse proxy's connections all come from one loopback address: each is
+    answered, none closed unanswered. The statuses that came, one a connection."""
+    connections = [socket.create_connection(("127.0.0.1", port), timeout=DEADLINE) for _ in range(count)]
+    statuses = []
+    for connection in connections:
+        try:
+            connection.sendall(b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
+        except OSError:
+            pass
+    for connection in connections:
+        with connection:
+            try:
+                statuses.append(STATUS.findall(connection.recv(65536))[:1] or [b"closed"])
+            except OSError:
+                statuses.append([b"reset"])
+    return [s[0].decode() for s in statuses]
+
+
 def main():
     with tempfile.TemporaryDirectory() as scratch:
         out = os.path.join(scratch, "out.png")
@@ -113,7 +135,12 @@ def main():
     outcomes = collections.Counter()
 
     def run(case):
-        name, data, good = case
+        try:
+            return check(*case)
+        except OSError as error:
+            return case[0], "%s (server status %r)" % (error, process.poll())
+
+    def check(name, data, good):
         statuses, closed = exchange(port, data)
         # 100 Continue is an interim answer, not the request's.
         statuses = [s for s in statuses if s >= 200]
@@ -132,6 +159,9 @@ def main():
                 outcomes[outcome] += 1
             else:
                 failures.append("%s: %s" % (name, outcome))
+    answers = many_connections(port)
+    if answers != ["200"] * len(answers):
+        failures.append("48 connections from one address: %s" % collections.Counter(answers))
     if not slow_client(port, expected):
         failures.append("a byte-a-second client was not closed within %d s, or others were not served" % DEADLINE)
     if process.poll() is not None:
