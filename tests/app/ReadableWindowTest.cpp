@@ -272,10 +272,10 @@ TEST_F(ReadableWindowTest, TheFocusMarkContrastsAtLeastThreeToOneInLightAndDarkT
                     changed += Contrast(before.pixel(x, y), after.pixel(x, y)) >= 3.0 ? 1 : 0;
                 }
             }
+            Shoot(std::string(dark ? "dark" : "light") + "-focus-" + (part == bar ? "tab" : "colors"));
             EXPECT_GE(changed, 2 * (marked.width() + marked.height()))
                 << "of " << marked.width() << " x " << marked.height();
         }
-        Shoot(dark ? "dark-focus-colors" : "light-focus-colors");
     }
 }
 
