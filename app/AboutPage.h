@@ -17,6 +17,10 @@ public:
 
     // The banner's box (LabeledEdit1): never shown, its text rendered like an attempt's.
     TTextBox* BannerBox() const { return LabeledEdit1; }
+    // The line under the credits that says whether the banner moves and how to stop it.
+    void SetBannerNote(const QString& note);
+    // The height the page needs at the given width, its wrapped texts fitted to it.
+    int HeightAt(int width);
 
 private:
     QLabel* Image1;
@@ -27,6 +31,8 @@ private:
     QLabel* Label3;
     QLabel* Label4;
     TTextBox* LabeledEdit1;
+    QLabel* lbl_Banner;
+    int helpRightMargin_ = 0;
 };
 
 } // namespace glyphtint::app

@@ -1,5 +1,5 @@
-// ColoursPanel: the colours panel (Panel3): two palette strips and the "Colors" buttons
-// that fold it to a bar and unfold it again.
+// ColoursPanel: the colours panel (Panel3): two palette strips and the "Colors" toggle
+// that folds it to a bar and unfolds it again.
 #pragma once
 
 #include "app/DesignScale.h"
@@ -21,7 +21,8 @@ inline constexpr const char* kPaletteText1 = "^11^22^33^44^55^66^77^88^99^00^aa^
 inline constexpr const char* kPaletteText2 =
     "^oo^pp^qq^rr^ss^tt^uu^vv^ww^xx^yy^zz^//^**^--^++^??^@@^__^[[^]]^==^||^'^<<^>>^,,^..";
 
-// The panel keeps its fixed height (100 unfolded, 28 folded); the window's layout gives
+// The panel keeps its fixed height (100 unfolded, 28 folded, more where a large font
+// makes the toggle taller); the window's layout gives
 // whatever height it frees or takes to the tabs above.
 class ColoursPanel : public QFrame {
 public:
@@ -31,9 +32,9 @@ public:
     // as exceptions.
     void RenderPalettes(render::GlyphPack& pack, const render::PictureStyle& style = {});
 
-    // Unfold and fold.
+    // The Colors toggle: checked while the palettes show.
     void SpeedButton1Click();
-    void SpeedButton2Click();
+    bool Unfolded() const;
 
     // Told the code of a sample the user clicks, in either palette.
     std::function<void(char code)> OnSampleClick;
@@ -43,8 +44,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Shows or hides the palettes, the panel's height and the matching Colors button; the
-    // keyboard stays on the Colors button, which is then the other one.
+    // Shows or hides the palettes, sets the panel's height and the toggle's state and arrow.
     void SetUnfolded(bool unfolded);
 
     // The sample of a palette image under column x, by the widths of its glyphs.
@@ -52,7 +52,8 @@ private:
 
     const DesignScale scale_;
     QToolButton* SpeedButton1;
-    QToolButton* SpeedButton2;
+    int foldedHeight_ = 0;
+    int unfoldedHeight_ = 0;
     QFrame* Panel4;
     TImage* img_Colors;
     TImage* img_Colors2;

@@ -5,12 +5,16 @@
 #include "app/Placement.h"
 #include "render/GlyphArchivePath.h"
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStyle>
+#include <QTabBar>
 #include <QTimer>
 #include <QWindow>
 #include <QScrollBar>
@@ -34,15 +38,6 @@ constexpr int kFrameWaitMs = 5000;
 QString ToQString(const std::string& utf8)
 {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-QFont WindowFont()
-{
-    // "MS Sans Serif" 8 pt; where it is missing the nearest sans-serif face serves.
-    QFont font("MS Sans Serif");
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    return font;
 }
 
 // A message box without parent, centred on its screen. Qt centres such a box by the size it
@@ -101,12 +96,12 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
       guard_([this](const std::string& message, const std::string& advice) { ReportInBox(message, advice); }),
       session_(
           guard_, [this]() -> TPicture& { return img_Render->Picture(); }, SessionHooks()),
-      scale_(WindowFont())
+      scale_(WindowFont(QApplication::font()))
 {
     setObjectName("frm_Main");
     setWindowTitle(kApplicationTitle);
     setWindowIcon(ProgramIcon());
-    setFont(WindowFont());
+    setFont(WindowFont(QApplication::font()));
     ImageList1 = glyphtint::app::ImageList1();
 
     CreateActions();
@@ -129,8 +124,15 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     bands->addWidget(Panel1);
     bands->addWidget(Panel3);
     setCentralWidget(client);
-    client->setMinimumSize(scale_(kClientWidth) + 2 * scale_(kBorderWidth),
-                           scale_(kClientHeight) + 2 * scale_(kBorderWidth));
+    // A large font can wrap the About page's help into more lines than the design has room
+    // for: the tabs are at least as tall as that page's lines at the designed width.
+    const int tabsFrame = 2 * pc_Tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, pc_Tabs);
+    pc_Tabs->setMinimumHeight(TabSheet2->HeightAt(scale_(kClientWidth) - tabsFrame) +
+                              pc_Tabs->tabBar()->sizeHint().height() + tabsFrame);
+    // The designed size, or what the parts need where a large font makes them bigger.
+    client->setMinimumSize(
+        QSize(scale_(kClientWidth) + 2 * scale_(kBorderWidth), scale_(kClientHeight) + 2 * scale_(kBorderWidth))
+            .expandedTo(bands->minimumSize()));
     resize(minimumSizeHint());
 
     // Where the design puts the frame, kept on the screen; once the window manager has
@@ -150,6 +152,7 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     tmr_Teller.OnTimer = [this] { RunGuarded([this] { tmr_TellerTimer(); }); };
     ConnectHandlers();
     UpdateCommands();
+    ShowBannerNote();
 }
 
 RenderSessionHooks Tfrm_Main::SessionHooks()
@@ -192,6 +195,7 @@ void Tfrm_Main::CreateRenderPanel(QWidget* parent)
     inside->setContentsMargins(0, 0, 0, 0);
     img_Render = new TImage(Panel2);
     img_Render->setObjectName("img_Render");
+    img_Render->installEventFilter(this);
     inside->addWidget(img_Render);
     // Holds the image while it is zoomed, with scroll bars where the zoomed strip is
     // larger than the panel; at actual size the image stands in the panel as designed.
@@ -295,6 +299,18 @@ void Tfrm_Main::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     PlaceOnScreen();
+}
+
+bool Tfrm_Main::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == img_Render && event->type() == QEvent::MouseButtonRelease && !destroyed_) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        // A press that left the image before its release is no click.
+        if (mouse->button() == Qt::LeftButton && img_Render->rect().contains(mouse->position().toPoint())) {
+            RunGuarded([this] { img_RenderClick(); });
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Tfrm_Main::PlaceOnScreen()

@@ -90,6 +90,10 @@ public:
 
     // About tab banner.
     void tmr_TellerTimer();
+    // A click on the render image while the About tab shows: pauses or resumes the banner.
+    void img_RenderClick();
+    // The desktop asks for no animation: the banner shows whole and keeps still.
+    bool ReducedMotion() const;
 
     // Saving and copying the framed picture of the active attempt. An empty path
     // means the clipboard; on the About tab nothing happens.
@@ -143,6 +147,8 @@ protected:
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // The render image's clicks.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Construction, one area each.
@@ -167,6 +173,10 @@ private:
     // The About tab is the last one; the attempts come before it.
     int AboutTabIndex() const;
     bool AboutTabShowing() const;
+    // On selecting the About tab and on a click: the banner typed out, or whole and still.
+    void StartBanner();
+    // Says on the About tab, and in the banner's tooltip, whether and how it moves.
+    void ShowBannerNote();
 
     // The render session's boxes and listener: the window's.
     glyphtint::app::RenderSessionHooks SessionHooks();
@@ -216,6 +226,7 @@ private:
     glyphtint::app::DesignScale scale_;
     // Set from showing until the window manager has put its frame around the window.
     bool placementPending_ = false;
+    bool bannerPaused_ = false;
     bool quitRequested_ = false;
     bool destroyed_ = false;
 };

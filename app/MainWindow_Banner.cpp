@@ -1,6 +1,8 @@
 // Tfrm_Main: the About tab's banner, typed out by tmr_Teller.
 #include "app/MainWindow.h"
 
+#include <QStyle>
+
 #include <algorithm>
 
 namespace {
@@ -30,4 +32,42 @@ void Tfrm_Main::tmr_TellerTimer()
         tmr_Teller.SetInterval(kPauseInterval);
         BannerCounter = 0;
     }
+}
+
+bool Tfrm_Main::ReducedMotion() const
+{
+    // Qt 6.4 has no reduced-motion setting of its own on Linux; a style that animates
+    // nothing because the desktop says so reports a zero animation duration.
+    return style()->styleHint(QStyle::SH_Widget_Animation_Duration, nullptr, this) == 0;
+}
+
+void Tfrm_Main::img_RenderClick()
+{
+    if (!AboutTabShowing() || ReducedMotion()) {
+        return;
+    }
+    bannerPaused_ = !bannerPaused_;
+    StartBanner();
+}
+
+void Tfrm_Main::StartBanner()
+{
+    BannerCounter = 0;
+    if (bannerPaused_ || ReducedMotion()) {
+        // Still, the banner shows whole: name, version and author can all be read.
+        tmr_Teller.SetEnabled(false);
+        LabeledEdit1->SetText(std::string(BannerText));
+    } else {
+        tmr_Teller.SetEnabled(true);
+    }
+    ShowBannerNote();
+}
+
+void Tfrm_Main::ShowBannerNote()
+{
+    const QString note = ReducedMotion() ? QString("The banner keeps still: the desktop asks for reduced motion.")
+                         : bannerPaused_ ? QString::fromUtf8("Banner paused \u2014 click it to resume.")
+                                         : QString("Click the banner below to pause it.");
+    TabSheet2->SetBannerNote(note);
+    img_Render->setToolTip(AboutTabShowing() ? note : QString());
 }

@@ -1,7 +1,10 @@
 // Tfrm_Main: attempt tabs, the tab change, and rendering of the text boxes.
 #include "app/MainWindow.h"
 
+#include "app/FocusMark.h"
 #include "app/Pictures.h"
+
+#include <QTabBar>
 
 #include <QSignalBlocker>
 
@@ -16,6 +19,7 @@ void Tfrm_Main::CreateTabs(QWidget* parent)
     pc_Tabs->setElideMode(Qt::ElideNone);
     pc_Tabs->setIconSize(QSize(16, 16));
     pc_Tabs->setMinimumSize(0, 0);
+    pc_Tabs->tabBar()->setStyle(FocusMarkStyle::For(pc_Tabs->tabBar()));
 
     TabSheet1 = NewAttemptPage();
     TabSheet1->setObjectName("TabSheet1");
@@ -23,7 +27,8 @@ void Tfrm_Main::CreateTabs(QWidget* parent)
     edt_Text->setObjectName("edt_Text");
     pc_Tabs->addTab(TabSheet1, ImageList1[kImageAttempt], "Attempt 1");
 
-    TabSheet2 = new AboutPage(scale_);
+    // Made inside the tabs, so that it measures its text in the window's font.
+    TabSheet2 = new AboutPage(scale_, pc_Tabs);
     TabSheet2->setObjectName("TabSheet2");
     LabeledEdit1 = TabSheet2->BannerBox();
     WireTextBox(LabeledEdit1);
@@ -118,10 +123,10 @@ void Tfrm_Main::pc_TabsChange()
 {
     UpdateCommands();
     if (AboutTabShowing()) {
-        BannerCounter = 0;
-        tmr_Teller.SetEnabled(true);
+        StartBanner();
     } else {
         tmr_Teller.SetEnabled(false);
+        img_Render->setToolTip({});
     }
     if (TTextBox* box = ActivePageEdit()) {
         edt_TextChange(*box);

@@ -91,7 +91,7 @@ TEST_P(InsertByClick, PutsTheCodeAtTheCursorFocusesTheBoxAndRenders)
         box->setSelection(c.selectionStart, c.selectionLength);
     } else {
         // The focus elsewhere: a box that loses it also loses its selection.
-        Find<QWidget>("SpeedButton2")->setFocus();
+        Find<QWidget>("SpeedButton1")->setFocus();
         box->setCursorPosition(c.selectionStart);
     }
 
