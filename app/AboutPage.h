@@ -1,10 +1,8 @@
-// AboutPage: the About tab's page: icon, name, version, help text, credits, and the
-// hidden box the banner is typed into.
+// AboutPage: the About tab's page: icon, name, version, help text and credits.
 #pragma once
 
 #include "app/Bevel.h"
 #include "app/DesignScale.h"
-#include "app/TextBox.h"
 
 #include <QLabel>
 #include <QWidget>
@@ -15,9 +13,6 @@ class AboutPage : public QWidget {
 public:
     explicit AboutPage(const DesignScale& scale, QWidget* parent = nullptr);
 
-    // The banner's box (LabeledEdit1): never shown, its text rendered like an attempt's.
-    TTextBox* BannerBox() const { return LabeledEdit1; }
-
 private:
     QLabel* Image1;
     QLabel* Label1;
@@ -26,7 +21,6 @@ private:
     TBevel* Bevel1;
     QLabel* Label3;
     QLabel* Label4;
-    TTextBox* LabeledEdit1;
 };
 
 } // namespace glyphtint::app

@@ -1,6 +1,7 @@
 // Tfrm_Main: construction of the layout, start-up and shutdown, and the boxes it shows.
 #include "app/MainWindow.h"
 
+#include "app/Accessibility.h"
 #include "app/Pictures.h"
 #include "app/Placement.h"
 #include "render/GlyphArchivePath.h"
@@ -9,7 +10,9 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QAccessible>
 #include <QScreen>
+#include <QStatusBar>
 #include <QShowEvent>
 #include <QTimer>
 #include <QWindow>
@@ -108,6 +111,7 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     setWindowIcon(ProgramIcon());
     setFont(WindowFont());
     ImageList1 = glyphtint::app::ImageList1();
+    InstallAccessibleInterfaces();
 
     CreateActions();
     CreateMenu();
@@ -129,6 +133,12 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     bands->addWidget(Panel1);
     bands->addWidget(Panel3);
     setCentralWidget(client);
+    // Confirmations of what shows nowhere else, read out by screen readers as they change.
+    lbl_Status = new QLabel(this);
+    lbl_Status->setObjectName("lbl_Status");
+    statusBar()->setObjectName("StatusBar1");
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(lbl_Status, 1);
     client->setMinimumSize(scale_(kClientWidth) + 2 * scale_(kBorderWidth),
                            scale_(kClientHeight) + 2 * scale_(kBorderWidth));
     resize(minimumSizeHint());
@@ -159,6 +169,7 @@ RenderSessionHooks Tfrm_Main::SessionHooks()
         return AskPasswordInBox(entryName, password);
     };
     hooks.ready = [this](const std::string& text) {
+        DescribeRenderedPicture(text);
         if (hooks_.rendered) {
             hooks_.rendered(text);
         }
@@ -177,6 +188,28 @@ Tfrm_Main::~Tfrm_Main()
     delete takeCentralWidget();
 }
 
+void Tfrm_Main::DescribeRenderedPicture(const std::string& text)
+{
+    if (destroyed_) {
+        return;
+    }
+    // The banner is told as a whole: a description growing by a letter per tick would be
+    // read out ten times a second.
+    const std::string_view told = AboutTabShowing() ? BannerText : std::string_view(text);
+    SetAccessibleDescription(img_Render, PictureDescription(told, session_.Style()));
+}
+
+void Tfrm_Main::Announce(const QString& message)
+{
+    if (lbl_Status->text() == message) {
+        // The label tells of changes only; the same confirmation again is news too.
+        QAccessibleEvent again(lbl_Status, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&again);
+        return;
+    }
+    lbl_Status->setText(message);
+}
+
 void Tfrm_Main::CreateRenderPanel(QWidget* parent)
 {
     Panel1 = new QFrame(parent);
@@ -192,6 +225,8 @@ void Tfrm_Main::CreateRenderPanel(QWidget* parent)
     inside->setContentsMargins(0, 0, 0, 0);
     img_Render = new TImage(Panel2);
     img_Render->setObjectName("img_Render");
+    img_Render->setAccessibleName("Picture");
+    img_Render->setAccessibleDescription(PictureDescription({}, {}));
     inside->addWidget(img_Render);
     // Holds the image while it is zoomed, with scroll bars where the zoomed strip is
     // larger than the panel; at actual size the image stands in the panel as designed.

@@ -18,8 +18,13 @@ void Tfrm_Main::tmr_TellerTimer()
     }
     const auto shown = static_cast<std::size_t>(std::max<std::int32_t>(0, BannerCounter));
     const std::size_t failuresBefore = session_.Failures();
-    // A different text reaches the render through the box's change, as typing does.
-    LabeledEdit1->SetText(std::string(BannerText.substr(0, std::min(shown, BannerText.size()))));
+    // Drawn only when it differs, as a box's change would be. No hidden box holds it: a box
+    // would tell screen readers of every letter, ten times a second.
+    std::string text(BannerText.substr(0, std::min(shown, BannerText.size())));
+    if (text != BannerShown) {
+        BannerShown = std::move(text);
+        session_.Request(BannerShown);
+    }
     if (session_.Failures() != failuresBefore) {
         // A banner that fails once fails on every cycle: stop until the About tab is
         // selected again rather than report the same failure every 100 ms.

@@ -61,6 +61,8 @@ void Tfrm_Main::ExportImage(const std::string& path)
     if (offered == nullptr || !offered->hasImage()) {
         throw std::runtime_error("Cannot open clipboard");
     }
+    // Copying shows nothing of itself: without this, nobody who cannot see would know.
+    Announce("Picture copied");
 }
 
 void Tfrm_Main::ExportStrip(const std::string& path)

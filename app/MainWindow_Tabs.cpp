@@ -4,6 +4,7 @@
 #include "app/Pictures.h"
 
 #include <QSignalBlocker>
+#include <QTabBar>
 
 using namespace glyphtint::app;
 
@@ -22,12 +23,13 @@ void Tfrm_Main::CreateTabs(QWidget* parent)
     edt_Text = TabSheet1->TextBox();
     edt_Text->setObjectName("edt_Text");
     pc_Tabs->addTab(TabSheet1, ImageList1[kImageAttempt], "Attempt 1");
+    NameAttemptPage(TabSheet1, "Attempt 1");
 
     TabSheet2 = new AboutPage(scale_);
     TabSheet2->setObjectName("TabSheet2");
-    LabeledEdit1 = TabSheet2->BannerBox();
-    WireTextBox(LabeledEdit1);
+    TabSheet2->setAccessibleName("About page");
     pc_Tabs->addTab(TabSheet2, ImageList1[kImageAbout], "About...");
+    pc_Tabs->tabBar()->setAccessibleName("Attempts");
 }
 
 AttemptPage* Tfrm_Main::NewAttemptPage()
@@ -37,6 +39,13 @@ AttemptPage* Tfrm_Main::NewAttemptPage()
     page->ShowLengths();
     WireTextBox(page->TextBox());
     return page;
+}
+
+void Tfrm_Main::NameAttemptPage(AttemptPage* page, const QString& caption)
+{
+    page->setAccessibleName(caption + " page");
+    // Every attempt's box is "Text:": the tab tells them apart.
+    page->TextBox()->setAccessibleName("Text, " + caption);
 }
 
 void Tfrm_Main::WireTextBox(TTextBox* box)
@@ -69,9 +78,11 @@ void Tfrm_Main::ToolButton1Click()
 {
     ++TabCounter;
     AttemptPage* page = NewAttemptPage();
+    const QString caption = QString("Attempt %1").arg(TabCounter);
+    NameAttemptPage(page, caption);
     {
         const QSignalBlocker programChange(pc_Tabs);
-        pc_Tabs->insertTab(AboutTabIndex(), page, ImageList1[kImageAttempt], QString("Attempt %1").arg(TabCounter));
+        pc_Tabs->insertTab(AboutTabIndex(), page, ImageList1[kImageAttempt], caption);
     }
     ActivatePageQuietly(pc_Tabs->indexOf(page));
     // Typing goes into the new attempt, wherever the focus was.
@@ -120,9 +131,11 @@ void Tfrm_Main::pc_TabsChange()
     if (AboutTabShowing()) {
         BannerCounter = 0;
         tmr_Teller.SetEnabled(true);
-    } else {
-        tmr_Teller.SetEnabled(false);
+        // What the banner showed when the tab was left, until the next tick.
+        session_.Request(BannerShown);
+        return;
     }
+    tmr_Teller.SetEnabled(false);
     if (TTextBox* box = ActivePageEdit()) {
         edt_TextChange(*box);
     } else {
