@@ -3,6 +3,7 @@
 
 #include "app/Pictures.h"
 
+#include <QApplication>
 #include <QSignalBlocker>
 #include <QTabBar>
 
@@ -83,6 +84,12 @@ void Tfrm_Main::ToolButton1Click()
     {
         const QSignalBlocker programChange(pc_Tabs);
         pc_Tabs->insertTab(AboutTabIndex(), page, ImageList1[kImageAttempt], caption);
+    }
+    // Hiding the page that holds the focus would hand it down the Tab chain (to "Colors")
+    // on the way, which a screen reader announces before the new box.
+    if (QWidget* focused = QApplication::focusWidget();
+        focused != nullptr && pc_Tabs->currentWidget()->isAncestorOf(focused)) {
+        focused->clearFocus();
     }
     ActivatePageQuietly(pc_Tabs->indexOf(page));
     // Typing goes into the new attempt, wherever the focus was.
