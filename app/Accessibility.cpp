@@ -197,8 +197,12 @@ void SetAccessibleDescription(QWidget* widget, const QString& description)
 
 void InstallAccessibleInterfaces()
 {
-    // Qt keeps a factory only once.
-    QAccessible::installFactory(Factory);
+    // Every window calls this; the factory goes in once.
+    static const bool installed = [] {
+        QAccessible::installFactory(Factory);
+        return true;
+    }();
+    static_cast<void>(installed);
 }
 
 } // namespace glyphtint::app

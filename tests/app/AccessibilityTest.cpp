@@ -210,7 +210,15 @@ TEST_F(AccessibilityTest, EachPaletteIsOneTabStopWalkedWithTheArrowKeys)
     EXPECT_EQ(moves[0].child, 1);
     EXPECT_EQ(moves[0].name, "^2 lime");
     EXPECT_EQ(moves[2].child, 23);
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(first)->focusChild()->text(QAccessible::Name).left(3), "^n ");
+    QAccessibleInterface* current = QAccessible::queryAccessibleInterface(first)->focusChild();
+    ASSERT_NE(current, nullptr);
+    EXPECT_EQ(current->text(QAccessible::Name).left(3), "^n ");
+    // The current sample is framed on the screen too: black outside, white inside.
+    const QRect framed(first->mapFromGlobal(current->rect().topLeft()), current->rect().size());
+    const QImage shown = first->grab().toImage();
+    const auto at = [&](int x, int y) { return shown.pixelColor(QPoint(x, y) * shown.devicePixelRatio()); };
+    EXPECT_EQ(at(framed.left(), framed.center().y()), QColor(Qt::black));
+    EXPECT_EQ(at(framed.left() + 1, framed.center().y()), QColor(Qt::white));
 
     Press(first, Qt::Key_Space);
     EXPECT_EQ(box->Text(), "^n");
