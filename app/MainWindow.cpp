@@ -10,7 +10,6 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
-#include <QAccessible>
 #include <QScreen>
 #include <QStatusBar>
 #include <QShowEvent>
@@ -201,12 +200,8 @@ void Tfrm_Main::DescribeRenderedPicture(const std::string& text)
 
 void Tfrm_Main::Announce(const QString& message)
 {
-    if (lbl_Status->text() == message) {
-        // The label tells of changes only; the same confirmation again is news too.
-        QAccessibleEvent again(lbl_Status, QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&again);
-        return;
-    }
+    // The label tells screen readers of changes only: the same confirmation again is news too.
+    lbl_Status->clear();
     lbl_Status->setText(message);
 }
 

@@ -48,6 +48,8 @@ void Tfrm_Main::ExportImage(const std::string& path)
         glyphtint::render::SaveFramedImage(framed.AsBitmap(), path);
         return;
     }
+    // A copy that fails must not stand under the last one's confirmation.
+    Announce({});
     // The clipboard's image takes the framed picture's pixels over rather than a copy.
     const QImage picture = TakeClipboardBitmap(framed.AsBitmap());
     QClipboard* clipboard = QGuiApplication::clipboard();
