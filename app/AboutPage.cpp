@@ -76,7 +76,7 @@ AboutPage::AboutPage(const DesignScale& scale, QWidget* parent)
           "the other characters). For example ^1m00 will give the word m00 in red :)",
           scale(kHelpHeight), this)),
       Bevel1(new TBevel(this, true, false)), Label3(NewLabel("Written by tuvo", this)),
-      Label4(NewLabel("tuvo.example.net", this)), LabeledEdit1(new TTextBox(this)),
+      Label4(NewLabel("tuvo.example.net", this)),
       lbl_Banner(new WrappedLabel(QString(), QFontMetrics(font()).height(), this))
 {
     Image1->setObjectName("Image1");
@@ -86,20 +86,18 @@ AboutPage::AboutPage(const DesignScale& scale, QWidget* parent)
     Bevel1->setObjectName("Bevel1");
     Label3->setObjectName("Label3");
     Label4->setObjectName("Label4");
-    LabeledEdit1->setObjectName("LabeledEdit1");
     lbl_Banner->setObjectName("lbl_Banner");
 
     // The icon is a picture of fixed pixels: it does not grow with the font.
     Image1->setPixmap(ProgramIconPixmap32());
     Image1->setFixedSize(kIconSide, kIconSide);
+    Image1->setAccessibleName("glyphtint icon");
     QFont bold = font();
     bold.setBold(true);
     Label1->setFont(bold);
     Bevel1->setFixedHeight(scale(kBevelHeight));
     Label4->setAlignment(Qt::AlignRight | Qt::AlignTop);
     Label4->setFixedWidth(std::max(scale(kAddressWidth), Label4->sizeHint().width()));
-    // Hidden for good, and so in no layout.
-    LabeledEdit1->setVisible(false);
 
     auto* nameAndVersion = new QVBoxLayout;
     nameAndVersion->setSpacing(scale(kLineSpacing));

@@ -43,7 +43,7 @@ QFrame* NewLoweredPanel(QWidget* parent)
 
 ColoursPanel::ColoursPanel(const DesignScale& scale, QWidget* parent)
     : QFrame(parent), scale_(scale), SpeedButton1(new QToolButton(this)), Panel4(NewLoweredPanel(this)),
-      img_Colors(new TImage(Panel4)), img_Colors2(new TImage(Panel4))
+      img_Colors(new TPaletteImage(kPaletteText1, Panel4)), img_Colors2(new TPaletteImage(kPaletteText2, Panel4))
 {
     setObjectName("Panel3");
     SpeedButton1->setObjectName("SpeedButton1");
@@ -87,9 +87,16 @@ ColoursPanel::ColoursPanel(const DesignScale& scale, QWidget* parent)
     column->addLayout(buttons);
     column->addWidget(Panel4);
 
-    for (TImage* palette : {img_Colors, img_Colors2}) {
+    img_Colors->setAccessibleName("Colours, first row");
+    img_Colors2->setAccessibleName("Colours, second row");
+    for (TPaletteImage* palette : {img_Colors, img_Colors2}) {
         palette->setMouseTracking(true);
         palette->installEventFilter(this);
+        palette->OnPick = [this](char code) {
+            if (OnSampleClick) {
+                OnSampleClick(code);
+            }
+        };
     }
 
     SetUnfolded(true);
@@ -99,28 +106,20 @@ ColoursPanel::ColoursPanel(const DesignScale& scale, QWidget* parent)
 void ColoursPanel::RenderPalettes(render::GlyphPack& pack, const render::PictureStyle& style)
 {
     RenderCodedText(pack, kPaletteText1, img_Colors->Picture(), style);
-    widths1_ = render::MeasureGlyphWidths(pack, kPaletteText1);
+    img_Colors->SetGlyphWidths(render::MeasureGlyphWidths(pack, kPaletteText1));
     RenderCodedText(pack, kPaletteText2, img_Colors2->Picture(), style);
-    widths2_ = render::MeasureGlyphWidths(pack, kPaletteText2);
-}
-
-std::optional<render::ColourSample> ColoursPanel::SampleAt(const TImage* image, int x) const
-{
-    if (image == img_Colors) {
-        return render::ColourSampleAt(kPaletteText1, widths1_, image->width(), x);
-    }
-    return render::ColourSampleAt(kPaletteText2, widths2_, image->width(), x);
+    img_Colors2->SetGlyphWidths(render::MeasureGlyphWidths(pack, kPaletteText2));
 }
 
 bool ColoursPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    auto* image = watched == img_Colors || watched == img_Colors2 ? static_cast<TImage*>(watched) : nullptr;
+    auto* image = watched == img_Colors || watched == img_Colors2 ? static_cast<TPaletteImage*>(watched) : nullptr;
     if (image == nullptr) {
         return QFrame::eventFilter(watched, event);
     }
     switch (event->type()) {
     case QEvent::MouseMove:
-        if (SampleAt(image, static_cast<QMouseEvent*>(event)->position().toPoint().x())) {
+        if (image->SampleAt(static_cast<QMouseEvent*>(event)->position().toPoint().x())) {
             image->setCursor(Qt::PointingHandCursor);
         } else {
             image->unsetCursor();
@@ -128,9 +127,9 @@ bool ColoursPanel::eventFilter(QObject* watched, QEvent* event)
         return false;
     case QEvent::ToolTip: {
         const auto* help = static_cast<QHelpEvent*>(event);
-        if (const auto sample = SampleAt(image, help->pos().x())) {
+        if (const auto sample = image->SampleAt(help->pos().x())) {
             // The tip goes when the mouse leaves the sample.
-            QToolTip::showText(help->globalPos(), QString('^') + QChar::fromLatin1(sample->code), image,
+            QToolTip::showText(help->globalPos(), ColourCodeCaption(sample->code), image,
                                QRect(sample->left, 0, sample->width, image->height()));
         } else {
             QToolTip::hideText();
@@ -142,7 +141,7 @@ bool ColoursPanel::eventFilter(QObject* watched, QEvent* event)
         const QPoint at = mouse->position().toPoint();
         // A press that left the image before its release is no click.
         if (mouse->button() == Qt::LeftButton && OnSampleClick && image->rect().contains(at)) {
-            if (const auto sample = SampleAt(image, at.x())) {
+            if (const auto sample = image->SampleAt(at.x())) {
                 OnSampleClick(sample->code);
             }
         }

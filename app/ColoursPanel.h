@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/DesignScale.h"
-#include "app/Image.h"
+#include "app/PaletteImage.h"
 #include "render/ColourSamples.h"
 #include "render/PictureStyle.h"
 
@@ -36,7 +36,7 @@ public:
     void SpeedButton1Click();
     bool Unfolded() const;
 
-    // Told the code of a sample the user clicks, in either palette.
+    // Told the code of a sample the user clicks or picks with the keys, in either palette.
     std::function<void(char code)> OnSampleClick;
 
 protected:
@@ -47,19 +47,13 @@ private:
     // Shows or hides the palettes, sets the panel's height and the toggle's state and arrow.
     void SetUnfolded(bool unfolded);
 
-    // The sample of a palette image under column x, by the widths of its glyphs.
-    std::optional<render::ColourSample> SampleAt(const TImage* image, int x) const;
-
     const DesignScale scale_;
     QToolButton* SpeedButton1;
     int foldedHeight_ = 0;
     int unfoldedHeight_ = 0;
     QFrame* Panel4;
-    TImage* img_Colors;
-    TImage* img_Colors2;
-    // The widths of each palette's glyphs, once drawn; all 0 (no samples) before that.
-    render::GlyphWidths widths1_{};
-    render::GlyphWidths widths2_{};
+    TPaletteImage* img_Colors;
+    TPaletteImage* img_Colors2;
 };
 
 // A panel with a lowered 1-pixel bevel in the render panels' grey-green.

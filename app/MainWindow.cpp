@@ -1,6 +1,7 @@
 // Tfrm_Main: construction of the layout, start-up and shutdown, and the boxes it shows.
 #include "app/MainWindow.h"
 
+#include "app/Accessibility.h"
 #include "app/Pictures.h"
 #include "app/Placement.h"
 #include "render/GlyphArchivePath.h"
@@ -12,6 +13,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QStatusBar>
 #include <QShowEvent>
 #include <QStyle>
 #include <QTabBar>
@@ -103,6 +105,7 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     setWindowIcon(ProgramIcon());
     setFont(WindowFont(QApplication::font()));
     ImageList1 = glyphtint::app::ImageList1();
+    InstallAccessibleInterfaces();
 
     CreateActions();
     CreateMenu();
@@ -133,6 +136,12 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     client->setMinimumSize(
         QSize(scale_(kClientWidth) + 2 * scale_(kBorderWidth), scale_(kClientHeight) + 2 * scale_(kBorderWidth))
             .expandedTo(bands->minimumSize()));
+    // Confirmations of what shows nowhere else, read out by screen readers as they change.
+    lbl_Status = new QLabel(this);
+    lbl_Status->setObjectName("lbl_Status");
+    statusBar()->setObjectName("StatusBar1");
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(lbl_Status, 1);
     resize(minimumSizeHint());
 
     // Where the design puts the frame, kept on the screen; once the window manager has
@@ -162,6 +171,7 @@ RenderSessionHooks Tfrm_Main::SessionHooks()
         return AskPasswordInBox(entryName, password);
     };
     hooks.ready = [this](const std::string& text) {
+        DescribeRenderedPicture(text);
         if (hooks_.rendered) {
             hooks_.rendered(text);
         }
@@ -180,6 +190,24 @@ Tfrm_Main::~Tfrm_Main()
     delete takeCentralWidget();
 }
 
+void Tfrm_Main::DescribeRenderedPicture(const std::string& text)
+{
+    if (destroyed_) {
+        return;
+    }
+    // The banner is told as a whole: a description growing by a letter per tick would be
+    // read out ten times a second.
+    const std::string_view told = AboutTabShowing() ? BannerText : std::string_view(text);
+    SetAccessibleDescription(img_Render, PictureDescription(told, session_.Style()));
+}
+
+void Tfrm_Main::Announce(const QString& message)
+{
+    // The label tells screen readers of changes only: the same confirmation again is news too.
+    lbl_Status->clear();
+    lbl_Status->setText(message);
+}
+
 void Tfrm_Main::CreateRenderPanel(QWidget* parent)
 {
     Panel1 = new QFrame(parent);
@@ -196,6 +224,8 @@ void Tfrm_Main::CreateRenderPanel(QWidget* parent)
     img_Render = new TImage(Panel2);
     img_Render->setObjectName("img_Render");
     img_Render->installEventFilter(this);
+    img_Render->setAccessibleName("Picture");
+    img_Render->setAccessibleDescription(PictureDescription({}, {}));
     inside->addWidget(img_Render);
     // Holds the image while it is zoomed, with scroll bars where the zoomed strip is
     // larger than the panel; at actual size the image stands in the panel as designed.

@@ -15,6 +15,7 @@
 #include <QFrame>
 #include <QIcon>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -139,9 +140,11 @@ public:
     TSaveDialog SaveDialog1;
     TSaveDialog ExportDialog1;
 
-    // The number of the most recently made attempt tab, and how many banner characters show.
+    // The number of the most recently made attempt tab, how many banner characters show,
+    // and the banner as typed out so far.
     std::int32_t TabCounter = 0;
     std::int32_t BannerCounter = 0;
+    std::string BannerShown;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -182,6 +185,12 @@ private:
     glyphtint::app::RenderSessionHooks SessionHooks();
     void ReportInBox(const std::string& message, const std::string& advice);
     void ShowPlainMessage(const std::string& message);
+    // Tells screen readers what the render panel shows now that text has been drawn.
+    void DescribeRenderedPicture(const std::string& text);
+    // A short confirmation in the status bar, which screen readers read out.
+    void Announce(const QString& message);
+    // The accessible names of an attempt page and its box, after the page's tab caption.
+    static void NameAttemptPage(glyphtint::app::AttemptPage* page, const QString& caption);
     std::optional<std::string> AskPasswordInBox(const std::string& entryName, const std::string& password);
 
     // The window's parts, named as the layout names them (also their object names); Qt
@@ -213,13 +222,13 @@ private:
     glyphtint::app::AttemptPage* TabSheet1 = nullptr;
     TTextBox* edt_Text = nullptr;
     glyphtint::app::AboutPage* TabSheet2 = nullptr;
-    TTextBox* LabeledEdit1 = nullptr;
 
     QFrame* Panel1 = nullptr;
     QFrame* Panel2 = nullptr;
     QScrollArea* ScrollBox1 = nullptr;
     TImage* img_Render = nullptr;
     glyphtint::app::ColoursPanel* Panel3 = nullptr;
+    QLabel* lbl_Status = nullptr;
 
     std::vector<QIcon> ImageList1;
 

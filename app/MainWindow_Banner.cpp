@@ -20,8 +20,13 @@ void Tfrm_Main::tmr_TellerTimer()
     }
     const auto shown = static_cast<std::size_t>(std::max<std::int32_t>(0, BannerCounter));
     const std::size_t failuresBefore = session_.Failures();
-    // A different text reaches the render through the box's change, as typing does.
-    LabeledEdit1->SetText(std::string(BannerText.substr(0, std::min(shown, BannerText.size()))));
+    // Drawn only when it differs, as a box's change would be. No hidden box holds it: a box
+    // would tell screen readers of every letter, ten times a second.
+    std::string text(BannerText.substr(0, std::min(shown, BannerText.size())));
+    if (text != BannerShown) {
+        BannerShown = std::move(text);
+        session_.Request(BannerShown);
+    }
     if (session_.Failures() != failuresBefore) {
         // A banner that fails once fails on every cycle: stop until the About tab is
         // selected again rather than report the same failure every 100 ms.
@@ -56,10 +61,13 @@ void Tfrm_Main::StartBanner()
     if (bannerPaused_ || ReducedMotion()) {
         // Still, the banner shows whole: name, version and author can all be read.
         tmr_Teller.SetEnabled(false);
-        LabeledEdit1->SetText(std::string(BannerText));
+        BannerShown = BannerText;
     } else {
         tmr_Teller.SetEnabled(true);
     }
+    // What the banner shows now (when moving, what it showed when the tab was left, until
+    // the next tick).
+    session_.Request(BannerShown);
     ShowBannerNote();
 }
 

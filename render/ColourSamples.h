@@ -5,6 +5,7 @@
 #include <array>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace glyphtint::render {
 
@@ -23,6 +24,11 @@ struct ColourSample {
     int left = 0;
     int width = 0;
 };
+
+// Every glyph of text's strip that is drawn in a colour code, left to right, placed as in
+// an image imageWidth pixels wide that shows the strip unscaled and centred (samples may
+// stand partly or wholly outside the image). Glyphs of width 0 are no samples.
+std::vector<ColourSample> ColourSamplesOf(std::string_view text, const GlyphWidths& widths, int imageWidth);
 
 // The glyph under column x of an image imageWidth pixels wide that shows text's strip
 // unscaled and centred: the strip's left edge stands at half the difference of the widths,
