@@ -8,7 +8,8 @@ glyph_archive from the source folder:
 
 Steps: start; typing ^1m00; Ctrl+L, Down, Enter (the colour menu); Ctrl+T (new tab);
 Ctrl+Tab to About, counting events per second while it shows; Ctrl+Shift+C (copy the
-image). Each event is printed with its source's role and name and what came with it.
+image). Each event is printed with its source's role, name and description as read when
+the event arrives, and the text that came with it.
 """
 import collections
 import sys
@@ -16,7 +17,7 @@ import time
 
 import pyatspi
 
-from atspisession import Session, describe, key, pump, type_text
+from atspisession import Session, describe, find, key, pump, type_text
 
 EVENTS = ["object:state-changed", "object:text-changed", "object:text-caret-moved", "object:property-change",
           "object:selection-changed", "object:active-descendant-changed", "object:children-changed",
@@ -24,6 +25,8 @@ EVENTS = ["object:state-changed", "object:text-changed", "object:text-caret-move
 QUIET = 0.7
 SETTLE_LIMIT = 6.0
 ABOUT_SECONDS = 5
+# A step's events listed; the rest are counted.
+LISTED = 60
 
 
 class Recorder:
@@ -31,6 +34,9 @@ class Recorder:
         self.pid = None
         self.events = []
         self.focused = None
+        self.still_busy = False
+
+    def listen(self):
         pyatspi.Registry.registerEventListener(self.on_event, *EVENTS)
 
     def on_event(self, event):
@@ -41,9 +47,9 @@ class Recorder:
             return
         line = "%s (%s, %s) from %s" % (event.type, event.detail1, event.detail2, describe(event.source))
         data = event.any_data
-        if isinstance(data, str) and data:
-            line += ' data "%s"' % data
-        elif data is not None and not isinstance(data, (str, int)):
+        if isinstance(data, str) and data and event.type.startswith("object:text-changed"):
+            line += ' text "%s"' % data
+        elif data is not None and not isinstance(data, (str, int)) and data != event.source:
             line += " data %s" % describe(data)
         self.events.append((time.monotonic(), line))
         if event.type.startswith("object:state-changed:focused") and event.detail1:
@@ -64,13 +70,22 @@ class Recorder:
             elif time.monotonic() - last_change >= QUIET:
                 break
         events, self.events = self.events, []
+        self.still_busy = time.monotonic() - last_change < QUIET
         return events
 
 
+def menu_open(app):
+    return find(app, lambda a: a.getRole() == pyatspi.ROLE_POPUP_MENU
+                and a.getState().contains(pyatspi.STATE_SHOWING)) is not None
+
+
 def report(title, events, recorder):
-    print("== %s: %d events" % (title, len(events)))
-    for _, line in events:
+    busy = " (still sending after %.0f s)" % SETTLE_LIMIT if recorder.still_busy else ""
+    print("== %s: %d events%s" % (title, len(events), busy))
+    for _, line in events[:LISTED]:
         print("  " + line)
+    if len(events) > LISTED:
+        print("  ... and %d more" % (len(events) - LISTED))
     print("  focused after the step: %s" % (describe(recorder.focused) if recorder.focused else "nothing reported"))
     print()
     sys.stdout.flush()
@@ -84,9 +99,12 @@ def main():
             super().start_program(*arguments, **keywords)
             recorder.pid = self.program.pid
 
-    with Recording(sys.argv[1]):
+    with Recording(sys.argv[1], on_bus=recorder.listen) as session:
         report("start", recorder.settle(), recorder)
-        type_text("^1m00")
+        # One key at a time, so that names are read as they were after each key.
+        for character in "^1m00":
+            type_text(character)
+            pump(0.2)
         report("typing ^1m00", recorder.settle(), recorder)
         key("ctrl+l")
         report("Ctrl+L (colour menu)", recorder.settle(), recorder)
@@ -94,6 +112,15 @@ def main():
         report("Down", recorder.settle(), recorder)
         key("Return")
         report("Enter", recorder.settle(), recorder)
+        # Enter on a group opens it: a second Enter inserts its first code. The later
+        # steps need the menus closed, or the open menu takes their keys.
+        key("Return")
+        report("Enter (the group's first code)", recorder.settle(), recorder)
+        for _ in range(3):
+            if not menu_open(session.app):
+                break
+            key("Escape")
+            report("Escape (a menu was still open)", recorder.settle(), recorder)
         key("ctrl+t")
         report("Ctrl+T (new tab)", recorder.settle(), recorder)
         key("ctrl+Tab")

@@ -94,7 +94,8 @@ def type_text(text):
 class Session:
     """The accessibility bus and the program on it; both end with the object."""
 
-    def __init__(self, bin_dir):
+    def __init__(self, bin_dir, on_bus=None):
+        """on_bus runs once the accessibility bus is up, before the program starts."""
         self.processes = []
         program = os.path.join(os.path.abspath(bin_dir), "glyphtint")
         if not os.access(program, os.X_OK):
@@ -106,6 +107,8 @@ class Session:
         bus = wait_for("the accessibility bus", self._bus_address, 10)
         if not bus:
             raise SystemExit("FAIL: the accessibility bus did not start")
+        if on_bus is not None:
+            on_bus()
         self.log = os.path.join(self.folder.name, "glyphtint.log")
         self.start_program(program)
         self.app = wait_for("the application", self._find_application, 20)
