@@ -113,8 +113,8 @@ class Session:
         self.start_program(program)
         self.app = wait_for("the application", self._find_application, 20)
         if self.app is None:
-            self.fail("the application did not show up on the AT-SPI desktop; there are: "
-                      + ", ".join(describe(a) for a in self._applications()))
+            others = ", ".join(describe(a) for a in self._applications()) or "none"
+            self.fail("glyphtint did not show up on the AT-SPI desktop (applications there: %s)" % others)
 
     def start_program(self, path):
         environment = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
