@@ -87,6 +87,8 @@ flock -u 4
 exec 4>&-
 
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS
+# Nothing is written into the source tree.
+export PYTHONDONTWRITEBYTECODE=1
 export PYTHONPATH="$(dirname "$(readlink -f "$0")")${PYTHONPATH:+:$PYTHONPATH}"
 deadline=${ATSPI_DEADLINE:-60}
 status=0
