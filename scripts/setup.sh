@@ -20,6 +20,8 @@ glyphtint_packages=(
   qt6-wayland weston
   # the manual pages rendered with groff's warnings (tests/docs/documents.sh)
   man-db
+  # the window read over AT-SPI as a screen reader reads it (tests/e2e/atspi-*)
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-gi dbus dbus-x11
 )
 
 glyphtint_install_packages() {
