@@ -42,7 +42,8 @@ QFrame* NewLoweredPanel(QWidget* parent)
 }
 
 ColoursPanel::ColoursPanel(const DesignScale& scale, QWidget* parent)
-    : QFrame(parent), scale_(scale), SpeedButton1(new QToolButton(this)), Panel4(NewLoweredPanel(this)),
+    : QFrame(parent), scale_(scale), SpeedButton1(new QToolButton(this)), StatusBar1(new QStatusBar(this)),
+      lbl_Status(new QLabel(StatusBar1)), Panel4(NewLoweredPanel(this)),
       img_Colors(new TPaletteImage(kPaletteText1, Panel4)), img_Colors2(new TPaletteImage(kPaletteText2, Panel4))
 {
     setObjectName("Panel3");
@@ -66,7 +67,15 @@ ColoursPanel::ColoursPanel(const DesignScale& scale, QWidget* parent)
     // The designed size, or what the text and arrow need in a larger font.
     const QSize designed(scale(kButtonSize.width()), scale(kButtonSize.height()));
     SpeedButton1->setFixedSize(designed.expandedTo(SpeedButton1->sizeHint()));
-    buttons->addWidget(SpeedButton1, 0, 0, Qt::AlignRight | Qt::AlignTop);
+    buttons->addWidget(SpeedButton1, 0, 1, Qt::AlignRight | Qt::AlignTop);
+    // The status line takes the free room left of the toggle: no band of its own, so the
+    // window keeps its designed height.
+    StatusBar1->setObjectName("StatusBar1");
+    lbl_Status->setObjectName("lbl_Status");
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->addWidget(lbl_Status, 1);
+    buttons->addWidget(StatusBar1, 0, 0, Qt::AlignVCenter);
+    buttons->setColumnStretch(0, 1);
     // Added up from the parts, so that neither a taller button nor rounding cuts the palettes.
     const int buttonBottom = scale(kButtonTop) + SpeedButton1->height();
     foldedHeight_ = buttonBottom + scale(kFoldedHeight - kButtonTop - kButtonSize.height());
@@ -101,6 +110,12 @@ ColoursPanel::ColoursPanel(const DesignScale& scale, QWidget* parent)
 
     SetUnfolded(true);
     connect(SpeedButton1, &QToolButton::clicked, this, &ColoursPanel::SpeedButton1Click);
+}
+
+void ColoursPanel::Announce(const QString& message)
+{
+    lbl_Status->clear();
+    lbl_Status->setText(message);
 }
 
 void ColoursPanel::RenderPalettes(render::GlyphPack& pack, const render::PictureStyle& style)

@@ -8,6 +8,8 @@
 #include "render/PictureStyle.h"
 
 #include <QFrame>
+#include <QLabel>
+#include <QStatusBar>
 #include <QToolButton>
 
 #include <functional>
@@ -36,6 +38,10 @@ public:
     void SpeedButton1Click();
     bool Unfolded() const;
 
+    // Shows a confirmation of what shows nowhere else ("Picture copied") in the status
+    // line beside the toggle, where screen readers hear it; the same text again is news too.
+    void Announce(const QString& message);
+
     // Told the code of a sample the user clicks or picks with the keys, in either palette.
     std::function<void(char code)> OnSampleClick;
 
@@ -49,6 +55,8 @@ private:
 
     const DesignScale scale_;
     QToolButton* SpeedButton1;
+    QStatusBar* StatusBar1;
+    QLabel* lbl_Status;
     int foldedHeight_ = 0;
     int unfoldedHeight_ = 0;
     QFrame* Panel4;

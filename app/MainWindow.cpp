@@ -13,7 +13,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
-#include <QStatusBar>
 #include <QShowEvent>
 #include <QStyle>
 #include <QTabBar>
@@ -136,12 +135,6 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     client->setMinimumSize(
         QSize(scale_(kClientWidth) + 2 * scale_(kBorderWidth), scale_(kClientHeight) + 2 * scale_(kBorderWidth))
             .expandedTo(bands->minimumSize()));
-    // Confirmations of what shows nowhere else, read out by screen readers as they change.
-    lbl_Status = new QLabel(this);
-    lbl_Status->setObjectName("lbl_Status");
-    statusBar()->setObjectName("StatusBar1");
-    statusBar()->setSizeGripEnabled(false);
-    statusBar()->addWidget(lbl_Status, 1);
     resize(minimumSizeHint());
 
     // Where the design puts the frame, kept on the screen; once the window manager has
@@ -203,9 +196,7 @@ void Tfrm_Main::DescribeRenderedPicture(const std::string& text)
 
 void Tfrm_Main::Announce(const QString& message)
 {
-    // The label tells screen readers of changes only: the same confirmation again is news too.
-    lbl_Status->clear();
-    lbl_Status->setText(message);
+    Panel3->Announce(message);
 }
 
 void Tfrm_Main::CreateRenderPanel(QWidget* parent)

@@ -228,7 +228,6 @@ private:
     QScrollArea* ScrollBox1 = nullptr;
     TImage* img_Render = nullptr;
     glyphtint::app::ColoursPanel* Panel3 = nullptr;
-    QLabel* lbl_Status = nullptr;
 
     std::vector<QIcon> ImageList1;
 

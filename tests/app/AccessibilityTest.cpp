@@ -310,8 +310,9 @@ TEST_F(AccessibilityTest, PartsAreNamedAddTabFocusesTheNamedBoxAndCopyIsConfirme
         bool confirmed = false;
         for (const Heard& h : heard) {
             auto* widget = qobject_cast<QWidget*>(h.object);
-            confirmed = confirmed || (h.type == QAccessible::NameChanged && h.name == "Picture copied" &&
-                                      widget != nullptr && window->statusBar()->isAncestorOf(widget));
+            confirmed =
+                confirmed || (h.type == QAccessible::NameChanged && h.name == "Picture copied" && widget != nullptr &&
+                              window->findChild<QStatusBar*>("StatusBar1")->isAncestorOf(widget));
         }
         EXPECT_TRUE(confirmed);
     }
