@@ -20,6 +20,8 @@ glyphtint_packages=(
   qt6-wayland weston
   # the manual pages rendered with groff's warnings (tests/docs/documents.sh)
   man-db
+  # glyphtint-serve's unit checked by systemd-analyze, its examples' client, nginx in front
+  systemd curl nginx-light
 )
 
 glyphtint_install_packages() {
