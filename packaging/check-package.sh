@@ -58,6 +58,7 @@ check_service_unit() {
   local variables=(${environment//%C/$cache})
   local arguments=${exec_start#"$program"}
   arguments=${arguments//:8080/:0}
+  # shellcheck disable=SC2016 # $0 and $@ are the inner shell's
   local sandbox=(unshare -m sh -c 'mount --bind "$0" "$0" && mount -o remount,bind,ro / && exec "$@"' "$cache")
   if ! unshare -m true 2>/dev/null; then
     echo "no mount namespace here: the service runs without a read-only file system"
