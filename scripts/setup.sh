@@ -21,7 +21,9 @@ glyphtint_packages=(
   # the manual pages rendered with groff's warnings (tests/docs/documents.sh)
   man-db
   # the window read over AT-SPI as a screen reader reads it (tests/e2e/atspi-*)
-  at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-gi dbus dbus-x11
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-gi dbus
+  # glyphtint-serve's unit checked by systemd-analyze, its examples' client, nginx in front
+  systemd curl nginx-light
 )
 
 glyphtint_install_packages() {
