@@ -90,6 +90,10 @@ async function refresh() {
   }
   lengths.textContent = count(info.bytes, "byte", "bytes") + " \u00b7 " + info.visible + " shown" +
       (info.not_drawn_note ? " \u00b7 " + info.not_drawn_note : "");
+  // A strip of nothing is an error message, not a picture to keep.
+  if (info.visible === 0) {
+    downloadStrip.removeAttribute("href");
+  }
   strip.alt = info.text;
   strip.onload = () => {
     if (mine === asked) {
