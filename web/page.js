@@ -1,5 +1,6 @@
 // glyphtint-serve's page: the strip of the typed text, its lengths, the palettes and the
 // downloads. The text only ever reaches the page as a value or a query, never as markup.
+// Addresses are relative, so that the page works behind a proxy under a path of its own.
 "use strict";
 
 const box = document.getElementById("text");
@@ -48,7 +49,7 @@ async function answerText(url) {
 }
 
 function setLinks(query) {
-  for (const [link, path] of [[downloadStrip, "/strip.png"], [downloadFramed, "/framed.jpg"]]) {
+  for (const [link, path] of [[downloadStrip, "strip.png"], [downloadFramed, "framed.jpg"]]) {
     if (query === null) {
       link.removeAttribute("href");
     } else {
@@ -61,7 +62,7 @@ async function refresh() {
   const text = box.value;
   const query = queryOf(text);
   const mine = ++asked;
-  history.replaceState(null, "", text === "" || query === null ? "/" : "/" + query);
+  history.replaceState(null, "", text === "" || query === null ? location.pathname : location.pathname + query);
   setLinks(text === "" ? null : query);
   if (query === null) {
     lengths.textContent = "\u00a0";
@@ -71,7 +72,7 @@ async function refresh() {
   let info = null;
   let failure = "";
   try {
-    const answer = await fetch("/info.json" + query);
+    const answer = await fetch("info.json" + query);
     if (answer.ok) {
       info = await answer.json();
     } else {
@@ -102,12 +103,12 @@ async function refresh() {
     }
   };
   strip.onerror = async () => {
-    const said = await answerText("/strip.png" + query);
+    const said = await answerText("strip.png" + query);
     if (mine === asked) {
       showMessage(said);
     }
   };
-  strip.src = "/strip.png" + query;
+  strip.src = "strip.png" + query;
 }
 
 function refreshSoon() {
@@ -127,7 +128,7 @@ function insertCode(code) {
 async function showPalettes() {
   const holder = document.getElementById("palettes");
   try {
-    const answer = await fetch("/colours.json");
+    const answer = await fetch("colours.json");
     if (!answer.ok) {
       throw new Error((await answer.text()).trim());
     }
@@ -141,7 +142,7 @@ async function showPalettes() {
         button.title = "^" + sample.code + " " + sample.name;
         const picture = document.createElement("img");
         picture.alt = "";
-        picture.src = "/strip.png?text=" + encodeURIComponent("^" + sample.code + sample.sample);
+        picture.src = "strip.png?text=" + encodeURIComponent("^" + sample.code + sample.sample);
         button.append(picture);
         // A click leaves the focus and the selection in the text box.
         button.addEventListener("mousedown", (event) => event.preventDefault());
@@ -166,7 +167,7 @@ async function copyStrip() {
   copyStatus.textContent = "";
   try {
     // The picture is handed over as a promise so that the click still counts when it comes.
-    const png = fetch("/strip.png" + query).then(async (answer) => {
+    const png = fetch("strip.png" + query).then(async (answer) => {
       if (!answer.ok) {
         throw new Error((await answer.text()).trim());
       }

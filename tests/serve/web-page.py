@@ -128,6 +128,9 @@ try:
     check("draws no glyph" in driver.find_element(By.ID, "message").text and
           not driver.find_element(By.ID, "strip").is_displayed(), "the message of a text without glyphs")
 
+    open_page("?text=caf%C3%A9")
+    lengths = WebDriverWait(driver, 30).until(lambda d: d.find_element(By.ID, "lengths").text.strip())
+    check(lengths == "5 bytes \u00b7 3 shown \u00b7 1 character is not drawn: \u00e9", "the lengths of caf\u00e9")
     box = open_page("?text=%5E2Hi")
     check(box.get_attribute("value") == "^2Hi", "a shared link's text")
     check(shown_strip(driver, "?text=%5E2Hi") == strip_of("^2Hi"), "a shared link's preview")
