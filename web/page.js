@@ -86,6 +86,7 @@ async function refresh() {
   }
   if (info === null) {
     lengths.textContent = "\u00a0";
+    setLinks(null);
     showMessage(failure);
     return;
   }
