@@ -17,11 +17,8 @@
 
 namespace glyphtint::app {
 
-// The first palette string shows the codes 1-9, 0 and a-n; the second o-z and the
-// punctuation codes.
-inline constexpr const char* kPaletteText1 = "^11^22^33^44^55^66^77^88^99^00^aa^bb^cc^dd^ee^ff^gg^hh^ii^jj^kk^ll^mm^nn";
-inline constexpr const char* kPaletteText2 =
-    "^oo^pp^qq^rr^ss^tt^uu^vv^ww^xx^yy^zz^//^**^--^++^??^@@^__^[[^]]^==^||^'^<<^>>^,,^..";
+using render::kPaletteText1;
+using render::kPaletteText2;
 
 // The panel keeps its fixed height (100 unfolded, 28 folded, more where a large font
 // makes the toggle taller); the window's layout gives

@@ -11,6 +11,12 @@ namespace glyphtint::render {
 
 class GlyphPack;
 
+// The window's two palettes, shown by glyphtint-serve's page too: the first string shows
+// the codes 1-9, 0 and a-n; the second o-z and the punctuation codes.
+inline constexpr const char* kPaletteText1 = "^11^22^33^44^55^66^77^88^99^00^aa^bb^cc^dd^ee^ff^gg^hh^ii^jj^kk^ll^mm^nn";
+inline constexpr const char* kPaletteText2 =
+    "^oo^pp^qq^rr^ss^tt^uu^vv^ww^xx^yy^zz^//^**^--^++^??^@@^__^[[^]]^==^||^'^<<^>>^,,^..";
+
 // The width of each byte's glyph in a strip; 0 for a byte without a glyph.
 using GlyphWidths = std::array<int, 256>;
 

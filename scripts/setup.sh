@@ -12,6 +12,8 @@ glyphtint_packages=(
   zip python3
   # glyphtint-serve: its HTTP server and the SHA-256 of its cache tags
   libmicrohttpd-dev nettle-dev
+  # glyphtint-serve's web page tested in a real browser
+  chromium chromium-driver python3-selenium
   clang libclang-rt-14-dev
   # the style checks of the tests
   clang-format clang-tidy
