@@ -212,10 +212,8 @@ HttpAnswer TextAnswer(int status, const std::string& message)
 std::string InfoJson(const std::string& text, const render::PictureStyle& style)
 {
     const render::CodedTextInfo info = render::DescribeCodedText(text);
-    return "{\"bytes\": " + std::to_string(info.byteLength) + ", \"visible\": " + std::to_string(info.visibleLength) +
-           ", \"not_drawn\": " + std::to_string(info.undrawnLength) + ", \"text\": " + JsonString(info.plainText) +
-           ", \"not_drawn_note\": " + JsonString(render::UndrawnCharactersNote(info)) +
-           (style.minContrast ? ", \"adjusted\": " + AdjustedCodesJson(text, style) : "") + "}\n";
+    return "{" + TextInfoJsonMembers(info, text, style) +
+           ", \"not_drawn_note\": " + JsonString(render::UndrawnCharactersNote(info)) + "}\n";
 }
 
 // Each palette of the window as the samples it shows: a code and the character drawn in

@@ -96,7 +96,8 @@ async function refresh() {
   if (info.visible === 0) {
     downloadStrip.removeAttribute("href");
   }
-  strip.alt = info.text;
+  // Read out by screen readers: the text drawn and its colours.
+  strip.alt = info.described;
   strip.onload = () => {
     if (mine === asked) {
       message.hidden = true;
@@ -126,6 +127,21 @@ function insertCode(code) {
   refreshSoon();
 }
 
+// Left, Right, Home and End within a palette row, the sample reached taking the row's
+// Tab stop.
+function moveAlongPalette(event) {
+  const samples = [...event.currentTarget.children];
+  const at = samples.indexOf(document.activeElement);
+  const to = {ArrowLeft: at - 1, ArrowRight: at + 1, Home: 0, End: samples.length - 1}[event.key];
+  if (at < 0 || to === undefined || to < 0 || to >= samples.length) {
+    return;
+  }
+  event.preventDefault();
+  samples[at].tabIndex = -1;
+  samples[to].tabIndex = 0;
+  samples[to].focus();
+}
+
 async function showPalettes() {
   const holder = document.getElementById("palettes");
   try {
@@ -133,12 +149,18 @@ async function showPalettes() {
     if (!answer.ok) {
       throw new Error((await answer.text()).trim());
     }
-    for (const samples of (await answer.json()).palettes) {
+    const rowNames = ["Colours, first row", "Colours, second row"];
+    for (const [index, samples] of (await answer.json()).palettes.entries()) {
       const row = document.createElement("div");
       row.className = "palette";
+      // One Tab stop a row; the arrow keys move between its samples.
+      row.setAttribute("role", "toolbar");
+      row.setAttribute("aria-label", rowNames[index] ?? "Colours");
+      row.addEventListener("keydown", moveAlongPalette);
       for (const sample of samples) {
         const button = document.createElement("button");
         button.type = "button";
+        button.tabIndex = row.childElementCount === 0 ? 0 : -1;
         button.setAttribute("aria-label", "^" + sample.code + " " + sample.name);
         button.title = "^" + sample.code + " " + sample.name;
         const picture = document.createElement("img");

@@ -113,6 +113,13 @@ try:
     check(1 <= asked <= 2, "texts asked about while typing five keys: %d" % asked)
     check(driver.current_url == base + "/?text=%5E1m00", "the address follows the text: " + driver.current_url)
     check(driver.find_element(By.ID, "lengths").text == "5 bytes \u00b7 3 shown", "the lengths")
+    check(driver.find_element(By.ID, "strip").get_attribute("alt") == "m00 in red", "the picture told in words")
+
+    # Each palette is one Tab stop, and the arrow keys go along it.
+    stops = driver.find_elements(By.CSS_SELECTOR, "#palettes button[tabindex='0']")
+    check(len(stops) == 2, "palette Tab stops: %d" % len(stops))
+    stops[0].send_keys(Keys.ARROW_RIGHT)
+    check(driver.switch_to.active_element.get_attribute("aria-label") == "^2 lime", "Right moves to the next sample")
 
     # A sample goes in at the cursor, and the focus stays in the box.
     box.send_keys(Keys.HOME)
