@@ -6,7 +6,10 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QResizeEvent>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace glyphtint::app {
 namespace {
@@ -23,6 +26,38 @@ constexpr int kBevelHeight = 17;
 constexpr int kCreditsBelowBevel = 8;
 constexpr int kCreditsRightMargin = 9;
 constexpr int kAddressWidth = 100;
+// The banner's note stands under the credit lines, as far below them as the help above.
+constexpr int kNoteSpacing = 7;
+
+// A wrapped text at its designed height, or taller where a large font wraps it into more
+// lines than the design has room for at the width it gets.
+class WrappedLabel : public QLabel {
+public:
+    WrappedLabel(const QString& text, int designedHeight, QWidget* parent)
+        : QLabel(text, parent), designedHeight_(designedHeight)
+    {
+        setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        setWordWrap(true);
+        FitTo(width());
+    }
+
+    void FitTo(int width)
+    {
+        // QLabel's height for a width is never less than its minimum: free it first.
+        setMinimumHeight(0);
+        setFixedHeight(std::max(designedHeight_, QLabel::heightForWidth(width)));
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QLabel::resizeEvent(event);
+        FitTo(event->size().width());
+    }
+
+private:
+    int designedHeight_;
+};
 
 QLabel* NewLabel(const QString& text, QWidget* parent)
 {
@@ -36,11 +71,13 @@ QLabel* NewLabel(const QString& text, QWidget* parent)
 AboutPage::AboutPage(const DesignScale& scale, QWidget* parent)
     : QWidget(parent), Image1(new QLabel(this)), Label1(NewLabel("glyphtint", this)),
       Label2(NewLabel("version 0.1", this)),
-      Label5(NewLabel("You can use add colors using the ^ character followed by a color code (0-9, a-z and most of "
-                      "the other characters). For example ^1m00 will give the word m00 in red :)",
-                      this)),
+      Label5(new WrappedLabel(
+          "You can use add colors using the ^ character followed by a color code (0-9, a-z and most of "
+          "the other characters). For example ^1m00 will give the word m00 in red :)",
+          scale(kHelpHeight), this)),
       Bevel1(new TBevel(this, true, false)), Label3(NewLabel("Written by tuvo", this)),
-      Label4(NewLabel("tuvo.example.net", this)), LabeledEdit1(new TTextBox(this))
+      Label4(NewLabel("tuvo.example.net", this)),
+      lbl_Banner(new WrappedLabel(QString(), QFontMetrics(font()).height(), this))
 {
     Image1->setObjectName("Image1");
     Label1->setObjectName("Label1");
@@ -49,21 +86,18 @@ AboutPage::AboutPage(const DesignScale& scale, QWidget* parent)
     Bevel1->setObjectName("Bevel1");
     Label3->setObjectName("Label3");
     Label4->setObjectName("Label4");
-    LabeledEdit1->setObjectName("LabeledEdit1");
+    lbl_Banner->setObjectName("lbl_Banner");
 
     // The icon is a picture of fixed pixels: it does not grow with the font.
     Image1->setPixmap(ProgramIconPixmap32());
     Image1->setFixedSize(kIconSide, kIconSide);
+    Image1->setAccessibleName("glyphtint icon");
     QFont bold = font();
     bold.setBold(true);
     Label1->setFont(bold);
-    Label5->setWordWrap(true);
-    Label5->setFixedHeight(scale(kHelpHeight));
     Bevel1->setFixedHeight(scale(kBevelHeight));
     Label4->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    Label4->setFixedWidth(scale(kAddressWidth));
-    // Hidden for good, and so in no layout.
-    LabeledEdit1->setVisible(false);
+    Label4->setFixedWidth(std::max(scale(kAddressWidth), Label4->sizeHint().width()));
 
     auto* nameAndVersion = new QVBoxLayout;
     nameAndVersion->setSpacing(scale(kLineSpacing));
@@ -78,7 +112,8 @@ AboutPage::AboutPage(const DesignScale& scale, QWidget* parent)
     header->addStretch();
 
     auto* help = new QHBoxLayout;
-    help->setContentsMargins(0, 0, scale(kHelpRightMargin), 0);
+    helpRightMargin_ = scale(kHelpRightMargin);
+    help->setContentsMargins(0, 0, helpRightMargin_, 0);
     help->addWidget(Label5);
 
     // The separator's height reaches past the top of the credit lines, so the three
@@ -100,7 +135,23 @@ AboutPage::AboutPage(const DesignScale& scale, QWidget* parent)
     column->addLayout(help);
     column->addSpacing(scale(kBevelTop - kHelpTop - kHelpHeight));
     column->addLayout(credits);
+    column->addSpacing(scale(kNoteSpacing));
+    column->addWidget(lbl_Banner);
     column->addStretch();
+}
+
+void AboutPage::SetBannerNote(const QString& note)
+{
+    lbl_Banner->setText(note);
+    static_cast<WrappedLabel*>(lbl_Banner)->FitTo(lbl_Banner->width());
+}
+
+int AboutPage::HeightAt(int width)
+{
+    const QMargins around = layout()->contentsMargins();
+    static_cast<WrappedLabel*>(Label5)->FitTo(width - around.left() - around.right() - helpRightMargin_);
+    static_cast<WrappedLabel*>(lbl_Banner)->FitTo(width - around.left() - around.right());
+    return layout()->minimumSize().height();
 }
 
 } // namespace glyphtint::app

@@ -1,10 +1,8 @@
-// AboutPage: the About tab's page: icon, name, version, help text, credits, and the
-// hidden box the banner is typed into.
+// AboutPage: the About tab's page: icon, name, version, help text and credits.
 #pragma once
 
 #include "app/Bevel.h"
 #include "app/DesignScale.h"
-#include "app/TextBox.h"
 
 #include <QLabel>
 #include <QWidget>
@@ -15,8 +13,10 @@ class AboutPage : public QWidget {
 public:
     explicit AboutPage(const DesignScale& scale, QWidget* parent = nullptr);
 
-    // The banner's box (LabeledEdit1): never shown, its text rendered like an attempt's.
-    TTextBox* BannerBox() const { return LabeledEdit1; }
+    // The line under the credits that says whether the banner moves and how to stop it.
+    void SetBannerNote(const QString& note);
+    // The height the page needs at the given width, its wrapped texts fitted to it.
+    int HeightAt(int width);
 
 private:
     QLabel* Image1;
@@ -26,7 +26,8 @@ private:
     TBevel* Bevel1;
     QLabel* Label3;
     QLabel* Label4;
-    TTextBox* LabeledEdit1;
+    QLabel* lbl_Banner;
+    int helpRightMargin_ = 0;
 };
 
 } // namespace glyphtint::app

@@ -58,6 +58,8 @@ AttemptPage::AttemptPage(const DesignScale& scale, QWidget* parent)
     insertColour->setShortcut(kInsertColourKey);
     insertColour->setShortcutContext(Qt::WidgetShortcut);
     edit_->addAction(insertColour);
+    // The key is shown nowhere: the box tells it to screen readers.
+    edit_->setAccessibleDescription(QString("%1 inserts a colour code").arg(kInsertColourKey.toString()));
     connect(insertColour, &QAction::triggered, this, &AttemptPage::PopUpColourMenu);
 }
 

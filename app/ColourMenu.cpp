@@ -1,6 +1,7 @@
 // ColourMenu: the code table as menu entries with colour swatches.
 #include "app/ColourMenu.h"
 
+#include "app/PaletteImage.h"
 #include "render/ColourCodes.h"
 
 #include <QPainter>
@@ -41,8 +42,10 @@ QMenu* NewColourMenu(QWidget* parent, std::function<void(char code)> chosen)
         }
         const char code = static_cast<char>(byte);
         QMenu* group = std::isdigit(byte) ? digits : std::islower(byte) ? lower : std::isupper(byte) ? upper : signs;
-        // The code is the entry's access key; '&' itself is written doubled.
-        const QString caption = code == '&' ? QString("^&&") : QString("^&") + QChar::fromLatin1(code);
+        // The code is the entry's access key; '&' itself is written doubled. The colour's
+        // name follows, for those who do not see the swatch.
+        const QString named = ColourCodeCaption(code);
+        const QString caption = (code == '&' ? QString("^&&") : QString("^&") + QChar::fromLatin1(code)) + named.mid(2);
         QAction* entry = group->addAction(Swatch(colour), caption);
         entry->setData(QChar::fromLatin1(code));
         QObject::connect(entry, &QAction::triggered, menu, [chosen, code] { chosen(code); });

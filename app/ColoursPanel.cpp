@@ -1,6 +1,7 @@
-// ColoursPanel: the palettes under the fold button, and folding and unfolding them.
+// ColoursPanel: the palettes under the Colors toggle, and folding and unfolding them.
 #include "app/ColoursPanel.h"
 
+#include "app/FocusMark.h"
 #include "app/Pictures.h"
 #include "render/GlyphPack.h"
 
@@ -41,32 +42,44 @@ QFrame* NewLoweredPanel(QWidget* parent)
 }
 
 ColoursPanel::ColoursPanel(const DesignScale& scale, QWidget* parent)
-    : QFrame(parent), scale_(scale), SpeedButton1(new QToolButton(this)), SpeedButton2(new QToolButton(this)),
-      Panel4(NewLoweredPanel(this)), img_Colors(new TImage(Panel4)), img_Colors2(new TImage(Panel4))
+    : QFrame(parent), scale_(scale), SpeedButton1(new QToolButton(this)), StatusBar1(new QStatusBar(this)),
+      lbl_Status(new QLabel(StatusBar1)), Panel4(NewLoweredPanel(this)),
+      img_Colors(new TPaletteImage(kPaletteText1, Panel4)), img_Colors2(new TPaletteImage(kPaletteText2, Panel4))
 {
     setObjectName("Panel3");
     SpeedButton1->setObjectName("SpeedButton1");
-    SpeedButton2->setObjectName("SpeedButton2");
     Panel4->setObjectName("Panel4");
     img_Colors->setObjectName("img_Colors");
     img_Colors2->setObjectName("img_Colors2");
-    setFixedHeight(scale(kUnfoldedHeight));
 
-    // Both buttons share one place at the right end; the fold button lies on top.
+    // One checkable button, so that it is one focus stop and tells its state to a screen
+    // reader; its arrow says which way a press goes.
     auto* buttons = new QGridLayout;
     buttons->setContentsMargins(0, scale(kButtonTop), scale(kButtonRightMargin), 0);
-    for (auto [button, glyph] : {std::pair{SpeedButton1, ChevronsUp()}, std::pair{SpeedButton2, ChevronsDown()}}) {
-        button->setText("Colors");
-        button->setIcon(glyph);
-        button->setIconSize(QSize(16, 16));
-        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        button->setAutoRaise(true);
-        // Reached with Tab and pressed with Space, like any button.
-        button->setFocusPolicy(Qt::TabFocus);
-        button->setFixedSize(scale(kButtonSize.width()), scale(kButtonSize.height()));
-        buttons->addWidget(button, 0, 0, Qt::AlignRight | Qt::AlignTop);
-    }
-    SpeedButton2->raise();
+    SpeedButton1->setText("Colors");
+    SpeedButton1->setCheckable(true);
+    SpeedButton1->setIconSize(QSize(16, 16));
+    SpeedButton1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    SpeedButton1->setAutoRaise(true);
+    // Reached with Tab and pressed with Space, like any button.
+    SpeedButton1->setFocusPolicy(Qt::TabFocus);
+    SpeedButton1->setStyle(FocusMarkStyle::For(SpeedButton1));
+    // The designed size, or what the text and arrow need in a larger font.
+    const QSize designed(scale(kButtonSize.width()), scale(kButtonSize.height()));
+    SpeedButton1->setFixedSize(designed.expandedTo(SpeedButton1->sizeHint()));
+    buttons->addWidget(SpeedButton1, 0, 1, Qt::AlignRight | Qt::AlignTop);
+    // The status line takes the free room left of the toggle: no band of its own, so the
+    // window keeps its designed height.
+    StatusBar1->setObjectName("StatusBar1");
+    lbl_Status->setObjectName("lbl_Status");
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->addWidget(lbl_Status, 1);
+    buttons->addWidget(StatusBar1, 0, 0, Qt::AlignVCenter);
+    buttons->setColumnStretch(0, 1);
+    // Added up from the parts, so that neither a taller button nor rounding cuts the palettes.
+    const int buttonBottom = scale(kButtonTop) + SpeedButton1->height();
+    foldedHeight_ = buttonBottom + scale(kFoldedHeight - kButtonTop - kButtonSize.height());
+    unfoldedHeight_ = buttonBottom + scale(kPalettesSpacing) + scale(kPalettesHeight);
 
     Panel4->setFixedHeight(scale(kPalettesHeight));
     auto* palettes = new QVBoxLayout(Panel4);
@@ -83,43 +96,45 @@ ColoursPanel::ColoursPanel(const DesignScale& scale, QWidget* parent)
     column->addLayout(buttons);
     column->addWidget(Panel4);
 
-    for (TImage* palette : {img_Colors, img_Colors2}) {
+    img_Colors->setAccessibleName("Colours, first row");
+    img_Colors2->setAccessibleName("Colours, second row");
+    for (TPaletteImage* palette : {img_Colors, img_Colors2}) {
         palette->setMouseTracking(true);
         palette->installEventFilter(this);
+        palette->OnPick = [this](char code) {
+            if (OnSampleClick) {
+                OnSampleClick(code);
+            }
+        };
     }
 
-    // Unfolded: the unfold button is hidden under the fold button, and so out of the Tab chain.
     SetUnfolded(true);
-
     connect(SpeedButton1, &QToolButton::clicked, this, &ColoursPanel::SpeedButton1Click);
-    connect(SpeedButton2, &QToolButton::clicked, this, &ColoursPanel::SpeedButton2Click);
+}
+
+void ColoursPanel::Announce(const QString& message)
+{
+    lbl_Status->clear();
+    lbl_Status->setText(message);
 }
 
 void ColoursPanel::RenderPalettes(render::GlyphPack& pack, const render::PictureStyle& style)
 {
     RenderCodedText(pack, kPaletteText1, img_Colors->Picture(), style);
-    widths1_ = render::MeasureGlyphWidths(pack, kPaletteText1);
+    img_Colors->SetGlyphWidths(render::MeasureGlyphWidths(pack, kPaletteText1));
     RenderCodedText(pack, kPaletteText2, img_Colors2->Picture(), style);
-    widths2_ = render::MeasureGlyphWidths(pack, kPaletteText2);
-}
-
-std::optional<render::ColourSample> ColoursPanel::SampleAt(const TImage* image, int x) const
-{
-    if (image == img_Colors) {
-        return render::ColourSampleAt(kPaletteText1, widths1_, image->width(), x);
-    }
-    return render::ColourSampleAt(kPaletteText2, widths2_, image->width(), x);
+    img_Colors2->SetGlyphWidths(render::MeasureGlyphWidths(pack, kPaletteText2));
 }
 
 bool ColoursPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    auto* image = watched == img_Colors || watched == img_Colors2 ? static_cast<TImage*>(watched) : nullptr;
+    auto* image = watched == img_Colors || watched == img_Colors2 ? static_cast<TPaletteImage*>(watched) : nullptr;
     if (image == nullptr) {
         return QFrame::eventFilter(watched, event);
     }
     switch (event->type()) {
     case QEvent::MouseMove:
-        if (SampleAt(image, static_cast<QMouseEvent*>(event)->position().toPoint().x())) {
+        if (image->SampleAt(static_cast<QMouseEvent*>(event)->position().toPoint().x())) {
             image->setCursor(Qt::PointingHandCursor);
         } else {
             image->unsetCursor();
@@ -127,9 +142,9 @@ bool ColoursPanel::eventFilter(QObject* watched, QEvent* event)
         return false;
     case QEvent::ToolTip: {
         const auto* help = static_cast<QHelpEvent*>(event);
-        if (const auto sample = SampleAt(image, help->pos().x())) {
+        if (const auto sample = image->SampleAt(help->pos().x())) {
             // The tip goes when the mouse leaves the sample.
-            QToolTip::showText(help->globalPos(), QString('^') + QChar::fromLatin1(sample->code), image,
+            QToolTip::showText(help->globalPos(), ColourCodeCaption(sample->code), image,
                                QRect(sample->left, 0, sample->width, image->height()));
         } else {
             QToolTip::hideText();
@@ -141,7 +156,7 @@ bool ColoursPanel::eventFilter(QObject* watched, QEvent* event)
         const QPoint at = mouse->position().toPoint();
         // A press that left the image before its release is no click.
         if (mouse->button() == Qt::LeftButton && OnSampleClick && image->rect().contains(at)) {
-            if (const auto sample = SampleAt(image, at.x())) {
+            if (const auto sample = image->SampleAt(at.x())) {
                 OnSampleClick(sample->code);
             }
         }
@@ -151,29 +166,24 @@ bool ColoursPanel::eventFilter(QObject* watched, QEvent* event)
     }
 }
 
-void ColoursPanel::SpeedButton2Click()
-{
-    SetUnfolded(false);
-}
-
 void ColoursPanel::SpeedButton1Click()
 {
-    SetUnfolded(true);
+    // The button has already changed its checked state: the panel follows it.
+    SetUnfolded(SpeedButton1->isChecked());
+}
+
+bool ColoursPanel::Unfolded() const
+{
+    return Panel4->isVisibleTo(this);
 }
 
 void ColoursPanel::SetUnfolded(bool unfolded)
 {
-    // SpeedButton1 unfolds and shows while folded; SpeedButton2 the other way round.
-    QToolButton* shown = unfolded ? SpeedButton2 : SpeedButton1;
-    QToolButton* hidden = unfolded ? SpeedButton1 : SpeedButton2;
-    setFixedHeight(scale_(unfolded ? kUnfoldedHeight : kFoldedHeight));
+    setFixedHeight(unfolded ? unfoldedHeight_ : foldedHeight_);
     Panel4->setVisible(unfolded);
-    const bool focused = hidden->hasFocus();
-    shown->setVisible(true);
-    hidden->setVisible(false);
-    if (focused) {
-        shown->setFocus();
-    }
+    SpeedButton1->setChecked(unfolded);
+    // Unfolded, a press folds the palettes down; folded, it brings them up.
+    SpeedButton1->setIcon(unfolded ? ChevronsDown() : ChevronsUp());
 }
 
 } // namespace glyphtint::app

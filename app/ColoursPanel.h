@@ -1,13 +1,15 @@
-// ColoursPanel: the colours panel (Panel3): two palette strips and the "Colors" buttons
-// that fold it to a bar and unfold it again.
+// ColoursPanel: the colours panel (Panel3): two palette strips and the "Colors" toggle
+// that folds it to a bar and unfolds it again.
 #pragma once
 
 #include "app/DesignScale.h"
-#include "app/Image.h"
+#include "app/PaletteImage.h"
 #include "render/ColourSamples.h"
 #include "render/PictureStyle.h"
 
 #include <QFrame>
+#include <QLabel>
+#include <QStatusBar>
 #include <QToolButton>
 
 #include <functional>
@@ -15,13 +17,11 @@
 
 namespace glyphtint::app {
 
-// The first palette string shows the codes 1-9, 0 and a-n; the second o-z and the
-// punctuation codes.
-inline constexpr const char* kPaletteText1 = "^11^22^33^44^55^66^77^88^99^00^aa^bb^cc^dd^ee^ff^gg^hh^ii^jj^kk^ll^mm^nn";
-inline constexpr const char* kPaletteText2 =
-    "^oo^pp^qq^rr^ss^tt^uu^vv^ww^xx^yy^zz^//^**^--^++^??^@@^__^[[^]]^==^||^'^<<^>>^,,^..";
+using render::kPaletteText1;
+using render::kPaletteText2;
 
-// The panel keeps its fixed height (100 unfolded, 28 folded); the window's layout gives
+// The panel keeps its fixed height (100 unfolded, 28 folded, more where a large font
+// makes the toggle taller); the window's layout gives
 // whatever height it frees or takes to the tabs above.
 class ColoursPanel : public QFrame {
 public:
@@ -31,11 +31,15 @@ public:
     // as exceptions.
     void RenderPalettes(render::GlyphPack& pack, const render::PictureStyle& style = {});
 
-    // Unfold and fold.
+    // The Colors toggle: checked while the palettes show.
     void SpeedButton1Click();
-    void SpeedButton2Click();
+    bool Unfolded() const;
 
-    // Told the code of a sample the user clicks, in either palette.
+    // Shows a confirmation of what shows nowhere else ("Picture copied") in the status
+    // line beside the toggle, where screen readers hear it; the same text again is news too.
+    void Announce(const QString& message);
+
+    // Told the code of a sample the user clicks or picks with the keys, in either palette.
     std::function<void(char code)> OnSampleClick;
 
 protected:
@@ -43,22 +47,18 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Shows or hides the palettes, the panel's height and the matching Colors button; the
-    // keyboard stays on the Colors button, which is then the other one.
+    // Shows or hides the palettes, sets the panel's height and the toggle's state and arrow.
     void SetUnfolded(bool unfolded);
-
-    // The sample of a palette image under column x, by the widths of its glyphs.
-    std::optional<render::ColourSample> SampleAt(const TImage* image, int x) const;
 
     const DesignScale scale_;
     QToolButton* SpeedButton1;
-    QToolButton* SpeedButton2;
+    QStatusBar* StatusBar1;
+    QLabel* lbl_Status;
+    int foldedHeight_ = 0;
+    int unfoldedHeight_ = 0;
     QFrame* Panel4;
-    TImage* img_Colors;
-    TImage* img_Colors2;
-    // The widths of each palette's glyphs, once drawn; all 0 (no samples) before that.
-    render::GlyphWidths widths1_{};
-    render::GlyphWidths widths2_{};
+    TPaletteImage* img_Colors;
+    TPaletteImage* img_Colors2;
 };
 
 // A panel with a lowered 1-pixel bevel in the render panels' grey-green.

@@ -1,9 +1,12 @@
-// DesignScale: the layout's designed pixel sizes at the window font's actual height.
+// DesignScale: the layout's designed pixel sizes at the window font's actual height, and
+// the window font that follows the desktop's.
 #pragma once
 
 #include <QFont>
+#include <QFontInfo>
 #include <QFontMetrics>
 
+#include <algorithm>
 #include <cmath>
 
 namespace glyphtint::app {
@@ -24,5 +27,21 @@ public:
 private:
     double factor_;
 };
+
+// The layout is designed for 11-pixel text where the desktop's usual font is 12 pixels
+// high (9 points at 96 dots per inch): the window takes the desktop's face and keeps that
+// proportion to its size, so that the usual desktop gives the designed pixels and a larger
+// desktop font a window that grows with it.
+inline constexpr int kDesignedFontPixels = 11;
+inline constexpr int kUsualDesktopFontPixels = 12;
+
+inline QFont WindowFont(const QFont& desktop)
+{
+    QFont font = desktop;
+    const int desktopPixels = QFontInfo(desktop).pixelSize();
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(static_cast<double>(kDesignedFontPixels) *
+                                                               desktopPixels / kUsualDesktopFontPixels))));
+    return font;
+}
 
 } // namespace glyphtint::app

@@ -1,16 +1,21 @@
 // Tfrm_Main: construction of the layout, start-up and shutdown, and the boxes it shows.
 #include "app/MainWindow.h"
 
+#include "app/Accessibility.h"
 #include "app/Pictures.h"
 #include "app/Placement.h"
 #include "render/GlyphArchivePath.h"
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStyle>
+#include <QTabBar>
 #include <QTimer>
 #include <QWindow>
 #include <QScrollBar>
@@ -34,15 +39,6 @@ constexpr int kFrameWaitMs = 5000;
 QString ToQString(const std::string& utf8)
 {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-QFont WindowFont()
-{
-    // "MS Sans Serif" 8 pt; where it is missing the nearest sans-serif face serves.
-    QFont font("MS Sans Serif");
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    return font;
 }
 
 // A message box without parent, centred on its screen. Qt centres such a box by the size it
@@ -101,13 +97,14 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
       guard_([this](const std::string& message, const std::string& advice) { ReportInBox(message, advice); }),
       session_(
           guard_, [this]() -> TPicture& { return img_Render->Picture(); }, SessionHooks()),
-      scale_(WindowFont())
+      scale_(WindowFont(QApplication::font()))
 {
     setObjectName("frm_Main");
     setWindowTitle(kApplicationTitle);
     setWindowIcon(ProgramIcon());
-    setFont(WindowFont());
+    setFont(WindowFont(QApplication::font()));
     ImageList1 = glyphtint::app::ImageList1();
+    InstallAccessibleInterfaces();
 
     CreateActions();
     CreateMenu();
@@ -129,8 +126,15 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     bands->addWidget(Panel1);
     bands->addWidget(Panel3);
     setCentralWidget(client);
-    client->setMinimumSize(scale_(kClientWidth) + 2 * scale_(kBorderWidth),
-                           scale_(kClientHeight) + 2 * scale_(kBorderWidth));
+    // A large font can wrap the About page's help into more lines than the design has room
+    // for: the tabs are at least as tall as that page's lines at the designed width.
+    const int tabsFrame = 2 * pc_Tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, pc_Tabs);
+    pc_Tabs->setMinimumHeight(TabSheet2->HeightAt(scale_(kClientWidth) - tabsFrame) +
+                              pc_Tabs->tabBar()->sizeHint().height() + tabsFrame);
+    // The designed size, or what the parts need where a large font makes them bigger.
+    client->setMinimumSize(
+        QSize(scale_(kClientWidth) + 2 * scale_(kBorderWidth), scale_(kClientHeight) + 2 * scale_(kBorderWidth))
+            .expandedTo(bands->minimumSize()));
     resize(minimumSizeHint());
 
     // Where the design puts the frame, kept on the screen; once the window manager has
@@ -150,6 +154,7 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     tmr_Teller.OnTimer = [this] { RunGuarded([this] { tmr_TellerTimer(); }); };
     ConnectHandlers();
     UpdateCommands();
+    ShowBannerNote();
 }
 
 RenderSessionHooks Tfrm_Main::SessionHooks()
@@ -159,6 +164,7 @@ RenderSessionHooks Tfrm_Main::SessionHooks()
         return AskPasswordInBox(entryName, password);
     };
     hooks.ready = [this](const std::string& text) {
+        DescribeRenderedPicture(text);
         if (hooks_.rendered) {
             hooks_.rendered(text);
         }
@@ -177,6 +183,22 @@ Tfrm_Main::~Tfrm_Main()
     delete takeCentralWidget();
 }
 
+void Tfrm_Main::DescribeRenderedPicture(const std::string& text)
+{
+    if (destroyed_) {
+        return;
+    }
+    // The banner is told as a whole: a description growing by a letter per tick would be
+    // read out ten times a second.
+    const std::string_view told = AboutTabShowing() ? BannerText : std::string_view(text);
+    SetAccessibleDescription(img_Render, PictureDescription(told, session_.Style()));
+}
+
+void Tfrm_Main::Announce(const QString& message)
+{
+    Panel3->Announce(message);
+}
+
 void Tfrm_Main::CreateRenderPanel(QWidget* parent)
 {
     Panel1 = new QFrame(parent);
@@ -192,6 +214,9 @@ void Tfrm_Main::CreateRenderPanel(QWidget* parent)
     inside->setContentsMargins(0, 0, 0, 0);
     img_Render = new TImage(Panel2);
     img_Render->setObjectName("img_Render");
+    img_Render->installEventFilter(this);
+    img_Render->setAccessibleName("Picture");
+    img_Render->setAccessibleDescription(PictureDescription({}, {}));
     inside->addWidget(img_Render);
     // Holds the image while it is zoomed, with scroll bars where the zoomed strip is
     // larger than the panel; at actual size the image stands in the panel as designed.
@@ -295,6 +320,18 @@ void Tfrm_Main::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     PlaceOnScreen();
+}
+
+bool Tfrm_Main::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == img_Render && event->type() == QEvent::MouseButtonRelease && !destroyed_) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        // A press that left the image before its release is no click.
+        if (mouse->button() == Qt::LeftButton && img_Render->rect().contains(mouse->position().toPoint())) {
+            RunGuarded([this] { img_RenderClick(); });
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Tfrm_Main::PlaceOnScreen()

@@ -15,6 +15,7 @@
 #include <QFrame>
 #include <QIcon>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -90,6 +91,10 @@ public:
 
     // About tab banner.
     void tmr_TellerTimer();
+    // A click on the render image while the About tab shows: pauses or resumes the banner.
+    void img_RenderClick();
+    // The desktop asks for no animation: the banner shows whole and keeps still.
+    bool ReducedMotion() const;
 
     // Saving and copying the framed picture of the active attempt. An empty path
     // means the clipboard; on the About tab nothing happens.
@@ -135,14 +140,18 @@ public:
     TSaveDialog SaveDialog1;
     TSaveDialog ExportDialog1;
 
-    // The number of the most recently made attempt tab, and how many banner characters show.
+    // The number of the most recently made attempt tab, how many banner characters show,
+    // and the banner as typed out so far.
     std::int32_t TabCounter = 0;
     std::int32_t BannerCounter = 0;
+    std::string BannerShown;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // The render image's clicks.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Construction, one area each.
@@ -167,11 +176,21 @@ private:
     // The About tab is the last one; the attempts come before it.
     int AboutTabIndex() const;
     bool AboutTabShowing() const;
+    // On selecting the About tab and on a click: the banner typed out, or whole and still.
+    void StartBanner();
+    // Says on the About tab, and in the banner's tooltip, whether and how it moves.
+    void ShowBannerNote();
 
     // The render session's boxes and listener: the window's.
     glyphtint::app::RenderSessionHooks SessionHooks();
     void ReportInBox(const std::string& message, const std::string& advice);
     void ShowPlainMessage(const std::string& message);
+    // Tells screen readers what the render panel shows now that text has been drawn.
+    void DescribeRenderedPicture(const std::string& text);
+    // A short confirmation in the status bar, which screen readers read out.
+    void Announce(const QString& message);
+    // The accessible names of an attempt page and its box, after the page's tab caption.
+    static void NameAttemptPage(glyphtint::app::AttemptPage* page, const QString& caption);
     std::optional<std::string> AskPasswordInBox(const std::string& entryName, const std::string& password);
 
     // The window's parts, named as the layout names them (also their object names); Qt
@@ -203,7 +222,6 @@ private:
     glyphtint::app::AttemptPage* TabSheet1 = nullptr;
     TTextBox* edt_Text = nullptr;
     glyphtint::app::AboutPage* TabSheet2 = nullptr;
-    TTextBox* LabeledEdit1 = nullptr;
 
     QFrame* Panel1 = nullptr;
     QFrame* Panel2 = nullptr;
@@ -216,6 +234,7 @@ private:
     glyphtint::app::DesignScale scale_;
     // Set from showing until the window manager has put its frame around the window.
     bool placementPending_ = false;
+    bool bannerPaused_ = false;
     bool quitRequested_ = false;
     bool destroyed_ = false;
 };

@@ -103,6 +103,7 @@ void Tfrm_Main::CreateToolBar(QWidget* parent)
     // handle would move, so they are plain tool buttons in a row, each showing an action.
     ToolBar1 = new TBevel(parent, true, true);
     ToolBar1->setObjectName("ToolBar1");
+    ToolBar1->setAccessibleName("Commands");
     ToolBar1->setFixedHeight(scale_(kToolBarHeight));
     auto* row = new QHBoxLayout(ToolBar1);
     row->setContentsMargins(0, scale_(kButtonTop), 0, 0);

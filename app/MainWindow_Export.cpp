@@ -48,6 +48,8 @@ void Tfrm_Main::ExportImage(const std::string& path)
         glyphtint::render::SaveFramedImage(framed.AsBitmap(), path);
         return;
     }
+    // A copy that fails must not stand under the last one's confirmation.
+    Announce({});
     // The clipboard's image takes the framed picture's pixels over rather than a copy.
     const QImage picture = TakeClipboardBitmap(framed.AsBitmap());
     QClipboard* clipboard = QGuiApplication::clipboard();
@@ -61,6 +63,8 @@ void Tfrm_Main::ExportImage(const std::string& path)
     if (offered == nullptr || !offered->hasImage()) {
         throw std::runtime_error("Cannot open clipboard");
     }
+    // Copying shows nothing of itself: without this, nobody who cannot see would know.
+    Announce("Picture copied");
 }
 
 void Tfrm_Main::ExportStrip(const std::string& path)

@@ -1,9 +1,12 @@
 // Tfrm_Main: attempt tabs, the tab change, and rendering of the text boxes.
 #include "app/MainWindow.h"
 
+#include "app/FocusMark.h"
 #include "app/Pictures.h"
 
+#include <QApplication>
 #include <QSignalBlocker>
+#include <QTabBar>
 
 using namespace glyphtint::app;
 
@@ -16,18 +19,21 @@ void Tfrm_Main::CreateTabs(QWidget* parent)
     pc_Tabs->setElideMode(Qt::ElideNone);
     pc_Tabs->setIconSize(QSize(16, 16));
     pc_Tabs->setMinimumSize(0, 0);
+    pc_Tabs->tabBar()->setStyle(FocusMarkStyle::For(pc_Tabs->tabBar()));
 
     TabSheet1 = NewAttemptPage();
     TabSheet1->setObjectName("TabSheet1");
     edt_Text = TabSheet1->TextBox();
     edt_Text->setObjectName("edt_Text");
     pc_Tabs->addTab(TabSheet1, ImageList1[kImageAttempt], "Attempt 1");
+    NameAttemptPage(TabSheet1, "Attempt 1");
 
-    TabSheet2 = new AboutPage(scale_);
+    // Made inside the tabs, so that it measures its text in the window's font.
+    TabSheet2 = new AboutPage(scale_, pc_Tabs);
     TabSheet2->setObjectName("TabSheet2");
-    LabeledEdit1 = TabSheet2->BannerBox();
-    WireTextBox(LabeledEdit1);
+    TabSheet2->setAccessibleName("About page");
     pc_Tabs->addTab(TabSheet2, ImageList1[kImageAbout], "About...");
+    pc_Tabs->tabBar()->setAccessibleName("Attempts");
 }
 
 AttemptPage* Tfrm_Main::NewAttemptPage()
@@ -37,6 +43,13 @@ AttemptPage* Tfrm_Main::NewAttemptPage()
     page->ShowLengths();
     WireTextBox(page->TextBox());
     return page;
+}
+
+void Tfrm_Main::NameAttemptPage(AttemptPage* page, const QString& caption)
+{
+    page->setAccessibleName(caption + " page");
+    // Every attempt's box is "Text:": the tab tells them apart.
+    page->TextBox()->setAccessibleName("Text, " + caption);
 }
 
 void Tfrm_Main::WireTextBox(TTextBox* box)
@@ -69,9 +82,17 @@ void Tfrm_Main::ToolButton1Click()
 {
     ++TabCounter;
     AttemptPage* page = NewAttemptPage();
+    const QString caption = QString("Attempt %1").arg(TabCounter);
+    NameAttemptPage(page, caption);
     {
         const QSignalBlocker programChange(pc_Tabs);
-        pc_Tabs->insertTab(AboutTabIndex(), page, ImageList1[kImageAttempt], QString("Attempt %1").arg(TabCounter));
+        pc_Tabs->insertTab(AboutTabIndex(), page, ImageList1[kImageAttempt], caption);
+    }
+    // Hiding the page that holds the focus would hand it down the Tab chain (to "Colors")
+    // on the way, which a screen reader announces before the new box.
+    if (QWidget* focused = QApplication::focusWidget();
+        focused != nullptr && pc_Tabs->currentWidget()->isAncestorOf(focused)) {
+        focused->clearFocus();
     }
     ActivatePageQuietly(pc_Tabs->indexOf(page));
     // Typing goes into the new attempt, wherever the focus was.
@@ -118,11 +139,11 @@ void Tfrm_Main::pc_TabsChange()
 {
     UpdateCommands();
     if (AboutTabShowing()) {
-        BannerCounter = 0;
-        tmr_Teller.SetEnabled(true);
-    } else {
-        tmr_Teller.SetEnabled(false);
+        StartBanner();
+        return;
     }
+    tmr_Teller.SetEnabled(false);
+    img_Render->setToolTip({});
     if (TTextBox* box = ActivePageEdit()) {
         edt_TextChange(*box);
     } else {

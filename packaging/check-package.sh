@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package and checks it from outside:
 #   check-package.sh build BUILD_DIR OUT_DIR     makes OUT_DIR/glyphtint_<version>_amd64.deb with CPack
-#   check-package.sh contents OUT_DIR            unpacks it into a scratch root and runs what it holds
-#   check-package.sh lint OUT_DIR                lintian, desktop-file-validate and appstreamcli on it
+#   check-package.sh contents OUT_DIR            unpacks it into a scratch root and runs what it holds,
+#                                                the service as its systemd unit would run it
+#   check-package.sh lint OUT_DIR                lintian, desktop-file-validate, appstreamcli and
+#                                                systemd-analyze on it
 # Exits 77 (skipped) where the tools a step needs are missing.
 set -euo pipefail
 mode=$1
@@ -25,6 +27,68 @@ package_in() {
   local found=("$1"/glyphtint_*_amd64.deb)
   [ -f "${found[0]}" ] || fail "no glyphtint_<version>_amd64.deb in $1"
   echo "${found[0]}"
+}
+
+# The unit is installed, enabled by nothing, and its command starts under the unit's
+# sandbox as far as a container allows: as an unprivileged user, with the file system
+# read-only but for the unit's cache folder, its environment and no home.
+check_service_unit() {
+  local deb=$1 root=$2 work=$3
+  local unit="$root/usr/lib/systemd/system/glyphtint-serve.service"
+  [ -f "$unit" ] || fail "no systemd unit for glyphtint-serve"
+  [ -z "$(find "$root" -path '*/systemd/system/*.wants*' -print -quit)" ] || fail "the package enables a unit"
+  mkdir "$work/control"
+  dpkg-deb -e "$deb" "$work/control"
+  if grep -qsE 'systemctl|deb-systemd-helper' "$work/control"/*; then
+    fail "a maintainer script enables or starts the service"
+  fi
+  local exec_start environment
+  exec_start=$(sed -n 's/^ExecStart=//p' "$unit")
+  environment=$(sed -n 's/^Environment=//p' "$unit")
+  local program=${exec_start%% *}
+  [ -x "$root$program" ] || fail "ExecStart names $program, which the package does not hold"
+  grep -qx 'CacheDirectory=glyphtint-serve' "$unit" || fail "the unit has no cache folder"
+  # %C is /var/cache for a system unit; CacheDirectory= makes its folder the user's.
+  local cache="$work/var-cache"
+  mkdir -p "$cache/glyphtint-serve"
+  chown nobody:nogroup "$cache/glyphtint-serve"
+  chmod 0700 "$cache/glyphtint-serve"
+  chmod 0755 "$work" "$root"
+  # shellcheck disable=SC2206
+  local variables=(${environment//%C/$cache})
+  local arguments=${exec_start#"$program"}
+  arguments=${arguments//:8080/:0}
+  # shellcheck disable=SC2016 # $0 and $@ are the inner shell's
+  local sandbox=(unshare -m sh -c 'mount --bind "$0" "$0" && mount -o remount,bind,ro / && exec "$@"' "$cache")
+  if ! unshare -m true 2>/dev/null; then
+    echo "no mount namespace here: the service runs without a read-only file system"
+    sandbox=()
+  fi
+  # shellcheck disable=SC2086
+  (cd / && umask 0077 && exec "${sandbox[@]}" setpriv --reuid=nobody --regid=nogroup --clear-groups \
+    --no-new-privs env -i PATH=/usr/bin:/bin HOME=/nonexistent "${variables[@]}" "$root$program" $arguments) \
+    >"$work/serve.out" 2>"$work/serve.err" &
+  pid=$!
+  local url=
+  for _ in $(seq 300); do
+    url=$(sed -n 's|^listening on \(http://.*/\)$|\1|p' "$work/serve.out")
+    [ -n "$url" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -n "$url" ] || fail "the service did not start under its unit's settings: $(cat "$work/serve.err")"
+  python3 - "$url" <<'PYTHON' || fail "the service under its unit's settings did not serve"
+import sys, urllib.request
+with urllib.request.urlopen(sys.argv[1] + "strip.png?text=%5E1m00", timeout=60) as response:
+    assert response.status == 200 and response.read().startswith(b"\x89PNG"), "no PNG strip"
+with urllib.request.urlopen(sys.argv[1] + "healthz", timeout=60) as response:
+    assert response.read() == b"ok\n", "not healthy"
+PYTHON
+  kill -TERM "$pid"
+  local status=0
+  wait "$pid" || status=$?
+  pid=
+  [ "$status" -eq 0 ] || fail "the service exited $status on SIGTERM: $(cat "$work/serve.err")"
 }
 
 case "$mode" in
@@ -69,12 +133,12 @@ contents)
   done
   [[ $(dpkg-deb -f "$deb" Recommends) == *qt6-wayland* ]] || fail "qt6-wayland is not recommended"
 
-  for name in glyphtint glyphtint-render glyphtint-gfx glyphtint-make-glyphs; do
+  for name in glyphtint glyphtint-render glyphtint-gfx glyphtint-make-glyphs glyphtint-serve; do
     [ "$(readlink "$root/usr/bin/$name")" = "../lib/glyphtint/$name" ] || fail "usr/bin/$name is no link to the program"
     [ -x "$root/usr/lib/glyphtint/$name" ] || fail "usr/lib/glyphtint/$name is missing"
     [ -f "$root/usr/share/man/man1/$name.1.gz" ] || fail "no manual page for $name"
   done
-  for name in glyphtint-render glyphtint-gfx glyphtint-make-glyphs; do
+  for name in glyphtint-render glyphtint-gfx glyphtint-make-glyphs glyphtint-serve; do
     completion="$root/usr/share/bash-completion/completions/$name"
     bash -c "source '$completion' && complete -p $name" >/dev/null || fail "the completion for $name does not load"
   done
@@ -83,6 +147,7 @@ contents)
     [ -f "$icon" ] || fail "no ${size}px icon"
     file -b "$icon" | grep -q "PNG image data, $size x $size," || fail "the ${size}px icon is $(file -b "$icon")"
   done
+  [[ $(dpkg-deb -f "$deb" Description) == *glyphtint-serve* ]] || fail "the description does not name glyphtint-serve"
   for file in usr/lib/glyphtint/glyphtint.gfx usr/share/applications/glyphtint.desktop \
     usr/share/doc/glyphtint/copyright usr/share/doc/glyphtint/changelog.gz; do
     [ -f "$root/$file" ] || fail "$file is missing"
@@ -115,6 +180,11 @@ contents)
     sleep 0.1
   done
   archive_locked || fail "the program did not open its glyph archive"
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  pid=
+
+  check_service_unit "$deb" "$root" "$work"
   ;;
 
 lint)
@@ -145,6 +215,20 @@ lint)
     echo "lintian, desktop-file-validate and appstreamcli are missing (scripts/setup.sh installs them): skipped"
     exit 77
   fi
+  # The unit as systemd reads it: sandboxed no worse than 2.0 of 10, and every line valid,
+  # with its command and manual page taken from the unpacked package.
+  need systemd-analyze
+  unit="$root/usr/lib/systemd/system/glyphtint-serve.service"
+  report=$(systemd-analyze security --offline=true --threshold=20 "$unit" 2>&1) ||
+    fail "the unit is exposed above 2.0: $(tail -1 <<<"$report")"
+  exposure=$(sed -n 's/^.*Overall exposure level for [^:]*: \([0-9.]*\) .*$/\1/p' <<<"$report")
+  [ -n "$exposure" ] || fail "systemd-analyze security: $report"
+  echo "exposure of the unit: $exposure"
+  mkdir "$root/verify"
+  sed "s|^ExecStart=/usr/|ExecStart=$root/usr/|" "$unit" >"$root/verify/glyphtint-serve.service"
+  report=$(MANPATH="$root/usr/share/man" systemd-analyze verify "$root/verify/glyphtint-serve.service" 2>&1) ||
+    fail "systemd-analyze verify: $report"
+  [ -z "$report" ] || fail "systemd-analyze verify: $report"
   ;;
 *)
   fail "unknown mode"

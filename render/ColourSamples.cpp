@@ -25,11 +25,8 @@ GlyphWidths MeasureGlyphWidths(GlyphPack& pack, std::string_view text)
     return widths;
 }
 
-std::optional<ColourSample> ColourSampleAt(std::string_view text, const GlyphWidths& widths, int imageWidth, int x)
+std::vector<ColourSample> ColourSamplesOf(std::string_view text, const GlyphWidths& widths, int imageWidth)
 {
-    if (x < 0 || x >= imageWidth) {
-        return std::nullopt;
-    }
     std::int64_t stripWidth = 0;
     ScanCodedText(text, [&](unsigned char character, TColourTriple) { stripWidth += widths[character]; });
     // Integer division truncates toward zero, as the image's centring does.
@@ -37,6 +34,7 @@ std::optional<ColourSample> ColourSampleAt(std::string_view text, const GlyphWid
 
     // The scan's rules, keeping the code byte that set the colour rather than the colour,
     // which several codes share.
+    std::vector<ColourSample> samples;
     std::optional<char> code;
     bool afterCaret = false;
     for (const char byte : text) {
@@ -53,15 +51,22 @@ std::optional<ColourSample> ColourSampleAt(std::string_view text, const GlyphWid
             continue;
         }
         const int width = widths[static_cast<unsigned char>(byte)];
-        if (x >= left && x < left + width) {
-            if (!code) {
-                return std::nullopt;
-            }
-            return ColourSample{*code, static_cast<int>(left), width};
+        if (code && width > 0) {
+            samples.push_back(ColourSample{*code, static_cast<int>(left), width});
         }
         left += width;
-        if (left > x) {
-            break;
+    }
+    return samples;
+}
+
+std::optional<ColourSample> ColourSampleAt(std::string_view text, const GlyphWidths& widths, int imageWidth, int x)
+{
+    if (x < 0 || x >= imageWidth) {
+        return std::nullopt;
+    }
+    for (const ColourSample& sample : ColourSamplesOf(text, widths, imageWidth)) {
+        if (x >= sample.left && x < sample.left + sample.width) {
+            return sample;
         }
     }
     return std::nullopt;

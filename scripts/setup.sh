@@ -14,6 +14,8 @@ glyphtint_packages=(
   libmicrohttpd-dev nettle-dev
   # its benchmark (bench/serve-bench.sh)
   wrk
+  # glyphtint-serve's web page tested in a real browser
+  chromium chromium-driver python3-selenium
   clang libclang-rt-14-dev
   # the style checks of the tests
   clang-format clang-tidy
@@ -22,6 +24,10 @@ glyphtint_packages=(
   qt6-wayland weston
   # the manual pages rendered with groff's warnings (tests/docs/documents.sh)
   man-db
+  # the window read over AT-SPI as a screen reader reads it (tests/e2e/atspi-*)
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-gi dbus
+  # glyphtint-serve's unit checked by systemd-analyze, its examples' client, nginx in front
+  systemd curl nginx-light
 )
 
 glyphtint_install_packages() {

@@ -60,14 +60,9 @@ std::string EncodeLinePicture(BatchPack& pack, const std::string& text, const Ba
     return std::move(RunRenderJob(job, [&]() -> render::GlyphPack& { return pack.Open(); }).front());
 }
 
-std::string PictureLine(std::size_t line, const std::string& path, const render::CodedTextInfo& info,
-                        const std::string& described, const std::string& adjusted)
+std::string PictureLine(std::size_t line, const std::string& path, const std::string& members)
 {
-    return "{\"line\": " + std::to_string(line) + ", \"file\": " + JsonString(path) +
-           ", \"bytes\": " + std::to_string(info.byteLength) + ", \"visible\": " + std::to_string(info.visibleLength) +
-           ", \"not_drawn\": " + std::to_string(info.undrawnLength) + ", \"text\": " + JsonString(info.plainText) +
-           ", \"described\": " + JsonString(described) + (adjusted.empty() ? "" : ", \"adjusted\": " + adjusted) +
-           "}\n";
+    return "{\"line\": " + std::to_string(line) + ", \"file\": " + JsonString(path) + ", " + members + "}\n";
 }
 
 std::string ErrorLine(std::size_t line, const std::string& message)
@@ -104,9 +99,8 @@ bool RenderBatch(const BatchOptions& options, std::istream& lines, const ReportS
             const std::string name = PictureName(line, options.framed);
             folder.Write(name, EncodeLinePicture(pack, text, options));
             // Told and measured as the line's picture shows the name.
-            const render::PictureStyle& shown = options.framed ? FramedPictureStyle(options.style) : options.style;
-            const std::string adjusted = options.style.minContrast ? AdjustedCodesJson(text, shown) : std::string();
-            reported = PictureLine(line, folder.PathOf(name), info, render::DescribePicture(text, shown), adjusted);
+            const render::PictureStyle shown = options.framed ? FramedPictureStyle(options.style) : options.style;
+            reported = PictureLine(line, folder.PathOf(name), TextInfoJsonMembers(info, text, shown));
         } catch (const std::exception& error) {
             // With the cause a file could not be opened for ("locked by another program").
             reported = ErrorLine(line, render::DescribeError(error));
@@ -118,6 +112,15 @@ bool RenderBatch(const BatchOptions& options, std::istream& lines, const ReportS
     }
     folder.Sync();
     return allDrawn;
+}
+
+std::string TextInfoJsonMembers(const render::CodedTextInfo& info, const std::string& text,
+                                const render::PictureStyle& shown)
+{
+    return "\"bytes\": " + std::to_string(info.byteLength) + ", \"visible\": " + std::to_string(info.visibleLength) +
+           ", \"not_drawn\": " + std::to_string(info.undrawnLength) + ", \"text\": " + JsonString(info.plainText) +
+           ", \"described\": " + JsonString(render::DescribePicture(text, shown)) +
+           (shown.minContrast ? ", \"adjusted\": " + AdjustedCodesJson(text, shown) : "");
 }
 
 std::string JsonString(std::string_view bytes)

@@ -3,6 +3,8 @@
 #include "tools/RenderService.h"
 
 #include "render/CodedTextInfo.h"
+#include "render/ColourNames.h"
+#include "render/ColourSamples.h"
 #include "render/ErrorCauses.h"
 #include "render/GlyphPack.h"
 #include "render/ShownMessage.h"
@@ -10,6 +12,7 @@
 #include "tools/RenderBatch.h"
 #include "tools/RenderJob.h"
 #include "tools/RenderOptions.h"
+#include "tools/WebFiles.h"
 
 #include <nettle/sha2.h>
 
@@ -54,6 +57,10 @@ constexpr std::int64_t kMaxServedStripPixels = std::int64_t{1} << 24;
 // Style values are a few characters; longer ones are refused while decoding.
 constexpr std::size_t kMaxStyleValueBytes = 64;
 constexpr const char* kCacheControl = "public, max-age=31536000, immutable";
+// The page and its files change with the program: asked again each time, answered 304.
+constexpr const char* kRevalidate = "no-cache";
+// The page runs its own script and style only, and nothing may frame it.
+constexpr const char* kPagePolicy = "default-src 'self'; base-uri 'none'; form-action 'self'; frame-ancestors 'none'";
 
 // A text past the service's limit: 413 rather than 400.
 class ETextOverServiceLimit : public EUsage {
@@ -205,9 +212,66 @@ HttpAnswer TextAnswer(int status, const std::string& message)
 std::string InfoJson(const std::string& text, const render::PictureStyle& style)
 {
     const render::CodedTextInfo info = render::DescribeCodedText(text);
-    return "{\"bytes\": " + std::to_string(info.byteLength) + ", \"visible\": " + std::to_string(info.visibleLength) +
-           ", \"not_drawn\": " + std::to_string(info.undrawnLength) + ", \"text\": " + JsonString(info.plainText) +
-           (style.minContrast ? ", \"adjusted\": " + AdjustedCodesJson(text, style) : "") + "}\n";
+    return "{" + TextInfoJsonMembers(info, text, style) +
+           ", \"not_drawn_note\": " + JsonString(render::UndrawnCharactersNote(info)) + "}\n";
+}
+
+// Each palette of the window as the samples it shows: a code and the character drawn in
+// its colour, with the colour's name and value. A code whose string draws nothing after
+// it has no sample there, and none here.
+std::string ColoursJson()
+{
+    std::string json = "{\"palettes\": [";
+    for (const std::string_view palette : {render::kPaletteText1, render::kPaletteText2}) {
+        json += json.ends_with("]") ? ", [" : "[";
+        bool first = true;
+        for (std::size_t i = 0; i + 2 < palette.size(); ++i) {
+            render::TColourTriple colour;
+            const auto code = static_cast<unsigned char>(palette[i + 1]);
+            if (palette[i] != '^' || palette[i + 2] == '^' || !render::SelectColourCode(code, colour)) {
+                continue;
+            }
+            char value[8];
+            std::snprintf(value, sizeof value, "#%02x%02x%02x", colour.Red & 255, colour.Green & 255,
+                          colour.Blue & 255);
+            json += std::string(first ? "" : ", ") + "{\"code\": " + JsonString(palette.substr(i + 1, 1)) +
+                    ", \"sample\": " + JsonString(palette.substr(i + 2, 1)) +
+                    ", \"name\": " + JsonString(render::ColourCodeName(code)) + ", \"colour\": \"" + value + "\"}";
+            first = false;
+            i += 2;
+        }
+        json += "]";
+    }
+    return json + "]}\n";
+}
+
+std::string_view ContentTypeOf(std::string_view name)
+{
+    return name.ends_with(".html")  ? "text/html; charset=utf-8"
+           : name.ends_with(".css") ? "text/css; charset=utf-8"
+           : name.ends_with(".js")  ? "text/javascript; charset=utf-8"
+                                    : "application/json";
+}
+
+// A file of the page, or /colours.json: the same bytes for every query, tagged by them.
+HttpAnswer FixedAnswer(const HttpRequest& request, std::string_view contentType, std::string body)
+{
+    sha256_ctx context;
+    sha256_init(&context);
+    sha256_update(&context, body.size(), reinterpret_cast<const std::uint8_t*>(body.data()));
+    unsigned char digest[SHA256_DIGEST_SIZE];
+    sha256_digest(&context, sizeof digest, digest);
+    HttpAnswer answer{200, std::string(contentType), std::move(body), {}};
+    const std::string tag = "\"" + Hex(digest, 16) + "\"";
+    if (!request.ifNoneMatch.empty() && TagMatches(request.ifNoneMatch, tag)) {
+        answer = {304, "", "", {}};
+    }
+    answer.headers = {{"ETag", tag}, {"Cache-Control", kRevalidate}};
+    if (contentType.starts_with("text/html")) {
+        answer.headers.emplace_back("Content-Security-Policy", kPagePolicy);
+        answer.headers.emplace_back("Referrer-Policy", "no-referrer");
+    }
+    return answer;
 }
 
 void ReadDigest(int fd, unsigned char (&digest)[SHA256_DIGEST_SIZE])
@@ -297,8 +361,13 @@ HttpAnswer RenderService::Answer(const HttpRequest& request)
     const std::size_t mark = std::min(target.find('?'), target.size());
     const std::string_view path = target.substr(0, mark);
     const std::string_view query = target.substr(std::min(mark + 1, target.size()));
-    // Every page the service has; a later one (a web page, its files) takes a row.
-    static constexpr std::string_view kPaths[] = {"/healthz", "/strip.png", "/framed.jpg", "/info.json"};
+    // Every page the service has besides the files of the web page.
+    static constexpr std::string_view kPaths[] = {"/healthz", "/strip.png", "/framed.jpg", "/info.json",
+                                                  "/colours.json"};
+    // "/" is the page; its text is in the query, which the page's script reads itself.
+    const std::string_view fileName = path == "/" ? std::string_view("index.html") : path.substr(path.empty() ? 0 : 1);
+    const auto webFile = std::ranges::find(WebFiles(), fileName, &WebFile::name);
+    const bool isWebFile = webFile != WebFiles().end() && (path == "/" || fileName != "index.html");
     HttpAnswer answer;
     // A control byte sent raw (a CR, a tab) is no part of a request target: it would
     // otherwise reach the text as it came, where a client meant something else.
@@ -306,7 +375,7 @@ HttpAnswer RenderService::Answer(const HttpRequest& request)
     if (control != target.end()) {
         answer = TextAnswer(400, "the request target holds a control byte: every byte but a printable one "
                                  "goes as %XX");
-    } else if (std::ranges::find(kPaths, path) == std::end(kPaths)) {
+    } else if (!isWebFile && std::ranges::find(kPaths, path) == std::end(kPaths)) {
         answer = TextAnswer(404, "no such page: " + std::string(path));
     } else if (request.method != "GET" && request.method != "HEAD") {
         answer = TextAnswer(405, "method " + request.method + " is not allowed: GET or HEAD");
@@ -316,6 +385,10 @@ HttpAnswer RenderService::Answer(const HttpRequest& request)
         answer = file && file->check.Active() ? HttpAnswer{200, "text/plain; charset=utf-8", "ok\n", {}}
                                               : TextAnswer(503, "the glyph pack is not open");
         answer.headers.emplace_back("Cache-Control", "no-store");
+    } else if (isWebFile) {
+        answer = FixedAnswer(request, ContentTypeOf(fileName), std::string(webFile->bytes));
+    } else if (path == "/colours.json") {
+        answer = FixedAnswer(request, "application/json", ColoursJson());
     } else {
         answer = AnswerPicture(request, path, query);
     }

@@ -33,6 +33,8 @@ constexpr const char* kUsage =
     "  GET /framed.jpg?text=T    the framed picture --framed writes\n"
     "  GET /info.json?text=T     T's lengths and the characters drawn, as JSON\n"
     "  GET /healthz              'ok' while the pack is open\n"
+    "  GET /?text=T              a web page that shows T's strip as it is typed\n"
+    "  GET /colours.json         the palettes' colour codes, names and colours\n"
     "T is percent-encoded ('+' a space, %XX any byte); scale, background, min-contrast\n"
     "and page take the values of glyphtint-render's options of those names.\n"
     "  --listen HOST:PORT      where to listen (default 127.0.0.1:8080; port 0: a free one)\n"

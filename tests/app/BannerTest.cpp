@@ -36,13 +36,13 @@ TEST_F(BannerTest, TypesOutPausesAndStartsAgain)
     EXPECT_EQ(window->tmr_Teller.Interval(), 100);
 
     Tick(2);
-    EXPECT_EQ(Find<TTextBox>("LabeledEdit1")->Text(), "^1");
+    EXPECT_EQ(window->BannerShown, "^1");
     EXPECT_EQ(StripWidth(Find<TImage>("img_Render")), 0) << "a code alone draws nothing";
     Tick();
     EXPECT_EQ(StripWidth(Find<TImage>("img_Render")), RenderedWidth("g"));
 
     Tick(42);
-    EXPECT_EQ(Find<TTextBox>("LabeledEdit1")->Text(), BannerText);
+    EXPECT_EQ(window->BannerShown, BannerText);
     const TGraphic* whole = Find<TImage>("img_Render")->Picture().Graphic();
     const int wholeWidth = StripWidth(Find<TImage>("img_Render"));
     EXPECT_EQ(wholeWidth, RenderedWidth(std::string(BannerText)));

@@ -2,6 +2,7 @@
 #include "WindowFixture.h"
 
 #include "app/AttemptPage.h"
+#include "render/ColourNames.h"
 
 #include <QContextMenuEvent>
 #include <QHelpEvent>
@@ -91,7 +92,7 @@ TEST_P(InsertByClick, PutsTheCodeAtTheCursorFocusesTheBoxAndRenders)
         box->setSelection(c.selectionStart, c.selectionLength);
     } else {
         // The focus elsewhere: a box that loses it also loses its selection.
-        Find<QWidget>("SpeedButton2")->setFocus();
+        Find<QWidget>("SpeedButton1")->setFocus();
         box->setCursorPosition(c.selectionStart);
     }
 
@@ -122,8 +123,8 @@ TEST_F(ColourSamplesTest, OnTheAboutTabOrBesideTheSamplesAClickDoesNothing)
     Click("img_Colors", SampleCentre("img_Colors", '3'));
     QApplication::processEvents();
     EXPECT_EQ(box->Text(), "m00");
-    const std::string banner = Find<TTextBox>("LabeledEdit1")->Text();
-    EXPECT_EQ(std::string(BannerText).substr(0, banner.size()), banner) << "the banner box only types the banner";
+    const std::string banner = window->BannerShown;
+    EXPECT_EQ(std::string(BannerText).substr(0, banner.size()), banner) << "the banner only types the banner";
     EXPECT_TRUE(boxes.errors.empty());
 }
 
@@ -131,7 +132,9 @@ TEST_F(ColourSamplesTest, SamplesShowThePointingHandAndTheirCode)
 {
     StartWithShippedArchive();
     EXPECT_EQ(CursorAt("img_Colors", SampleCentre("img_Colors", '3')), Qt::PointingHandCursor);
-    EXPECT_EQ(Tooltip("img_Colors", SampleCentre("img_Colors", '3')), "^3");
+    // The tip names the colour too, for those who cannot tell it by sight.
+    EXPECT_EQ(Tooltip("img_Colors", SampleCentre("img_Colors", '3')).toStdString(),
+              "^3 " + std::string(glyphtint::render::ColourCodeName('3')));
     EXPECT_EQ(CursorAt("img_Colors", QPoint(1, 1)), Qt::ArrowCursor);
     EXPECT_EQ(Tooltip("img_Colors", QPoint(1, 1)), "");
 

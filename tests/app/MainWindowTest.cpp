@@ -333,13 +333,13 @@ TEST_F(WindowTest, FoldingGivesTheHeightToTheTabsAndKeepsThePictures)
     const TGraphic* palette = Find<TImage>("img_Colors")->Picture().Graphic();
     const int paletteWidth = StripWidth(Find<TImage>("img_Colors"));
 
-    QTest::mouseClick(Find<QToolButton>("SpeedButton2"), Qt::LeftButton);
+    QTest::mouseClick(Find<QToolButton>("SpeedButton1"), Qt::LeftButton);
     QApplication::processEvents();
     EXPECT_EQ(Find<QFrame>("Panel3")->height(), 28);
     EXPECT_EQ(Find<QTabWidget>("pc_Tabs")->height(), tabsHeight + 72);
     EXPECT_FALSE(Find<QFrame>("Panel4")->isVisible());
     EXPECT_TRUE(Find<QToolButton>("SpeedButton1")->isVisible());
-    EXPECT_FALSE(Find<QToolButton>("SpeedButton2")->isVisible());
+    EXPECT_FALSE(Find<QToolButton>("SpeedButton1")->isChecked());
     EXPECT_EQ(Find<QToolButton>("SpeedButton1")->geometry().right(), Find<QFrame>("Panel3")->width() - 2);
 
     QTest::mouseClick(Find<QToolButton>("SpeedButton1"), Qt::LeftButton);
@@ -402,7 +402,7 @@ TEST_F(WindowTest, EveryPartStandsAtItsDesignedPlaceAndFollowsTheRightEdge)
         {"Image1", 8, 8, 32, 32, kFree},         {"Label1", 48, 8, kFree, kFree, kFree},
         {"Label2", 48, 24, kFree, kFree, kFree}, {"Label5", 8, 56, kFree, 41, 7},
         {"Bevel1", 8, 104, kFree, 17, 9},        {"Label3", 8, 112, kFree, kFree, kFree},
-        {"Label4", kFree, 112, 100, 13, 9},      {"SpeedButton2", kFree, 4, 73, 22, 1},
+        {"Label4", kFree, 112, 100, 13, 9},      {"SpeedButton1", kFree, 4, 73, 22, 1},
         {"Panel4", 0, 32, kFree, 68, 0},         {"img_Render", 1, 1, kFree, 45, 1},
     };
     Find<QTabWidget>("pc_Tabs")->setCurrentIndex(1);

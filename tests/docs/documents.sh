@@ -7,7 +7,10 @@
 #   - the README's blocks marked "run by tests/docs/documents.sh" run and succeed.
 # The examples name installed paths; they run with a private copy of the tools and the
 # glyph archive in place of /usr/lib/glyphtint, a scratch folder for /tmp, and a home with
-# fonts/GameFont.ttf (DejaVu Sans) for ~. Skipped (77) where man is missing.
+# fonts/GameFont.ttf (DejaVu Sans) for ~. An example line ending in " &" starts a service:
+# the lines after it run once it has printed its first line, and after the page's last
+# example SIGTERM must stop it with exit status 0; its port 8080 is a free one here.
+# Skipped (77) where man is missing.
 # usage: documents.sh BIN_DIR SOURCE_DIR
 set -euo pipefail
 bin=$1
@@ -19,9 +22,19 @@ if ! command -v man >/dev/null; then
 fi
 
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+service=
+stop_service() {
+  [ -n "$service" ] || return 0
+  kill -TERM "$service" 2>/dev/null || true
+  local status=0
+  wait "$service" || status=$?
+  service=
+  return "$status"
+}
+trap 'stop_service || true; rm -rf "$scratch"' EXIT
 mkdir "$scratch/bin" "$scratch/tmp" "$scratch/home" "$scratch/home/fonts" "$scratch/work"
-cp "$bin/glyphtint-render" "$bin/glyphtint-gfx" "$bin/glyphtint-make-glyphs" "$bin/glyphtint.gfx" "$scratch/bin/"
+cp "$bin/glyphtint-render" "$bin/glyphtint-gfx" "$bin/glyphtint-make-glyphs" "$bin/glyphtint-serve" "$bin/glyphtint.gfx" \
+  "$scratch/bin/"
 font=$(fc-match -f '%{file}' 'DejaVu Sans:bold' 2>/dev/null || true)
 [ -f "$font" ] || font=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
 cp "$font" "$scratch/home/fonts/GameFont.ttf"
@@ -41,11 +54,26 @@ run_example() {
   command=${command//\/usr\/lib\/glyphtint\//$scratch/bin/}
   command=${command//build\/bin\//$scratch/bin/}
   command=${command//\~\//$HOME/}
+  command=${command//127.0.0.1:8080/127.0.0.1:$port}
+  if [[ $command == *" &" ]]; then
+    (cd "$scratch/work" && exec bash -c "exec ${command% &}") >"$scratch/service.out" 2>&1 &
+    service=$!
+    for _ in $(seq 300); do
+      [ -s "$scratch/service.out" ] && return
+      kill -0 "$service" 2>/dev/null || break
+      sleep 0.1
+    done
+    fail "$where: '$2' printed no line: $(cat "$scratch/service.out")"
+    stop_service || true
+    return
+  fi
   if ! (cd "$scratch/work" && bash -o pipefail -c "$command") >"$scratch/out" 2>&1; then
     fail "$where: '$2' failed: $(cat "$scratch/out")"
   fi
 }
 
+# A port free now, for the examples of a service.
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 checked=0
 for page in "$source"/packaging/man/*.1; do
   name=$(basename "$page")
@@ -74,6 +102,9 @@ for page in "$source"/packaging/man/*.1; do
   done < <(awk '/^\.SH EXAMPLES/ { examples = 1; next } /^\.SH/ { examples = 0 }
                 examples && /^\.nf/ { block = 1; next } examples && /^\.fi/ { block = 0 }
                 examples && block' "$page")
+  if [ -n "$service" ] && ! stop_service; then
+    fail "$name: the service of the examples did not exit 0 on SIGTERM: $(cat "$scratch/service.out")"
+  fi
 done
 
 readme="$source/README.md"
@@ -117,4 +148,4 @@ if [ "$checked" -lt 8 ]; then
   echo "FAIL: only $checked examples found" >&2
   exit 1
 fi
-echo "ok: 4 manual pages without warnings, $checked examples run as written"
+echo "ok: $(find "$source/packaging/man" -name '*.1' | wc -l) manual pages without warnings, $checked examples run as written"

@@ -1,0 +1,139 @@
+// TPaletteImage: keys, the current sample's mark, and what screen readers are told.
+#include "app/PaletteImage.h"
+
+#include "render/ColourNames.h"
+
+#include <QAccessible>
+#include <QKeyEvent>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace glyphtint::app {
+
+QString ColourCodeCaption(char code)
+{
+    const std::string_view name = render::ColourCodeName(static_cast<unsigned char>(code));
+    QString caption = QString('^') + QChar::fromLatin1(code);
+    if (!name.empty()) {
+        caption += ' ' + QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    }
+    return caption;
+}
+
+TPaletteImage::TPaletteImage(std::string text, QWidget* parent) : TImage(parent), text_(std::move(text))
+{
+    setFocusPolicy(Qt::TabFocus);
+}
+
+void TPaletteImage::SetGlyphWidths(const render::GlyphWidths& widths)
+{
+    widths_ = widths;
+    current_ = std::clamp(current_, 0, std::max(0, static_cast<int>(Samples().size()) - 1));
+    setAccessibleDescription(Description());
+    update();
+}
+
+std::vector<render::ColourSample> TPaletteImage::Samples() const
+{
+    return render::ColourSamplesOf(text_, widths_, width());
+}
+
+std::optional<render::ColourSample> TPaletteImage::SampleAt(int x) const
+{
+    return render::ColourSampleAt(text_, widths_, width(), x);
+}
+
+QString TPaletteImage::Description() const
+{
+    const auto samples = Samples();
+    if (samples.empty()) {
+        return "No colour codes drawn";
+    }
+    QString told = "Colour codes ";
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        told += (i == 0 ? "" : ", ") + ColourCodeCaption(samples[i].code);
+    }
+    return told;
+}
+
+void TPaletteImage::SetCurrent(int index)
+{
+    const int count = static_cast<int>(Samples().size());
+    if (count == 0) {
+        return;
+    }
+    index = std::clamp(index, 0, count - 1);
+    if (index == current_) {
+        return;
+    }
+    current_ = index;
+    update();
+    TellCurrent();
+}
+
+void TPaletteImage::Pick(int index)
+{
+    const auto samples = Samples();
+    if (index >= 0 && index < static_cast<int>(samples.size()) && OnPick) {
+        OnPick(samples[static_cast<std::size_t>(index)].code);
+    }
+}
+
+void TPaletteImage::TellCurrent()
+{
+    // The sample, not the strip, has the screen reader's attention.
+    if (hasFocus() && !Samples().empty()) {
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(current_);
+        QAccessible::updateAccessibility(&focus);
+    }
+}
+
+void TPaletteImage::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Left: SetCurrent(current_ - 1); break;
+    case Qt::Key_Right: SetCurrent(current_ + 1); break;
+    case Qt::Key_Home: SetCurrent(0); break;
+    case Qt::Key_End: SetCurrent(static_cast<int>(Samples().size()) - 1); break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space: Pick(current_); break;
+    default: TImage::keyPressEvent(event); return;
+    }
+    event->accept();
+}
+
+void TPaletteImage::focusInEvent(QFocusEvent* event)
+{
+    TImage::focusInEvent(event);
+    update();
+    TellCurrent();
+}
+
+void TPaletteImage::focusOutEvent(QFocusEvent* event)
+{
+    TImage::focusOutEvent(event);
+    update();
+}
+
+void TPaletteImage::paintEvent(QPaintEvent* event)
+{
+    TImage::paintEvent(event);
+    const auto samples = Samples();
+    if (!hasFocus() || samples.empty()) {
+        return;
+    }
+    // A white frame inside a black one shows on every tint and on every background.
+    const auto& sample = samples[static_cast<std::size_t>(std::min<int>(current_, samples.size() - 1))];
+    // Samples stand where the unzoomed, centred strip puts them, as palettes are drawn.
+    const QRect frame(sample.left, 0, sample.width, height());
+    QPainter painter(this);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawRect(frame.adjusted(0, 0, -1, -1));
+    painter.setPen(QPen(Qt::white, 1));
+    painter.drawRect(frame.adjusted(1, 1, -2, -2));
+}
+
+} // namespace glyphtint::app

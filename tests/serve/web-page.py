@@ -1,0 +1,168 @@
+#!/usr/bin/env python3
+"""glyphtint-serve's web page in headless Chromium: the preview follows the typing and
+shows glyphtint-render's strip, a palette sample inserts its code, a shared link opens
+its text, and hostile links stay text. Exits 77 when Chromium, its driver or Selenium
+is missing.
+usage: web-page.py BIN_DIR [--screenshot PNG]"""
+import base64
+import http.client
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.parse
+
+try:
+    from selenium import webdriver
+    from selenium.common.exceptions import NoAlertPresentException
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
+    from selenium.webdriver.support.ui import WebDriverWait
+except ImportError:
+    sys.exit(77)
+
+BIN = sys.argv[1]
+SCREENSHOT = sys.argv[3] if sys.argv[2:3] == ["--screenshot"] else None
+CHROMIUM, DRIVER = shutil.which("chromium"), shutil.which("chromedriver")
+if not CHROMIUM or not DRIVER:
+    sys.exit(77)
+SCRATCH = tempfile.mkdtemp()
+FAILURES = []
+
+
+def check(condition, what):
+    if not condition:
+        FAILURES.append(what)
+        print("FAIL:", what, file=sys.stderr)
+
+
+def strip_of(text):
+    out = os.path.join(SCRATCH, "strip.png")
+    subprocess.run([os.path.join(BIN, "glyphtint-render"), "--strip", out, text], check=True)
+    with open(out, "rb") as f:
+        return f.read()
+
+
+def shown_strip(driver, query):
+    """The bytes of the preview once it shows the strip of query, as the page holds them."""
+    WebDriverWait(driver, 30).until(lambda d: d.execute_script(
+        "const s = document.getElementById('strip');"
+        "return !s.hidden && s.complete && s.naturalWidth > 0 && s.src.endsWith(arguments[0]);", query))
+    data = driver.execute_async_script(
+        "const done = arguments[0]; const s = document.getElementById('strip');"
+        "fetch(s.src, {cache: 'force-cache'}).then(a => a.arrayBuffer()).then(b => {"
+        "  let t = ''; for (const x of new Uint8Array(b)) t += String.fromCharCode(x); done(btoa(t)); });")
+    return base64.b64decode(data)
+
+
+def elements(driver):
+    return driver.execute_script("return Array.from(document.querySelectorAll('*'), e => e.tagName).join(' ')")
+
+
+server = subprocess.Popen([os.path.join(BIN, "glyphtint-serve"), "--listen", "127.0.0.1:0"], stdout=subprocess.PIPE)
+driver = None
+try:
+    base = server.stdout.readline().decode().split()[-1].rstrip("/")
+    port = int(base.rsplit(":", 1)[1])
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
+    for path, kind in (("/?text=%3Cb%3E", "text/html"), ("/page.css", "text/css"), ("/page.js", "text/javascript")):
+        connection.request("GET", path)
+        answer = connection.getresponse()
+        body = answer.read()
+        check(answer.getheader("Content-Type").startswith(kind), path + "'s type")
+        tag = answer.getheader("ETag")
+        connection.request("GET", path, headers={"If-None-Match": tag})
+        again = connection.getresponse()
+        again.read()
+        check(again.status == 304, path + " revalidated with its ETag")
+    check(b"<b>" not in body and answer.getheader("X-Content-Type-Options") == "nosniff", "nosniff")
+    connection.request("GET", "/")
+    answer = connection.getresponse()
+    answer.read()
+    policy = answer.getheader("Content-Security-Policy") or ""
+    check("default-src 'self'" in policy and "frame-ancestors 'none'" in policy and "unsafe" not in policy and
+          answer.getheader("Referrer-Policy") == "no-referrer", "the page's policy: %r" % policy)
+    connection.request("GET", "/colours.json")
+    samples = sum(len(palette) for palette in json.loads(connection.getresponse().read())["palettes"])
+
+    options = webdriver.ChromeOptions()
+    options.binary_location = CHROMIUM
+    for argument in ("--headless=new", "--no-sandbox", "--window-size=900,600", "--disable-dev-shm-usage"):
+        options.add_argument(argument)
+    driver = webdriver.Chrome(service=Service(executable_path=DRIVER), options=options)
+
+    def open_page(query):
+        driver.get(base + "/" + query)
+        WebDriverWait(driver, 30).until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#palettes img")) == samples and
+                                        d.execute_script("return Array.from(document.querySelectorAll("
+                                                         "'#palettes img'), i => i.complete).every(c => c)"))
+        return driver.find_element(By.ID, "text")
+
+    # Typing: a burst of five keys asks about the text once or twice, not five times.
+    box = open_page("")
+    plain_page = elements(driver)
+    entries_before = driver.execute_script("return performance.getEntriesByType('resource').length")
+    box.send_keys("^1m00")
+    check(shown_strip(driver, "?text=%5E1m00") == strip_of("^1m00"), "the preview of ^1m00 is the CLI's strip")
+    asked = driver.execute_script("return performance.getEntriesByType('resource').slice(arguments[0])"
+                                  ".filter(e => e.name.includes('/info.json')).length", entries_before)
+    check(1 <= asked <= 2, "texts asked about while typing five keys: %d" % asked)
+    check(driver.current_url == base + "/?text=%5E1m00", "the address follows the text: " + driver.current_url)
+    check(driver.find_element(By.ID, "lengths").text == "5 bytes \u00b7 3 shown", "the lengths")
+    check(driver.find_element(By.ID, "strip").get_attribute("alt") == "m00 in red", "the picture told in words")
+
+    # Each palette is one Tab stop, and the arrow keys go along it.
+    stops = driver.find_elements(By.CSS_SELECTOR, "#palettes button[tabindex='0']")
+    check(len(stops) == 2, "palette Tab stops: %d" % len(stops))
+    stops[0].send_keys(Keys.ARROW_RIGHT)
+    check(driver.switch_to.active_element.get_attribute("aria-label") == "^2 lime", "Right moves to the next sample")
+
+    # A sample goes in at the cursor, and the focus stays in the box.
+    box.send_keys(Keys.HOME)
+    driver.find_element(By.CSS_SELECTOR, "button[aria-label='^4 blue']").click()
+    state = driver.execute_script("const b = document.getElementById('text');"
+                                  "return [b.value, b.selectionStart, document.activeElement === b];")
+    check(state == ["^4^1m00", 2, True], "a palette click: %r" % state)
+
+    # A text that draws nothing shows the service's words, not a broken picture.
+    box.send_keys(Keys.CONTROL, "a")
+    box.send_keys("^1")
+    WebDriverWait(driver, 30).until(lambda d: d.find_element(By.ID, "message").is_displayed())
+    check("draws no glyph" in driver.find_element(By.ID, "message").text and
+          not driver.find_element(By.ID, "strip").is_displayed(), "the message of a text without glyphs")
+
+    open_page("?text=caf%C3%A9")
+    lengths = WebDriverWait(driver, 30).until(lambda d: d.find_element(By.ID, "lengths").text.strip())
+    check(lengths == "5 bytes \u00b7 3 shown \u00b7 1 character is not drawn: \u00e9", "the lengths of caf\u00e9")
+    box = open_page("?text=%5E2Hi")
+    check(box.get_attribute("value") == "^2Hi", "a shared link's text")
+    check(shown_strip(driver, "?text=%5E2Hi") == strip_of("^2Hi"), "a shared link's preview")
+
+    for hostile in ("<script>alert(1)</script>", '"><img src=x onerror=alert(1)>'):
+        box = open_page("?text=" + urllib.parse.quote(hostile))
+        check(box.get_attribute("value") == hostile, "a hostile link's text: %r" % box.get_attribute("value"))
+        WebDriverWait(driver, 30).until(lambda d: d.find_element(By.ID, "lengths").text.strip())
+        try:
+            driver.switch_to.alert.dismiss()
+            check(False, "an alert from " + hostile)
+        except NoAlertPresentException:
+            pass
+        check(elements(driver) == plain_page, "elements of the page after " + hostile)
+
+    if SCREENSHOT:
+        box = open_page("")
+        box.send_keys("^1m00 ^7says ^4Hi")
+        shown_strip(driver, "?text=" + urllib.parse.quote("^1m00 ^7says ^4Hi", safe=""))
+        driver.save_screenshot(SCREENSHOT)
+finally:
+    if driver:
+        driver.quit()
+    server.terminate()
+    server.wait(timeout=60)
+    shutil.rmtree(SCRATCH, ignore_errors=True)
+print("%d failed" % len(FAILURES))
+sys.exit(1 if FAILURES else 0)
