@@ -68,7 +68,7 @@ def nxt(below):
     return (seed >> 8) % below
 for core in range(cores):
     with open("%s/names%d" % (folder, core), "w") as f:
-        for count in range(1, 2001):
+        for count in range(1, 10001):
             name = characters[core] + "".join(characters[count // 62**k % 62] for k in (3, 2, 1, 0))
             length = 14 + nxt(11)
             while len(name) < length:
@@ -78,12 +78,18 @@ for core in range(cores):
                     name += characters[nxt(len(characters))]
             f.write(name + "\n")
 PY
-started=$(date +%s.%N)
-for core in $(seq 0 $((cores - 1))); do
-  "$bin/glyphtint-render" --batch "$scratch/batch$core" <"$scratch/names$core" >/dev/null &
+# The better of two runs: the first also fills the page cache and the disk's folders.
+batch_rate=0
+for run in 1 2; do
+  rm -rf "$scratch"/batch*
+  started=$(date +%s.%N)
+  for core in $(seq 0 $((cores - 1))); do
+    "$bin/glyphtint-render" --batch "$scratch/batch$core" <"$scratch/names$core" >/dev/null &
+  done
+  wait
+  batch_rate=$(echo "$started $(date +%s.%N) $cores $batch_rate" |
+    awk '{ r = 10000 * $3 / ($2 - $1); printf "%.0f", (r > $4 ? r : $4) }')
 done
-wait
-batch_rate=$(echo "$started $(date +%s.%N) $cores" | awk '{ printf "%.0f", 2000 * $3 / ($2 - $1) }')
 
 start_server
 wrk -t2 -c4 -d"${seconds}s" "$base/healthz" >"$scratch/healthz"
