@@ -16,41 +16,14 @@ import tempfile
 import threading
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "serve"))
+from servetest import FAILURES, Server, check  # noqa: E402
+
 BIN, EXAMPLE = sys.argv[1], sys.argv[2]
 NGINX = shutil.which("nginx") or ("/usr/sbin/nginx" if os.access("/usr/sbin/nginx", os.X_OK) else None)
 if NGINX is None:
     print("nginx is missing (package nginx-light; scripts/setup.sh installs it): skipped")
     sys.exit(77)
-FAILURES = []
-
-
-def check(condition, what):
-    if not condition:
-        FAILURES.append(what)
-        print("FAIL:", what, file=sys.stderr)
-
-
-class Service:
-    def __init__(self):
-        self.process = subprocess.Popen([os.path.join(BIN, "glyphtint-serve"), "--listen", "127.0.0.1:0"],
-                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        line = self.process.stdout.readline().decode()
-        if not line.startswith("listening on http://127.0.0.1:"):
-            raise RuntimeError("no listening line: %r %r" % (line, self.process.stderr.read()))
-        self.port = int(line.rstrip("/\n").rsplit(":", 1)[1])
-        self.log = []
-        self.reader = threading.Thread(target=lambda: self.log.extend(self.process.stdout), daemon=True)
-        self.reader.start()
-
-    def served(self):
-        return sum(1 for line in self.log if b" 200 " in line)
-
-    def stop(self):
-        if self.process.poll() is None:
-            self.process.send_signal(signal.SIGTERM)
-        return self.process.wait(timeout=60)
-
-
 class Busy(http.server.BaseHTTPRequestHandler):
     """A backend with every renderer taken: the service's 503 and Retry-After."""
     answered = 0
@@ -197,7 +170,7 @@ scratch = tempfile.mkdtemp()
 services = []
 nginx = None
 try:
-    services = [Service(), Service()]
+    services = [Server(BIN), Server(BIN)]
     nginx, port = start_nginx(scratch, services[0].port, services[1].port)
     caching(port)
     errors_pass_through(port)

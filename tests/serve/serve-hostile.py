@@ -13,27 +13,16 @@ import socket
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import hostile_requests  # noqa: E402
+from servetest import Server  # noqa: E402
 
 BIN = sys.argv[1]
 # The server closes a connection idle or incomplete for 10 seconds.
 DEADLINE = 20
 STATUS = re.compile(rb"HTTP/1\.[01] (\d{3}) ")
-
-
-def start():
-    process = subprocess.Popen([os.path.join(BIN, "glyphtint-serve"), "--listen", "127.0.0.1:0"],
-                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    line = process.stdout.readline().decode()
-    if not line.startswith("listening on http://127.0.0.1:"):
-        raise RuntimeError("no listening line: %r %r" % (line, process.stderr.read()))
-    # The access log is read so that the server never waits on a full pipe.
-    threading.Thread(target=lambda: process.stdout.read(), daemon=True).start()
-    return process, int(line.rstrip("/\n").rsplit(":", 1)[1])
 
 
 def exchange(port, data):
@@ -130,7 +119,8 @@ def main():
         subprocess.run([os.path.join(BIN, "glyphtint-render"), "--strip", out, "^1m00"], check=True)
         with open(out, "rb") as f:
             expected = f.read()
-    process, port = start()
+    server = Server(BIN)
+    process, port = server.process, server.port
     failures = []
     outcomes = collections.Counter()
 

@@ -4,7 +4,6 @@ glyphtint-render's, byte for byte; caching, methods, bad queries, SIGHUP, SIGTER
 many clients at once.
 usage: serve-http.py BIN_DIR [many-clients]
   many-clients: only the 16 clients at once (run against a ThreadSanitizer build)"""
-import http.client
 import json
 import select
 import os
@@ -19,37 +18,11 @@ import time
 import urllib.parse
 import zipfile
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from servetest import FAILURES, Server, check  # noqa: E402
+
 BIN = sys.argv[1]
 SCRATCH = tempfile.mkdtemp()
-FAILURES = []
-
-
-def check(condition, what):
-    if not condition:
-        FAILURES.append(what)
-        print("FAIL:", what, file=sys.stderr)
-
-
-class Server:
-    def __init__(self, *arguments):
-        self.process = subprocess.Popen([os.path.join(BIN, "glyphtint-serve"), "--listen", "127.0.0.1:0", *arguments],
-                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        line = self.process.stdout.readline().decode()
-        if not line.startswith("listening on http://127.0.0.1:"):
-            raise RuntimeError("no listening line: %r %r" % (line, self.process.stderr.read()))
-        self.port = int(line.rstrip("/\n").rsplit(":", 1)[1])
-        self.log = []
-        self.reader = threading.Thread(target=lambda: self.log.extend(self.process.stdout), daemon=True)
-        self.reader.start()
-
-    def connection(self):
-        return http.client.HTTPConnection("127.0.0.1", self.port, timeout=60)
-
-    def stop(self):
-        self.process.send_signal(signal.SIGTERM)
-        status = self.process.wait(timeout=60)
-        self.reader.join(timeout=10)
-        return status
 
 
 def get(connection, path, method="GET", headers=None):
@@ -166,7 +139,7 @@ def reload_and_stop():
     """SIGHUP serves an updated pack under new tags; a damaged one leaves the old in service."""
     pack = os.path.join(SCRATCH, "pack.gfx")
     shutil.copy(os.path.join(BIN, "glyphtint.gfx"), pack)
-    server = Server("--archive", pack)
+    server = Server(BIN, "--archive", pack)
     connection = server.connection()
     response, _ = get(connection, url("strip.png", "^1m00"))
     old = response.getheader("ETag")
@@ -199,7 +172,7 @@ def reload_and_stop():
 def draining_and_slow_clients():
     """SIGTERM answers the request under way before exiting; a client that sends its
     request a byte at a time is cut off, while the others are served."""
-    server = Server()
+    server = Server(BIN)
     slow = socket.create_connection(("127.0.0.1", server.port))
     started = time.monotonic()
     cut = False
@@ -255,7 +228,7 @@ def startup_failures():
     check(run.returncode == 1 and b"missing.gfx" in run.stderr, "a missing pack: %r" % run.stderr)
     run = subprocess.run([serve, "--threads", "0"], capture_output=True)
     check(run.returncode == 2 and b"--threads takes a whole number from 1 to 256, not '0'" in run.stderr, "--threads 0")
-    holder = Server()
+    holder = Server(BIN)
     run = subprocess.run([serve, "--listen", "127.0.0.1:%d" % holder.port], capture_output=True, timeout=60)
     check(run.returncode == 1 and b"Address already in use" in run.stderr, "a port taken: %r" % run.stderr)
     holder.stop()
@@ -295,12 +268,12 @@ ONLY_MANY_CLIENTS = sys.argv[2:] == ["many-clients"]
 try:
     if not ONLY_MANY_CLIENTS:
         startup_failures()
-        server = Server()
+        server = Server(BIN)
         requests_and_errors(server)
         same_as_cli(server)
         check(server.stop() == 0, "SIGTERM exits 0")
     # More renderers than cores, so that renders do overlap.
-    server = Server("--threads", "8")
+    server = Server(BIN, "--threads", "8")
     many_clients(server)
     status = server.stop()
     # A sanitizer's report is on standard error, with the status it exits with.

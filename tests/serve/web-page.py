@@ -5,7 +5,6 @@ its text, and hostile links stay text. Exits 77 when Chromium, its driver or Sel
 is missing.
 usage: web-page.py BIN_DIR [--screenshot PNG]"""
 import base64
-import http.client
 import json
 import os
 import shutil
@@ -14,6 +13,9 @@ import sys
 import tempfile
 import time
 import urllib.parse
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from servetest import FAILURES, Server, check  # noqa: E402
 
 try:
     from selenium import webdriver
@@ -31,13 +33,6 @@ CHROMIUM, DRIVER = shutil.which("chromium"), shutil.which("chromedriver")
 if not CHROMIUM or not DRIVER:
     sys.exit(77)
 SCRATCH = tempfile.mkdtemp()
-FAILURES = []
-
-
-def check(condition, what):
-    if not condition:
-        FAILURES.append(what)
-        print("FAIL:", what, file=sys.stderr)
 
 
 def strip_of(text):
@@ -63,12 +58,11 @@ def elements(driver):
     return driver.execute_script("return Array.from(document.querySelectorAll('*'), e => e.tagName).join(' ')")
 
 
-server = subprocess.Popen([os.path.join(BIN, "glyphtint-serve"), "--listen", "127.0.0.1:0"], stdout=subprocess.PIPE)
+server = Server(BIN)
 driver = None
 try:
-    base = server.stdout.readline().decode().split()[-1].rstrip("/")
-    port = int(base.rsplit(":", 1)[1])
-    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
+    base = "http://127.0.0.1:%d" % server.port
+    connection = server.connection()
     for path, kind in (("/?text=%3Cb%3E", "text/html"), ("/page.css", "text/css"), ("/page.js", "text/javascript")):
         connection.request("GET", path)
         answer = connection.getresponse()
@@ -161,8 +155,7 @@ try:
 finally:
     if driver:
         driver.quit()
-    server.terminate()
-    server.wait(timeout=60)
+    server.stop()
     shutil.rmtree(SCRATCH, ignore_errors=True)
 print("%d failed" % len(FAILURES))
 sys.exit(1 if FAILURES else 0)
