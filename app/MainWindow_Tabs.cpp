@@ -138,6 +138,7 @@ bool Tfrm_Main::AboutTabShowing() const
 void Tfrm_Main::pc_TabsChange()
 {
     UpdateCommands();
+    Announce({});
     if (AboutTabShowing()) {
         StartBanner();
         return;
@@ -153,6 +154,8 @@ void Tfrm_Main::pc_TabsChange()
 
 void Tfrm_Main::edt_TextChange(TTextBox& sender)
 {
+    // "Picture copied" was about the picture before this change.
+    Announce({});
     // A long text waits for the keys already queued: a burst costs one render.
     session_.Request(sender.Text());
 }

@@ -8,6 +8,7 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QMenu>
+#include <QLabel>
 #include <QStatusBar>
 #include <QTabBar>
 
@@ -316,5 +317,8 @@ TEST_F(AccessibilityTest, PartsAreNamedAddTabFocusesTheNamedBoxAndCopyIsConfirme
         }
         EXPECT_TRUE(confirmed);
     }
+    // The confirmation goes with the picture it was for.
+    QTest::keyClicks(QApplication::focusWidget(), "!");
+    EXPECT_EQ(window->findChild<QLabel*>("lbl_Status")->text(), "");
     EXPECT_TRUE(boxes.errors.empty());
 }
