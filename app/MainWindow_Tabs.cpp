@@ -4,7 +4,6 @@
 #include "app/FocusMark.h"
 #include "app/Pictures.h"
 
-#include <QApplication>
 #include <QSignalBlocker>
 #include <QTabBar>
 
@@ -88,12 +87,11 @@ void Tfrm_Main::ToolButton1Click()
         const QSignalBlocker programChange(pc_Tabs);
         pc_Tabs->insertTab(AboutTabIndex(), page, ImageList1[kImageAttempt], caption);
     }
-    // Hiding the page that holds the focus would hand it down the Tab chain (to "Colors")
-    // on the way, which a screen reader announces before the new box.
-    if (QWidget* focused = QApplication::focusWidget();
-        focused != nullptr && pc_Tabs->currentWidget()->isAncestorOf(focused)) {
-        focused->clearFocus();
-    }
+    // The new box is the page's focus before the page shows, so that the switch hands the
+    // focus straight to it: hiding the page that holds the focus would otherwise pass it
+    // along the Tab chain (to "Colors", or back to the old box), which a screen reader
+    // announces before the new box.
+    page->TextBox()->setFocus();
     ActivatePageQuietly(pc_Tabs->indexOf(page));
     // Typing goes into the new attempt, wherever the focus was.
     page->TextBox()->setFocus();
