@@ -193,7 +193,10 @@ TEST_F(ReadableWindowTest, AClickPausesTheBannerAndADesktopWithoutMotionNeverAni
     EXPECT_TRUE(window->tmr_Teller.Enabled());
     Shoot("banner-running");
 
-    window->setStyle(new StillStyle);
+    // setStyle does not own it: the window does, as its child.
+    auto* still = new StillStyle;
+    still->setParent(window.get());
+    window->setStyle(still);
     tabs->setCurrentIndex(0);
     tabs->setCurrentIndex(1);
     QTest::mouseClick(banner, Qt::LeftButton);
