@@ -19,6 +19,7 @@
 #include <algorithm>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -32,7 +33,6 @@ struct PackFile {
     int fd = -1;
     std::string path; // /proc/self/fd/N: every worker opens the very file that was digested
     unsigned char digest[SHA256_DIGEST_SIZE] = {};
-    std::uint64_t generation = 0;
     render::GlyphPack check;
 
     PackFile() = default;
@@ -345,7 +345,6 @@ void RenderService::Reload()
     ReadDigest(file->fd, file->digest);
     file->check.Open(file->path);
     const std::lock_guard lock(mutex_);
-    file->generation = ++generation_;
     current_ = std::move(file);
 }
 

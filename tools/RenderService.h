@@ -7,7 +7,6 @@
 
 #include <condition_variable>
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -67,7 +66,6 @@ private:
     const ServiceLimits limits_;
     mutable std::mutex mutex_;
     std::shared_ptr<const PackFile> current_;
-    std::uint64_t generation_ = 0;
     // Renders running or waiting for a renderer, and how many run.
     std::mutex renderMutex_;
     std::condition_variable renderFree_;
