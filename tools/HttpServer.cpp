@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
-#include <fcntl.h>
 #include <mutex>
 #include <netdb.h>
 #include <stdexcept>
