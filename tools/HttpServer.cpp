@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
-#include <fcntl.h>
 #include <mutex>
 #include <netdb.h>
 #include <stdexcept>
@@ -146,13 +145,17 @@ void OnConnection(void* cls, MHD_Connection* connection, void** socketContext, M
     }
 }
 
-MHD_Result Queue(MHD_Connection* connection, const HttpAnswer& answer)
+// The body is handed to the daemon, which sends it from where it lies and frees it once
+// sent: a picture is not copied.
+MHD_Result Queue(MHD_Connection* connection, HttpAnswer&& answer)
 {
-    MHD_Response* response = MHD_create_response_from_buffer(answer.body.size(), const_cast<char*>(answer.body.data()),
-                                                             MHD_RESPMEM_MUST_COPY);
+    auto body = std::make_unique<std::string>(std::move(answer.body));
+    MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+        body->size(), body->data(), [](void* owned) { delete static_cast<std::string*>(owned); }, body.get());
     if (response == nullptr) {
         return MHD_NO;
     }
+    body.release();
     if (!answer.contentType.empty()) {
         MHD_add_response_header(response, "Content-Type", answer.contentType.c_str());
     }
@@ -209,9 +212,8 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* /*url*/,
                   "text/plain; charset=utf-8",
                   "a request may not carry both Transfer-Encoding and Content-Length\n",
                   {{"X-Content-Type-Options", "nosniff"}, {"Connection", "close"}}};
-        const MHD_Result queued = Queue(connection, answer);
         state->logger(request, answer, 0);
-        return queued;
+        return Queue(connection, std::move(answer));
     }
     try {
         answer = TargetWhole(*context, version) ? state->handler(request)
@@ -222,10 +224,9 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* /*url*/,
     } catch (const std::exception& error) {
         answer = {500, "text/plain; charset=utf-8", std::string(error.what()) + "\n", {}};
     }
-    const MHD_Result queued = Queue(connection, answer);
     const double milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - context->start).count();
     state->logger(request, answer, milliseconds);
-    return queued;
+    return Queue(connection, std::move(answer));
 }
 
 // The socket listening on host:port, or why there is none.

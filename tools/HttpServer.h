@@ -27,7 +27,7 @@ struct ServerSettings {
 class HttpServer {
 public:
     using Handler = std::function<HttpAnswer(const HttpRequest&)>;
-    // Told of every answer once it is queued, with the milliseconds it took.
+    // Told of every answer as it is queued, with the milliseconds it took.
     using Logger = std::function<void(const HttpRequest&, const HttpAnswer&, double milliseconds)>;
 
     // Listens and starts serving; raises std::runtime_error saying why it cannot

@@ -7,6 +7,7 @@
 #include "render/ColourSamples.h"
 #include "render/ErrorCauses.h"
 #include "render/GlyphPack.h"
+#include "render/PictureStyle.h"
 #include "render/ShownMessage.h"
 #include "tools/CommandLine.h"
 #include "tools/RenderBatch.h"
@@ -19,10 +20,12 @@
 #include <algorithm>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -32,7 +35,6 @@ struct PackFile {
     int fd = -1;
     std::string path; // /proc/self/fd/N: every worker opens the very file that was digested
     unsigned char digest[SHA256_DIGEST_SIZE] = {};
-    std::uint64_t generation = 0;
     render::GlyphPack check;
 
     PackFile() = default;
@@ -109,6 +111,34 @@ std::string Hex(const unsigned char* bytes, std::size_t size)
         hex += kDigits[bytes[i] & 15];
     }
     return hex;
+}
+
+// The bytes of a query parameter, '+' as a space and every %XX as its byte. Raises EUsage
+// for a malformed escape, and for a value longer than maxBytes as soon as it passes it.
+std::string DecodeQueryValue(std::string_view encoded, std::size_t maxBytes, std::string_view name)
+{
+    std::string decoded;
+    decoded.reserve(std::min(encoded.size(), maxBytes));
+    for (std::size_t i = 0; i < encoded.size(); ++i) {
+        char byte = encoded[i];
+        if (byte == '+') {
+            byte = ' ';
+        } else if (byte == '%') {
+            const int hi = i + 1 < encoded.size() ? HexDigit(encoded[i + 1]) : -1;
+            const int lo = i + 2 < encoded.size() ? HexDigit(encoded[i + 2]) : -1;
+            if (hi < 0 || lo < 0) {
+                throw EUsage("malformed percent escape in " + std::string(name) + ": '%' takes two hexadecimal digits");
+            }
+            byte = static_cast<char>(hi << 4 | lo);
+            i += 2;
+        }
+        if (decoded.size() == maxBytes) {
+            throw ETextOverServiceLimit("The " + std::string(name) + " is longer than " + std::to_string(maxBytes) +
+                                        " bytes, the most glyphtint-serve takes");
+        }
+        decoded += byte;
+    }
+    return decoded;
 }
 
 enum class Product { Strip, Framed, Info };
@@ -298,32 +328,6 @@ void ReadDigest(int fd, unsigned char (&digest)[SHA256_DIGEST_SIZE])
 
 } // namespace
 
-std::string DecodeQueryValue(std::string_view encoded, std::size_t maxBytes, std::string_view name)
-{
-    std::string decoded;
-    decoded.reserve(std::min(encoded.size(), maxBytes));
-    for (std::size_t i = 0; i < encoded.size(); ++i) {
-        char byte = encoded[i];
-        if (byte == '+') {
-            byte = ' ';
-        } else if (byte == '%') {
-            const int hi = i + 1 < encoded.size() ? HexDigit(encoded[i + 1]) : -1;
-            const int lo = i + 2 < encoded.size() ? HexDigit(encoded[i + 2]) : -1;
-            if (hi < 0 || lo < 0) {
-                throw EUsage("malformed percent escape in " + std::string(name) + ": '%' takes two hexadecimal digits");
-            }
-            byte = static_cast<char>(hi << 4 | lo);
-            i += 2;
-        }
-        if (decoded.size() == maxBytes) {
-            throw ETextOverServiceLimit("The " + std::string(name) + " is longer than " + std::to_string(maxBytes) +
-                                        " bytes, the most glyphtint-serve takes");
-        }
-        decoded += byte;
-    }
-    return decoded;
-}
-
 RenderService::RenderService(std::string archive, ServiceLimits limits) : archive_(std::move(archive)), limits_(limits)
 {
     Reload();
@@ -345,7 +349,6 @@ void RenderService::Reload()
     ReadDigest(file->fd, file->digest);
     file->check.Open(file->path);
     const std::lock_guard lock(mutex_);
-    file->generation = ++generation_;
     current_ = std::move(file);
 }
 

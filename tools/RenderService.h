@@ -3,14 +3,10 @@
 // tags, and the errors of a bad query as the tool words them.
 #pragma once
 
-#include "render/PictureStyle.h"
-
 #include <condition_variable>
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -36,10 +32,6 @@ struct ServiceLimits {
     int renderers = 1;      // renders at once
     int waitingRenders = 4; // renders that may wait for a renderer; past them 503
 };
-
-// The bytes of a query parameter, '+' as a space and every %XX as its byte. Raises EUsage
-// for a malformed escape, and for a value longer than maxBytes as soon as it passes it.
-std::string DecodeQueryValue(std::string_view encoded, std::size_t maxBytes, std::string_view name);
 
 // One open glyph pack and the digest of its bytes, shared by every request served from it.
 struct PackFile;
@@ -67,7 +59,6 @@ private:
     const ServiceLimits limits_;
     mutable std::mutex mutex_;
     std::shared_ptr<const PackFile> current_;
-    std::uint64_t generation_ = 0;
     // Renders running or waiting for a renderer, and how many run.
     std::mutex renderMutex_;
     std::condition_variable renderFree_;
