@@ -112,26 +112,15 @@ private:
     std::vector<std::string> namedSequences_;
 };
 
-// Whether each byte has a glyph, looked up once rather than once a byte.
-std::array<bool, 256> DrawableBytes()
-{
-    std::array<bool, 256> drawable{};
-    for (int byte = 0; byte < 256; ++byte) {
-        drawable[static_cast<std::size_t>(byte)] = !GlyphEntryName(static_cast<unsigned char>(byte)).empty();
-    }
-    return drawable;
-}
-
 } // namespace
 
 CodedTextInfo DescribeCodedText(std::string_view text)
 {
-    static const std::array<bool, 256> drawable = DrawableBytes();
     CodedTextInfo info;
     info.byteLength = text.size();
     UndrawnCounter undrawn(info);
     ScanCodedText(text, [&info, &undrawn](unsigned char character, TColourTriple) {
-        if (!drawable[character]) {
+        if (!HasGlyph(character)) {
             undrawn.Add(character);
             return;
         }

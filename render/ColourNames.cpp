@@ -60,16 +60,6 @@ TColourTriple Unpacked(std::uint32_t rgb)
     return colour;
 }
 
-// Whether each byte has a glyph, looked up once rather than once a byte.
-std::array<bool, 256> DrawableBytes()
-{
-    std::array<bool, 256> drawable{};
-    for (const char byte : DrawableGlyphBytes()) {
-        drawable[static_cast<unsigned char>(byte)] = true;
-    }
-    return drawable;
-}
-
 std::array<OKLab, std::size(kNamedColours)> NamedColoursInOKLab()
 {
     std::array<OKLab, std::size(kNamedColours)> labs;
@@ -152,13 +142,12 @@ std::string_view ColourCodeName(unsigned char code)
 
 std::string DescribePicture(std::string_view text, const PictureStyle& style)
 {
-    static const std::array<bool, 256> drawable = DrawableBytes();
     RunTeller teller;
     // A text changes colour far less often than it draws: the name is looked up per change.
     TColourTriple namedTint{-1, -1, -1};
     std::string_view name;
     ScanCodedText(text, [&](unsigned char character, TColourTriple tint) {
-        if (!drawable[character]) {
+        if (!HasGlyph(character)) {
             return;
         }
         if (tint != namedTint) {

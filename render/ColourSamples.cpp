@@ -25,7 +25,11 @@ GlyphWidths MeasureGlyphWidths(GlyphPack& pack, std::string_view text)
     return widths;
 }
 
-std::vector<ColourSample> ColourSamplesOf(std::string_view text, const GlyphWidths& widths, int imageWidth)
+namespace {
+
+// Hands each sample of text's strip to visit, left to right, until visit returns false.
+template <typename Visit>
+void VisitColourSamples(std::string_view text, const GlyphWidths& widths, int imageWidth, Visit visit)
 {
     std::int64_t stripWidth = 0;
     ScanCodedText(text, [&](unsigned char character, TColourTriple) { stripWidth += widths[character]; });
@@ -34,7 +38,6 @@ std::vector<ColourSample> ColourSamplesOf(std::string_view text, const GlyphWidt
 
     // The scan's rules, keeping the code byte that set the colour rather than the colour,
     // which several codes share.
-    std::vector<ColourSample> samples;
     std::optional<char> code;
     bool afterCaret = false;
     for (const char byte : text) {
@@ -51,11 +54,22 @@ std::vector<ColourSample> ColourSamplesOf(std::string_view text, const GlyphWidt
             continue;
         }
         const int width = widths[static_cast<unsigned char>(byte)];
-        if (code && width > 0) {
-            samples.push_back(ColourSample{*code, static_cast<int>(left), width});
+        if (code && width > 0 && !visit(ColourSample{*code, static_cast<int>(left), width})) {
+            return;
         }
         left += width;
     }
+}
+
+} // namespace
+
+std::vector<ColourSample> ColourSamplesOf(std::string_view text, const GlyphWidths& widths, int imageWidth)
+{
+    std::vector<ColourSample> samples;
+    VisitColourSamples(text, widths, imageWidth, [&samples](const ColourSample& sample) {
+        samples.push_back(sample);
+        return true;
+    });
     return samples;
 }
 
@@ -64,12 +78,19 @@ std::optional<ColourSample> ColourSampleAt(std::string_view text, const GlyphWid
     if (x < 0 || x >= imageWidth) {
         return std::nullopt;
     }
-    for (const ColourSample& sample : ColourSamplesOf(text, widths, imageWidth)) {
-        if (x >= sample.left && x < sample.left + sample.width) {
-            return sample;
+    // Asked at every move of the pointer: the scan stops at x rather than listing the strip.
+    std::optional<ColourSample> found;
+    VisitColourSamples(text, widths, imageWidth, [&found, x](const ColourSample& sample) {
+        if (x < sample.left) {
+            return false;
         }
-    }
-    return std::nullopt;
+        if (x < sample.left + sample.width) {
+            found = sample;
+            return false;
+        }
+        return true;
+    });
+    return found;
 }
 
 } // namespace glyphtint::render

@@ -1,6 +1,8 @@
 // The byte-to-entry-name mapping of the glyph archive.
 #include "render/GlyphNames.h"
 
+#include <array>
+
 namespace glyphtint::render {
 
 std::string GlyphEntryName(unsigned char character)
@@ -56,11 +58,23 @@ std::string FullGlyphEntryName(unsigned char character)
     return name;
 }
 
+bool HasGlyph(unsigned char character)
+{
+    static const std::array<bool, 256> drawable = [] {
+        std::array<bool, 256> table{};
+        for (int byte = 0; byte < 256; ++byte) {
+            table[static_cast<std::size_t>(byte)] = !GlyphEntryName(static_cast<unsigned char>(byte)).empty();
+        }
+        return table;
+    }();
+    return drawable[character];
+}
+
 std::string DrawableGlyphBytes()
 {
     std::string bytes;
     for (int c = 0; c < 256; ++c) {
-        if (!GlyphEntryName(static_cast<unsigned char>(c)).empty()) {
+        if (HasGlyph(static_cast<unsigned char>(c))) {
             bytes += static_cast<char>(c);
         }
     }

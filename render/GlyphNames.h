@@ -12,6 +12,9 @@ std::string GlyphEntryName(unsigned char character);
 // when the byte has no glyph.
 std::string FullGlyphEntryName(unsigned char character);
 
+// Whether the byte has a glyph: GlyphEntryName is not empty, answered from a table made once.
+bool HasGlyph(unsigned char character);
+
 // The bytes that have a glyph, in ascending order (89 of them).
 std::string DrawableGlyphBytes();
 

@@ -86,28 +86,31 @@ void TintBitmapAreaOnto(TBitmap& bitmap, int left, int top, int width, int heigh
         // Only device pixels have a byte to keep alpha in.
         throw EInvalidGraphicOperation("A glyph can be drawn on another background only at display depth");
     }
-    // Every mean's pixel, worked out once: the blend onto the colour, or the tint colour
-    // with the blend factor in the fourth byte.
+    // Every mean's pixel: the blend onto the colour, or the tint colour with the blend
+    // factor in the fourth byte. This runs once a glyph, and a glyph shows only a few
+    // dozen of the bright means, so each blend is worked out on first use.
     const bool transparent = background.kind == TintBackground::Kind::Transparent;
     const auto channel = [](std::int32_t value) { return static_cast<std::uint32_t>(std::clamp(value, 0, 255)); };
     const std::uint32_t tintBytes = channel(colour.Red) | channel(colour.Green) << 8 | channel(colour.Blue) << 16;
     const std::uint32_t backgroundBytes =
         channel(background.colour.Red) | channel(background.colour.Green) << 8 | channel(background.colour.Blue) << 16;
+    // A black tint at full alpha has this value too: it is merely worked out again.
+    constexpr std::uint32_t kNotYetBlended = 0xFF000000u;
     std::array<std::uint32_t, 256> byMean;
     for (int mean = 0; mean < 256; ++mean) {
-        if (transparent) {
-            const int alpha = TintAlpha(mean);
-            byMean[mean] = alpha == 0 ? 0 : tintBytes | static_cast<std::uint32_t>(alpha) << 24;
-        } else {
-            byMean[mean] = mean > kTintThreshold ? TintedColour(mean, colour, background.colour) : backgroundBytes;
-        }
+        byMean[mean] = mean > kTintThreshold ? kNotYetBlended : transparent ? 0 : backgroundBytes;
     }
     static_assert(std::endian::native == std::endian::little);
     for (int y = y0; y < y1; ++y) {
         std::uint8_t* p = bitmap.ScanLine(y) + static_cast<std::size_t>(x0) * 4;
         for (int x = x0; x < x1; ++x, p += 4) {
             const int mean = (p[0] + p[1] + p[2]) / 3;
-            std::memcpy(p, &byMean[mean], 4);
+            std::uint32_t& pixel = byMean[mean];
+            if (pixel == kNotYetBlended) {
+                pixel = transparent ? tintBytes | static_cast<std::uint32_t>(TintAlpha(mean)) << 24
+                                    : TintedColour(mean, colour, background.colour);
+            }
+            std::memcpy(p, &pixel, 4);
         }
     }
     bitmap.NotifyChanged();

@@ -1,10 +1,9 @@
 // glyphtint-gfx list: the central directory of an archive, one line per entry.
 #include "tools/GfxList.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
 
+#include "archive/EntryNames.h"
 #include "archive/ZipArchive.h"
 #include "archive/ZipFormat.h"
 #include "render/GlyphNames.h"
@@ -48,13 +47,9 @@ std::string EscapedEntryName(std::string_view name)
 std::string GlyphCharacterOf(std::string_view entryName)
 {
     // Looked up as the program looks glyphs up: without regard to ASCII case.
-    const auto sameName = [](std::string_view a, std::string_view b) {
-        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-                   return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-               });
-    };
     for (const char c : glyphtint::render::DrawableGlyphBytes()) {
-        if (sameName(entryName, glyphtint::render::FullGlyphEntryName(static_cast<unsigned char>(c)))) {
+        if (glyphtint::archive::NamesEqualNoCase(
+                entryName, glyphtint::render::FullGlyphEntryName(static_cast<unsigned char>(c)))) {
             return c == ' ' ? std::string("space") : std::string(1, c);
         }
     }
