@@ -160,7 +160,7 @@ Query ParseQuery(std::string_view query, std::size_t maxTextBytes)
             continue;
         }
         const std::size_t equals = std::min(pair.find('='), pair.size());
-        const std::string name = DecodeQueryValue(pair.substr(0, equals), kMaxStyleValueBytes, "a parameter name");
+        const std::string name = DecodeQueryValue(pair.substr(0, equals), kMaxStyleValueBytes, "parameter name");
         const std::string_view encoded = pair.substr(std::min(equals + 1, pair.size()));
         const bool isText = name == "text";
         if (!isText && name != "scale" && name != "background" && name != "min-contrast" && name != "page") {
