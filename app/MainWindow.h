@@ -15,7 +15,6 @@
 #include <QFrame>
 #include <QIcon>
 #include <QInputDialog>
-#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
