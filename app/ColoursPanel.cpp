@@ -114,6 +114,10 @@ ColoursPanel::ColoursPanel(const DesignScale& scale, QWidget* parent)
 
 void ColoursPanel::Announce(const QString& message)
 {
+    // Every key clears the status: an empty one is left alone rather than laid out again.
+    if (message.isEmpty() && lbl_Status->text().isEmpty()) {
+        return;
+    }
     lbl_Status->clear();
     lbl_Status->setText(message);
 }

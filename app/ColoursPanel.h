@@ -29,7 +29,7 @@ public:
 
     // Renders both palette strings into their images in the given style; failures leave
     // as exceptions.
-    void RenderPalettes(render::GlyphPack& pack, const render::PictureStyle& style = {});
+    void RenderPalettes(render::GlyphPack& pack, const render::PictureStyle& style);
 
     // The Colors toggle: checked while the palettes show.
     void SpeedButton1Click();

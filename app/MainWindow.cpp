@@ -253,8 +253,7 @@ void Tfrm_Main::FormCreate()
     // The user can type at once.
     edt_Text->setFocus();
     // The palettes' cost per byte tells how long the first text will take.
-    session_.Timed(std::string_view(kPaletteText1).size() + std::string_view(kPaletteText2).size(),
-                   [this](RenderSession::Pack& pack) { Panel3->RenderPalettes(pack); });
+    RenderPalettes();
 }
 
 void Tfrm_Main::FormDestroy()

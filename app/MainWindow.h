@@ -15,7 +15,6 @@
 #include <QFrame>
 #include <QIcon>
 #include <QInputDialog>
-#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -123,6 +122,8 @@ public:
     // What the render panel and the palettes are drawn in: the preview's background and
     // legibility.
     glyphtint::render::PictureStyle PreviewStyle() const;
+    // Draws both palettes in the session's style; their time teaches the session's pacer.
+    void RenderPalettes();
 
     // Runs a handler through the window's one guard: failures become error reports.
     template <class Handler> void RunGuarded(Handler&& handler) noexcept { guard_.Run(std::forward<Handler>(handler)); }

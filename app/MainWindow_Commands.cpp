@@ -224,6 +224,11 @@ void Tfrm_Main::PreviewClick()
         return;
     }
     session_.Redraw();
+    RenderPalettes();
+}
+
+void Tfrm_Main::RenderPalettes()
+{
     session_.Timed(std::string_view(kPaletteText1).size() + std::string_view(kPaletteText2).size(),
                    [this](RenderSession::Pack& pack) { Panel3->RenderPalettes(pack, session_.Style()); });
 }

@@ -1,6 +1,7 @@
 // TPaletteImage: keys, the current sample's mark, and what screen readers are told.
 #include "app/PaletteImage.h"
 
+#include "app/Accessibility.h"
 #include "render/ColourNames.h"
 
 #include <QAccessible>
@@ -30,7 +31,8 @@ void TPaletteImage::SetGlyphWidths(const render::GlyphWidths& widths)
 {
     widths_ = widths;
     current_ = std::clamp(current_, 0, std::max(0, static_cast<int>(Samples().size()) - 1));
-    setAccessibleDescription(Description());
+    // The same strip drawn again (a new preview style) is no news to screen readers.
+    SetAccessibleDescription(this, Description());
     update();
 }
 

@@ -12,16 +12,7 @@
 #include <algorithm>
 #include <map>
 
-using glyphtint::raster::BlueOf;
-using glyphtint::raster::GreenOf;
-using glyphtint::raster::RedOf;
-
 namespace {
-
-QColor ColourOf(TColor c)
-{
-    return QColor(RedOf(c), GreenOf(c), BlueOf(c));
-}
 
 // The colour most pixels of the area have: the background a strip is drawn on.
 QColor MostCommonColour(const QImage& image, const QRect& area)

@@ -83,18 +83,12 @@ second=
 server=
 wm=
 start_lock="${TMPDIR:-/tmp}/glyphtint-xvfb.lock"
+source "$(dirname "$(readlink -f "$0")")/private-xvfb.sh"
 cleanup() {
   for process in $pid $second $wm; do
     kill "$process" 2>/dev/null || true
   done
-  if [ -n "$server" ]; then
-    # Servers start and stop one at a time: one on its way out never meets one that
-    # is taking the display number it gives up.
-    exec 4>"$start_lock"
-    flock 4
-    kill "$server" 2>/dev/null || true
-    wait "$server" 2>/dev/null || true
-  fi
+  stop_private_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -111,38 +105,8 @@ fail() {
   exit 1
 }
 
-# A private X server on a display number it picks itself (xvfb-run -a can hand two
-# parallel runs the same number). Servers start and stop one at a time, under a lock:
-# see cleanup. The server counts as started once a client has reached it; -noreset
-# keeps it from resetting, and refusing connections meanwhile, when that client leaves.
 screen_size=${SCREEN_SIZE:-1280x1024}
-start_server() {
-  rm -f "$work/display"
-  Xvfb -displayfd 3 -screen 0 "${screen_size}x24" -nolisten tcp -noreset 3>"$work/display" 4>&- 2>"$work/xvfb.log" &
-  server=$!
-  for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.05
-  done
-  [ -s "$work/display" ] || return 1
-  export DISPLAY=":$(head -1 "$work/display")"
-  for _ in $(seq 50); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
-    sleep 0.05
-  done
-  return 1
-}
-exec 4>"$start_lock"
-flock 4
-for attempt in 1 2 3; do
-  start_server && break
-  kill "$server" 2>/dev/null || true
-  wait "$server" 2>/dev/null || true
-  server=
-  [ "$attempt" -lt 3 ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-done
-flock -u 4
-exec 4>&-
+start_private_xvfb "$screen_size" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 # In sanitizer builds: what the system's libraries keep to the end is not ours.
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$(readlink -f "$0")")/lsan-suppressions.txt"

@@ -91,6 +91,12 @@ def report(title, events, recorder):
     sys.stdout.flush()
 
 
+def step(keys, title, recorder):
+    """Presses the keys and reports what followed."""
+    key(keys)
+    report(title, recorder.settle(), recorder)
+
+
 def main():
     recorder = Recorder()
 
@@ -106,25 +112,18 @@ def main():
             type_text(character)
             pump(0.2)
         report("typing ^1m00", recorder.settle(), recorder)
-        key("ctrl+l")
-        report("Ctrl+L (colour menu)", recorder.settle(), recorder)
-        key("Down")
-        report("Down", recorder.settle(), recorder)
-        key("Return")
-        report("Enter", recorder.settle(), recorder)
+        step("ctrl+l", "Ctrl+L (colour menu)", recorder)
+        step("Down", "Down", recorder)
+        step("Return", "Enter", recorder)
         # Enter on a group opens it: a second Enter inserts its first code. The later
         # steps need the menus closed, or the open menu takes their keys.
-        key("Return")
-        report("Enter (the group's first code)", recorder.settle(), recorder)
+        step("Return", "Enter (the group's first code)", recorder)
         for _ in range(3):
             if not menu_open(session.app):
                 break
-            key("Escape")
-            report("Escape (a menu was still open)", recorder.settle(), recorder)
-        key("ctrl+t")
-        report("Ctrl+T (new tab)", recorder.settle(), recorder)
-        key("ctrl+Tab")
-        report("Ctrl+Tab (to About)", recorder.settle(), recorder)
+            step("Escape", "Escape (a menu was still open)", recorder)
+        step("ctrl+t", "Ctrl+T (new tab)", recorder)
+        step("ctrl+Tab", "Ctrl+Tab (to About)", recorder)
         pump(ABOUT_SECONDS)
         events = recorder.settle()
         counts = collections.Counter(int(t) for t, _ in events)
@@ -133,12 +132,9 @@ def main():
         for kind, count in collections.Counter(line.split(" ")[0] for _, line in events).most_common():
             print("  %5d %s" % (count, kind))
         print()
-        key("ctrl+shift+c")
-        report("Ctrl+Shift+C on About (greyed out there)", recorder.settle(), recorder)
-        key("ctrl+shift+Tab")
-        report("Ctrl+Shift+Tab (back to Attempt 2)", recorder.settle(), recorder)
-        key("ctrl+shift+c")
-        report("Ctrl+Shift+C (copy image to clipboard)", recorder.settle(), recorder)
+        step("ctrl+shift+c", "Ctrl+Shift+C on About (greyed out there)", recorder)
+        step("ctrl+shift+Tab", "Ctrl+Shift+Tab (back to Attempt 2)", recorder)
+        step("ctrl+shift+c", "Ctrl+Shift+C (copy image to clipboard)", recorder)
 
 
 if __name__ == "__main__":

@@ -30,6 +30,7 @@ work=$(mktemp -d)
 server=
 session=
 start_lock="${TMPDIR:-/tmp}/glyphtint-xvfb.lock"
+source "$(dirname "$(readlink -f "$0")")/../app/private-xvfb.sh"
 cleanup() {
   # The session leads its own process group: the bus launcher, the registry and the
   # program that D-Bus or the script started end with it.
@@ -41,50 +42,16 @@ cleanup() {
     done
     kill -KILL -- "-$session" 2>/dev/null || true
   fi
-  if [ -n "$server" ]; then
-    # Servers start and stop one at a time, as in the other tests of the real window.
-    exec 4>"$start_lock"
-    flock 4
-    kill "$server" 2>/dev/null || true
-    wait "$server" 2>/dev/null || true
-  fi
+  stop_private_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-# A private X server on a display number it picks itself, counted as started once a
-# client has reached it.
-start_server() {
-  rm -f "$work/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 4>&- 2>"$work/xvfb.log" &
-  server=$!
-  for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.05
-  done
-  [ -s "$work/display" ] || return 1
-  export DISPLAY=":$(head -1 "$work/display")"
-  for _ in $(seq 50); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
-    sleep 0.05
-  done
-  return 1
-}
-exec 4>"$start_lock"
-flock 4
-for attempt in 1 2 3; do
-  start_server && break
-  kill "$server" 2>/dev/null || true
-  wait "$server" 2>/dev/null || true
-  server=
-  if [ "$attempt" -eq 3 ]; then
-    echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.log")" >&2
-    exit 1
-  fi
-done
-flock -u 4
-exec 4>&-
+if ! start_private_xvfb 1280x1024; then
+  echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.log")" >&2
+  exit 1
+fi
 
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS
 # Nothing is written into the source tree.
