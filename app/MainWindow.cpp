@@ -163,6 +163,8 @@ RenderSessionHooks Tfrm_Main::SessionHooks()
     hooks.askPassword = [this](const std::string& entryName, const std::string& password) {
         return AskPasswordInBox(entryName, password);
     };
+    // A refused or broken render leaves its own picture: the description follows it.
+    hooks.failed = [this](const std::string& text) { DescribeRenderedPicture(text); };
     hooks.ready = [this](const std::string& text) {
         DescribeRenderedPicture(text);
         if (hooks_.rendered) {
@@ -190,7 +192,10 @@ void Tfrm_Main::DescribeRenderedPicture(const std::string& text)
     }
     // The banner is told as a whole: a description growing by a letter per tick would be
     // read out ten times a second.
-    const std::string_view told = AboutTabShowing() ? BannerText : std::string_view(text);
+    // An empty picture (a refused text) is told as such, without reading the text.
+    const std::string_view told = img_Render->Picture().Width() == 0 ? std::string_view()
+                                  : AboutTabShowing()                ? BannerText
+                                                                     : std::string_view(text);
     SetAccessibleDescription(img_Render, PictureDescription(told, session_.Style()));
 }
 

@@ -106,6 +106,9 @@ void RenderSession::Draw(const std::string& text)
         lastText_ = text;
         RenderCodedText(pack_, text, target_(), style_);
     } catch (...) {
+        if (hooks_.failed) {
+            hooks_.failed(text);
+        }
         if (refusedPassword_) {
             throw std::runtime_error("The glyph \"" + *refusedPassword_ +
                                      "\" needs the glyph pack's password, and none was given");

@@ -26,6 +26,9 @@ struct RenderSessionHooks {
     // Told after each render with the text drawn, while a long render's busy cursor
     // still shows.
     std::function<void(const std::string& text)> ready;
+    // Told when a render fails, before its error is reported: the picture then shows the
+    // glyphs before the failure, or nothing when the text was refused.
+    std::function<void(const std::string& text)> failed;
     // The time now; empty means the steady clock.
     std::function<std::chrono::steady_clock::time_point()> now;
 };

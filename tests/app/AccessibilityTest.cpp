@@ -153,6 +153,12 @@ TEST_F(AccessibilityTest, ThePictureIsAnImageToldInWordsOncePerRender)
     EXPECT_TRUE(long_.endsWith(QChar(0x2026)));
     Change(Find<TTextBox>("edt_Text"), "^1");
     EXPECT_EQ(PictureToldAs("Nothing drawn"), "Nothing drawn");
+    // A text refused for its size leaves no picture, and is told so.
+    Change(Find<TTextBox>("edt_Text"), "^1m00");
+    ASSERT_EQ(PictureToldAs("m00 in red"), "m00 in red");
+    Change(Find<TTextBox>("edt_Text"), std::string(300000, 'w'));
+    EXPECT_EQ(PictureToldAs("Nothing drawn"), "Nothing drawn");
+    EXPECT_FALSE(boxes.errors.empty()) << "the refusal is reported";
 }
 
 TEST_F(AccessibilityTest, EachSampleIsANamedButtonThatInsertsItsCode)
