@@ -128,7 +128,7 @@ contents)
     [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "the control file has no $field"
   done
   depends=$(dpkg-deb -f "$deb" Depends)
-  for library in libqt6widgets6 libjpeg62-turbo zlib1g libzip4 libspng0; do
+  for library in libqt6widgets6 libjpeg62-turbo zlib1g libzip4 libdeflate0; do
     [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
   done
   [[ $(dpkg-deb -f "$deb" Recommends) == *qt6-wayland* ]] || fail "qt6-wayland is not recommended"

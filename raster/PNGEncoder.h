@@ -1,25 +1,19 @@
-// PNG files written with libspng, a row at a time: no Qt, so that programs which only
-// draw glyphs write their pictures without starting Qt.
+// PNG files written a row at a time and deflated by libdeflate: no Qt, so that programs
+// which only draw glyphs write their pictures without starting Qt.
 #pragma once
 
 #include "raster/Graphics.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <utility>
 
-struct spng_ctx;
-
-// A failure of the PNG library, carrying its error number and message.
+// A picture the encoder cannot write as PNG.
 class EPNG : public std::runtime_error {
 public:
-    explicit EPNG(int code);
-    int Code() const { return code_; }
-
-private:
-    int code_;
+    using std::runtime_error::runtime_error;
 };
 
 namespace glyphtint::raster {
@@ -28,9 +22,10 @@ namespace glyphtint::raster {
 enum class PngPixels { Rgb8, Rgba8 };
 
 // One PNG file, appended to out as it is encoded: the header on construction, then
-// exactly height rows, then Finish. Raises EPNG when the library refuses a step, and
-// EOutOfResources when out cannot grow. An encoder left before Finish leaves an
-// incomplete file in out.
+// exactly height rows (the picture's data is written with the last), then Finish.
+// Raises EOutOfResources when memory runs out or the rows would hold more than 2 GB, as
+// no bitmap does, and EPNG when the compressor fails. An encoder left before its last
+// row leaves an incomplete file in out.
 class PngEncoder {
 public:
     PngEncoder(std::string& out, int width, int height, PngPixels pixels = PngPixels::Rgb8);
@@ -44,19 +39,17 @@ public:
     void Finish();
 
 private:
-    struct ContextFree {
-        void operator()(spng_ctx* context) const;
-    };
-    void Check(int result);
+    void WriteData();
 
     std::string& out_;
-    std::unique_ptr<spng_ctx, ContextFree> context_;
-    // What the library's write callback reaches: the output and the flag it raises when
-    // the output cannot grow.
-    std::pair<std::string*, bool*> sink_;
+    // The rows as the file holds them, each after its filter byte, deflated in one piece
+    // once the last arrives.
+    std::unique_ptr<std::uint8_t[]> rows_;
     std::size_t rowBytes_ = 0;
+    std::size_t filled_ = 0;
+    // Where the last row stored unfiltered starts in rows_ (its filter byte).
+    std::size_t lastPlainRow_ = 0;
     int rowsLeft_ = 0;
-    bool outOfMemory_ = false;
 };
 
 // The bitmap's pixels as a PNG file of 8-bit RGB, whatever its depth; an empty bitmap

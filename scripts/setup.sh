@@ -3,7 +3,7 @@
 
 glyphtint_packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libjpeg62-turbo-dev zlib1g-dev libspng-dev
+  qt6-base-dev libjpeg62-turbo-dev zlib1g-dev libdeflate-dev
   libgtest-dev libgmock-dev libbenchmark-dev libzip-dev
   # libzip's CMake package names these three programs and fails to load without them
   zipcmp zipmerge ziptool

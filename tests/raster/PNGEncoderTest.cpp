@@ -1,6 +1,6 @@
 // The PNG encoder checked through another decoder (Qt's, on libpng): every depth gives the
-// bitmap's pixels as 8-bit RGB, the same pixels Qt's own PNG writer gives, and misuse is
-// refused rather than written.
+// bitmap's pixels as 8-bit RGB, the same pixels Qt's own PNG writer gives, a transparent
+// picture keeps its alpha, and misuse is refused rather than written.
 #include "raster/PNGEncoder.h"
 #include "raster/QtImage.h"
 
@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 using glyphtint::raster::MakeColor;
 using glyphtint::raster::PngEncoder;
@@ -53,6 +55,38 @@ std::string QtPng(const TBitmap& bitmap)
 QImage Decoded(const std::string& png)
 {
     return QImage::fromData(reinterpret_cast<const uchar*>(png.data()), static_cast<int>(png.size()), "PNG");
+}
+
+// The chunk types of a PNG file in their order, read from their length fields.
+std::vector<std::string> ChunkTypes(const std::string& png)
+{
+    std::vector<std::string> types;
+    for (std::size_t at = 8; at + 8 <= png.size();) {
+        const auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<std::uint8_t>(png[i])); };
+        const std::uint32_t length = byte(at) << 24 | byte(at + 1) << 16 | byte(at + 2) << 8 | byte(at + 3);
+        types.push_back(png.substr(at + 4, 4));
+        at += 12 + std::size_t{length};
+    }
+    return types;
+}
+
+// Display-depth pictures with an alpha byte that varies: rows of noise, runs of one
+// colour, and rows repeated as a scaled strip repeats them.
+std::unique_ptr<TBitmap> MakeAlphaPicture(int width, int height, int repeat, bool noise)
+{
+    auto picture = std::make_unique<TBitmap>();
+    picture->ChangeDepth(TPixelFormat::pfDevice);
+    picture->ResizeWidth(width);
+    picture->ResizeHeight(height);
+    for (int y = 0; y < height; ++y) {
+        std::uint32_t seed = static_cast<std::uint32_t>(y / repeat) * 2654435761u + 1;
+        std::uint8_t* pixel = picture->ScanLine(y);
+        for (int x = 0; x < width * 4; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            pixel[x] = noise || (x / 28 + y / repeat) % 3 == 0 ? static_cast<std::uint8_t>(seed >> 24) : 90;
+        }
+    }
+    return picture;
 }
 
 } // namespace
@@ -111,4 +145,54 @@ TEST(PngEncoder, RefusesAnEmptyPictureAndRowsThatDoNotFit)
     const QImage decoded = Decoded(out);
     ASSERT_EQ(decoded.size(), QSize(2, 1));
     EXPECT_EQ(decoded.pixel(1, 0), qRgb(4, 5, 6));
+}
+
+TEST(PngEncoder, TransparentAndRepeatedRowsKeepEveryPixel)
+{
+    struct Case {
+        const char* name;
+        int width;
+        int height;
+        int repeat;
+        bool noise;
+    };
+    // A row that repeats the one above is stored as their difference; the noisy picture
+    // needs more than one data chunk.
+    for (const Case c : {Case{"one pixel", 1, 1, 1, false}, Case{"runs", 300, 20, 1, false},
+                         Case{"scaled by 3", 120, 60, 3, false}, Case{"noise", 800, 400, 1, true}}) {
+        SCOPED_TRACE(c.name);
+        const auto picture = MakeAlphaPicture(c.width, c.height, c.repeat, c.noise);
+        const TBitmap& bitmap = *picture;
+        const std::string png = glyphtint::raster::EncodePngWithAlpha(bitmap);
+        ASSERT_GT(png.size(), 26u);
+        EXPECT_EQ(png[25], 6) << "colour type RGBA";
+        const std::vector<std::string> chunks = ChunkTypes(png);
+        ASSERT_GE(chunks.size(), 4u);
+        EXPECT_EQ(chunks.front(), "IHDR");
+        EXPECT_EQ(chunks[1], "pHYs");
+        EXPECT_EQ(chunks.back(), "IEND");
+        EXPECT_EQ(chunks.size() > 4, c.noise) << "one data chunk unless the data passes a megabyte";
+
+        const QImage decoded = Decoded(png).convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(decoded.size(), QSize(c.width, c.height));
+        EXPECT_EQ(decoded.dotsPerMeterX(), 3780);
+        for (int y = 0; y < c.height; ++y) {
+            const std::uint8_t* in = bitmap.ScanLine(y);
+            for (int x = 0; x < c.width; ++x, in += 4) {
+                ASSERT_EQ(decoded.pixel(x, y), qRgba(in[0], in[1], in[2], in[3])) << "column " << x << ", row " << y;
+            }
+        }
+    }
+}
+
+TEST(PngEncoder, RefusesPicturesLargerThanABitmapHolds)
+{
+    std::string out;
+    try {
+        PngEncoder encoder(out, 1 << 20, 1 << 10, glyphtint::raster::PngPixels::Rgba8);
+        FAIL() << "a 4 GB picture was taken";
+    } catch (const EOutOfResources& error) {
+        EXPECT_STREQ(error.what(), "Out of system resources");
+    }
+    EXPECT_TRUE(out.empty());
 }
