@@ -6,6 +6,7 @@
 // the archive and loads no Qt (child_cpu_ms: the child's CPU time, which the other
 // builds on a shared machine do not stretch); and bytes_per_name of the two encoders.
 #include "ApplicationBenchmarkMain.h"
+#include "BenchNames.h"
 #include "raster/QtImage.h"
 #include "render/CodedTextInfo.h"
 #include "render/GlyphArchivePath.h"
@@ -40,34 +41,7 @@ extern char** environ;
 
 namespace {
 
-// Names as players make them: letters, digits, a few signs, a colour code now and then.
-std::vector<std::string> MakeNames(std::size_t count)
-{
-    constexpr std::string_view kCharacters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 _-.!";
-    constexpr std::string_view kCodes = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::uint32_t seed = 16;
-    const auto next = [&seed](std::uint32_t below) {
-        seed = seed * 1664525u + 1013904223u;
-        return (seed >> 8) % below;
-    };
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t length = 14 + next(11);
-        std::string name;
-        while (name.size() < length) {
-            if (next(100) < 15 && name.size() + 2 < length) {
-                name += '^';
-                name += kCodes[next(kCodes.size())];
-            } else {
-                name += kCharacters[next(kCharacters.size())];
-            }
-        }
-        names.push_back(name);
-    }
-    return names;
-}
-
-const std::vector<std::string> kNames = MakeNames(256);
+const std::vector<std::string> kNames = glyphtint::bench::MakeNames(256);
 
 std::string PicturePath(const glyphtint::test::ScratchFolder& folder, std::size_t i)
 {
@@ -139,7 +113,7 @@ std::string EncodePngWithQt(TBitmap& picture)
 
 using Encoder = std::string (*)(TBitmap&);
 
-std::string EncodePngWithSpng(TBitmap& picture)
+std::string EncodePngWithDeflate(TBitmap& picture)
 {
     return glyphtint::tools::EncodePng(picture, "strip");
 }
@@ -173,7 +147,7 @@ void EncodeNames(benchmark::State& state, Encoder encode)
         benchmark::Counter(static_cast<double>(bytes) / static_cast<double>(strips.size()));
 }
 BENCHMARK_CAPTURE(EncodeNames, Qt, EncodePngWithQt)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(EncodeNames, spng, EncodePngWithSpng)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(EncodeNames, libdeflate, EncodePngWithDeflate)->Unit(benchmark::kMillisecond);
 
 // What a script does without the batch: one glyphtint-render --strip per name.
 void ProcessPerName(benchmark::State& state)
