@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 using glyphtint::raster::MakeColor;
@@ -195,4 +195,28 @@ TEST(PngEncoder, RefusesPicturesLargerThanABitmapHolds)
         EXPECT_STREQ(error.what(), "Out of system resources");
     }
     EXPECT_TRUE(out.empty());
+}
+
+TEST(PngEncoder, ThreadsEncodingAtOnceWriteWhatOneThreadWrites)
+{
+    // Each thread has its own compressor: a shared one would mix the pictures' data.
+    std::vector<std::unique_ptr<TBitmap>> pictures;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 4; ++i) {
+        pictures.push_back(MakeAlphaPicture(300 + 17 * i, 60, 1 + i, i % 2 == 1));
+        expected.push_back(glyphtint::raster::EncodePngWithAlpha(*pictures.back()));
+    }
+    std::vector<int> wrong(pictures.size(), 0);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < pictures.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 200; ++round) {
+                wrong[t] += glyphtint::raster::EncodePngWithAlpha(*pictures[t]) != expected[t];
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong, std::vector<int>(pictures.size(), 0));
 }
