@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
 
 using namespace glyphtint::test;
 
@@ -59,5 +63,35 @@ TEST(ReferencePictures, BatchPicturesMatchTheirReferences)
         EXPECT_EQ(PictureDifference(ReadPicture(Numbered(folder / "framed", i + 1, "jpg")),
                                     ReferencePicture(references[i].name + "-framed.jpg"), kJpegTolerance),
                   "");
+    }
+}
+
+TEST(ReferencePictures, StripFilesAreNoLargerThanZlibWroteThem)
+{
+    // The sizes zlib at level 1 gave the reference strips, unfiltered.
+    struct Case {
+        const char* name;
+        const char* scale;
+        const char* background;
+        std::uintmax_t zlibBytes;
+    };
+    const std::map<std::string, std::string> texts = [] {
+        std::map<std::string, std::string> byName;
+        for (const ReferenceText& reference : ReferenceTexts()) {
+            byName[reference.name] = reference.text;
+        }
+        return byName;
+    }();
+    const ScratchFolder folder;
+    const std::string strip = (folder / "strip.png").string();
+    for (const Case c : {Case{"colours", "1", "glyph", 4504}, Case{"colours", "1", "transparent", 3388},
+                         Case{"colours", "8", "glyph", 24906}, Case{"colours", "8", "transparent", 23098},
+                         Case{"carets", "1", "glyph", 2103}, Case{"carets", "1", "transparent", 1628},
+                         Case{"carets", "8", "glyph", 12372}, Case{"carets", "8", "transparent", 12189}}) {
+        SCOPED_TRACE(std::string(c.name) + " at scale " + c.scale + " on " + c.background);
+        const ProgramRun run = RunProgram("glyphtint-render", {"--strip", strip, "--scale", c.scale, "--background",
+                                                               c.background, "--", texts.at(c.name)});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_LE(std::filesystem::file_size(strip), c.zlibBytes);
     }
 }
