@@ -96,7 +96,7 @@ QMenu* TTextBox::NewStandardContextMenu()
     for (QAction* action : menu->actions()) {
         const bool byName = disconnect(action, SIGNAL(triggered()), this, SLOT(paste()));
         if (byName || disconnect(action, &QAction::triggered, this, &QLineEdit::paste)) {
-            connect(action, &QAction::triggered, this, &TTextBox::PasteWithinLimit);
+            connect(action, &QAction::triggered, this, [this] { PasteWithinLimit(QClipboard::Clipboard); });
         }
     }
     return menu;
@@ -116,8 +116,9 @@ bool TTextBox::event(QEvent* event)
 
 void TTextBox::keyPressEvent(QKeyEvent* event)
 {
-    if (event == QKeySequence::Paste && !isReadOnly() && Refuses(QGuiApplication::clipboard()->text())) {
+    if (event == QKeySequence::Paste && !isReadOnly()) {
         event->accept();
+        PasteWithinLimit(QClipboard::Clipboard);
         return;
     }
     QLineEdit::keyPressEvent(event);
@@ -127,8 +128,12 @@ void TTextBox::mouseReleaseEvent(QMouseEvent* event)
 {
     // The middle button pastes the selection where the system has one.
     if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection() && !isReadOnly() &&
-        Refuses(QGuiApplication::clipboard()->text(QClipboard::Selection))) {
+        rect().contains(event->position().toPoint())) {
         event->accept();
+        // Where Qt's own paste of the selection would go: the cursor moves to the click.
+        deselect();
+        setCursorPosition(cursorPositionAt(event->position().toPoint()));
+        PasteWithinLimit(QClipboard::Selection);
         return;
     }
     QLineEdit::mouseReleaseEvent(event);
@@ -136,17 +141,34 @@ void TTextBox::mouseReleaseEvent(QMouseEvent* event)
 
 void TTextBox::dropEvent(QDropEvent* event)
 {
-    if (event->mimeData()->hasText() && !isReadOnly() && Refuses(event->mimeData()->text())) {
+    if (!event->mimeData()->hasText() || isReadOnly()) {
+        QLineEdit::dropEvent(event);
+        return;
+    }
+    // The dragged text is read once and Qt's drop is handed that copy: a source that
+    // serves its text once would give Qt's own read nothing after the size check.
+    const QString incoming = event->mimeData()->text();
+    if (Refuses(incoming)) {
         event->ignore();
         return;
     }
-    QLineEdit::dropEvent(event);
+    QMimeData read;
+    read.setText(incoming);
+    QDropEvent once(event->position(), event->possibleActions(), &read, event->buttons(), event->modifiers());
+    once.setDropAction(event->dropAction());
+    QLineEdit::dropEvent(&once);
+    event->setDropAction(once.dropAction());
+    event->setAccepted(once.isAccepted());
 }
 
-void TTextBox::PasteWithinLimit()
+void TTextBox::PasteWithinLimit(QClipboard::Mode mode)
 {
-    if (!Refuses(QGuiApplication::clipboard()->text())) {
-        paste();
+    // One read of the clipboard for the size check and the insert: an owner that serves
+    // its content once (xclip -loops 1, password tools) would give a second read nothing,
+    // and a large paste would move its bytes twice.
+    const QString incoming = QGuiApplication::clipboard()->text(mode);
+    if ((!incoming.isEmpty() || hasSelectedText()) && !Refuses(incoming)) {
+        insert(incoming);
     }
 }
 

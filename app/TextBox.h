@@ -1,6 +1,7 @@
 // TTextBox: a one-line text box whose texts cross the class as UTF-8.
 #pragma once
 
+#include <QClipboard>
 #include <QLineEdit>
 
 #include <functional>
@@ -39,7 +40,9 @@ private:
     // reports the refusal when it would. A paste is looked at before Qt inserts it, since
     // Qt keeps an undo step for every character it inserts.
     bool Refuses(const QString& incoming);
-    void PasteWithinLimit();
+    // Reads the clipboard (or the selection) once and inserts it at the cursor, in place
+    // of the selection, unless that makes the text too long.
+    void PasteWithinLimit(QClipboard::Mode mode);
     void Refuse();
 
     std::function<void()> onRefused_;

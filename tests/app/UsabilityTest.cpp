@@ -10,6 +10,7 @@
 
 #include <QClipboard>
 #include <QCursor>
+#include <QDropEvent>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
@@ -185,6 +186,52 @@ TEST_F(WindowTest, EditsPastTheTextLimitAreRefusedInBytesAndSaySo)
     QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(box->Text(), "");
     EXPECT_EQ(lengths->text().toStdString(), "0 bytes \u00b7 0 shown");
+    EXPECT_TRUE(boxes.errors.empty());
+}
+
+// Text that is served to its first read only, as a clipboard owner like xclip -loops 1
+// or a password tool serves it.
+class OnceOnlyText : public QMimeData {
+public:
+    explicit OnceOnlyText(QString text) : text_(std::move(text)) { }
+    QStringList formats() const override { return {"text/plain"}; }
+    mutable int reads = 0;
+
+protected:
+    QVariant retrieveData(const QString& type, QMetaType) const override
+    {
+        if (type != "text/plain") {
+            return {};
+        }
+        return ++reads == 1 ? QVariant(text_) : QVariant(QString());
+    }
+
+private:
+    QString text_;
+};
+
+TEST_F(WindowTest, APasteOrADropReadsItsTextOnceAndLands)
+{
+    StartWithShippedArchive();
+    TTextBox* box = Find<TTextBox>("edt_Text");
+    box->setFocus();
+    auto* clipboard = new OnceOnlyText("^1m00");
+    QGuiApplication::clipboard()->setMimeData(clipboard);
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(box->Text(), "^1m00");
+    EXPECT_EQ(clipboard->reads, 1);
+    const TBitmap* drawn = Strip(Find<TImage>("img_Render"));
+    ASSERT_NE(drawn, nullptr) << "the paste is drawn";
+    EXPECT_GT(drawn->Width(), 0);
+
+    // Dropped at the end of the text.
+    OnceOnlyText dragged(" ^2hi");
+    QDropEvent drop(QPointF(box->width() - 2, box->height() / 2), Qt::CopyAction, &dragged, Qt::LeftButton,
+                    Qt::NoModifier);
+    static_cast<QObject*>(box)->event(&drop);
+    EXPECT_EQ(box->Text(), "^1m00 ^2hi");
+    EXPECT_EQ(dragged.reads, 1);
+    EXPECT_TRUE(drop.isAccepted());
     EXPECT_TRUE(boxes.errors.empty());
 }
 
