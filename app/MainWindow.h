@@ -81,6 +81,10 @@ public:
     bool QuitRequested() const { return quitRequested_; }
 
     // Attempt tabs.
+    // Texts given at start: the first into "Attempt 1", each other into a tab of its own;
+    // "Attempt 1" shows, its text drawn. Nothing happens without an open glyph pack,
+    // whose failure has been reported already.
+    void OpenTexts(const std::vector<std::string>& texts);
     void ToolButton1Click();
     void ToolButton2Click();
     void pc_TabsChange();
