@@ -101,8 +101,24 @@ TEST_F(ViewTest, ZoomShowsBlocksAndTheDarkPreviewDrawsOnThePage)
     const QImage palettes = Find<TImage>("img_Colors")->grab().toImage();
     EXPECT_EQ(MostCommonColour(palettes, palette.rect().translated(Find<TImage>("img_Colors")->PictureOrigin())), dark)
         << "the palette shows the page";
+    // The whole band is the page, to its corners inside the bevel, and so is the palettes'.
+    const auto corners = [](QWidget* band) {
+        const QImage grabbed = band->grab().toImage();
+        const QRect inside = band->rect().adjusted(2, 2, -3, -3);
+        return std::vector<QColor>{grabbed.pixelColor(inside.topLeft()), grabbed.pixelColor(inside.topRight()),
+                                   grabbed.pixelColor(inside.bottomLeft()), grabbed.pixelColor(inside.bottomRight())};
+    };
+    for (const char* band : {"Panel2", "Panel4"}) {
+        EXPECT_EQ(corners(Find<QWidget>(band)), std::vector<QColor>(4, dark)) << band;
+    }
+    Trigger("Previewlight1");
+    QApplication::processEvents();
+    EXPECT_EQ(corners(Find<QWidget>("Panel2")), std::vector<QColor>(4, QColor(Qt::white)));
     Trigger("Previewglyph1");
     EXPECT_EQ(glyphtint::raster::ToQImage(*Strip(image)), strip);
+    QApplication::processEvents();
+    EXPECT_EQ(corners(Find<QWidget>("Panel4")), std::vector<QColor>(4, QColor(116, 123, 111)))
+        << "the designed grey-green again";
     EXPECT_TRUE(boxes.errors.empty());
 
     // The window zoomed 3x on the dark page, when asked for.
