@@ -21,6 +21,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -33,6 +34,9 @@ constexpr int kClientWidth = 340;
 constexpr int kClientHeight = 360;
 constexpr int kBorderWidth = 2;
 constexpr QPoint kDesignedPosition(461, 532);
+// The render band (Panel1) and the strip of it above the bevelled panel.
+constexpr int kRenderBandHeight = 55;
+constexpr int kRenderBandTop = 8;
 // How long after showing the window manager may take to put its frame around the window.
 constexpr int kFrameWaitMs = 5000;
 
@@ -166,6 +170,7 @@ RenderSessionHooks Tfrm_Main::SessionHooks()
     // A refused or broken render leaves its own picture: the description follows it.
     hooks.failed = [this](const std::string& text) { DescribeRenderedPicture(text); };
     hooks.ready = [this](const std::string& text) {
+        FitRenderBand();
         DescribeRenderedPicture(text);
         if (hooks_.rendered) {
             hooks_.rendered(text);
@@ -208,9 +213,9 @@ void Tfrm_Main::CreateRenderPanel(QWidget* parent)
 {
     Panel1 = new QFrame(parent);
     Panel1->setObjectName("Panel1");
-    Panel1->setFixedHeight(scale_(55));
+    Panel1->setFixedHeight(scale_(kRenderBandHeight));
     auto* strip = new QVBoxLayout(Panel1);
-    strip->setContentsMargins(0, scale_(8), 0, 0);
+    strip->setContentsMargins(0, scale_(kRenderBandTop), 0, 0);
     Panel2 = NewLoweredPanel(Panel1);
     Panel2->setObjectName("Panel2");
     strip->addWidget(Panel2);
@@ -232,10 +237,33 @@ void Tfrm_Main::CreateRenderPanel(QWidget* parent)
     ScrollBox1->setFocusPolicy(Qt::NoFocus);
     ScrollBox1->hide();
     inside->addWidget(ScrollBox1);
-    // As at actual size, the middle of the strip shows and both ends are cut alike.
-    for (QScrollBar* bar : {ScrollBox1->horizontalScrollBar(), ScrollBox1->verticalScrollBar()}) {
-        connect(bar, &QScrollBar::rangeChanged, bar,
-                [bar](int low, int high) { bar->setValue(low + (high - low) / 2); });
+    // A zoomed strip larger than the panel shows from its top-left corner, so that its first
+    // characters are never the ones cut; the scroll bars start there and stay where the
+    // person puts them.
+}
+
+void Tfrm_Main::FitRenderBand()
+{
+    if (destroyed_) {
+        return;
+    }
+    const int designed = scale_(kRenderBandHeight);
+    const int zoom = img_Render->Zoom();
+    if (img_Render->Picture().Height() > 0) {
+        stripHeight_ = img_Render->Picture().Height();
+    }
+    int wanted = designed;
+    if (zoom > 1 && stripHeight_ > 0) {
+        const int inside = Panel2->contentsRect().width();
+        const bool scrollsAcross = img_Render->Picture().Width() * zoom > inside;
+        const int acrossBar = scrollsAcross ? ScrollBox1->horizontalScrollBar()->sizeHint().height() : 0;
+        wanted = stripHeight_ * zoom + scale_(kRenderBandTop) + 2 * Panel2->frameWidth() + acrossBar;
+    }
+    // The tabs give what they have beyond their least height, which keeps the text box.
+    const int room = pc_Tabs->height() + Panel1->height() - pc_Tabs->minimumHeight();
+    const int band = std::max(designed, std::min(wanted, room));
+    if (Panel1->minimumHeight() != band) {
+        Panel1->setFixedHeight(band);
     }
 }
 
@@ -324,6 +352,12 @@ void Tfrm_Main::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     PlaceOnScreen();
+    // The tabs' new height is known once the layout has run.
+    QTimer::singleShot(0, this, [this] {
+        if (!destroyed_) {
+            FitRenderBand();
+        }
+    });
 }
 
 bool Tfrm_Main::eventFilter(QObject* watched, QEvent* event)

@@ -170,6 +170,9 @@ private:
     // items, buttons and keys follow their actions.
     void UpdateCommands();
     void SetZoom(int zoom);
+    // While zoomed, the render band grows to the zoomed strip's height, taking it from the
+    // tabs as far as they can give it; at actual size it keeps its designed height.
+    void FitRenderBand();
     // Keeps the whole frame inside the screen's available area.
     void PlaceOnScreen();
 
@@ -237,6 +240,8 @@ private:
     std::vector<QIcon> ImageList1;
 
     glyphtint::app::DesignScale scale_;
+    // The height of the last strip drawn, kept while the picture is empty.
+    int stripHeight_ = 0;
     // Set from showing until the window manager has put its frame around the window.
     bool placementPending_ = false;
     bool bannerPaused_ = false;

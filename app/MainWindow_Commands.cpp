@@ -182,6 +182,7 @@ void Tfrm_Main::SetZoom(int zoom)
         img_Render->show();
     }
     img_Render->SetZoom(zoom);
+    FitRenderBand();
     UpdateCommands();
 }
 

@@ -78,10 +78,12 @@ TEST_F(ViewTest, ZoomShowsBlocksAndTheDarkPreviewDrawsOnThePage)
             }
         }
     }
-    // Taller than the panel at 3x: the middle rows show, as the middle columns do.
+    // Taller than the band at 3x in the smallest window: the strip shows from its top-left
+    // corner, its first characters whole.
     const QScrollBar* rows = Find<QScrollArea>("ScrollBox1")->verticalScrollBar();
     ASSERT_GT(rows->maximum(), 0);
-    EXPECT_EQ(rows->value(), rows->maximum() / 2);
+    EXPECT_EQ(rows->value(), 0);
+    EXPECT_EQ(Find<QScrollArea>("ScrollBox1")->horizontalScrollBar()->value(), 0);
     Trigger("Zoomin1");
     EXPECT_FALSE(Find<QAction>("Zoomin1")->isEnabled()) << "4x is the largest zoom";
     Trigger("Actualsize1");
@@ -130,6 +132,41 @@ TEST_F(ViewTest, ZoomShowsBlocksAndTheDarkPreviewDrawsOnThePage)
         QApplication::processEvents();
         EXPECT_TRUE(window->grab().toImage().save(path, "PNG")) << path.toStdString();
     }
+}
+
+// In a window with room to spare, the band grows to the zoomed strip and every row of
+// it shows, the text box still in view; at actual size the band is as designed.
+TEST_F(ViewTest, AZoomedStripShowsWholeWhereTheWindowHasRoom)
+{
+    StartWithShippedArchive();
+    window->resize(1000, 650);
+    QApplication::processEvents();
+    auto* band = Find<QWidget>("Panel1");
+    const int designed = band->height();
+    Type("^1m00 ^7says ^4{hi}");
+    auto* image = Find<TImage>("img_Render");
+    const QImage strip = glyphtint::raster::ToQImage(*Strip(image));
+    for (int zoom = 2; zoom <= 4; ++zoom) {
+        Trigger("Zoomin1");
+        QApplication::processEvents();
+        EXPECT_GE(band->height(), strip.height() * zoom) << zoom << "x";
+        EXPECT_EQ(Find<QScrollArea>("ScrollBox1")->verticalScrollBar()->maximum(), 0) << zoom << "x";
+    }
+    const QImage shown = image->grab().toImage();
+    const QPoint origin = image->PictureOrigin();
+    for (int y = 0; y < strip.height(); ++y) {
+        for (int x = 0; x < strip.width(); x += 5) {
+            ASSERT_EQ(shown.pixelColor(origin + QPoint(x, y) * 4 + QPoint(3, 3)), strip.pixelColor(x, y))
+                << "column " << x << ", row " << y;
+        }
+    }
+    auto* box = Find<QWidget>("edt_Text");
+    EXPECT_EQ(box->visibleRegion().boundingRect(), box->rect()) << "the text box is whole";
+
+    Trigger("Actualsize1");
+    QApplication::processEvents();
+    EXPECT_EQ(band->height(), designed);
+    EXPECT_TRUE(boxes.errors.empty());
 }
 
 TEST_F(ViewTest, ExportIsTheToolsStripAndSaveKeepsTheFramedPicture)
