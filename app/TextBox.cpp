@@ -50,7 +50,11 @@ public:
 
     State validate(QString& text, int&) const override
     {
-        if (Utf8Length(text, kMaxTextBytes) <= kMaxTextBytes) {
+        // No unit of UTF-16 makes more than three bytes: a text of up to a third of the
+        // limit in units needs no count, so a key typed into a pasted page costs nothing
+        // here.
+        if (static_cast<std::size_t>(text.size()) <= kMaxTextBytes / 3 ||
+            Utf8Length(text, kMaxTextBytes) <= kMaxTextBytes) {
             return Acceptable;
         }
         box_->Refuse();
