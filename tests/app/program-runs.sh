@@ -45,9 +45,9 @@ if [ "$scenario" = arguments ]; then
   run 0 -- --help
   grep -q '^usage: glyphtint \[--help | --version\]$' "$work/out" || fail "--help: $(cat "$work/out")"
   [ ! -s "$work/err" ] || fail "--help wrote on standard error"
+  grep -q '^       glyphtint \[--\] \[TEXT\.\.\.\]$' "$work/out" || fail "--help names no TEXT: $(cat "$work/out")"
   run 0 -- --version
   [ "$(cat "$work/out")" = "glyphtint 0.1" ] || fail "--version: $(cat "$work/out")"
-  grep -q '^       glyphtint \[--\] \[TEXT\.\.\.\]$' "$work/out" || fail "--help names no TEXT: $(cat "$work/out")"
   for wrong in --frobnicate -platform; do
     run 2 -- "$wrong" '^1m00'
     one_line
