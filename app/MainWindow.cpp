@@ -130,6 +130,8 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     bands->addWidget(Panel1);
     bands->addWidget(Panel3);
     setCentralWidget(client);
+    client->installEventFilter(this);
+    Panel3->installEventFilter(this);
     // A large font can wrap the About page's help into more lines than the design has room
     // for: the tabs are at least as tall as that page's lines at the designed width.
     const int tabsFrame = 2 * pc_Tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, pc_Tabs);
@@ -259,8 +261,11 @@ void Tfrm_Main::FitRenderBand()
         const int acrossBar = scrollsAcross ? ScrollBox1->horizontalScrollBar()->sizeHint().height() : 0;
         wanted = stripHeight_ * zoom + scale_(kRenderBandTop) + 2 * Panel2->frameWidth() + acrossBar;
     }
-    // The tabs give what they have beyond their least height, which keeps the text box.
-    const int room = pc_Tabs->height() + Panel1->height() - pc_Tabs->minimumHeight();
+    // The tabs give what the window has beyond their least height, which keeps the text
+    // box; the toolbar and the colours panel keep theirs.
+    const int bands = centralWidget()->height() - 2 * scale_(kBorderWidth) - ToolBar1->minimumHeight() -
+                      Panel3->minimumHeight();
+    const int room = bands - pc_Tabs->minimumHeight();
     const int band = std::max(designed, std::min(wanted, room));
     if (Panel1->minimumHeight() != band) {
         Panel1->setFixedHeight(band);
@@ -352,16 +357,16 @@ void Tfrm_Main::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     PlaceOnScreen();
-    // The tabs' new height is known once the layout has run.
-    QTimer::singleShot(0, this, [this] {
-        if (!destroyed_) {
-            FitRenderBand();
-        }
-    });
 }
 
 bool Tfrm_Main::eventFilter(QObject* watched, QEvent* event)
 {
+    // The room left for the band changes with the window and with the colours panel's
+    // folding: the band takes what it can anew once the layout has run.
+    if ((watched == centralWidget() || watched == Panel3) && event->type() == QEvent::Resize &&
+        img_Render->Zoom() > 1) {
+        QTimer::singleShot(0, this, [this] { FitRenderBand(); });
+    }
     if (watched == img_Render && event->type() == QEvent::MouseButtonRelease && !destroyed_) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         // A press that left the image before its release is no click.

@@ -163,6 +163,17 @@ TEST_F(ViewTest, AZoomedStripShowsWholeWhereTheWindowHasRoom)
     auto* box = Find<QWidget>("edt_Text");
     EXPECT_EQ(box->visibleRegion().boundingRect(), box->rect()) << "the text box is whole";
 
+    // Made small again, or with the tabs shortened by the colours panel, the window takes
+    // the height back and the strip scrolls, the text box whole.
+    window->resize(window->minimumSize());
+    QTest::qWait(20);
+    EXPECT_GT(Find<QScrollArea>("ScrollBox1")->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(box->visibleRegion().boundingRect(), box->rect()) << "the text box is whole";
+    EXPECT_LE(band->height() + Find<QWidget>("pc_Tabs")->height() + Find<QWidget>("Panel3")->height() +
+                  Find<QWidget>("ToolBar1")->height(),
+              window->centralWidget()->height())
+        << "the bands overlap";
+
     Trigger("Actualsize1");
     QApplication::processEvents();
     EXPECT_EQ(band->height(), designed);
