@@ -7,12 +7,15 @@
 #include <QClipboard>
 #include <QDropEvent>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QStyleHints>
 #include <QValidator>
 
+#include <functional>
 #include <limits>
 
 using glyphtint::render::kMaxTextBytes;
@@ -94,15 +97,39 @@ void TTextBox::InsertColourCode(char code)
 
 QMenu* TTextBox::NewStandardContextMenu()
 {
-    QMenu* menu = createStandardContextMenu();
-    // Qt names the command only in words: it is the one connected to paste(), by name
-    // (Qt 6.4) or by member.
-    for (QAction* action : menu->actions()) {
-        const bool byName = disconnect(action, SIGNAL(triggered()), this, SLOT(paste()));
-        if (byName || disconnect(action, &QAction::triggered, this, &QLineEdit::paste)) {
-            connect(action, &QAction::triggered, this, [this] { PasteWithinLimit(QClipboard::Clipboard); });
+    // Qt's own menu reads the clipboard's text to enable Paste: an owner that serves its
+    // text once would answer that read instead of the paste. This one asks only whether
+    // text is offered, and reads it when Paste is chosen.
+    auto* menu = new QMenu(this);
+    const bool editable = !isReadOnly();
+    const bool selection = hasSelectedText() && echoMode() == QLineEdit::Normal;
+    const auto add = [&](const char* name, const QString& text, QKeySequence::StandardKey key, bool enabled,
+                         const std::function<void()>& command) {
+        QString caption = text;
+        if (key != QKeySequence::UnknownKey && QGuiApplication::styleHints()->showShortcutsInContextMenus()) {
+            caption += '\t' + QKeySequence(key).toString(QKeySequence::NativeText);
         }
+        QAction* action = menu->addAction(QIcon::fromTheme(name), caption);
+        action->setObjectName(name);
+        action->setEnabled(enabled);
+        connect(action, &QAction::triggered, this, command);
+    };
+    if (editable) {
+        add("edit-undo", "&Undo", QKeySequence::Undo, isUndoAvailable(), [this] { undo(); });
+        add("edit-redo", "&Redo", QKeySequence::Redo, isRedoAvailable(), [this] { redo(); });
+        menu->addSeparator();
+        add("edit-cut", "Cu&t", QKeySequence::Cut, selection, [this] { cut(); });
     }
+    add("edit-copy", "&Copy", QKeySequence::Copy, selection, [this] { copy(); });
+    if (editable) {
+        const QMimeData* offered = QGuiApplication::clipboard()->mimeData();
+        add("edit-paste", "&Paste", QKeySequence::Paste, offered != nullptr && offered->hasText(),
+            [this] { PasteWithinLimit(QClipboard::Clipboard); });
+        add("edit-delete", "Delete", QKeySequence::UnknownKey, hasSelectedText(), [this] { del(); });
+    }
+    menu->addSeparator();
+    add("select-all", "Select All", QKeySequence::SelectAll, !text().isEmpty() && selectedText() != text(),
+        [this] { selectAll(); });
     return menu;
 }
 

@@ -25,7 +25,8 @@ public:
     void InsertColourCode(char code);
     // Called after an edit was refused for its length.
     void SetRefusalHandler(std::function<void()> handler) { onRefused_ = std::move(handler); }
-    // Qt's context menu of the box, its Paste held to the limit as well.
+    // The usual editing menu of the box (Undo to Select All), its Paste held to the limit
+    // and reading the clipboard once, as Ctrl+V does.
     QMenu* NewStandardContextMenu();
 
 protected:

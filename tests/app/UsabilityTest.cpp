@@ -224,6 +224,22 @@ TEST_F(WindowTest, APasteOrADropReadsItsTextOnceAndLands)
     ASSERT_NE(drawn, nullptr) << "the paste is drawn";
     EXPECT_GT(drawn->Width(), 0);
 
+    // The context menu's Paste, the menu opened before it is chosen.
+    box->clear();
+    auto* offered = new OnceOnlyText("^4m00");
+    QGuiApplication::clipboard()->setMimeData(offered);
+    QMenu* menu = static_cast<glyphtint::app::AttemptPage*>(box->parentWidget())->NewContextMenu();
+    const QList<QAction*> commands = menu->actions();
+    const auto paste =
+        std::find_if(commands.begin(), commands.end(), [](QAction* a) { return a->text().startsWith("&Paste"); });
+    ASSERT_NE(paste, commands.end());
+    EXPECT_TRUE((*paste)->isEnabled());
+    (*paste)->trigger();
+    delete menu;
+    EXPECT_EQ(box->Text(), "^4m00");
+    EXPECT_EQ(offered->reads, 1);
+    box->setText("^1m00");
+
     // Dropped at the end of the text.
     OnceOnlyText dragged(" ^2hi");
     QDropEvent drop(QPointF(box->width() - 2, box->height() / 2), Qt::CopyAction, &dragged, Qt::LeftButton,

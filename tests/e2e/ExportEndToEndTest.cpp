@@ -334,6 +334,22 @@ TEST_F(ExportEndToEnd, ANameFromTheCommandLineAPasteServedOnceAZoomedStripAndThe
     std::this_thread::sleep_for(300ms);
     Keys(main, "key --clearmodifiers ctrl+v");
     EXPECT_TRUE(WaitToSee(main, ToolStrip(pasted, ""), shot)) << "the paste did not land\n" << Log();
+    // Again through the context menu, opened from the keyboard.
+    Keys(main, "key --clearmodifiers ctrl+a BackSpace");
+    const std::string fromMenu = "^5m00";
+    std::ofstream(clip) << fromMenu;
+    Run("xclip -selection clipboard -loops 1 -i '" + clip.string() + "' >/dev/null 2>&1 &");
+    std::this_thread::sleep_for(300ms);
+    Keys(main, "key --clearmodifiers Menu");
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(Run("xdotool key p").exitCode, 0);
+    EXPECT_TRUE(WaitToSee(main, ToolStrip(fromMenu, ""), shot)) << "the menu's paste did not land\n" << Log();
+    Keys(main, "key --clearmodifiers ctrl+a BackSpace");
+    std::ofstream(clip) << pasted;
+    Run("xclip -selection clipboard -loops 1 -i '" + clip.string() + "' >/dev/null 2>&1 &");
+    std::this_thread::sleep_for(300ms);
+    Keys(main, "key --clearmodifiers ctrl+v");
+    ASSERT_TRUE(WaitToSee(main, ToolStrip(pasted, ""), shot)) << Log();
 
     ASSERT_EQ(Run("xdotool windowsize --sync " + main + " 1000 650").exitCode, 0);
     Keys(main, "key --clearmodifiers ctrl+equal ctrl+equal ctrl+equal");
