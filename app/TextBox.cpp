@@ -199,7 +199,29 @@ void TTextBox::PasteWithinLimit(QClipboard::Mode mode)
     // and a large paste would move its bytes twice.
     const QString incoming = QGuiApplication::clipboard()->text(mode);
     if ((!incoming.isEmpty() || hasSelectedText()) && !Refuses(incoming)) {
+        // Its own undo step, as Qt's paste makes it: the typing before and after stays apart.
+        SeparateUndoSteps();
         insert(incoming);
+        SeparateUndoSteps();
+    }
+}
+
+void TTextBox::SeparateUndoSteps()
+{
+    // Qt ends an undo step whenever the cursor moves; the selection, which a paste
+    // replaces, is put back.
+    const int length = static_cast<int>(text().size());
+    if (length == 0) {
+        return;
+    }
+    const int start = selectionStart();
+    const int selected = static_cast<int>(selectedText().size());
+    const int at = cursorPosition();
+    setCursorPosition(at > 0 ? at - 1 : at + 1);
+    if (selected > 0) {
+        setSelection(at == start ? start + selected : start, at == start ? -selected : selected);
+    } else {
+        setCursorPosition(at);
     }
 }
 

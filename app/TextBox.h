@@ -44,6 +44,8 @@ private:
     // Reads the clipboard (or the selection) once and inserts it at the cursor, in place
     // of the selection, unless that makes the text too long.
     void PasteWithinLimit(QClipboard::Mode mode);
+    // Ends the undo step being made, keeping the cursor and the selection where they are.
+    void SeparateUndoSteps();
     void Refuse();
 
     std::function<void()> onRefused_;

@@ -382,3 +382,26 @@ TEST(PasswordBox, NamesTheEntryInItsTextUnderAShortTitle)
     }
     EXPECT_GE(box->width(), widest);
 }
+
+// The box's own paste keeps Qt's undo steps: the paste is one, apart from the typing
+// around it, and so is a paste over a selection.
+TEST_F(WindowTest, APasteIsAnUndoStepOfItsOwn)
+{
+    StartWithShippedArchive();
+    TTextBox* box = Find<TTextBox>("edt_Text");
+    box->setFocus();
+    QTest::keyClicks(box, "ab");
+    QGuiApplication::clipboard()->setText("cd");
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClicks(box, "ef");
+    EXPECT_EQ(box->Text(), "abcdef");
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box->Text(), "abcd");
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box->Text(), "ab");
+    box->setSelection(1, 1);
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(box->Text(), "acd");
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box->Text(), "ab");
+}
