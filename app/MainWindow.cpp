@@ -263,8 +263,8 @@ void Tfrm_Main::FitRenderBand()
     }
     // The tabs give what the window has beyond their least height, which keeps the text
     // box; the toolbar and the colours panel keep theirs.
-    const int bands = centralWidget()->height() - 2 * scale_(kBorderWidth) - ToolBar1->minimumHeight() -
-                      Panel3->minimumHeight();
+    const int bands =
+        centralWidget()->height() - 2 * scale_(kBorderWidth) - ToolBar1->minimumHeight() - Panel3->minimumHeight();
     const int room = bands - pc_Tabs->minimumHeight();
     const int band = std::max(designed, std::min(wanted, room));
     if (Panel1->minimumHeight() != band) {

@@ -124,8 +124,7 @@ int RunProgram(int& argc, char** argv)
     std::vector<std::string> texts;
     const std::optional<std::string> wrong = ReadTexts(argc, argv, texts);
     if (wrong) {
-        std::fprintf(stderr,
-                     "glyphtint: unknown option '%s'; usage: glyphtint [--help | --version] [--] [TEXT...]\n",
+        std::fprintf(stderr, "glyphtint: unknown option '%s'; usage: glyphtint [--help | --version] [--] [TEXT...]\n",
                      wrong->c_str());
         return 2;
     }

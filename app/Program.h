@@ -12,10 +12,11 @@ namespace glyphtint::app {
 extern const std::string_view kProgramUsage;
 
 // Reads the command line (--help and --version print and return 0; another option is
-// wrong usage, 2; the texts open in tabs of their own), checks that there is a display to show the window on (without one:
-// one line on standard error and 1), then builds the application and the main window,
-// runs the event loop and shuts down; returns the process's exit code: 0 once the window
-// is closed, 1 when it could not be shown (no display, no glyph archive).
+// wrong usage, 2; the texts open in tabs of their own), checks that there is a display
+// to show the window on (without one: one line on standard error and 1), then builds
+// the application and the main window, runs the event loop and shuts down; returns the
+// process's exit code: 0 once the window is closed, 1 when it could not be shown (no
+// display, no glyph archive).
 int RunProgram(int& argc, char** argv);
 
 // The texts of the command line, in order: every argument that is no option, and every

@@ -367,8 +367,8 @@ TEST_F(ExportEndToEnd, ANameFromTheCommandLineAPasteServedOnceAZoomedStripAndThe
     KeepForDocs(shot, "screenshot-dark-page.png");
     // The band takes the window's width inside its border and bevel, and the strip's rows.
     const int right = shot.width() - 5;
-    for (const QPoint corner : {QPoint(4, at->y() + 1), QPoint(right, at->y() + 1), QPoint(4, at->y() + dark.height() - 2),
-                                QPoint(right, at->y() + dark.height() - 2)}) {
+    for (const QPoint corner : {QPoint(4, at->y() + 1), QPoint(right, at->y() + 1),
+                                QPoint(4, at->y() + dark.height() - 2), QPoint(right, at->y() + dark.height() - 2)}) {
         EXPECT_EQ(shot.pixel(corner) & 0xFFFFFF, 0x1E1E1Eu) << corner.x() << "," << corner.y();
     }
     Keys(main, "key --clearmodifiers ctrl+q");
