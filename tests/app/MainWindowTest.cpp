@@ -145,7 +145,6 @@ TEST(ProgramArguments, TextsAreWhatIsNoOptionOrFollowsTheDoubleDash)
         std::optional<std::string> wrong;
     };
     const Case cases[] = {
-        {{"^1m00"}, {"^1m00"}, std::nullopt},
         {{"^1m00", "^4m00"}, {"^1m00", "^4m00"}, std::nullopt},
         {{"--", "-^1m00", "--"}, {"-^1m00", "--"}, std::nullopt},
         {{"a", "--", "-b"}, {"a", "-b"}, std::nullopt},
