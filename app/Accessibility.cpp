@@ -7,6 +7,7 @@
 
 #include <QAccessibleWidget>
 
+#include <string>
 #include <vector>
 
 namespace glyphtint::app {
@@ -169,9 +170,31 @@ QAccessibleInterface* Factory(const QString& className, QObject* object)
 
 } // namespace
 
+namespace {
+
+// The words of a long text's first characters: only the first kMaxPictureDescription
+// characters are told, and a pasted page's description would cost about as much as its
+// render. The telling of a text's beginning is the whole text's up to its last run's
+// words, which then end in " in " and a colour name (at most 16 characters) where the
+// whole text's go on; a beginning told longer than the cut by more than that is told as
+// the whole text would be, as far as the cut.
+std::string TellFirstCharacters(std::string_view text, const render::PictureStyle& style)
+{
+    constexpr std::size_t kEnding = 32;
+    for (std::size_t bytes = 4096; bytes < text.size(); bytes *= 4) {
+        std::string told = render::DescribePicture(text.substr(0, bytes), style);
+        if (told.size() >= static_cast<std::size_t>(kMaxPictureDescription) + kEnding) {
+            return told;
+        }
+    }
+    return render::DescribePicture(text, style);
+}
+
+} // namespace
+
 QString PictureDescription(std::string_view text, const render::PictureStyle& style)
 {
-    const std::string told = render::DescribePicture(text, style);
+    const std::string told = TellFirstCharacters(text, style);
     if (told.empty()) {
         return "Nothing drawn";
     }

@@ -35,10 +35,27 @@ QFrame* NewLoweredPanel(QWidget* parent)
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setLineWidth(1);
     panel->setAutoFillBackground(true);
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Window, kPanelColour);
-    panel->setPalette(palette);
+    SetPanelColour(panel, kPanelColour);
     return panel;
+}
+
+void SetPanelColour(QWidget* panel, const QColor& colour)
+{
+    QPalette palette = panel->palette();
+    if (palette.color(QPalette::Window) == colour) {
+        return;
+    }
+    palette.setColor(QPalette::Window, colour);
+    panel->setPalette(palette);
+}
+
+QColor PanelColour(const render::PictureStyle& style)
+{
+    if (style.background != render::StripBackground::Colour) {
+        return kPanelColour;
+    }
+    const auto& page = style.backgroundColour;
+    return QColor(page.Red, page.Green, page.Blue);
 }
 
 ColoursPanel::ColoursPanel(const DesignScale& scale, QWidget* parent)
@@ -110,6 +127,11 @@ ColoursPanel::ColoursPanel(const DesignScale& scale, QWidget* parent)
 
     SetUnfolded(true);
     connect(SpeedButton1, &QToolButton::clicked, this, &ColoursPanel::SpeedButton1Click);
+}
+
+void ColoursPanel::SetPageColour(const QColor& colour)
+{
+    SetPanelColour(Panel4, colour);
 }
 
 void ColoursPanel::Announce(const QString& message)

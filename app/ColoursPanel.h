@@ -31,6 +31,9 @@ public:
     // as exceptions.
     void RenderPalettes(render::GlyphPack& pack, const render::PictureStyle& style);
 
+    // What the palette band shows around and between the strips: the page previewed.
+    void SetPageColour(const QColor& colour);
+
     // The Colors toggle: checked while the palettes show.
     void SpeedButton1Click();
     bool Unfolded() const;
@@ -63,5 +66,10 @@ private:
 
 // A panel with a lowered 1-pixel bevel in the render panels' grey-green.
 QFrame* NewLoweredPanel(QWidget* parent);
+// Gives a panel (and the images in it, which fill around their pictures with it) a colour.
+void SetPanelColour(QWidget* panel, const QColor& colour);
+// The colour of the render and palette panels under a style: the page a strip is previewed
+// on, else the designed grey-green.
+QColor PanelColour(const render::PictureStyle& style);
 
 } // namespace glyphtint::app

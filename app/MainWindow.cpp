@@ -21,6 +21,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -33,6 +34,9 @@ constexpr int kClientWidth = 340;
 constexpr int kClientHeight = 360;
 constexpr int kBorderWidth = 2;
 constexpr QPoint kDesignedPosition(461, 532);
+// The render band (Panel1) and the strip of it above the bevelled panel.
+constexpr int kRenderBandHeight = 55;
+constexpr int kRenderBandTop = 8;
 // How long after showing the window manager may take to put its frame around the window.
 constexpr int kFrameWaitMs = 5000;
 
@@ -126,6 +130,8 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     bands->addWidget(Panel1);
     bands->addWidget(Panel3);
     setCentralWidget(client);
+    client->installEventFilter(this);
+    Panel3->installEventFilter(this);
     // A large font can wrap the About page's help into more lines than the design has room
     // for: the tabs are at least as tall as that page's lines at the designed width.
     const int tabsFrame = 2 * pc_Tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, pc_Tabs);
@@ -166,6 +172,7 @@ RenderSessionHooks Tfrm_Main::SessionHooks()
     // A refused or broken render leaves its own picture: the description follows it.
     hooks.failed = [this](const std::string& text) { DescribeRenderedPicture(text); };
     hooks.ready = [this](const std::string& text) {
+        FitRenderBand();
         DescribeRenderedPicture(text);
         if (hooks_.rendered) {
             hooks_.rendered(text);
@@ -208,9 +215,9 @@ void Tfrm_Main::CreateRenderPanel(QWidget* parent)
 {
     Panel1 = new QFrame(parent);
     Panel1->setObjectName("Panel1");
-    Panel1->setFixedHeight(scale_(55));
+    Panel1->setFixedHeight(scale_(kRenderBandHeight));
     auto* strip = new QVBoxLayout(Panel1);
-    strip->setContentsMargins(0, scale_(8), 0, 0);
+    strip->setContentsMargins(0, scale_(kRenderBandTop), 0, 0);
     Panel2 = NewLoweredPanel(Panel1);
     Panel2->setObjectName("Panel2");
     strip->addWidget(Panel2);
@@ -232,10 +239,36 @@ void Tfrm_Main::CreateRenderPanel(QWidget* parent)
     ScrollBox1->setFocusPolicy(Qt::NoFocus);
     ScrollBox1->hide();
     inside->addWidget(ScrollBox1);
-    // As at actual size, the middle of the strip shows and both ends are cut alike.
-    for (QScrollBar* bar : {ScrollBox1->horizontalScrollBar(), ScrollBox1->verticalScrollBar()}) {
-        connect(bar, &QScrollBar::rangeChanged, bar,
-                [bar](int low, int high) { bar->setValue(low + (high - low) / 2); });
+    // A zoomed strip larger than the panel shows from its top-left corner, so that its first
+    // characters are never the ones cut; the scroll bars start there and stay where the
+    // person puts them.
+}
+
+void Tfrm_Main::FitRenderBand()
+{
+    if (destroyed_) {
+        return;
+    }
+    const int designed = scale_(kRenderBandHeight);
+    const int zoom = img_Render->Zoom();
+    if (img_Render->Picture().Height() > 0) {
+        stripHeight_ = img_Render->Picture().Height();
+    }
+    int wanted = designed;
+    if (zoom > 1 && stripHeight_ > 0) {
+        const int inside = Panel2->contentsRect().width();
+        const bool scrollsAcross = img_Render->Picture().Width() * zoom > inside;
+        const int acrossBar = scrollsAcross ? ScrollBox1->horizontalScrollBar()->sizeHint().height() : 0;
+        wanted = stripHeight_ * zoom + scale_(kRenderBandTop) + 2 * Panel2->frameWidth() + acrossBar;
+    }
+    // The tabs give what the window has beyond their least height, which keeps the text
+    // box; the toolbar and the colours panel keep theirs.
+    const int bands =
+        centralWidget()->height() - 2 * scale_(kBorderWidth) - ToolBar1->minimumHeight() - Panel3->minimumHeight();
+    const int room = bands - pc_Tabs->minimumHeight();
+    const int band = std::max(designed, std::min(wanted, room));
+    if (Panel1->minimumHeight() != band) {
+        Panel1->setFixedHeight(band);
     }
 }
 
@@ -328,6 +361,12 @@ void Tfrm_Main::resizeEvent(QResizeEvent* event)
 
 bool Tfrm_Main::eventFilter(QObject* watched, QEvent* event)
 {
+    // The room left for the band changes with the window and with the colours panel's
+    // folding: the band takes what it can anew once the layout has run.
+    if ((watched == centralWidget() || watched == Panel3) && event->type() == QEvent::Resize &&
+        img_Render->Zoom() > 1) {
+        QTimer::singleShot(0, this, [this] { FitRenderBand(); });
+    }
     if (watched == img_Render && event->type() == QEvent::MouseButtonRelease && !destroyed_) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         // A press that left the image before its release is no click.

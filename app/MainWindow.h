@@ -81,6 +81,10 @@ public:
     bool QuitRequested() const { return quitRequested_; }
 
     // Attempt tabs.
+    // Texts given at start: the first into "Attempt 1", each other into a tab of its own;
+    // "Attempt 1" shows, its text drawn. Nothing happens without an open glyph pack,
+    // whose failure has been reported already.
+    void OpenTexts(const std::vector<std::string>& texts);
     void ToolButton1Click();
     void ToolButton2Click();
     void pc_TabsChange();
@@ -166,6 +170,9 @@ private:
     // items, buttons and keys follow their actions.
     void UpdateCommands();
     void SetZoom(int zoom);
+    // While zoomed, the render band grows to the zoomed strip's height, taking it from the
+    // tabs as far as they can give it; at actual size it keeps its designed height.
+    void FitRenderBand();
     // Keeps the whole frame inside the screen's available area.
     void PlaceOnScreen();
 
@@ -233,6 +240,8 @@ private:
     std::vector<QIcon> ImageList1;
 
     glyphtint::app::DesignScale scale_;
+    // The height of the last strip drawn, kept while the picture is empty.
+    int stripHeight_ = 0;
     // Set from showing until the window manager has put its frame around the window.
     bool placementPending_ = false;
     bool bannerPaused_ = false;

@@ -182,6 +182,7 @@ void Tfrm_Main::SetZoom(int zoom)
         img_Render->show();
     }
     img_Render->SetZoom(zoom);
+    FitRenderBand();
     UpdateCommands();
 }
 
@@ -220,6 +221,10 @@ glyphtint::render::PictureStyle Tfrm_Main::PreviewStyle() const
 void Tfrm_Main::PreviewClick()
 {
     session_.SetStyle(PreviewStyle());
+    // The whole band is the page the strip is previewed on, not a box the strip's size.
+    const QColor page = PanelColour(session_.Style());
+    SetPanelColour(Panel2, page);
+    Panel3->SetPageColour(page);
     if (!session_.PackOpen()) {
         return;
     }

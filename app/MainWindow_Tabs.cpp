@@ -100,6 +100,25 @@ void Tfrm_Main::ToolButton1Click()
     pc_TabsChange();
 }
 
+void Tfrm_Main::OpenTexts(const std::vector<std::string>& texts)
+{
+    if (!session_.PackOpen() || texts.empty()) {
+        return;
+    }
+    // Each text goes into the page showing at the time, so that only a shown text is drawn.
+    ActivatePageQuietly(0);
+    edt_Text->SetText(texts.front());
+    for (std::size_t i = 1; i < texts.size(); ++i) {
+        ToolButton1Click();
+        ActivePageEdit()->SetText(texts[i]);
+    }
+    if (texts.size() > 1) {
+        ActivatePageQuietly(0);
+        pc_TabsChange();
+    }
+    edt_Text->setFocus();
+}
+
 void Tfrm_Main::ToolButton2Click()
 {
     const int active = pc_Tabs->currentIndex();

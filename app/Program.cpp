@@ -16,14 +16,19 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 namespace glyphtint::app {
 
 const std::string_view kProgramUsage =
     "usage: glyphtint [--help | --version]\n"
+    "       glyphtint [--] [TEXT...]\n"
     "Shows the window in which a text with caret colour codes (^1m00) is drawn from the\n"
     "glyphs of the glyphtint.gfx beside the program, to be saved as a JPEG file or copied.\n"
+    "Each TEXT opens in a tab of its own, the first in \"Attempt 1\", drawn at once; a TEXT\n"
+    "that starts with '-' follows --.\n"
     "Needs a display: X11 (DISPLAY) or Wayland (WAYLAND_DISPLAY); glyphtint-render draws\n"
     "the same pictures without one. Exit status: 0 the window was closed, 1 it could not\n"
     "be shown (no display, no glyph archive), 2 wrong usage.\n";
@@ -70,6 +75,22 @@ void HoldBackUntilOpen(QtMsgType type, const QMessageLogContext& context, const 
 
 } // namespace
 
+std::optional<std::string> ReadTexts(int argc, const char* const* argv, std::vector<std::string>& texts)
+{
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (!optionsEnded && argument == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && argument.starts_with('-')) {
+            return std::string(argument);
+        } else {
+            texts.emplace_back(argument);
+        }
+    }
+    return std::nullopt;
+}
+
 bool HaveDisplay()
 {
     const QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
@@ -100,8 +121,11 @@ int RunProgram(int& argc, char** argv)
     if (const std::optional<int> answered = tools::AnswerHelpOrVersion(argc, argv, kProgram, kProgramUsage)) {
         return *answered;
     }
-    if (argc > 1) {
-        std::fprintf(stderr, "glyphtint: unexpected argument '%s'; usage: glyphtint [--help | --version]\n", argv[1]);
+    std::vector<std::string> texts;
+    const std::optional<std::string> wrong = ReadTexts(argc, argv, texts);
+    if (wrong) {
+        std::fprintf(stderr, "glyphtint: unknown option '%s'; usage: glyphtint [--help | --version] [--] [TEXT...]\n",
+                     wrong->c_str());
         return 2;
     }
     if (!HaveDisplay()) {
@@ -110,7 +134,11 @@ int RunProgram(int& argc, char** argv)
     }
 
     const QtMessageHandler previous = qInstallMessageHandler(HoldBackUntilOpen);
-    QApplication application(argc, argv);
+    // Qt reads options of its own (-style, -reverse) from what it is given, and knows no
+    // "--": the texts stay out of its reach.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication application(qtArgc, qtArgv);
     qInstallMessageHandler(previous);
     for (const QString& message : std::exchange(HeldBackMessages(), {})) {
         std::fprintf(stderr, "%s\n", qPrintable(message));
@@ -120,6 +148,9 @@ int RunProgram(int& argc, char** argv)
 
     Tfrm_Main frm_Main;
     frm_Main.RunGuarded([&] { frm_Main.FormCreate(); });
+    if (!texts.empty()) {
+        frm_Main.RunGuarded([&] { frm_Main.OpenTexts(texts); });
+    }
     // A quit requested by FormCreate ends the loop before its first turn: no window, and
     // the program says that it failed.
     const bool failed = frm_Main.QuitRequested();

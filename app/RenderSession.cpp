@@ -64,9 +64,9 @@ void RenderSession::Close()
 
 void RenderSession::Request(std::string text)
 {
-    // Behind a text that waits, or when the pacer expects this one to take long: wait
-    // for the rest of the keys. The running render, if any, draws it first.
-    if (queue_.Holding() || pacer_.Slow(text.size())) {
+    // Behind a text that waits, or when the pacer expects this one to take more than a
+    // frame: wait for the rest of the keys. The running render, if any, draws it first.
+    if (queue_.Holding() || pacer_.WorthWaiting(text.size())) {
         queue_.Hold(std::move(text));
         flushTimer_.start();
         return;

@@ -34,10 +34,11 @@ struct RenderSessionHooks {
 };
 
 // Holds the glyph pack and draws the latest text asked for. A text expected to take
-// longer than a glance waits until the events already queued (the rest of a burst of
-// keys) have been handled, so that the burst costs one render of its final text; such a
-// render shows the busy cursor. Renders never nest (a password box or an error report
-// runs an event loop), and the text waiting is always the latest one asked for.
+// longer than a frame waits until the events already queued (the rest of a burst of
+// keys) have been handled, so that the burst costs one render of its final text; a
+// render expected to take longer than a glance shows the busy cursor. Renders never
+// nest (a password box or an error report runs an event loop), and the text waiting is
+// always the latest one asked for.
 class RenderSession {
 public:
     // The glyph pack; every use of it is in this class.

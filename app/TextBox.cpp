@@ -7,12 +7,15 @@
 #include <QClipboard>
 #include <QDropEvent>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QStyleHints>
 #include <QValidator>
 
+#include <functional>
 #include <limits>
 
 using glyphtint::render::kMaxTextBytes;
@@ -50,7 +53,11 @@ public:
 
     State validate(QString& text, int&) const override
     {
-        if (Utf8Length(text, kMaxTextBytes) <= kMaxTextBytes) {
+        // No unit of UTF-16 makes more than three bytes: a text of up to a third of the
+        // limit in units needs no count, so a key typed into a pasted page costs nothing
+        // here.
+        if (static_cast<std::size_t>(text.size()) <= kMaxTextBytes / 3 ||
+            Utf8Length(text, kMaxTextBytes) <= kMaxTextBytes) {
             return Acceptable;
         }
         box_->Refuse();
@@ -90,15 +97,39 @@ void TTextBox::InsertColourCode(char code)
 
 QMenu* TTextBox::NewStandardContextMenu()
 {
-    QMenu* menu = createStandardContextMenu();
-    // Qt names the command only in words: it is the one connected to paste(), by name
-    // (Qt 6.4) or by member.
-    for (QAction* action : menu->actions()) {
-        const bool byName = disconnect(action, SIGNAL(triggered()), this, SLOT(paste()));
-        if (byName || disconnect(action, &QAction::triggered, this, &QLineEdit::paste)) {
-            connect(action, &QAction::triggered, this, &TTextBox::PasteWithinLimit);
+    // Qt's own menu reads the clipboard's text to enable Paste: an owner that serves its
+    // text once would answer that read instead of the paste. This one asks only whether
+    // text is offered, and reads it when Paste is chosen.
+    auto* menu = new QMenu(this);
+    const bool editable = !isReadOnly();
+    const bool selection = hasSelectedText() && echoMode() == QLineEdit::Normal;
+    const auto add = [&](const char* name, const QString& text, QKeySequence::StandardKey key, bool enabled,
+                         const std::function<void()>& command) {
+        QString caption = text;
+        if (key != QKeySequence::UnknownKey && QGuiApplication::styleHints()->showShortcutsInContextMenus()) {
+            caption += '\t' + QKeySequence(key).toString(QKeySequence::NativeText);
         }
+        QAction* action = menu->addAction(QIcon::fromTheme(name), caption);
+        action->setObjectName(name);
+        action->setEnabled(enabled);
+        connect(action, &QAction::triggered, this, command);
+    };
+    if (editable) {
+        add("edit-undo", "&Undo", QKeySequence::Undo, isUndoAvailable(), [this] { undo(); });
+        add("edit-redo", "&Redo", QKeySequence::Redo, isRedoAvailable(), [this] { redo(); });
+        menu->addSeparator();
+        add("edit-cut", "Cu&t", QKeySequence::Cut, selection, [this] { cut(); });
     }
+    add("edit-copy", "&Copy", QKeySequence::Copy, selection, [this] { copy(); });
+    if (editable) {
+        const QMimeData* offered = QGuiApplication::clipboard()->mimeData();
+        add("edit-paste", "&Paste", QKeySequence::Paste, offered != nullptr && offered->hasText(),
+            [this] { PasteWithinLimit(QClipboard::Clipboard); });
+        add("edit-delete", "Delete", QKeySequence::UnknownKey, hasSelectedText(), [this] { del(); });
+    }
+    menu->addSeparator();
+    add("select-all", "Select All", QKeySequence::SelectAll, !text().isEmpty() && selectedText() != text(),
+        [this] { selectAll(); });
     return menu;
 }
 
@@ -116,8 +147,9 @@ bool TTextBox::event(QEvent* event)
 
 void TTextBox::keyPressEvent(QKeyEvent* event)
 {
-    if (event == QKeySequence::Paste && !isReadOnly() && Refuses(QGuiApplication::clipboard()->text())) {
+    if (event == QKeySequence::Paste && !isReadOnly()) {
         event->accept();
+        PasteWithinLimit(QClipboard::Clipboard);
         return;
     }
     QLineEdit::keyPressEvent(event);
@@ -127,8 +159,12 @@ void TTextBox::mouseReleaseEvent(QMouseEvent* event)
 {
     // The middle button pastes the selection where the system has one.
     if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection() && !isReadOnly() &&
-        Refuses(QGuiApplication::clipboard()->text(QClipboard::Selection))) {
+        rect().contains(event->position().toPoint())) {
         event->accept();
+        // Where Qt's own paste of the selection would go: the cursor moves to the click.
+        deselect();
+        setCursorPosition(cursorPositionAt(event->position().toPoint()));
+        PasteWithinLimit(QClipboard::Selection);
         return;
     }
     QLineEdit::mouseReleaseEvent(event);
@@ -136,17 +172,56 @@ void TTextBox::mouseReleaseEvent(QMouseEvent* event)
 
 void TTextBox::dropEvent(QDropEvent* event)
 {
-    if (event->mimeData()->hasText() && !isReadOnly() && Refuses(event->mimeData()->text())) {
+    if (!event->mimeData()->hasText() || isReadOnly()) {
+        QLineEdit::dropEvent(event);
+        return;
+    }
+    // The dragged text is read once and Qt's drop is handed that copy: a source that
+    // serves its text once would give Qt's own read nothing after the size check.
+    const QString incoming = event->mimeData()->text();
+    if (Refuses(incoming)) {
         event->ignore();
         return;
     }
-    QLineEdit::dropEvent(event);
+    QMimeData read;
+    read.setText(incoming);
+    QDropEvent once(event->position(), event->possibleActions(), &read, event->buttons(), event->modifiers());
+    once.setDropAction(event->dropAction());
+    QLineEdit::dropEvent(&once);
+    event->setDropAction(once.dropAction());
+    event->setAccepted(once.isAccepted());
 }
 
-void TTextBox::PasteWithinLimit()
+void TTextBox::PasteWithinLimit(QClipboard::Mode mode)
 {
-    if (!Refuses(QGuiApplication::clipboard()->text())) {
-        paste();
+    // One read of the clipboard for the size check and the insert: an owner that serves
+    // its content once (xclip -loops 1, password tools) would give a second read nothing,
+    // and a large paste would move its bytes twice.
+    const QString incoming = QGuiApplication::clipboard()->text(mode);
+    if ((!incoming.isEmpty() || hasSelectedText()) && !Refuses(incoming)) {
+        // Its own undo step, as Qt's paste makes it: the typing before and after stays apart.
+        SeparateUndoSteps();
+        insert(incoming);
+        SeparateUndoSteps();
+    }
+}
+
+void TTextBox::SeparateUndoSteps()
+{
+    // Qt ends an undo step whenever the cursor moves; the selection, which a paste
+    // replaces, is put back.
+    const int length = static_cast<int>(text().size());
+    if (length == 0) {
+        return;
+    }
+    const int start = selectionStart();
+    const int selected = static_cast<int>(selectedText().size());
+    const int at = cursorPosition();
+    setCursorPosition(at > 0 ? at - 1 : at + 1);
+    if (selected > 0) {
+        setSelection(at == start ? start + selected : start, at == start ? -selected : selected);
+    } else {
+        setCursorPosition(at);
     }
 }
 

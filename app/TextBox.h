@@ -1,6 +1,7 @@
 // TTextBox: a one-line text box whose texts cross the class as UTF-8.
 #pragma once
 
+#include <QClipboard>
 #include <QLineEdit>
 
 #include <functional>
@@ -24,7 +25,8 @@ public:
     void InsertColourCode(char code);
     // Called after an edit was refused for its length.
     void SetRefusalHandler(std::function<void()> handler) { onRefused_ = std::move(handler); }
-    // Qt's context menu of the box, its Paste held to the limit as well.
+    // The usual editing menu of the box (Undo to Select All), its Paste held to the limit
+    // and reading the clipboard once, as Ctrl+V does.
     QMenu* NewStandardContextMenu();
 
 protected:
@@ -39,7 +41,11 @@ private:
     // reports the refusal when it would. A paste is looked at before Qt inserts it, since
     // Qt keeps an undo step for every character it inserts.
     bool Refuses(const QString& incoming);
-    void PasteWithinLimit();
+    // Reads the clipboard (or the selection) once and inserts it at the cursor, in place
+    // of the selection, unless that makes the text too long.
+    void PasteWithinLimit(QClipboard::Mode mode);
+    // Ends the undo step being made, keeping the cursor and the selection where they are.
+    void SeparateUndoSteps();
     void Refuse();
 
     std::function<void()> onRefused_;

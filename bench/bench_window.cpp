@@ -5,6 +5,7 @@
 #include "render/GlyphPack.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 
 #include <benchmark/benchmark.h>
 
@@ -72,6 +73,58 @@ void RenderIntoShownImage(benchmark::State& state)
     }
 }
 BENCHMARK(RenderIntoShownImage)->Unit(benchmark::kMicrosecond);
+
+// A pasted page: 100 000 characters of coded text.
+std::string LongText()
+{
+    std::string text;
+    while (text.size() < 100000) {
+        text += kTexts[0];
+    }
+    text.resize(100000);
+    return text;
+}
+
+// The baseline of typing into a long text: one render of it into a picture nobody shows.
+void RenderLongText(benchmark::State& state)
+{
+    glyphtint::render::GlyphPack pack;
+    pack.Open(glyphtint::render::GlyphArchivePath());
+    const std::string text = LongText();
+    TPicture picture;
+    for (auto _ : state) {
+        RenderCodedText(pack, text, picture);
+    }
+}
+BENCHMARK(RenderLongText)->Unit(benchmark::kMillisecond);
+
+// Five keys typed at the end of a pasted page, each handled as it arrives, and the render
+// they lead to shown: the keys' own work should cost little beside one render.
+void FiveKeysAfterLongPaste(benchmark::State& state)
+{
+    ShownWindow window;
+    auto* box = window.findChild<QLineEdit*>("edt_Text");
+    auto* image = window.findChild<TImage*>("img_Render");
+    box->setFocus();
+    box->setText(QString::fromStdString(LongText()));
+    window.FlushPendingRender();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        for (const char key : {'a', 'b', 'c', 'd', 'e'}) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_A + (key - 'a'), Qt::NoModifier, QString(QChar(key)));
+            QApplication::sendEvent(box, &press);
+        }
+        window.FlushPendingRender();
+        image->repaint();
+        QApplication::processEvents();
+        state.PauseTiming();
+        box->setText(QString::fromStdString(LongText()));
+        window.FlushPendingRender();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(FiveKeysAfterLongPaste)->Unit(benchmark::kMillisecond);
 
 // The baseline of start-up: the two palette strings rendered alone.
 void PalettesOnly(benchmark::State& state)

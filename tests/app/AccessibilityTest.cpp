@@ -1,6 +1,7 @@
 // What a screen reader finds in the window: the accessible tree, and the events it hears.
 #include "WindowFixture.h"
 
+#include "app/Accessibility.h"
 #include "app/AttemptPage.h"
 #include "render/ColourNames.h"
 #include "render/ColourSamples.h"
@@ -159,6 +160,30 @@ TEST_F(AccessibilityTest, ThePictureIsAnImageToldInWordsOncePerRender)
     Change(Find<TTextBox>("edt_Text"), std::string(300000, 'w'));
     EXPECT_EQ(PictureToldAs("Nothing drawn"), "Nothing drawn");
     EXPECT_FALSE(boxes.errors.empty()) << "the refusal is reported";
+}
+
+// A long text is told from its first characters alone, in the words the whole text
+// would get, as far as the cut: runs of one colour that only spaces part are one run, and
+// a text whose first kilobytes draw nothing still gets its words.
+TEST(PictureDescription, ALongTextIsToldAsItsWholeWouldBeUpToTheCut)
+{
+    std::string merging;
+    while (merging.size() < 60000) {
+        merging += "^1ab ^2 ^1cd^7  ";
+    }
+    std::string lateWords(9000, '^');
+    for (int i = 0; lateWords.size() < 40000; ++i) {
+        lateWords += (i % 3 == 0 ? "^4" : "^b") + std::string(i % 7 + 1, 'w') + ' ';
+    }
+    const std::string undrawn = std::string(20000, '\x7f') + "^1m00 " + std::string(20000, '~') + "^3end";
+    for (const std::string& text : {merging, lateWords, undrawn}) {
+        const glyphtint::render::PictureStyle style;
+        QString whole = QString::fromStdString(glyphtint::render::DescribePicture(text, style));
+        if (whole.size() > 500) {
+            whole = whole.left(499) + QChar(0x2026);
+        }
+        EXPECT_EQ(glyphtint::app::PictureDescription(text, style), whole) << text.substr(0, 40);
+    }
 }
 
 TEST_F(AccessibilityTest, EachSampleIsANamedButtonThatInsertsItsCode)

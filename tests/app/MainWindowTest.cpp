@@ -1,7 +1,9 @@
 // The main window driven as a user drives it: start-up, tabs, typing, palettes, boxes.
 #include "WindowFixture.h"
 
+#include "app/Program.h"
 #include "archive/ZipArchive.h"
+#include "raster/QtImage.h"
 #include "render/GlyphNames.h"
 
 #include <QFontMetrics>
@@ -11,7 +13,10 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 using glyphtint::raster::BlueOf;
 using glyphtint::raster::GreenOf;
@@ -130,6 +135,51 @@ TEST_F(WindowTest, DamagedArchiveReportsAndLeavesTheWindowUsableOnTheAboutTab)
     EXPECT_EQ(TabCaptions(), (std::vector<std::string>{"Attempt 1", "Attempt 1", "About..."}));
     Type("^1m");
     EXPECT_EQ(boxes.errors.size(), 2u) << "one report for the glyph, none for the code";
+}
+
+TEST(ProgramArguments, TextsAreWhatIsNoOptionOrFollowsTheDoubleDash)
+{
+    struct Case {
+        std::vector<const char*> arguments;
+        std::vector<std::string> texts;
+        std::optional<std::string> wrong;
+    };
+    const Case cases[] = {
+        {{"^1m00", "^4m00"}, {"^1m00", "^4m00"}, std::nullopt},
+        {{"--", "-^1m00", "--"}, {"-^1m00", "--"}, std::nullopt},
+        {{"a", "--", "-b"}, {"a", "-b"}, std::nullopt},
+        {{"a", "-platform", "xcb"}, {"a"}, "-platform"},
+        {{"-"}, {}, "-"},
+    };
+    for (const Case& c : cases) {
+        std::vector<const char*> argv{"glyphtint"};
+        argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+        std::vector<std::string> texts;
+        EXPECT_EQ(glyphtint::app::ReadTexts(static_cast<int>(argv.size()), argv.data(), texts), c.wrong)
+            << c.arguments.front();
+        if (!c.wrong) {
+            EXPECT_EQ(texts, c.texts) << c.arguments.front();
+        }
+    }
+}
+
+TEST_F(WindowTest, TextsGivenAtStartOpenOneTabEachWithTheFirstDrawn)
+{
+    StartWithShippedArchive();
+    window->OpenTexts({"^1m00", "-^4x"});
+    EXPECT_EQ(TabCaptions(), (std::vector<std::string>{"Attempt 1", "Attempt 2", "About..."}));
+    EXPECT_EQ(Find<QTabWidget>("pc_Tabs")->currentIndex(), 0);
+    EXPECT_EQ(window->ActivePageEdit()->Text(), "^1m00");
+    window->FlushPendingRender();
+    TPicture expected;
+    RenderCodedText(window->ZipArchive1, "^1m00", expected);
+    const TBitmap* shown = Strip(Find<TImage>("img_Render"));
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(glyphtint::raster::ToQImage(*shown), glyphtint::raster::ToQImage(expected.AsBitmap()))
+        << "Attempt 1's text is drawn";
+    Find<QTabWidget>("pc_Tabs")->setCurrentIndex(1);
+    EXPECT_EQ(window->ActivePageEdit()->Text(), "-^4x");
+    EXPECT_TRUE(boxes.errors.empty());
 }
 
 TEST_F(WindowTest, AddingAndRemovingTabsKeepsNumbersAndTheAboutTabLast)

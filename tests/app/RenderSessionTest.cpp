@@ -111,3 +111,25 @@ TEST_F(RenderSessionTest, ABurstOfKeysAfterALongTextCostsAtMostTwoRendersOnAnyMa
     EXPECT_EQ(drawn.size(), 1u);
     EXPECT_TRUE(reports.empty()) << reports.front();
 }
+
+// A text drawn in less than a glance but more than a frame: a burst of keys still waits
+// for its last key, without the busy cursor.
+TEST_F(RenderSessionTest, ABurstOfKeysWaitsBehindARenderLongerThanAFrame)
+{
+    clock.step = std::chrono::milliseconds(100);
+    std::string text(2000, 'm');
+    session.Request(text);
+    ASSERT_EQ(drawn.size(), 1u);
+    drawn.clear();
+    for (char key : std::string("abcde")) {
+        text += key;
+        session.Request(text);
+    }
+    EXPECT_TRUE(session.Waiting());
+    EXPECT_TRUE(drawn.empty());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_EQ(drawn[0].length, text.size());
+    EXPECT_FALSE(drawn[0].busy) << "a tenth of a second is no wait to show";
+    EXPECT_TRUE(reports.empty());
+}

@@ -10,6 +10,7 @@
 
 #include <QClipboard>
 #include <QCursor>
+#include <QDropEvent>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
@@ -188,6 +189,68 @@ TEST_F(WindowTest, EditsPastTheTextLimitAreRefusedInBytesAndSaySo)
     EXPECT_TRUE(boxes.errors.empty());
 }
 
+// Text that is served to its first read only, as a clipboard owner like xclip -loops 1
+// or a password tool serves it.
+class OnceOnlyText : public QMimeData {
+public:
+    explicit OnceOnlyText(QString text) : text_(std::move(text)) { }
+    QStringList formats() const override { return {"text/plain"}; }
+    mutable int reads = 0;
+
+protected:
+    QVariant retrieveData(const QString& type, QMetaType) const override
+    {
+        if (type != "text/plain") {
+            return {};
+        }
+        return ++reads == 1 ? QVariant(text_) : QVariant(QString());
+    }
+
+private:
+    QString text_;
+};
+
+TEST_F(WindowTest, APasteOrADropReadsItsTextOnceAndLands)
+{
+    StartWithShippedArchive();
+    TTextBox* box = Find<TTextBox>("edt_Text");
+    box->setFocus();
+    auto* clipboard = new OnceOnlyText("^1m00");
+    QGuiApplication::clipboard()->setMimeData(clipboard);
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(box->Text(), "^1m00");
+    EXPECT_EQ(clipboard->reads, 1);
+    const TBitmap* drawn = Strip(Find<TImage>("img_Render"));
+    ASSERT_NE(drawn, nullptr) << "the paste is drawn";
+    EXPECT_GT(drawn->Width(), 0);
+
+    // The context menu's Paste, the menu opened before it is chosen.
+    box->clear();
+    auto* offered = new OnceOnlyText("^4m00");
+    QGuiApplication::clipboard()->setMimeData(offered);
+    QMenu* menu = static_cast<glyphtint::app::AttemptPage*>(box->parentWidget())->NewContextMenu();
+    const QList<QAction*> commands = menu->actions();
+    const auto paste =
+        std::find_if(commands.begin(), commands.end(), [](QAction* a) { return a->text().startsWith("&Paste"); });
+    ASSERT_NE(paste, commands.end());
+    EXPECT_TRUE((*paste)->isEnabled());
+    (*paste)->trigger();
+    delete menu;
+    EXPECT_EQ(box->Text(), "^4m00");
+    EXPECT_EQ(offered->reads, 1);
+    box->setText("^1m00");
+
+    // Dropped at the end of the text.
+    OnceOnlyText dragged(" ^2hi");
+    QDropEvent drop(QPointF(box->width() - 2, box->height() / 2), Qt::CopyAction, &dragged, Qt::LeftButton,
+                    Qt::NoModifier);
+    static_cast<QObject*>(box)->event(&drop);
+    EXPECT_EQ(box->Text(), "^1m00 ^2hi");
+    EXPECT_EQ(dragged.reads, 1);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_TRUE(boxes.errors.empty());
+}
+
 TEST_F(WindowTest, ThePasswordIsHiddenAndCancellingItNamesTheEntry)
 {
     // One entry whose data the password box guards; its bytes are never read.
@@ -318,4 +381,27 @@ TEST(PasswordBox, NamesTheEntryInItsTextUnderAShortTitle)
         widest = std::max(widest, QFontMetrics(box->font()).horizontalAdvance(line));
     }
     EXPECT_GE(box->width(), widest);
+}
+
+// The box's own paste keeps Qt's undo steps: the paste is one, apart from the typing
+// around it, and so is a paste over a selection.
+TEST_F(WindowTest, APasteIsAnUndoStepOfItsOwn)
+{
+    StartWithShippedArchive();
+    TTextBox* box = Find<TTextBox>("edt_Text");
+    box->setFocus();
+    QTest::keyClicks(box, "ab");
+    QGuiApplication::clipboard()->setText("cd");
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClicks(box, "ef");
+    EXPECT_EQ(box->Text(), "abcdef");
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box->Text(), "abcd");
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box->Text(), "ab");
+    box->setSelection(1, 1);
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(box->Text(), "acd");
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(box->Text(), "ab");
 }

@@ -78,10 +78,12 @@ TEST_F(ViewTest, ZoomShowsBlocksAndTheDarkPreviewDrawsOnThePage)
             }
         }
     }
-    // Taller than the panel at 3x: the middle rows show, as the middle columns do.
+    // Taller than the band at 3x in the smallest window: the strip shows from its top-left
+    // corner, its first characters whole.
     const QScrollBar* rows = Find<QScrollArea>("ScrollBox1")->verticalScrollBar();
     ASSERT_GT(rows->maximum(), 0);
-    EXPECT_EQ(rows->value(), rows->maximum() / 2);
+    EXPECT_EQ(rows->value(), 0);
+    EXPECT_EQ(Find<QScrollArea>("ScrollBox1")->horizontalScrollBar()->value(), 0);
     Trigger("Zoomin1");
     EXPECT_FALSE(Find<QAction>("Zoomin1")->isEnabled()) << "4x is the largest zoom";
     Trigger("Actualsize1");
@@ -101,8 +103,24 @@ TEST_F(ViewTest, ZoomShowsBlocksAndTheDarkPreviewDrawsOnThePage)
     const QImage palettes = Find<TImage>("img_Colors")->grab().toImage();
     EXPECT_EQ(MostCommonColour(palettes, palette.rect().translated(Find<TImage>("img_Colors")->PictureOrigin())), dark)
         << "the palette shows the page";
+    // The whole band is the page, to its corners inside the bevel, and so is the palettes'.
+    const auto corners = [](QWidget* band) {
+        const QImage grabbed = band->grab().toImage();
+        const QRect inside = band->rect().adjusted(2, 2, -3, -3);
+        return std::vector<QColor>{grabbed.pixelColor(inside.topLeft()), grabbed.pixelColor(inside.topRight()),
+                                   grabbed.pixelColor(inside.bottomLeft()), grabbed.pixelColor(inside.bottomRight())};
+    };
+    for (const char* band : {"Panel2", "Panel4"}) {
+        EXPECT_EQ(corners(Find<QWidget>(band)), std::vector<QColor>(4, dark)) << band;
+    }
+    Trigger("Previewlight1");
+    QApplication::processEvents();
+    EXPECT_EQ(corners(Find<QWidget>("Panel2")), std::vector<QColor>(4, QColor(Qt::white)));
     Trigger("Previewglyph1");
     EXPECT_EQ(glyphtint::raster::ToQImage(*Strip(image)), strip);
+    QApplication::processEvents();
+    EXPECT_EQ(corners(Find<QWidget>("Panel4")), std::vector<QColor>(4, QColor(116, 123, 111)))
+        << "the designed grey-green again";
     EXPECT_TRUE(boxes.errors.empty());
 
     // The window zoomed 3x on the dark page, when asked for.
@@ -114,6 +132,52 @@ TEST_F(ViewTest, ZoomShowsBlocksAndTheDarkPreviewDrawsOnThePage)
         QApplication::processEvents();
         EXPECT_TRUE(window->grab().toImage().save(path, "PNG")) << path.toStdString();
     }
+}
+
+// In a window with room to spare, the band grows to the zoomed strip and every row of
+// it shows, the text box still in view; at actual size the band is as designed.
+TEST_F(ViewTest, AZoomedStripShowsWholeWhereTheWindowHasRoom)
+{
+    StartWithShippedArchive();
+    window->resize(1000, 650);
+    QApplication::processEvents();
+    auto* band = Find<QWidget>("Panel1");
+    const int designed = band->height();
+    Type("^1m00 ^7says ^4{hi}");
+    auto* image = Find<TImage>("img_Render");
+    const QImage strip = glyphtint::raster::ToQImage(*Strip(image));
+    for (int zoom = 2; zoom <= 4; ++zoom) {
+        Trigger("Zoomin1");
+        QApplication::processEvents();
+        EXPECT_GE(band->height(), strip.height() * zoom) << zoom << "x";
+        EXPECT_EQ(Find<QScrollArea>("ScrollBox1")->verticalScrollBar()->maximum(), 0) << zoom << "x";
+    }
+    const QImage shown = image->grab().toImage();
+    const QPoint origin = image->PictureOrigin();
+    for (int y = 0; y < strip.height(); ++y) {
+        for (int x = 0; x < strip.width(); x += 5) {
+            ASSERT_EQ(shown.pixelColor(origin + QPoint(x, y) * 4 + QPoint(3, 3)), strip.pixelColor(x, y))
+                << "column " << x << ", row " << y;
+        }
+    }
+    auto* box = Find<QWidget>("edt_Text");
+    EXPECT_EQ(box->visibleRegion().boundingRect(), box->rect()) << "the text box is whole";
+
+    // Made small again, or with the tabs shortened by the colours panel, the window takes
+    // the height back and the strip scrolls, the text box whole.
+    window->resize(window->minimumSize());
+    QTest::qWait(20);
+    EXPECT_GT(Find<QScrollArea>("ScrollBox1")->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(box->visibleRegion().boundingRect(), box->rect()) << "the text box is whole";
+    EXPECT_LE(band->height() + Find<QWidget>("pc_Tabs")->height() + Find<QWidget>("Panel3")->height() +
+                  Find<QWidget>("ToolBar1")->height(),
+              window->centralWidget()->height())
+        << "the bands overlap";
+
+    Trigger("Actualsize1");
+    QApplication::processEvents();
+    EXPECT_EQ(band->height(), designed);
+    EXPECT_TRUE(boxes.errors.empty());
 }
 
 TEST_F(ViewTest, ExportIsTheToolsStripAndSaveKeepsTheFramedPicture)

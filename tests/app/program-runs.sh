@@ -9,8 +9,8 @@
 #   placed    under openbox on 1366x768, 1280x800 and at scale 2: the whole frame on screen
 #   copies    under openbox: two copies side by side, both usable; the keys Ctrl+Shift+C
 #             (copy the picture) and Ctrl+Q (exit)
-#   arguments no X server at all: --help and --version, wrong arguments (exit 2), and a
-#             start without a display (one line, exit 1)
+#   arguments no X server at all: --help and --version, wrong arguments (exit 2), texts,
+#             and a start without a display (one line, exit 1)
 set -euo pipefail
 scenario=$1
 bin=$2
@@ -45,14 +45,19 @@ if [ "$scenario" = arguments ]; then
   run 0 -- --help
   grep -q '^usage: glyphtint \[--help | --version\]$' "$work/out" || fail "--help: $(cat "$work/out")"
   [ ! -s "$work/err" ] || fail "--help wrote on standard error"
+  grep -q '^       glyphtint \[--\] \[TEXT\.\.\.\]$' "$work/out" || fail "--help names no TEXT: $(cat "$work/out")"
   run 0 -- --version
   [ "$(cat "$work/out")" = "glyphtint 0.1" ] || fail "--version: $(cat "$work/out")"
-  for wrong in --frobnicate file.txt -platform; do
-    run 2 -- "$wrong"
+  for wrong in --frobnicate -platform; do
+    run 2 -- "$wrong" '^1m00'
     one_line
     grep -q "'$wrong'.*usage: glyphtint" "$work/err" || fail "$wrong: $(cat "$work/err")"
     [ ! -s "$work/out" ] || fail "$wrong wrote on standard output"
   done
+  # Texts, one starting with '-' after "--", are no wrong usage: without a display the
+  # program then says so.
+  run 1 -- '^1m00' file.txt -- -platform --
+  grep -q 'DISPLAY' "$work/err" || fail "texts: $(cat "$work/err")"
   # No display: what to set, and the tool that draws without one; not Qt's abort (134).
   run 1 --
   one_line

@@ -13,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <iterator>
 #include <sstream>
 #include <thread>
@@ -64,7 +66,7 @@ protected:
         server_ = std::make_unique<e2e::XServer>();
     }
 
-    void StartProgram()
+    void StartProgram(const std::vector<std::string>& texts = {})
     {
         std::vector<std::string> environment = {
             "DISPLAY=" + server_->Display(),       "QT_QPA_PLATFORM=", "WAYLAND_DISPLAY=",
@@ -73,9 +75,83 @@ protected:
         if (fs::exists(suppressions)) {
             environment.push_back("LSAN_OPTIONS=suppressions=" + suppressions.string());
         }
-        program_ = std::make_unique<e2e::ChildProcess>(
-            std::vector<std::string>{(folder_ / "program" / "glyphtint").string()}, (folder_ / "saves").string(),
-            environment, (folder_ / "program.log").string());
+        std::vector<std::string> argv{(folder_ / "program" / "glyphtint").string()};
+        argv.insert(argv.end(), texts.begin(), texts.end());
+        program_ = std::make_unique<e2e::ChildProcess>(argv, (folder_ / "saves").string(), environment,
+                                                       (folder_ / "program.log").string());
+    }
+
+    // The program's main window, once it shows.
+    std::string MainWindow()
+    {
+        std::string main;
+        e2e::WaitUntil(
+            [&] {
+                const auto windows = ProgramWindows();
+                if (!windows.empty()) {
+                    main = windows.back();
+                }
+                return !main.empty() || !program_->Running();
+            },
+            20s);
+        return main;
+    }
+
+    // The window's pixels as the X server has them.
+    QImage Grab(const std::string& window)
+    {
+        const fs::path shot = folder_ / "shot.png";
+        fs::remove(shot);
+        Run(std::string(GLYPHTINT_BIN_DIR) + "/e2e-grab-window " + window + " '" + shot.string() + "'");
+        return QImage(QString::fromStdString(shot.string())).convertToFormat(QImage::Format_RGB32);
+    }
+
+    // The strip glyphtint-render draws for text with the given options.
+    QImage ToolStrip(const std::string& text, const std::string& options)
+    {
+        const fs::path strip = expectedFolder_ / "strip.png";
+        const auto ran = Run(std::string(GLYPHTINT_BIN_DIR) + "/glyphtint-render --strip '" + strip.string() + "' " +
+                             options + " -- '" + text + "'");
+        EXPECT_EQ(ran.exitCode, 0) << text;
+        return QImage(QString::fromStdString(strip.string())).convertToFormat(QImage::Format_RGB32);
+    }
+
+    // Where the whole of strip shows in shot, pixel for pixel.
+    static std::optional<QPoint> Locate(const QImage& shot, const QImage& strip)
+    {
+        if (strip.isNull()) {
+            return std::nullopt;
+        }
+        for (int y = 0; y + strip.height() <= shot.height(); ++y) {
+            for (int x = 0; x + strip.width() <= shot.width(); ++x) {
+                bool same = true;
+                for (int row = 0; row < strip.height() && same; ++row) {
+                    const auto* shown = reinterpret_cast<const QRgb*>(shot.constScanLine(y + row)) + x;
+                    const auto* drawn = reinterpret_cast<const QRgb*>(strip.constScanLine(row));
+                    same = std::equal(drawn, drawn + strip.width(), shown);
+                }
+                if (same) {
+                    return QPoint(x, y);
+                }
+            }
+        }
+        return std::nullopt;
+    }
+
+    // Waits until the window shows strip whole; where it stands.
+    std::optional<QPoint> WaitToSee(const std::string& window, const QImage& strip, QImage& shot)
+    {
+        std::optional<QPoint> at;
+        e2e::WaitUntil([&] { return (at = Locate(shot = Grab(window), strip)).has_value(); }, 10s);
+        return at;
+    }
+
+    // Saves the window's picture for the documentation, when asked to.
+    static void KeepForDocs(const QImage& shot, const char* name)
+    {
+        if (const QString folder = qEnvironmentVariable("GLYPHTINT_SCREENSHOT_DIR"); !folder.isEmpty()) {
+            EXPECT_TRUE(shot.save(folder + "/" + name, "PNG")) << name;
+        }
     }
 
     e2e::CommandResult Run(const std::string& command) { return server_->RunOn(command); }
@@ -125,19 +201,8 @@ protected:
 TEST_F(ExportEndToEnd, CopyAndSaveTheTypedText)
 {
     StartProgram();
-    std::string main;
-    ASSERT_TRUE(e2e::WaitUntil(
-        [&] {
-            const auto windows = ProgramWindows();
-            if (!windows.empty()) {
-                main = windows.back();
-            }
-            return !main.empty() || !program_->Running();
-        },
-        20s))
-        << "no window titled \"glyphtint [0.1]\"\n"
-        << Log();
-    ASSERT_FALSE(main.empty()) << "the program ended early\n" << Log();
+    const std::string main = MainWindow();
+    ASSERT_FALSE(main.empty()) << "no window titled \"glyphtint [0.1]\"\n" << Log();
 
     // The text box has the keyboard focus from the start: focus the window and type.
     Keys(main, "type --delay 40 '" + std::string(kText) + "'");
@@ -230,5 +295,49 @@ TEST_F(ExportEndToEnd, CopyAndSaveTheTypedText)
     Keys(main, "key --clearmodifiers alt+f");
     std::this_thread::sleep_for(300ms);
     ASSERT_EQ(Run("xdotool key x").exitCode, 0);
+    EXPECT_EQ(program_->WaitForExit(10s), 0) << Log();
+}
+
+// Started with a name, the window draws it at once; a paste from an owner that serves it
+// once lands; zoomed 4x in a roomy window every row of the strip shows; on the dark page
+// the band is dark to its corners.
+TEST_F(ExportEndToEnd, ANameFromTheCommandLineAPasteServedOnceAZoomedStripAndTheDarkPage)
+{
+    StartProgram({"^1m00"});
+    const std::string main = MainWindow();
+    ASSERT_FALSE(main.empty()) << "no window\n" << Log();
+    QImage shot;
+    EXPECT_TRUE(WaitToSee(main, ToolStrip("^1m00", ""), shot)) << "the red name is not drawn\n" << Log();
+
+    Keys(main, "key --clearmodifiers ctrl+a BackSpace");
+    const std::string pasted = "^2hi ^3m00";
+    const fs::path clip = folder_ / "clip.txt";
+    std::ofstream(clip) << pasted;
+    Run("xclip -selection clipboard -loops 1 -i '" + clip.string() + "' >/dev/null 2>&1 &");
+    std::this_thread::sleep_for(300ms);
+    Keys(main, "key --clearmodifiers ctrl+v");
+    EXPECT_TRUE(WaitToSee(main, ToolStrip(pasted, ""), shot)) << "the paste did not land\n" << Log();
+
+    ASSERT_EQ(Run("xdotool windowsize --sync " + main + " 1000 650").exitCode, 0);
+    Keys(main, "key --clearmodifiers ctrl+equal ctrl+equal ctrl+equal");
+    EXPECT_TRUE(WaitToSee(main, ToolStrip(pasted, "--scale 4"), shot)) << "the 4x strip is not whole\n" << Log();
+    KeepForDocs(shot, "screenshot-zoom4.png");
+
+    Keys(main, "key --clearmodifiers alt+v");
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(Run("xdotool key p").exitCode, 0);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(Run("xdotool key d").exitCode, 0);
+    const QImage dark = ToolStrip(pasted, "--scale 4 --background '#1e1e1e'");
+    const std::optional<QPoint> at = WaitToSee(main, dark, shot);
+    ASSERT_TRUE(at) << "the strip on the dark page is not drawn\n" << Log();
+    KeepForDocs(shot, "screenshot-dark-page.png");
+    // The band takes the window's width inside its border and bevel, and the strip's rows.
+    const int right = shot.width() - 5;
+    for (const QPoint corner : {QPoint(4, at->y() + 1), QPoint(right, at->y() + 1),
+                                QPoint(4, at->y() + dark.height() - 2), QPoint(right, at->y() + dark.height() - 2)}) {
+        EXPECT_EQ(shot.pixel(corner) & 0xFFFFFF, 0x1E1E1Eu) << corner.x() << "," << corner.y();
+    }
+    Keys(main, "key --clearmodifiers ctrl+q");
     EXPECT_EQ(program_->WaitForExit(10s), 0) << Log();
 }
