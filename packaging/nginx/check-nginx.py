@@ -22,11 +22,7 @@ from concurrent.futures import ThreadPoolExecutor
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "serve"))
 from servetest import FAILURES, Server, check  # noqa: E402
 
-BIN, EXAMPLE = sys.argv[1], sys.argv[2]
 NGINX = shutil.which("nginx") or ("/usr/sbin/nginx" if os.access("/usr/sbin/nginx", os.X_OK) else None)
-if NGINX is None:
-    print("nginx is missing (package nginx-light; scripts/setup.sh installs it): skipped")
-    sys.exit(77)
 class Busy(http.server.BaseHTTPRequestHandler):
     """A backend with every renderer taken: the service's 503 and Retry-After."""
     answered = 0
@@ -57,10 +53,10 @@ def replaced(text, old, new):
     return text.replace(old, new)
 
 
-def start_nginx(scratch, first, second=None):
+def start_nginx(scratch, first, second=None, example=None):
     """nginx with the example's server and upstream, its ports and paths made private."""
     port = free_port()
-    site = open(EXAMPLE).read()
+    site = open(example or EXAMPLE).read()
     site = replaced(site, "server 127.0.0.1:8081", "server 127.0.0.1:%d" % first)
     if second is not None:
         site = replaced(site, "server 127.0.0.1:8082", "server 127.0.0.1:%d" % second)
@@ -205,32 +201,42 @@ def busy_backend(scratch, service):
         busy.shutdown()
 
 
-scratch = tempfile.mkdtemp()
-services = []
-nginx = None
-try:
-    two = "server 127.0.0.1:8082" in open(EXAMPLE).read()
-    services = [Server(BIN, "--threads", "1") for _ in range(2 if two else 1)]
-    nginx, port = start_nginx(scratch, *(service.port for service in services))
-    caching(port)
-    errors_pass_through(port)
-    burst(port)
-    requests_with_bodies(port)
-    if two:
-        failover(port, services[0], services[1])
-        busy_backend(os.path.join(scratch, "busy"), services[1])
-finally:
-    if nginx is not None:
-        nginx.send_signal(signal.SIGQUIT)
-        try:
-            nginx.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            nginx.kill()
-            nginx.wait()
-    for service in services:
-        check(service.stop() == 0, "a backend stopped with SIGTERM exits 0")
-    if FAILURES and os.path.exists(os.path.join(scratch, "error.log")):
-        sys.stderr.write(open(os.path.join(scratch, "error.log")).read()[-2000:])
-    shutil.rmtree(scratch, ignore_errors=True)
-print("%d failed" % len(FAILURES))
-sys.exit(1 if FAILURES else 0)
+def main():
+    global BIN, EXAMPLE
+    BIN, EXAMPLE = sys.argv[1], sys.argv[2]
+    if NGINX is None:
+        print("nginx is missing (package nginx-light; scripts/setup.sh installs it): skipped")
+        sys.exit(77)
+    scratch = tempfile.mkdtemp()
+    services = []
+    nginx = None
+    try:
+        two = "server 127.0.0.1:8082" in open(EXAMPLE).read()
+        services = [Server(BIN, "--threads", "1") for _ in range(2 if two else 1)]
+        nginx, port = start_nginx(scratch, *(service.port for service in services))
+        caching(port)
+        errors_pass_through(port)
+        burst(port)
+        requests_with_bodies(port)
+        if two:
+            failover(port, services[0], services[1])
+            busy_backend(os.path.join(scratch, "busy"), services[1])
+    finally:
+        if nginx is not None:
+            nginx.send_signal(signal.SIGQUIT)
+            try:
+                nginx.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                nginx.kill()
+                nginx.wait()
+        for service in services:
+            check(service.stop() == 0, "a backend stopped with SIGTERM exits 0")
+        if FAILURES and os.path.exists(os.path.join(scratch, "error.log")):
+            sys.stderr.write(open(os.path.join(scratch, "error.log")).read()[-2000:])
+        shutil.rmtree(scratch, ignore_errors=True)
+    print("%d failed" % len(FAILURES))
+    sys.exit(1 if FAILURES else 0)
+
+
+if __name__ == "__main__":
+    main()

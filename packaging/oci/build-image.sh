@@ -1,16 +1,17 @@
 #!/bin/bash
-# Builds glyphtint-serve's container image from the Debian package: a minimal Debian root
-# made by mmdebstrap with the package installed, packed by make-oci.py into an archive
-# that `podman load` and `docker load` read, tagged glyphtint-serve:VERSION.
-#   build-image.sh DEB OUT.tar VERSION CACHE_DIR [SUITE MIRROR]
-# Two builds of one package against one state of the mirror give the same bytes: every
-# time stamp is SOURCE_DATE_EPOCH (the date of the package's changelog), and what differs
-# from host to host or from run to run is removed. CACHE_DIR keeps the downloaded
-# packages, and the archive is rebuilt only when the package or these files changed
-# (GLYPHTINT_OCI_REBUILD=1 builds it anyway).
+# Builds glyphtint-serve's container image from the Debian package: the package made from
+# BUILD_DIR (in BUILD_DIR/oci/deb), a minimal Debian root made by mmdebstrap with it
+# installed, packed by make-oci.py into an archive that `podman load` and `docker load`
+# read, tagged glyphtint-serve:VERSION.
+#   build-image.sh BUILD_DIR OUT.tar VERSION CACHE_DIR [SUITE MIRROR]
+# Two builds of one source against one state of the mirror give the same bytes: every
+# time stamp, the package's included, is SOURCE_DATE_EPOCH (the date of the package's
+# changelog), and what differs from host to host or from run to run is removed.
+# CACHE_DIR keeps the downloaded packages, and the archive is rebuilt only when the
+# package or these files changed (GLYPHTINT_OCI_REBUILD=1 builds it anyway).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-deb=$(realpath "$1")
+build=$1
 out=$2
 version=$3
 cache=$4
@@ -25,6 +26,8 @@ for tool in mmdebstrap python3; do
 done
 SOURCE_DATE_EPOCH=$(date -d "$(sed -n 's/^ -- .*>  //p' "$here/../changelog" | head -1)" +%s)
 export SOURCE_DATE_EPOCH
+"$here/../check-package.sh" build "$build" "$build/oci/deb"
+deb=$(realpath "$build/oci/deb/glyphtint_${version}_amd64.deb")
 
 key=$(cat "$deb" "$here/build-image.sh" "$here/make-oci.py" "$here/entrypoint.sh" "$here/healthcheck.sh" \
   <(echo "$version $suite $mirror") | sha256sum | cut -d' ' -f1)
