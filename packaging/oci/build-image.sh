@@ -37,6 +37,9 @@ if [ "${GLYPHTINT_OCI_REBUILD:-0}" != 1 ] && [ -f "$out" ] && [ "$(cat "$out.key
 fi
 
 mkdir -p "$cache"
+# The security archive beside the mirror: deb.debian.org/debian-security, or the same
+# snapshot of snapshot.debian.org/archive/debian-security.
+security=${mirror/\/debian/\/debian-security}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mmdebstrap --mode=root --variant=minbase --format=tar \
@@ -54,7 +57,7 @@ mmdebstrap --mode=root --variant=minbase --format=tar \
   --customize-hook="copy-in $here/entrypoint.sh $here/healthcheck.sh /usr/local/lib" \
   "$suite" "$work/root.tar" \
   "deb $mirror $suite main" "deb $mirror $suite-updates main" \
-  "deb ${mirror%/debian}/debian-security $suite-security main"
+  "deb $security $suite-security main"
 
 python3 "$here/make-oci.py" "$work/root.tar" "$work/image.tar" "$version"
 mv "$work/image.tar" "$out"
