@@ -21,6 +21,8 @@ import time
 import urllib.error
 import urllib.request
 
+# The nginx check is imported from the source tree, which gets no __pycache__.
+sys.dont_write_bytecode = True
 HERE = os.path.dirname(os.path.abspath(__file__))
 MODE, BUILD = sys.argv[1], os.path.abspath(sys.argv[2])
 IMAGE = os.path.join(BUILD, "glyphtint-serve-oci.tar")
