@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """The nginx example as written, in front of two glyphtint-serve processes on loopback:
 pictures cached by the service's Cache-Control, errors passed through with the service's
-message, a stopped backend left for the other. nginx runs from a private prefix with its
-own cache, temporary folders, logs and pid file. Exits 77 where nginx is missing.
+message, a stopped backend left for the other, and no backend taken out by what clients
+do (requests with bodies, bursts that the services answer 503). nginx runs from a private
+prefix with its own cache, temporary folders, logs and pid file. Exits 77 where nginx is
+missing. The one-instance example gets the checks that need no second backend.
 usage: check-nginx.py BIN_DIR EXAMPLE_CONF"""
 import http.client
 import http.server
@@ -15,15 +17,12 @@ import sys
 import tempfile
 import threading
 import time
+from concurrent.futures import ThreadPoolExecutor
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "serve"))
 from servetest import FAILURES, Server, check  # noqa: E402
 
-BIN, EXAMPLE = sys.argv[1], sys.argv[2]
 NGINX = shutil.which("nginx") or ("/usr/sbin/nginx" if os.access("/usr/sbin/nginx", os.X_OK) else None)
-if NGINX is None:
-    print("nginx is missing (package nginx-light; scripts/setup.sh installs it): skipped")
-    sys.exit(77)
 class Busy(http.server.BaseHTTPRequestHandler):
     """A backend with every renderer taken: the service's 503 and Retry-After."""
     answered = 0
@@ -54,12 +53,13 @@ def replaced(text, old, new):
     return text.replace(old, new)
 
 
-def start_nginx(scratch, first, second):
+def start_nginx(scratch, first, second=None, example=None):
     """nginx with the example's server and upstream, its ports and paths made private."""
     port = free_port()
-    site = open(EXAMPLE).read()
+    site = open(example or EXAMPLE).read()
     site = replaced(site, "server 127.0.0.1:8081", "server 127.0.0.1:%d" % first)
-    site = replaced(site, "server 127.0.0.1:8082", "server 127.0.0.1:%d" % second)
+    if second is not None:
+        site = replaced(site, "server 127.0.0.1:8082", "server 127.0.0.1:%d" % second)
     site = replaced(site, "listen 127.0.0.1:8080;", "listen 127.0.0.1:%d;" % port)
     site = replaced(site, "/var/cache/nginx/glyphtint", os.path.join(scratch, "cache"))
     with open(os.path.join(scratch, "site.conf"), "w") as f:
@@ -96,9 +96,9 @@ def start_nginx(scratch, first, second):
     raise RuntimeError("nginx does not listen on %d" % port)
 
 
-def get(port, path):
+def get(port, path, method="GET", body=None):
     connection = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
-    connection.request("GET", path)
+    connection.request(method, path, body=body)
     response = connection.getresponse()
     body = response.read()
     connection.close()
@@ -132,6 +132,41 @@ def errors_pass_through(port):
     response, body = get(port, "/strip.png?text=" + "%78" * 4096)
     check(response.status == 200 and body.startswith(b"\x89PNG"),
           "a text of 4096 escaped bytes through nginx: %d %r" % (response.status, body[:80]))
+    response, _ = get(port, "/strip.png?text=" + "%78" * 4096)
+    check(response.getheader("X-Cache-Status") == "HIT",
+          "the longest text again is a HIT: %s" % response.getheader("X-Cache-Status"))
+
+
+def still_served(port, what):
+    for n in range(8):
+        response, body = get(port, "/strip.png?text=%%5E5after+%s+%d" % (what.replace(" ", "+"), n))
+        check(response.status == 200 and body.startswith(b"\x89PNG"),
+              "request %d after %s: %d %r" % (n, what, response.status, body[:80]))
+
+
+def requests_with_bodies(port):
+    """A body is a client's fault: answered without 502, and every backend stays in."""
+    for method, path in (("GET", "/strip.png?text=body"), ("GET", "/info.json?text=body"),
+                         ("POST", "/strip.png?text=body")):
+        response, body = get(port, path, method, b"x")
+        check(response.status not in (502, 504), "%s %s with a body: %d %r" % (method, path, response.status, body[:80]))
+    still_served(port, "requests with bodies")
+
+
+def burst(port):
+    """24 clients asking big strips at once: each gets its strip or the service's 503 with
+    Retry-After, never nginx's 502; then ordinary requests are served as before."""
+    def ask(n):
+        response, _ = get(port, "/strip.png?scale=4&text=%%5E%d%s" % (n % 10, "W" * 700))
+        return response.status, response.getheader("Retry-After")
+
+    with ThreadPoolExecutor(24) as pool:
+        answers = list(pool.map(ask, range(24)))
+    statuses = sorted(status for status, _ in answers)
+    check(all(status == 200 or (status == 503 and retry) for status, retry in answers),
+          "a burst of big strips: %s" % statuses)
+    print("a burst of 24 big strips: %d answered 200, %d answered 503" % (statuses.count(200), statuses.count(503)))
+    still_served(port, "a burst")
 
 
 def failover(port, first, second):
@@ -166,28 +201,42 @@ def busy_backend(scratch, service):
         busy.shutdown()
 
 
-scratch = tempfile.mkdtemp()
-services = []
-nginx = None
-try:
-    services = [Server(BIN), Server(BIN)]
-    nginx, port = start_nginx(scratch, services[0].port, services[1].port)
-    caching(port)
-    errors_pass_through(port)
-    failover(port, services[0], services[1])
-    busy_backend(os.path.join(scratch, "busy"), services[1])
-finally:
-    if nginx is not None:
-        nginx.send_signal(signal.SIGQUIT)
-        try:
-            nginx.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            nginx.kill()
-            nginx.wait()
-    for service in services:
-        check(service.stop() == 0, "a backend stopped with SIGTERM exits 0")
-    if FAILURES and os.path.exists(os.path.join(scratch, "error.log")):
-        sys.stderr.write(open(os.path.join(scratch, "error.log")).read()[-2000:])
-    shutil.rmtree(scratch, ignore_errors=True)
-print("%d failed" % len(FAILURES))
-sys.exit(1 if FAILURES else 0)
+def main():
+    global BIN, EXAMPLE
+    BIN, EXAMPLE = sys.argv[1], sys.argv[2]
+    if NGINX is None:
+        print("nginx is missing (package nginx-light; scripts/setup.sh installs it): skipped")
+        sys.exit(77)
+    scratch = tempfile.mkdtemp()
+    services = []
+    nginx = None
+    try:
+        two = "server 127.0.0.1:8082" in open(EXAMPLE).read()
+        services = [Server(BIN, "--threads", "1") for _ in range(2 if two else 1)]
+        nginx, port = start_nginx(scratch, *(service.port for service in services))
+        caching(port)
+        errors_pass_through(port)
+        burst(port)
+        requests_with_bodies(port)
+        if two:
+            failover(port, services[0], services[1])
+            busy_backend(os.path.join(scratch, "busy"), services[1])
+    finally:
+        if nginx is not None:
+            nginx.send_signal(signal.SIGQUIT)
+            try:
+                nginx.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                nginx.kill()
+                nginx.wait()
+        for service in services:
+            check(service.stop() == 0, "a backend stopped with SIGTERM exits 0")
+        if FAILURES and os.path.exists(os.path.join(scratch, "error.log")):
+            sys.stderr.write(open(os.path.join(scratch, "error.log")).read()[-2000:])
+        shutil.rmtree(scratch, ignore_errors=True)
+    print("%d failed" % len(FAILURES))
+    sys.exit(1 if FAILURES else 0)
+
+
+if __name__ == "__main__":
+    main()

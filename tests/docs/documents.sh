@@ -3,8 +3,9 @@
 # examples of the pages and of the README run as written.
 #   - each page of packaging/man through `man --warnings`: any warning fails;
 #   - the lines of each page's EXAMPLES as man shows them: each runs and succeeds;
-#   - the README's transcripts (an indented "$ command" and its output) give that output;
-#   - the README's blocks marked "run by tests/docs/documents.sh" run and succeed.
+#   - the transcripts of the README and docs/manual.md (an indented "$ command" and its
+#     output) give that output;
+#   - their blocks marked "run by tests/docs/documents.sh" run and succeed.
 # The examples name installed paths; they run with a private copy of the tools and the
 # glyph archive in place of /usr/lib/glyphtint, a scratch folder for /tmp, and a home with
 # fonts/GameFont.ttf (DejaVu Sans) for ~. An example line ending in " &" starts a service:
@@ -107,39 +108,40 @@ for page in "$source"/packaging/man/*.1; do
   fi
 done
 
-readme="$source/README.md"
-# Transcripts: "$ command" on an indented line, the output on the lines below it, up to a
-# blank line.
-awk '/^ +\$ / { if (command != "") print command "\n" output; sub(/^ +\$ /, ""); command = $0; output = ""; next }
-     command != "" && /^ *$/ { print command "\n" output; command = ""; next }
-     command != "" { sub(/^ +/, ""); output = output $0 "\n" }
-     END { if (command != "") print command "\n" output }' "$readme" >"$scratch/transcripts"
-# One transcript per record: the command line, then its output, then an empty line.
-while IFS= read -r command; do
-  [ -n "$command" ] || continue
-  expected=""
-  while IFS= read -r line && [ -n "$line" ]; do
-    expected+="$line"$'\n'
-  done
-  # The transcript shows what the terminal shows, not the exit status (a batch with a line
-  # that cannot be drawn exits 1).
-  got=$(cd "$scratch/work" && bash -c "$command" 2>&1) || true
-  if [ "$got"$'\n' != "$expected" ]; then
-    fail "README: '$command' printed
+for readme in "$source/README.md" "$source/docs/manual.md"; do
+  # Transcripts: "$ command" on an indented line, the output on the lines below it, up to a
+  # blank line.
+  awk '/^ +\$ / { if (command != "") print command "\n" output; sub(/^ +\$ /, ""); command = $0; output = ""; next }
+       command != "" && /^ *$/ { print command "\n" output; command = ""; next }
+       command != "" { sub(/^ +/, ""); output = output $0 "\n" }
+       END { if (command != "") print command "\n" output }' "$readme" >"$scratch/transcripts"
+  # One transcript per record: the command line, then its output, then an empty line.
+  while IFS= read -r command; do
+    [ -n "$command" ] || continue
+    expected=""
+    while IFS= read -r line && [ -n "$line" ]; do
+      expected+="$line"$'\n'
+    done
+    # The transcript shows what the terminal shows, not the exit status (a batch with a line
+    # that cannot be drawn exits 1).
+    got=$(cd "$scratch/work" && bash -c "$command" 2>&1) || true
+    if [ "$got"$'\n' != "$expected" ]; then
+      fail "${readme#"$source/"}: '$command' printed
 $got
 instead of
 $expected"
-  fi
-  checked=$((checked + 1))
-done <"$scratch/transcripts"
+    fi
+    checked=$((checked + 1))
+  done <"$scratch/transcripts"
 
-# The blocks marked to be run here.
-while IFS= read -r command; do
-  run_example README "$command"
-  checked=$((checked + 1))
-done < <(awk '/<!-- The example below is run by tests\/docs\/documents.sh. -->/ { found = 1; next }
-              found && /^    / { sub(/^ +/, ""); print; started = 1; next }
-              found && started { found = 0; started = 0 }' "$readme")
+  # The blocks marked to be run here.
+  while IFS= read -r command; do
+    run_example "${readme#"$source/"}" "$command"
+    checked=$((checked + 1))
+  done < <(awk '/<!-- The example below is run by tests\/docs\/documents.sh. -->/ { found = 1; next }
+                found && /^    / { sub(/^ +/, ""); print; started = 1; next }
+                found && started { found = 0; started = 0 }' "$readme")
+done
 
 if [ "$failures" -ne 0 ]; then
   exit 1
