@@ -510,7 +510,20 @@ bool HttpServer::Drain(std::chrono::milliseconds timeout)
 {
     const MHD_socket listening = MHD_quiesce_daemon(state_->daemon);
     if (listening != MHD_INVALID_SOCKET) {
-        close(listening);
+        // Connections the kernel has taken but the daemon not yet: their clients have sent
+        // their requests too, so they are served rather than reset.
+        const Socket owned(listening);
+        for (;;) {
+            sockaddr_storage address{};
+            socklen_t length = sizeof address;
+            const int client = accept4(listening, reinterpret_cast<sockaddr*>(&address), &length,
+                                       SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (client < 0) {
+                break;
+            }
+            // The daemon closes the socket itself when it cannot take it.
+            MHD_add_connection(state_->daemon, client, reinterpret_cast<sockaddr*>(&address), length);
+        }
     }
     // Requests a client sent together (pipelined) come one after another: the next is
     // read the moment the one before is answered. Done once none has come for a while.

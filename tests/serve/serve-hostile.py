@@ -160,31 +160,35 @@ def exact_answers(server):
 
 
 def answered_at_sigterm():
-    """Requests the daemon answered itself or never finished, then 8 connections of 4
-    pipelined renders each with SIGTERM among them: every render is answered and the
-    server exits at once, not after waiting for requests nobody will finish."""
+    """8 connections of 4 pipelined renders each with SIGTERM among them: every render is
+    answered. Then requests the daemon answered itself or never finished, and SIGTERM:
+    the server exits at once, not after waiting for requests nobody will finish."""
     failures = []
     server = Server(BIN, "--threads", "1")
+    connections = [socket.create_connection(("127.0.0.1", server.port), timeout=DEADLINE) for _ in range(8)]
+    for index, connection in enumerate(connections):
+        connection.sendall(b"".join(b"GET /strip.png?text=%s%d HTTP/1.1\r\nHost: x\r\n\r\n" % (b"m00" * 200, index * 4 + i)
+                                    for i in range(4)))
+    server.process.send_signal(signal.SIGTERM)
+    answers = []
+    for connection in connections:
+        with connection:
+            answers.append([int(s) for s in STATUS.findall(read_all(connection, quiet=DEADLINE)[0])])
+    # Busy renderers may answer 503: an answer all the same.
+    if any(len(a) != 4 or not set(a) <= {200, 503} for a in answers):
+        failures.append("pipelined requests at SIGTERM answered %r" % answers)
+    if server.stop() != 0:
+        failures.append("SIGTERM among pipelined requests exits %d" % server.process.returncode)
+    server = Server(BIN)
     for data in (b"GET /c HTTP/1.1\r\nHost: x\r\nContent-Length: -1\r\n\r\n",
                  b"GET /info.json?" + b"&".join(b"p%d=1" % i for i in range(1000)) + b" HTTP/1.1\r\nHost: x\r\n\r\n"):
         with socket.create_connection(("127.0.0.1", server.port), timeout=DEADLINE) as connection:
             connection.sendall(data)
             read_all(connection)
-    connections = [socket.create_connection(("127.0.0.1", server.port), timeout=DEADLINE) for _ in range(8)]
-    for index, connection in enumerate(connections):
-        connection.sendall(b"".join(b"GET /strip.png?text=%s%d HTTP/1.1\r\nHost: x\r\n\r\n" % (b"m00" * 200, index * 4 + i)
-                                    for i in range(4)))
     started = time.monotonic()
     server.process.send_signal(signal.SIGTERM)
-    answers = []
-    for connection in connections:
-        with connection:
-            received, _ = read_all(connection, quiet=DEADLINE)
-            answers.append([int(s) for s in STATUS.findall(received)])
     status = server.stop()
-    if answers != [[200] * 4] * 8:
-        failures.append("pipelined requests at SIGTERM answered %r" % answers)
-    if status != 0 or time.monotonic() - started > 15:
+    if status != 0 or time.monotonic() - started > 5:
         failures.append("SIGTERM took %.1f s and exited %d" % (time.monotonic() - started, status))
     return failures
 
