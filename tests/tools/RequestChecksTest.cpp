@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 
 using namespace std::string_view_literals;
 using glyphtint::tools::CheckRequestHead;
@@ -70,7 +71,11 @@ TEST_P(RequestHeadCheck, AnswersWhatMayNotBeServed)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Heads, RequestHeadCheck, ::testing::ValuesIn(kHeads));
+INSTANTIATE_TEST_SUITE_P(Heads, RequestHeadCheck, ::testing::ValuesIn(kHeads), [](const auto& info) {
+    std::string name = info.param.name;
+    std::ranges::replace_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+    return name;
+});
 
 TEST(RequestHead, JoinsEveryLineOfAHeader)
 {
