@@ -21,6 +21,7 @@
 #include <exception>
 #include <mutex>
 #include <pthread.h>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -205,9 +206,11 @@ int Run(int argc, char** argv)
         HttpServer server(
             options.server, [&](const HttpRequest& request) { return service.Answer(request); }, LogRequest);
         const bool ipv6 = options.server.host.find(':') != std::string::npos;
-        std::printf("listening on http://%s%s%s:%u/\n", ipv6 ? "[" : "", options.server.host.c_str(), ipv6 ? "]" : "",
-                    static_cast<unsigned>(server.Port()));
-        std::fflush(stdout);
+        if (std::printf("listening on http://%s%s%s:%u/\n", ipv6 ? "[" : "", options.server.host.c_str(),
+                        ipv6 ? "]" : "", static_cast<unsigned>(server.Port())) < 0 ||
+            std::fflush(stdout) != 0) {
+            throw std::runtime_error(std::string("the access log cannot be written: ") + std::strerror(errno));
+        }
         for (;;) {
             int signal = 0;
             if (sigwait(&handledSignals, &signal) != 0) {

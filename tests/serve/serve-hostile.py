@@ -228,6 +228,25 @@ def room_for_new_clients():
     return failures
 
 
+def unwritable_log():
+    """An access log that cannot be written stops the service with status 1 and why."""
+    process = subprocess.Popen([os.path.join(BIN, "glyphtint-serve"), "--listen", "127.0.0.1:0"],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    port = int(process.stdout.readline().decode().rstrip("/\n").rsplit(":", 1)[1])
+    process.stdout.close()
+    with socket.create_connection(("127.0.0.1", port), timeout=DEADLINE) as connection:
+        connection.sendall(b"GET /healthz HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+        read_all(connection)
+    try:
+        status = process.wait(timeout=DEADLINE)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        status = process.wait()
+    message = process.stderr.read()
+    return [] if status == 1 and b"access log cannot be written" in message else [
+        "an unwritable access log: exit %d, %r" % (status, message[-300:])]
+
+
 def main():
     with tempfile.TemporaryDirectory() as scratch:
         out = os.path.join(scratch, "out.png")
@@ -277,7 +296,7 @@ def main():
         if process.wait(timeout=60) != 0:
             failures.append("SIGTERM after the hostile requests exits %d" % process.returncode)
     print("outcomes:", ", ".join("%s %d" % item for item in sorted(outcomes.items())))
-    failures += answered_at_sigterm() + room_for_new_clients()
+    failures += answered_at_sigterm() + room_for_new_clients() + unwritable_log()
     for failure in failures:
         print("FAIL:", failure, file=sys.stderr)
     print("%d failed" % len(failures))
