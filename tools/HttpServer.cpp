@@ -312,26 +312,17 @@ std::optional<HttpAnswer> CheckHead(const HttpServer::State& state, MHD_Connecti
 {
     const std::size_t limit = state.settings.connectionMemory;
     const MHD_ConnectionInfo* size = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_REQUEST_HEADER_SIZE);
-    const auto tooLarge = [](int status, const char* what) {
-        return HttpAnswer{status,
-                          "text/plain; charset=utf-8",
-                          std::string(what) + " is longer than glyphtint-serve takes\n",
-                          {{"X-Content-Type-Options", "nosniff"}, {"Connection", "close"}}};
-    };
     if (head.target.size() > limit) {
-        return tooLarge(414, "the request target");
+        return Refusal(414, "the request target is longer than glyphtint-serve takes");
     }
     if (size != nullptr && size->header_size > limit) {
-        return tooLarge(431, "the request's header");
+        return Refusal(431, "the request's header is longer than glyphtint-serve takes");
     }
     // The daemon ends the target and every header value at a NUL byte, and what followed
     // is lost unseen ("text=a\0b" would be drawn as "a"): bytes it took in that no part of
     // the head accounts for are refused.
     if (size != nullptr && size->header_size > WrittenHeadSize(head)) {
-        return HttpAnswer{400,
-                          "text/plain; charset=utf-8",
-                          "the request's head holds a NUL byte or spaces where none are taken\n",
-                          {{"X-Content-Type-Options", "nosniff"}, {"Connection", "close"}}};
+        return Refusal(400, "the request's head holds a NUL byte or spaces where none are taken");
     }
     return CheckRequestHead(head);
 }

@@ -39,6 +39,8 @@ std::string_view Trimmed(std::string_view text)
     return text;
 }
 
+} // namespace
+
 HttpAnswer Refusal(int status, std::string message)
 {
     return {status,
@@ -46,8 +48,6 @@ HttpAnswer Refusal(int status, std::string message)
             std::move(message) + "\n",
             {{"X-Content-Type-Options", "nosniff"}, {"Connection", "close"}}};
 }
-
-} // namespace
 
 std::size_t WrittenHeadSize(const RequestHead& head)
 {

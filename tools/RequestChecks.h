@@ -24,6 +24,10 @@ struct RequestHead {
     std::vector<HeaderField> headers; // in the order received, repeated names kept
 };
 
+// A plain text refusal that closes the connection: what the request carried after its
+// head is never read.
+HttpAnswer Refusal(int status, std::string message);
+
 // The answer a request with this head gets instead of being served, or nothing when it
 // may be served. Every such answer closes the connection: its body, if any, is never read.
 std::optional<HttpAnswer> CheckRequestHead(const RequestHead& head);
