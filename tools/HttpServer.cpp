@@ -8,6 +8,7 @@
 
 #include <microhttpd.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <condition_variable>
@@ -263,6 +264,10 @@ MHD_Result Queue(MHD_Connection* connection, HttpAnswer&& answer)
                  MHD_add_response_header(response, "Content-Type", answer.contentType.c_str()) == MHD_YES;
     for (const auto& [name, value] : answer.headers) {
         whole = whole && MHD_add_response_header(response, name.c_str(), value.c_str()) == MHD_YES;
+    }
+    // Every answer, a handler's failure too: no client is to guess a type from the bytes.
+    if (std::ranges::none_of(answer.headers, [](const auto& header) { return header.first == "X-Content-Type-Options"; })) {
+        whole = whole && MHD_add_response_header(response, "X-Content-Type-Options", "nosniff") == MHD_YES;
     }
     int status = answer.status;
     if (!whole) {
