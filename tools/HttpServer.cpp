@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdarg>
@@ -48,7 +49,14 @@ struct ConnectionWatch {
     bool closing = false;
     // The request under way, counted in HttpServer::State::requests until it is over.
     RequestContext* request = nullptr;
+    const std::atomic<bool>* draining = nullptr;
+    int drainingAnswers = 0; // queued since the server began to drain
 };
+
+// Answers a connection gets while the server drains: requests a client sent together
+// (pipelined) are answered up to this many, and the last carries Connection: close, so
+// that a client sending one request after another learns of the close and the drain ends.
+constexpr int kDrainingAnswers = 8;
 
 class Socket {
 public:
@@ -78,6 +86,7 @@ struct HttpServer::State {
     MHD_Daemon* daemon = nullptr;
     std::uint16_t port = 0;
 
+    std::atomic<bool> draining = false;
     std::mutex mutex;
     std::condition_variable changed;
     int requests = 0;
@@ -214,6 +223,7 @@ void OnConnection(void* cls, MHD_Connection* connection, void** socketContext, M
         auto* watch = new (std::nothrow) ConnectionWatch;
         if (watch != nullptr && info != nullptr) {
             watch->fd = info->connect_fd;
+            watch->draining = &state->draining;
             state->watches.insert(watch);
             state->MakeRoom(watch);
         }
@@ -260,6 +270,12 @@ MHD_Result Queue(MHD_Connection* connection, HttpAnswer&& answer)
         return MHD_NO;
     }
     body.release();
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    auto* watch = info == nullptr ? nullptr : static_cast<ConnectionWatch*>(info->socket_context);
+    if (watch != nullptr && *watch->draining && ++watch->drainingAnswers == kDrainingAnswers &&
+        std::ranges::none_of(answer.headers, [](const auto& header) { return header.first == "Connection"; })) {
+        answer.headers.emplace_back("Connection", "close");
+    }
     bool whole = answer.contentType.empty() ||
                  MHD_add_response_header(response, "Content-Type", answer.contentType.c_str()) == MHD_YES;
     for (const auto& [name, value] : answer.headers) {
@@ -280,13 +296,9 @@ MHD_Result Queue(MHD_Connection* connection, HttpAnswer&& answer)
     }
     const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(status), response);
     MHD_destroy_response(response);
-    if (queued == MHD_YES) {
-        const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
-        if (const auto* watch = info == nullptr ? nullptr : static_cast<ConnectionWatch*>(info->socket_context);
-            watch != nullptr && watch->request != nullptr) {
-            watch->request->status = status;
-            watch->request->bytes = whole ? bytes : 0;
-        }
+    if (queued == MHD_YES && watch != nullptr && watch->request != nullptr) {
+        watch->request->status = status;
+        watch->request->bytes = whole ? bytes : 0;
     }
     return queued;
 }
@@ -504,6 +516,7 @@ std::uint16_t HttpServer::Port() const
 
 bool HttpServer::Drain(std::chrono::milliseconds timeout)
 {
+    state_->draining = true;
     const MHD_socket listening = MHD_quiesce_daemon(state_->daemon);
     if (listening != MHD_INVALID_SOCKET) {
         // Connections the kernel has taken but the daemon not yet: their clients have sent

@@ -16,6 +16,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -165,6 +166,27 @@ def answered_at_sigterm():
     the server exits at once, not after waiting for requests nobody will finish."""
     failures = []
     server = Server(BIN, "--threads", "1")
+    # A client sending one request after another on its connection until told to close.
+    last = []
+
+    def one_after_another():
+        with socket.create_connection(("127.0.0.1", server.port), timeout=DEADLINE) as connection:
+            received = b""
+            try:
+                while b"\r\nConnection: close" not in received:
+                    connection.sendall(b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
+                    received = b""
+                    while not received.endswith(b"ok\n"):
+                        chunk = connection.recv(65536)
+                        if not chunk:
+                            raise EOFError
+                        received += chunk
+            except (OSError, EOFError):
+                pass
+            last.append(received)
+
+    client = threading.Thread(target=one_after_another)
+    client.start()
     connections = [socket.create_connection(("127.0.0.1", server.port), timeout=DEADLINE) for _ in range(8)]
     for index, connection in enumerate(connections):
         connection.sendall(b"".join(b"GET /strip.png?text=%s%d HTTP/1.1\r\nHost: x\r\n\r\n" % (b"m00" * 200, index * 4 + i)
@@ -177,6 +199,9 @@ def answered_at_sigterm():
     # Busy renderers may answer 503: an answer all the same.
     if any(len(a) != 4 or not set(a) <= {200, 503} for a in answers):
         failures.append("pipelined requests at SIGTERM answered %r" % answers)
+    client.join()
+    if b"\r\nConnection: close" not in last[0]:
+        failures.append("a client's last answer before SIGTERM closed its connection: %r" % last[0][:200])
     if server.stop() != 0:
         failures.append("SIGTERM among pipelined requests exits %d" % server.process.returncode)
     server = Server(BIN)
