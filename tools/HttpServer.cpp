@@ -154,8 +154,12 @@ void* OnRequestLine(void* cls, const char* uri, MHD_Connection* connection)
 {
     auto* state = static_cast<HttpServer::State*>(cls);
     auto* context = new (std::nothrow) RequestContext;
-    if (context != nullptr) {
-        context->target = uri;
+    try {
+        if (context != nullptr) {
+            context->target = uri;
+        }
+    } catch (const std::bad_alloc&) {
+        delete std::exchange(context, nullptr); // OnRequest then closes the connection
     }
     const std::lock_guard lock(state->mutex);
     ++state->requests;
@@ -195,7 +199,11 @@ void Finish(HttpServer::State& state, MHD_Connection* connection, RequestContext
         }
     }
     state.changed.notify_all();
-    state.logger(logged);
+    try {
+        state.logger(logged);
+    } catch (const std::exception&) {
+        // Out of memory for a log line: the request is over all the same.
+    }
 }
 
 void OnCompleted(void* cls, MHD_Connection* connection, void** requestContext, MHD_RequestTerminationCode code)
@@ -224,8 +232,12 @@ void OnConnection(void* cls, MHD_Connection* connection, void** socketContext, M
         if (watch != nullptr && info != nullptr) {
             watch->fd = info->connect_fd;
             watch->draining = &state->draining;
-            state->watches.insert(watch);
-            state->MakeRoom(watch);
+            try {
+                state->watches.insert(watch);
+                state->MakeRoom(watch);
+            } catch (const std::bad_alloc&) {
+                delete std::exchange(watch, nullptr); // served unwatched
+            }
         }
         *socketContext = watch;
     } else if (auto* watch = static_cast<ConnectionWatch*>(*socketContext)) {
@@ -344,12 +356,9 @@ std::optional<HttpAnswer> CheckHead(const HttpServer::State& state, MHD_Connecti
     return CheckRequestHead(head);
 }
 
-MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* /*url*/, const char* method,
-                     const char* version, const char* /*uploadData*/, std::size_t* uploadDataSize,
-                     void** requestContext)
+MHD_Result Answer(HttpServer::State* state, MHD_Connection* connection, const char* method, const char* version,
+                  std::size_t* uploadDataSize, RequestContext* context)
 {
-    auto* state = static_cast<HttpServer::State*>(cls);
-    auto* context = static_cast<RequestContext*>(*requestContext);
     if (context == nullptr) {
         return MHD_NO;
     }
@@ -381,6 +390,20 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* /*url*/,
         answer = {500, "text/plain; charset=utf-8", std::string(error.what()) + "\n", {}};
     }
     return Queue(connection, std::move(answer));
+}
+
+// Nothing raised may cross the daemon's C frames: a request that cannot be handled, for
+// want of memory, has its connection closed.
+MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* /*url*/, const char* method,
+                     const char* version, const char* /*uploadData*/, std::size_t* uploadDataSize,
+                     void** requestContext)
+{
+    try {
+        return Answer(static_cast<HttpServer::State*>(cls), connection, method, version, uploadDataSize,
+                      static_cast<RequestContext*>(*requestContext));
+    } catch (const std::exception&) {
+        return MHD_NO;
+    }
 }
 
 // The socket listening on host:port, or why there is none.
