@@ -168,9 +168,10 @@ def answered_at_sigterm():
     server = Server(BIN, "--threads", "1")
     # A client sending one request after another on its connection until told to close.
     last = []
+    asking = threading.Event()
 
-    def one_after_another():
-        with socket.create_connection(("127.0.0.1", server.port), timeout=DEADLINE) as connection:
+    def one_after_another(connection):
+        with connection:
             received = b""
             try:
                 while b"\r\nConnection: close" not in received:
@@ -181,12 +182,16 @@ def answered_at_sigterm():
                         if not chunk:
                             raise EOFError
                         received += chunk
+                    asking.set()
             except (OSError, EOFError):
                 pass
+            asking.set()
             last.append(received)
 
-    client = threading.Thread(target=one_after_another)
+    client = threading.Thread(target=one_after_another,
+                              args=(socket.create_connection(("127.0.0.1", server.port), timeout=DEADLINE),))
     client.start()
+    asking.wait(DEADLINE)
     connections = [socket.create_connection(("127.0.0.1", server.port), timeout=DEADLINE) for _ in range(8)]
     for index, connection in enumerate(connections):
         connection.sendall(b"".join(b"GET /strip.png?text=%s%d HTTP/1.1\r\nHost: x\r\n\r\n" % (b"m00" * 200, index * 4 + i)
@@ -221,7 +226,7 @@ def answered_at_sigterm():
 def room_for_new_clients():
     """At the connection limit, idle keep-alive connections are closed for new clients
     before slow senders of a request, and well before the header timeout."""
-    server = Server(BIN, "--max-connections", "16", "--header-timeout", "4")
+    server = Server(BIN, "--max-connections", "16", "--header-timeout", "10")
     port = server.port
     slow = [socket.create_connection(("127.0.0.1", port), timeout=DEADLINE) for _ in range(8)]
     for connection in slow:
@@ -242,7 +247,7 @@ def room_for_new_clients():
             received += chunk
         answers += STATUS.findall(received)
     failures = []
-    if answers != [b"200"] * 4 or time.monotonic() - started > 3:
+    if answers != [b"200"] * 4 or time.monotonic() - started > 8:
         failures.append("new clients at the limit: %r after %.1f s" % (answers, time.monotonic() - started))
     closed = lambda group: sum(read_all(c, quiet=0.01)[1] for c in group)
     if closed(idle) < 4 or closed(slow) != 0:
