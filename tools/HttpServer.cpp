@@ -182,7 +182,8 @@ void Finish(HttpServer::State& state, MHD_Connection* connection, RequestContext
         if (sent && context->status != 0) {
             logged.status = context->status;
             logged.bytes = context->bytes;
-        } else if (const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_HTTP_STATUS);
+        } else if (const MHD_ConnectionInfo* info =
+                       MHD_get_connection_info(connection, MHD_CONNECTION_INFO_HTTP_STATUS);
                    context->status == 0 && info != nullptr) {
             // The daemon's own answer, which it sends before it closes the connection.
             logged.status = static_cast<int>(info->http_status);
@@ -294,7 +295,8 @@ MHD_Result Queue(MHD_Connection* connection, HttpAnswer&& answer)
         whole = whole && MHD_add_response_header(response, name.c_str(), value.c_str()) == MHD_YES;
     }
     // Every answer, a handler's failure too: no client is to guess a type from the bytes.
-    if (std::ranges::none_of(answer.headers, [](const auto& header) { return header.first == "X-Content-Type-Options"; })) {
+    if (std::ranges::none_of(answer.headers,
+                             [](const auto& header) { return header.first == "X-Content-Type-Options"; })) {
         whole = whole && MHD_add_response_header(response, "X-Content-Type-Options", "nosniff") == MHD_YES;
     }
     int status = answer.status;
@@ -548,8 +550,8 @@ bool HttpServer::Drain(std::chrono::milliseconds timeout)
         for (;;) {
             sockaddr_storage address{};
             socklen_t length = sizeof address;
-            const int client = accept4(listening, reinterpret_cast<sockaddr*>(&address), &length,
-                                       SOCK_NONBLOCK | SOCK_CLOEXEC);
+            const int client =
+                accept4(listening, reinterpret_cast<sockaddr*>(&address), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
             if (client < 0) {
                 break;
             }

@@ -62,7 +62,8 @@ constexpr const char* kCacheControl = "public, max-age=31536000, immutable";
 // The page and its files change with the program: asked again each time, answered 304.
 constexpr const char* kRevalidate = "no-cache";
 // The page runs its own script and style only, and nothing may frame it.
-constexpr const char* kPagePolicy = "default-src 'self'; base-uri 'none'; form-action 'self'; frame-ancestors 'none'; object-src 'none'";
+constexpr const char* kPagePolicy =
+    "default-src 'self'; base-uri 'none'; form-action 'self'; frame-ancestors 'none'; object-src 'none'";
 
 // A text past the service's limit: 413 rather than 400.
 class ETextOverServiceLimit : public EUsage {

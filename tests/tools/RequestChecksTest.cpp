@@ -35,9 +35,17 @@ const std::vector<HeadCase> kHeads = {
     {"body on POST", "POST", "/", {{"Host", "x"}, {"Content-Length", "3"}}, 405},
     {"Content-Length -1", "GET", "/", {{"Host", "x"}, {"Content-Length", "-1"}}, 400},
     {"Content-Length 5, 5", "GET", "/", {{"Host", "x"}, {"Content-Length", "5, 5"}}, 400},
-    {"chunked and Content-Length", "POST", "/", {{"Host", "x"}, {"Transfer-Encoding", "chunked"}, {"Content-Length", "0"}}, 400},
+    {"chunked and Content-Length",
+     "POST",
+     "/",
+     {{"Host", "x"}, {"Transfer-Encoding", "chunked"}, {"Content-Length", "0"}},
+     400},
     {"gzip", "GET", "/", {{"Host", "x"}, {"Transfer-Encoding", "gzip"}}, 501},
-    {"chunked on two lines", "GET", "/", {{"Host", "x"}, {"Transfer-Encoding", "chunked"}, {"Transfer-Encoding", "gzip"}}, 501},
+    {"chunked on two lines",
+     "GET",
+     "/",
+     {{"Host", "x"}, {"Transfer-Encoding", "chunked"}, {"Transfer-Encoding", "gzip"}},
+     501},
     {"space before the colon", "GET", "/", {{"Host", "x"}, {"Transfer-Encoding ", "chunked"}}, 400},
     {"NUL in If-None-Match", "GET", "/", {{"Host", "x"}, {"If-None-Match", "\"a\0b\""sv}}, 400},
     {"CR in a value", "GET", "/", {{"Host", "x"}, {"X-A", "a\rb"}}, 400},
@@ -58,7 +66,8 @@ TEST_P(RequestHeadCheck, AnswersWhatMayNotBeServed)
         // The body is never read: the connection must not carry another request.
         EXPECT_EQ(refused->contentType, "text/plain; charset=utf-8");
         const auto& headers = refused->headers;
-        EXPECT_NE(std::ranges::find(headers, std::pair<std::string, std::string>{"Connection", "close"}), headers.end());
+        EXPECT_NE(std::ranges::find(headers, std::pair<std::string, std::string>{"Connection", "close"}),
+                  headers.end());
         EXPECT_NE(std::ranges::find(headers, std::pair<std::string, std::string>{"X-Content-Type-Options", "nosniff"}),
                   headers.end());
     }
@@ -66,13 +75,15 @@ TEST_P(RequestHeadCheck, AnswersWhatMayNotBeServed)
 
 INSTANTIATE_TEST_SUITE_P(Heads, RequestHeadCheck, ::testing::ValuesIn(kHeads), [](const auto& info) {
     std::string name = info.param.name;
-    std::ranges::replace_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+    std::ranges::replace_if(
+        name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
     return name;
 });
 
 TEST(RequestHead, JoinsEveryLineOfAHeader)
 {
-    const std::vector<HeaderField> headers{{"If-None-Match", "\"a\""}, {"Host", "x"}, {"if-none-match", "W/\"b\", \"c\""}};
+    const std::vector<HeaderField> headers{
+        {"If-None-Match", "\"a\""}, {"Host", "x"}, {"if-none-match", "W/\"b\", \"c\""}};
     EXPECT_EQ(JoinedHeader(headers, "If-None-Match"), "\"a\", W/\"b\", \"c\"");
     EXPECT_EQ(JoinedHeader(headers, "Range"), "");
 }
