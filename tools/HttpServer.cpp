@@ -1,16 +1,24 @@
 // HttpServer: the listening socket made here (its errors named), libmicrohttpd's pool
 // serving it, the raw request target kept from the request line (libmicrohttpd decodes
-// the path and stops query values at a NUL), and a watch over slow clients.
+// the path), every request's head checked before it is served, and a watch over slow
+// and idle clients.
 #include "tools/HttpServer.h"
+
+#include "tools/RequestChecks.h"
 
 #include <microhttpd.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <netdb.h>
+#include <optional>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <thread>
@@ -25,9 +33,12 @@ using Clock = std::chrono::steady_clock;
 // One request from its request line to its answer.
 struct RequestContext {
     std::string target;
-    const char* line = nullptr; // where the daemon holds the target in the request line
+    std::string method = "-"; // unknown until the headers are complete
+    HttpRequest request;      // as the handler gets it
     Clock::time_point start = Clock::now();
     bool headersSeen = false;
+    int status = 0; // of the answer queued; 0 while there is none
+    std::size_t bytes = 0;
 };
 
 // One connection, watched while it has no request being answered.
@@ -35,7 +46,17 @@ struct ConnectionWatch {
     int fd = -1;
     Clock::time_point since = Clock::now();
     bool busy = false;
+    bool closing = false;
+    // The request under way, counted in HttpServer::State::requests until it is over.
+    RequestContext* request = nullptr;
+    const std::atomic<bool>* draining = nullptr;
+    int drainingAnswers = 0; // queued since the server began to drain
 };
+
+// Answers a connection gets while the server drains: requests a client sent together
+// (pipelined) are answered up to this many, and the last carries Connection: close, so
+// that a client sending one request after another learns of the close and the drain ends.
+constexpr int kDrainingAnswers = 8;
 
 class Socket {
 public:
@@ -65,12 +86,15 @@ struct HttpServer::State {
     MHD_Daemon* daemon = nullptr;
     std::uint16_t port = 0;
 
+    std::atomic<bool> draining = false;
     std::mutex mutex;
     std::condition_variable changed;
     int requests = 0;
     std::unordered_set<ConnectionWatch*> watches;
     bool stopping = false;
     std::thread watchdog;
+    std::mutex messageMutex;
+    std::string daemonMessage; // libmicrohttpd's last word, for the start error
 
     void Watch()
     {
@@ -79,12 +103,41 @@ struct HttpServer::State {
             changed.wait_for(lock, std::chrono::milliseconds(250));
             const Clock::time_point now = Clock::now();
             for (ConnectionWatch* watch : watches) {
-                if (!watch->busy && now - watch->since > std::chrono::seconds(settings.timeoutSeconds)) {
-                    // The daemon then reads the end of the stream and closes the connection.
-                    shutdown(watch->fd, SHUT_RDWR);
-                    watch->since = Clock::time_point::max() - std::chrono::hours(24 * 365);
+                if (!watch->busy && now - watch->since > std::chrono::seconds(settings.headerTimeoutSeconds)) {
+                    Close(*watch);
                 }
             }
+        }
+    }
+
+    // The daemon then reads the end of the stream and closes the connection.
+    static void Close(ConnectionWatch& watch)
+    {
+        if (!watch.closing) {
+            shutdown(watch.fd, SHUT_RDWR);
+            watch.closing = true;
+        }
+    }
+
+    // Room for one more connection at the limit: the connection idle the longest goes,
+    // else the one that has sent the least of its request the longest. A connection whose
+    // request is being answered stays.
+    void MakeRoom(const ConnectionWatch* arriving)
+    {
+        std::size_t open = 0;
+        ConnectionWatch* oldest = nullptr;
+        const auto rank = [](const ConnectionWatch& watch) { return std::pair(watch.request != nullptr, watch.since); };
+        for (ConnectionWatch* watch : watches) {
+            if (watch->closing) {
+                continue;
+            }
+            ++open;
+            if (watch != arriving && !watch->busy && (oldest == nullptr || rank(*watch) < rank(*oldest))) {
+                oldest = watch;
+            }
+        }
+        if (open > settings.connectionLimit && oldest != nullptr) {
+            Close(*oldest);
         }
     }
 };
@@ -97,136 +150,262 @@ ConnectionWatch* WatchOf(MHD_Connection* connection)
     return info == nullptr ? nullptr : static_cast<ConnectionWatch*>(info->socket_context);
 }
 
-void* OnRequestLine(void* cls, const char* uri, MHD_Connection* /*connection*/)
+void* OnRequestLine(void* cls, const char* uri, MHD_Connection* connection)
 {
     auto* state = static_cast<HttpServer::State*>(cls);
-    {
-        const std::lock_guard lock(state->mutex);
-        ++state->requests;
-    }
     auto* context = new (std::nothrow) RequestContext;
-    if (context != nullptr) {
-        context->target = uri;
-        context->line = uri;
+    try {
+        if (context != nullptr) {
+            context->target = uri;
+        }
+    } catch (const std::bad_alloc&) {
+        delete std::exchange(context, nullptr); // OnRequest then closes the connection
+    }
+    const std::lock_guard lock(state->mutex);
+    ++state->requests;
+    if (ConnectionWatch* watch = WatchOf(connection)) {
+        watch->request = context;
     }
     return context;
 }
 
-void OnCompleted(void* cls, MHD_Connection* connection, void** requestContext, MHD_RequestTerminationCode /*code*/)
+// The request is over: logged with the answer it got (status 0 when none was sent whole)
+// and no longer counted. libmicrohttpd calls OnCompleted only for requests it handed to
+// OnRequest; those it refused itself end here when their connection closes.
+void Finish(HttpServer::State& state, MHD_Connection* connection, RequestContext* context, bool sent)
+{
+    LoggedRequest logged{"-", "", 0, 0, 0};
+    if (context != nullptr) {
+        logged.method = context->method;
+        logged.target = context->target;
+        logged.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - context->start).count();
+        if (sent && context->status != 0) {
+            logged.status = context->status;
+            logged.bytes = context->bytes;
+        } else if (const MHD_ConnectionInfo* info =
+                       MHD_get_connection_info(connection, MHD_CONNECTION_INFO_HTTP_STATUS);
+                   context->status == 0 && info != nullptr) {
+            // The daemon's own answer, which it sends before it closes the connection.
+            logged.status = static_cast<int>(info->http_status);
+        }
+        delete context;
+    }
+    {
+        const std::lock_guard lock(state.mutex);
+        --state.requests;
+        if (ConnectionWatch* watch = WatchOf(connection)) {
+            watch->request = nullptr;
+            watch->busy = false;
+            watch->since = Clock::now();
+        }
+    }
+    state.changed.notify_all();
+    try {
+        state.logger(logged);
+    } catch (const std::exception&) {
+        // Out of memory for a log line: the request is over all the same.
+    }
+}
+
+void OnCompleted(void* cls, MHD_Connection* connection, void** requestContext, MHD_RequestTerminationCode code)
 {
     auto* state = static_cast<HttpServer::State*>(cls);
-    delete static_cast<RequestContext*>(*requestContext);
+    auto* context = static_cast<RequestContext*>(*requestContext);
     *requestContext = nullptr;
-    const std::lock_guard lock(state->mutex);
-    --state->requests;
-    if (ConnectionWatch* watch = WatchOf(connection)) {
-        watch->busy = false;
-        watch->since = Clock::now();
+    {
+        const std::lock_guard lock(state->mutex);
+        const ConnectionWatch* watch = WatchOf(connection);
+        if (watch != nullptr && watch->request != context) {
+            delete context; // never counted: its watch had no room for it
+            return;
+        }
     }
-    state->changed.notify_all();
+    Finish(*state, connection, context, code == MHD_REQUEST_TERMINATED_COMPLETED_OK);
 }
 
 void OnConnection(void* cls, MHD_Connection* connection, void** socketContext, MHD_ConnectionNotificationCode code)
 {
     auto* state = static_cast<HttpServer::State*>(cls);
-    const std::lock_guard lock(state->mutex);
+    std::unique_lock lock(state->mutex);
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
         const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
         auto* watch = new (std::nothrow) ConnectionWatch;
         if (watch != nullptr && info != nullptr) {
             watch->fd = info->connect_fd;
-            state->watches.insert(watch);
+            watch->draining = &state->draining;
+            try {
+                state->watches.insert(watch);
+                state->MakeRoom(watch);
+            } catch (const std::bad_alloc&) {
+                delete std::exchange(watch, nullptr); // served unwatched
+            }
         }
         *socketContext = watch;
     } else if (auto* watch = static_cast<ConnectionWatch*>(*socketContext)) {
+        RequestContext* unfinished = watch->request;
+        lock.unlock();
+        if (unfinished != nullptr) {
+            // Still counted: a request libmicrohttpd answered or dropped without OnRequest.
+            Finish(*state, connection, unfinished, true);
+        }
+        lock.lock();
         state->watches.erase(watch);
         delete watch;
         *socketContext = nullptr;
     }
 }
 
+// An answer whose headers could not all be added must not go out without them.
+MHD_Response* FailedAnswer()
+{
+    static const char kText[] = "the answer could not be made\n";
+    MHD_Response* response =
+        MHD_create_response_from_buffer(sizeof kText - 1, const_cast<char*>(kText), MHD_RESPMEM_PERSISTENT);
+    if (response != nullptr &&
+        (MHD_add_response_header(response, "Content-Type", "text/plain; charset=utf-8") != MHD_YES ||
+         MHD_add_response_header(response, "X-Content-Type-Options", "nosniff") != MHD_YES ||
+         MHD_add_response_header(response, "Connection", "close") != MHD_YES)) {
+        MHD_destroy_response(response);
+        return nullptr;
+    }
+    return response;
+}
+
 // The body is handed to the daemon, which sends it from where it lies and frees it once
-// sent: a picture is not copied.
+// sent: a picture is not copied. What is queued is what the access log shows.
 MHD_Result Queue(MHD_Connection* connection, HttpAnswer&& answer)
 {
     auto body = std::make_unique<std::string>(std::move(answer.body));
+    const std::size_t bytes = body->size();
     MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
         body->size(), body->data(), [](void* owned) { delete static_cast<std::string*>(owned); }, body.get());
     if (response == nullptr) {
         return MHD_NO;
     }
     body.release();
-    if (!answer.contentType.empty()) {
-        MHD_add_response_header(response, "Content-Type", answer.contentType.c_str());
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    auto* watch = info == nullptr ? nullptr : static_cast<ConnectionWatch*>(info->socket_context);
+    if (watch != nullptr && *watch->draining && ++watch->drainingAnswers == kDrainingAnswers &&
+        std::ranges::none_of(answer.headers, [](const auto& header) { return header.first == "Connection"; })) {
+        answer.headers.emplace_back("Connection", "close");
     }
+    bool whole = answer.contentType.empty() ||
+                 MHD_add_response_header(response, "Content-Type", answer.contentType.c_str()) == MHD_YES;
     for (const auto& [name, value] : answer.headers) {
-        MHD_add_response_header(response, name.c_str(), value.c_str());
+        whole = whole && MHD_add_response_header(response, name.c_str(), value.c_str()) == MHD_YES;
     }
-    const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(answer.status), response);
+    // Every answer, a handler's failure too: no client is to guess a type from the bytes.
+    if (std::ranges::none_of(answer.headers,
+                             [](const auto& header) { return header.first == "X-Content-Type-Options"; })) {
+        whole = whole && MHD_add_response_header(response, "X-Content-Type-Options", "nosniff") == MHD_YES;
+    }
+    int status = answer.status;
+    if (!whole) {
+        MHD_destroy_response(response);
+        response = FailedAnswer();
+        status = 500;
+        if (response == nullptr) {
+            return MHD_NO;
+        }
+    }
+    const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(status), response);
     MHD_destroy_response(response);
+    if (queued == MHD_YES && watch != nullptr && watch->request != nullptr) {
+        watch->request->status = status;
+        watch->request->bytes = whole ? bytes : 0;
+    }
     return queued;
 }
 
-// The daemon ends the target where its space was and hands it on as a C string, so a NUL
-// byte inside it would cut the rest off unseen ("text=a\0b" drawn as "a"). The version
-// follows in the same line right after that one ended space; anything else between is
-// what the C string hid.
-bool TargetWhole(const RequestContext& context, const char* version)
+// The request's head as received: every header line with its length, NUL bytes included.
+RequestHead HeadOf(MHD_Connection* connection, const char* method, const char* version, std::string_view target)
 {
-    return version == context.line + context.target.size() + 1;
+    RequestHead head{method, version, target, {}};
+    MHD_get_connection_values_n(
+        connection, MHD_HEADER_KIND,
+        [](void* cls, MHD_ValueKind, const char* name, std::size_t nameSize, const char* value,
+           std::size_t valueSize) noexcept {
+            auto* headers = static_cast<std::vector<HeaderField>*>(cls);
+            try {
+                headers->push_back({{name, nameSize}, {value == nullptr ? "" : value, valueSize}});
+            } catch (const std::bad_alloc&) {
+                return MHD_NO;
+            }
+            return MHD_YES;
+        },
+        &head.headers);
+    return head;
 }
 
-MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* /*url*/, const char* method,
-                     const char* version, const char* /*uploadData*/, std::size_t* uploadDataSize,
-                     void** requestContext)
+// The checks made once the headers are complete: an answer when the request may not be
+// served, queued at once so that the daemon never reads its body.
+std::optional<HttpAnswer> CheckHead(const HttpServer::State& state, MHD_Connection* connection, const RequestHead& head)
 {
-    auto* state = static_cast<HttpServer::State*>(cls);
-    auto* context = static_cast<RequestContext*>(*requestContext);
+    const std::size_t limit = state.settings.connectionMemory;
+    const MHD_ConnectionInfo* size = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_REQUEST_HEADER_SIZE);
+    if (head.target.size() > limit) {
+        return Refusal(414, "the request target is longer than glyphtint-serve takes");
+    }
+    if (size != nullptr && size->header_size > limit) {
+        return Refusal(431, "the request's header is longer than glyphtint-serve takes");
+    }
+    // The daemon ends the target and every header value at a NUL byte, and what followed
+    // is lost unseen ("text=a\0b" would be drawn as "a"): bytes it took in that no part of
+    // the head accounts for are refused.
+    if (size != nullptr && size->header_size > WrittenHeadSize(head)) {
+        return Refusal(400, "the request's head holds a NUL byte or spaces where none are taken");
+    }
+    return CheckRequestHead(head);
+}
+
+MHD_Result Answer(HttpServer::State* state, MHD_Connection* connection, const char* method, const char* version,
+                  std::size_t* uploadDataSize, RequestContext* context)
+{
     if (context == nullptr) {
         return MHD_NO;
     }
     if (!context->headersSeen) {
-        // Answered on the next call, as the daemon asks, once the headers are complete.
         context->headersSeen = true;
-        const std::lock_guard lock(state->mutex);
-        if (ConnectionWatch* watch = WatchOf(connection)) {
-            watch->busy = true;
+        context->method = method;
+        {
+            const std::lock_guard lock(state->mutex);
+            if (ConnectionWatch* watch = WatchOf(connection)) {
+                watch->busy = true;
+            }
         }
+        const RequestHead head = HeadOf(connection, method, version, context->target);
+        if (std::optional<HttpAnswer> refused = CheckHead(*state, connection, head)) {
+            return Queue(connection, std::move(*refused));
+        }
+        context->request.method = method;
+        context->request.target = OriginForm(context->target);
+        context->request.ifNoneMatch = JoinedHeader(head.headers, "If-None-Match");
+        // Answered on the next call, as the daemon asks.
         return MHD_YES;
     }
-    // Nothing the service offers takes a body: what comes is read and dropped.
     *uploadDataSize = 0;
-    HttpRequest request;
-    request.method = method;
-    request.target = context->target;
-    if (const char* tag = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "If-None-Match")) {
-        request.ifNoneMatch = tag;
-    }
+    const HttpRequest& request = context->request;
     HttpAnswer answer;
-    if (MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Transfer-Encoding") != nullptr &&
-        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Content-Length") != nullptr) {
-        // Which of the two ends the body is where a proxy in front and this server may
-        // disagree: what follows could be a request the proxy never saw. Refused, and
-        // the connection closed.
-        answer = {400,
-                  "text/plain; charset=utf-8",
-                  "a request may not carry both Transfer-Encoding and Content-Length\n",
-                  {{"X-Content-Type-Options", "nosniff"}, {"Connection", "close"}}};
-        state->logger(request, answer, 0);
-        return Queue(connection, std::move(answer));
-    }
     try {
-        answer = TargetWhole(*context, version) ? state->handler(request)
-                                                : HttpAnswer{400,
-                                                             "text/plain; charset=utf-8",
-                                                             "the request target holds a NUL byte\n",
-                                                             {{"X-Content-Type-Options", "nosniff"}}};
+        answer = state->handler(request);
     } catch (const std::exception& error) {
         answer = {500, "text/plain; charset=utf-8", std::string(error.what()) + "\n", {}};
     }
-    const double milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - context->start).count();
-    state->logger(request, answer, milliseconds);
     return Queue(connection, std::move(answer));
+}
+
+// Nothing raised may cross the daemon's C frames: a request that cannot be handled, for
+// want of memory, has its connection closed.
+MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* /*url*/, const char* method,
+                     const char* version, const char* /*uploadData*/, std::size_t* uploadDataSize,
+                     void** requestContext)
+{
+    try {
+        return Answer(static_cast<HttpServer::State*>(cls), connection, method, version, uploadDataSize,
+                      static_cast<RequestContext*>(*requestContext));
+    } catch (const std::exception&) {
+        return MHD_NO;
+    }
 }
 
 // The socket listening on host:port, or why there is none.
@@ -267,6 +446,31 @@ Socket Listen(const ServerSettings& settings, std::uint16_t& port, bool& loopbac
 
 } // namespace
 
+namespace {
+
+// libmicrohttpd's messages are kept, not printed: a client's malformed request is no
+// news for the operator, but the last one before a failed start says why it failed.
+void OnDaemonMessage(void* cls, const char* format, va_list arguments)
+{
+    auto* state = static_cast<HttpServer::State*>(cls);
+    char text[512];
+    if (std::vsnprintf(text, sizeof text, format, arguments) < 0) {
+        return;
+    }
+    std::string_view message(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '.')) {
+        message.remove_suffix(1);
+    }
+    try {
+        const std::lock_guard lock(state->messageMutex);
+        state->daemonMessage.assign(message);
+    } catch (const std::exception&) {
+        // Out of memory for a message: the start error falls back to errno.
+    }
+}
+
+} // namespace
+
 HttpServer::HttpServer(const ServerSettings& settings, Handler handler, Logger logger)
     : state_(std::make_unique<State>())
 {
@@ -275,28 +479,46 @@ HttpServer::HttpServer(const ServerSettings& settings, Handler handler, Logger l
     state_->settings = settings;
     bool loopback = false;
     Socket listening = Listen(settings, state_->port, loopback);
+    // The daemon takes a few connections past the limit, so that a new one always gets in
+    // and makes room by closing an idle one (State::MakeRoom); each of its threads takes
+    // its share of the limit.
+    const unsigned daemonLimit = settings.connectionLimit + std::max(settings.threads, 8u);
     // Only this machine reaches a loopback address, most often through one reverse proxy
     // carrying everyone's requests: a limit per address would be the whole service's, and
     // the connections past it are closed unanswered.
-    const unsigned perAddressLimit = loopback ? settings.connectionLimit : settings.perAddressLimit;
+    const unsigned perAddressLimit = loopback ? daemonLimit : settings.perAddressLimit;
+    // The daemon refuses a request itself, with an answer of its own, when its head and
+    // the records of its query parameters outgrow a connection's memory: it gets room for
+    // a head at the limit full of parameters, and CheckHead refuses what is longer.
+    const std::size_t daemonMemory = 8 * settings.connectionMemory + 64 * 1024;
     state_->watchdog = std::thread([state = state_.get()] { state->Watch(); });
-    const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_USE_ITC;
+    const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_USE_ITC | MHD_USE_ERROR_LOG;
+    errno = 0;
     state_->daemon = MHD_start_daemon(
-        flags, 0, nullptr, nullptr, &OnRequest, state_.get(), MHD_OPTION_LISTEN_SOCKET, listening.Get(),
-        MHD_OPTION_THREAD_POOL_SIZE, settings.threads, MHD_OPTION_CONNECTION_LIMIT, settings.connectionLimit,
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, perAddressLimit, MHD_OPTION_CONNECTION_TIMEOUT, settings.timeoutSeconds,
-        MHD_OPTION_CONNECTION_MEMORY_LIMIT, settings.connectionMemory, MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine,
-        state_.get(), MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, state_.get(), MHD_OPTION_NOTIFY_CONNECTION,
-        &OnConnection, state_.get(), MHD_OPTION_END);
+        flags, 0, nullptr, nullptr, &OnRequest, state_.get(), MHD_OPTION_EXTERNAL_LOGGER, &OnDaemonMessage,
+        state_.get(), MHD_OPTION_LISTEN_SOCKET, listening.Get(), MHD_OPTION_THREAD_POOL_SIZE, settings.threads,
+        MHD_OPTION_CONNECTION_LIMIT, daemonLimit, MHD_OPTION_PER_IP_CONNECTION_LIMIT, perAddressLimit,
+        MHD_OPTION_CONNECTION_TIMEOUT, settings.timeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, daemonMemory,
+        MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine, state_.get(), MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted,
+        state_.get(), MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, state_.get(), MHD_OPTION_END);
     if (state_->daemon == nullptr) {
+        const int error = errno;
         {
             const std::lock_guard lock(state_->mutex);
             state_->stopping = true;
         }
         state_->changed.notify_all();
         state_->watchdog.join();
+        std::string reason;
+        {
+            const std::lock_guard lock(state_->messageMutex);
+            reason = state_->daemonMessage;
+        }
+        if (reason.empty()) {
+            reason = error != 0 ? std::strerror(error) : "libmicrohttpd gave no reason";
+        }
         throw std::runtime_error("Cannot start the HTTP server on " + settings.host + ":" +
-                                 std::to_string(state_->port));
+                                 std::to_string(state_->port) + ": " + reason);
     }
     listening.Release();
 }
@@ -319,12 +541,36 @@ std::uint16_t HttpServer::Port() const
 
 bool HttpServer::Drain(std::chrono::milliseconds timeout)
 {
+    state_->draining = true;
     const MHD_socket listening = MHD_quiesce_daemon(state_->daemon);
     if (listening != MHD_INVALID_SOCKET) {
-        close(listening);
+        // Connections the kernel has taken but the daemon not yet: their clients have sent
+        // their requests too, so they are served rather than reset.
+        const Socket owned(listening);
+        for (;;) {
+            sockaddr_storage address{};
+            socklen_t length = sizeof address;
+            const int client =
+                accept4(listening, reinterpret_cast<sockaddr*>(&address), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (client < 0) {
+                break;
+            }
+            // The daemon closes the socket itself when it cannot take it.
+            MHD_add_connection(state_->daemon, client, reinterpret_cast<sockaddr*>(&address), length);
+        }
     }
+    // Requests a client sent together (pipelined) come one after another: the next is
+    // read the moment the one before is answered. Done once none has come for a while.
+    const Clock::time_point deadline = Clock::now() + timeout;
     std::unique_lock lock(state_->mutex);
-    return state_->changed.wait_for(lock, timeout, [&] { return state_->requests == 0; });
+    for (;;) {
+        if (!state_->changed.wait_until(lock, deadline, [&] { return state_->requests == 0; })) {
+            return false;
+        }
+        if (!state_->changed.wait_for(lock, std::chrono::milliseconds(200), [&] { return state_->requests != 0; })) {
+            return true;
+        }
+    }
 }
 
 } // namespace glyphtint::tools

@@ -16,19 +16,33 @@ struct ServerSettings {
     std::string host = "127.0.0.1";
     std::uint16_t port = 8080; // 0: a free port
     unsigned threads = 1;
+    // Past it, a new connection closes the one idle the longest (or else the one slowest
+    // to send its request) rather than wait.
     unsigned connectionLimit = 256;
     unsigned perAddressLimit = 32; // not on a loopback address: connectionLimit there
-    // A connection idle this long is closed, and so is one whose request has not come
-    // whole within it (a client sending a byte a second).
+    // A connection that sends nothing this long is closed, even while it is answered.
     unsigned timeoutSeconds = 10;
+    // A connection must send its request's head whole within this long of its start or
+    // of its last answer (a client sending a byte a second, an idle keep-alive).
+    unsigned headerTimeoutSeconds = 5;
     std::size_t connectionMemory = 32 * 1024; // the request line and headers must fit
+};
+
+// One line of the access log.
+struct LoggedRequest {
+    std::string method; // "-" when the request was refused before its headers were read
+    std::string target;
+    int status = 0; // 0: no answer was sent whole (the connection closed first)
+    std::size_t bytes = 0;
+    double milliseconds = 0;
 };
 
 class HttpServer {
 public:
     using Handler = std::function<HttpAnswer(const HttpRequest&)>;
-    // Told of every answer as it is queued, with the milliseconds it took.
-    using Logger = std::function<void(const HttpRequest&, const HttpAnswer&, double milliseconds)>;
+    // Told of every request once it is over, answered or not, refused by the daemon itself
+    // too; from the daemon's threads.
+    using Logger = std::function<void(const LoggedRequest&)>;
 
     // Listens and starts serving; raises std::runtime_error saying why it cannot
     // ("Cannot listen on 127.0.0.1:8080: Address already in use").

@@ -62,7 +62,8 @@ constexpr const char* kCacheControl = "public, max-age=31536000, immutable";
 // The page and its files change with the program: asked again each time, answered 304.
 constexpr const char* kRevalidate = "no-cache";
 // The page runs its own script and style only, and nothing may frame it.
-constexpr const char* kPagePolicy = "default-src 'self'; base-uri 'none'; form-action 'self'; frame-ancestors 'none'";
+constexpr const char* kPagePolicy =
+    "default-src 'self'; base-uri 'none'; form-action 'self'; frame-ancestors 'none'; object-src 'none'";
 
 // A text past the service's limit: 413 rather than 400.
 class ETextOverServiceLimit : public EUsage {
@@ -133,8 +134,13 @@ std::string DecodeQueryValue(std::string_view encoded, std::size_t maxBytes, std
             i += 2;
         }
         if (decoded.size() == maxBytes) {
-            throw ETextOverServiceLimit("The " + std::string(name) + " is longer than " + std::to_string(maxBytes) +
-                                        " bytes, the most glyphtint-serve takes");
+            // Only the text has a limit a client may not know of: a long style value is just wrong.
+            const std::string message = "The " + std::string(name) + " is longer than " + std::to_string(maxBytes) +
+                                        " bytes, the most glyphtint-serve takes";
+            if (name == "text") {
+                throw ETextOverServiceLimit(message);
+            }
+            throw EUsage(message);
         }
         decoded += byte;
     }

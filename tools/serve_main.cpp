@@ -13,13 +13,18 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 
+#include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <mutex>
 #include <pthread.h>
+#include <stdexcept>
 #include <string>
 #include <thread>
+#include <unistd.h>
 
 namespace glyphtint::tools {
 namespace {
@@ -27,6 +32,7 @@ namespace {
 constexpr const char* kProgram = "glyphtint-serve";
 constexpr const char* kUsage =
     "usage: glyphtint-serve [--archive FILE] [--listen HOST:PORT] [--threads N] [--max-text-bytes N]\n"
+    "                       [--max-connections N] [--header-timeout SECONDS]\n"
     "Serves the pictures of glyphtint-render over HTTP, drawn with the glyphs of FILE\n"
     "(default: glyphtint.gfx beside this program):\n"
     "  GET /strip.png?text=T     the strip --strip writes for the coded text T\n"
@@ -40,8 +46,14 @@ constexpr const char* kUsage =
     "  --listen HOST:PORT      where to listen (default 127.0.0.1:8080; port 0: a free one)\n"
     "  --threads N             pictures drawn at once, 1 to 256 (default: the cores)\n"
     "  --max-text-bytes N      the longest text, 1 to 1048576 bytes (default 4096)\n"
+    "  --max-connections N     connections at once, 1 to 65536 (default 256); past it the\n"
+    "                          connection idle the longest is closed for the new one\n"
+    "  --header-timeout S      seconds a connection has to send its request's head, from its\n"
+    "                          start or its last answer, 1 to 3600 (default 5)\n"
     "  --help, --version       this text; the version\n"
-    "Prints 'listening on http://HOST:PORT/' once serving, then one line a request.\n"
+    "Prints 'listening on http://HOST:PORT/' once serving, then one line a request:\n"
+    "method, path, status (0: no answer sent whole), bytes, milliseconds. When that log\n"
+    "cannot be written, the service stops as on SIGTERM and exits 1.\n"
     "SIGHUP reopens FILE; SIGTERM finishes the requests under way and exits.\n"
     "Exit status: 0 stopped by SIGTERM or SIGINT, 1 failed (the message says why), 2 wrong usage.\n";
 
@@ -53,14 +65,10 @@ struct ServeOptions {
 
 unsigned long ReadNumber(const std::string& option, const std::string& value, unsigned long low, unsigned long high)
 {
-    std::size_t used = 0;
     unsigned long number = 0;
-    try {
-        number = value.empty() || value[0] < '0' || value[0] > '9' ? high + 1 : std::stoul(value, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used != value.size() || number < low || number > high) {
+    const char* end = value.data() + value.size();
+    const auto [stop, error] = std::from_chars(value.data(), end, number);
+    if (value.empty() || error != std::errc() || stop != end || number < low || number > high) {
         throw EUsage(option + " takes a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
                      ", not '" + value + "'");
     }
@@ -75,7 +83,7 @@ ServeOptions ParseServeOptions(int argc, const char* const* argv)
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument != "--archive" && argument != "--listen" && argument != "--threads" &&
-            argument != "--max-text-bytes") {
+            argument != "--max-text-bytes" && argument != "--max-connections" && argument != "--header-timeout") {
             throw argument.starts_with("-") ? UnknownOption(argument)
                                             : EUsage("unexpected argument '" + argument + "'");
         }
@@ -89,6 +97,10 @@ ServeOptions ParseServeOptions(int argc, const char* const* argv)
             renderers = static_cast<unsigned>(ReadNumber(argument, value, 1, 256));
         } else if (argument == "--max-text-bytes") {
             options.limits.maxTextBytes = ReadNumber(argument, value, 1, render::kMaxTextBytes);
+        } else if (argument == "--max-connections") {
+            options.server.connectionLimit = static_cast<unsigned>(ReadNumber(argument, value, 1, 65536));
+        } else if (argument == "--header-timeout") {
+            options.server.headerTimeoutSeconds = static_cast<unsigned>(ReadNumber(argument, value, 1, 3600));
         } else {
             const std::size_t colon = value.rfind(':');
             std::string host = colon == std::string::npos ? "" : value.substr(0, colon);
@@ -135,16 +147,26 @@ std::string LoggedPath(const std::string& target)
 }
 
 std::mutex logMutex;
+int logError = 0; // errno of the first access log line that could not be written
 
-void LogRequest(const HttpRequest& request, const HttpAnswer& answer, double milliseconds)
+// A request the log does not show is a request nobody can account for: the first line
+// that cannot be written stops the service (Run sees SIGTERM, then logError).
+void LogRequest(const LoggedRequest& request)
 {
-    const std::size_t sent = request.method == "HEAD" ? 0 : answer.body.size();
+    const std::size_t sent = request.method == "HEAD" ? 0 : request.bytes;
     char numbers[96];
-    std::snprintf(numbers, sizeof numbers, " %d %zu %.1f\n", answer.status, sent, milliseconds);
+    std::snprintf(numbers, sizeof numbers, " %d %zu %.1f\n", request.status, sent, request.milliseconds);
     const std::string line = LoggedPath(request.method) + " " + LoggedPath(request.target) + numbers;
     const std::lock_guard lock(logMutex);
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    if (logError != 0) {
+        return;
+    }
+    errno = 0;
+    if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fflush(stdout) != 0) {
+        logError = errno != 0 ? errno : EIO;
+        std::clearerr(stdout);
+        kill(getpid(), SIGTERM);
+    }
 }
 
 int Fail(const std::exception& error)
@@ -184,9 +206,11 @@ int Run(int argc, char** argv)
         HttpServer server(
             options.server, [&](const HttpRequest& request) { return service.Answer(request); }, LogRequest);
         const bool ipv6 = options.server.host.find(':') != std::string::npos;
-        std::printf("listening on http://%s%s%s:%u/\n", ipv6 ? "[" : "", options.server.host.c_str(), ipv6 ? "]" : "",
-                    static_cast<unsigned>(server.Port()));
-        std::fflush(stdout);
+        if (std::printf("listening on http://%s%s%s:%u/\n", ipv6 ? "[" : "", options.server.host.c_str(),
+                        ipv6 ? "]" : "", static_cast<unsigned>(server.Port())) < 0 ||
+            std::fflush(stdout) != 0) {
+            throw std::runtime_error(std::string("the access log cannot be written: ") + std::strerror(errno));
+        }
         for (;;) {
             int signal = 0;
             if (sigwait(&handledSignals, &signal) != 0) {
@@ -209,6 +233,10 @@ int Run(int argc, char** argv)
         }
     } catch (const std::exception& error) {
         return Fail(error);
+    }
+    if (const std::lock_guard lock(logMutex); logError != 0) {
+        std::fprintf(stderr, "%s: the access log cannot be written: %s; stopped\n", kProgram, std::strerror(logError));
+        return 1;
     }
     try {
         CloseStandardOutput();

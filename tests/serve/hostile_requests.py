@@ -140,3 +140,41 @@ def cases():
 
 # A client that sends one byte a second: the server closes it within its timeout.
 SLOW = b"GET /healthz HTTP/1.1\r\nHost: x\r\nX-Padding: " + b"a" * 60
+
+
+def exact_cases():
+    """Requests whose answer is known to the status: (name, bytes, status, logged). Each is
+    sent alone on its connection and gets one answer of that status with Content-Type and
+    nosniff; logged is the access log's line for it, when its target is /c<index>."""
+    found = []
+
+    def add(name, status, target=None, headers=((b"Host", b"x"),), body=b"", method=b"GET"):
+        logged = None
+        if target is None:
+            target = b"/c%d" % len(found)
+            logged = b"%s %s %d " % (method, target, status)
+        found.append((name, request(method + b" " + target + b" HTTP/1.1", headers, body), status, logged))
+
+    host = (b"Host", b"x")
+    add("body on GET", 400, headers=(host, (b"Content-Length", b"3")), body=b"abc")
+    add("body on HEAD", 400, headers=(host, (b"Content-Length", b"3")), body=b"abc", method=b"HEAD")
+    add("body on POST", 405, headers=(host, (b"Content-Length", b"3")), body=b"abc", method=b"POST")
+    add("chunked POST", 405, headers=(host, (b"Transfer-Encoding", b"chunked")), body=b"3\r\nabc\r\n0\r\n\r\n",
+        method=b"POST")
+    add("CL.CL", 400, headers=(host, (b"Content-Length", b"0"), (b"Content-Length", b"34")),
+        body=b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
+    add("space before the colon", 400, headers=(host, (b"Transfer-Encoding ", b"chunked")), body=b"0\r\n\r\n")
+    for coding in (b"gzip", b"xchunked", b"chunked, identity"):
+        add("Transfer-Encoding " + coding.decode(), 501, headers=(host, (b"Transfer-Encoding", coding)),
+            body=b"0\r\n\r\n")
+    add("no Host", 400, headers=())
+    add("two Hosts", 400, headers=(host, (b"Host", b"y")))
+    add("NUL in If-None-Match", 400, headers=(host, (b"If-None-Match", b'"a\x00b"')))
+    add("NUL in the query", 400, target=b"/info.json?text=a\x00b")
+    add("raw space in the target", 400, target=b"/info.json?text=a b")
+    add("absolute form", 200, target=b"http://x/info.json?text=ab")
+    add("long style value", 400, target=b"/strip.png?text=a&background=" + b"f" * 100)
+    add("1000 parameters", 400, target=b"/info.json?" + b"&".join(b"p%d=1" % i for i in range(1000)))
+    add("target of 40 KB", 414, target=b"/" + b"a" * 40000)
+    add("header of 40 KB", 431, headers=(host, (b"X-Big", b"a" * 40000)))
+    return found

@@ -3,16 +3,20 @@
 gets a 4xx or 5xx answer or a closed connection within a deadline, the server lives on,
 and after each a picture comes byte-equal to glyphtint-render --strip's. A client that
 sends a byte a second is closed within the timeout while others are served, and 48
-connections at once from the loopback address are all answered.
+connections at once from the loopback address are all answered. Requests whose answer
+is known get exactly it, logged; at SIGTERM every request sent is answered and nothing
+left counted keeps the server waiting; idle connections make room for new ones.
 usage: serve-hostile.py BIN_DIR"""
 import collections
 import concurrent.futures
 import os
 import re
+import signal
 import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -124,6 +128,155 @@ def many_connections(port, count=48):
     return [s[0].decode() for s in statuses]
 
 
+def read_all(connection, quiet=1.5):
+    """What comes until the server closes or stays quiet; and whether it closed."""
+    received = b""
+    connection.settimeout(quiet)
+    try:
+        while chunk := connection.recv(65536):
+            received += chunk
+        return received, True
+    except socket.timeout:
+        return received, False
+    except OSError:
+        return received, True
+
+
+def exact_answers(server):
+    failures = []
+    for name, data, status, logged in hostile_requests.exact_cases():
+        with socket.create_connection(("127.0.0.1", server.port), timeout=DEADLINE) as connection:
+            connection.sendall(data)
+            received, _ = read_all(connection)
+        head = received.partition(b"\r\n\r\n")[0]
+        statuses = [int(s) for s in STATUS.findall(received)]
+        if statuses != [status] or b"\r\nContent-Type: " not in head or b"\r\nX-Content-Type-Options: nosniff" not in head:
+            failures.append("%s: answered %r, head %r" % (name, statuses, head[:300]))
+        ends = time.monotonic() + 5
+        while logged and not any(line.startswith(logged) for line in server.log) and time.monotonic() < ends:
+            time.sleep(0.05)
+        if logged and not any(line.startswith(logged) for line in server.log):
+            failures.append("%s: no log line %r" % (name, logged))
+    return failures
+
+
+def answered_at_sigterm():
+    """8 connections of 4 pipelined renders each with SIGTERM among them: every render is
+    answered. Then requests the daemon answered itself or never finished, and SIGTERM:
+    the server exits at once, not after waiting for requests nobody will finish."""
+    failures = []
+    server = Server(BIN, "--threads", "1")
+    # A client sending one request after another on its connection until told to close.
+    last = []
+    asking = threading.Event()
+
+    def one_after_another(connection):
+        with connection:
+            received = b""
+            try:
+                while b"\r\nConnection: close" not in received:
+                    connection.sendall(b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
+                    received = b""
+                    while not received.endswith(b"ok\n"):
+                        chunk = connection.recv(65536)
+                        if not chunk:
+                            raise EOFError
+                        received += chunk
+                    asking.set()
+            except (OSError, EOFError):
+                pass
+            asking.set()
+            last.append(received)
+
+    client = threading.Thread(target=one_after_another,
+                              args=(socket.create_connection(("127.0.0.1", server.port), timeout=DEADLINE),))
+    client.start()
+    asking.wait(DEADLINE)
+    connections = [socket.create_connection(("127.0.0.1", server.port), timeout=DEADLINE) for _ in range(8)]
+    for index, connection in enumerate(connections):
+        connection.sendall(b"".join(b"GET /strip.png?text=%s%d HTTP/1.1\r\nHost: x\r\n\r\n" % (b"m00" * 200, index * 4 + i)
+                                    for i in range(4)))
+    server.process.send_signal(signal.SIGTERM)
+    answers = []
+    for connection in connections:
+        with connection:
+            answers.append([int(s) for s in STATUS.findall(read_all(connection, quiet=DEADLINE)[0])])
+    # Busy renderers may answer 503: an answer all the same.
+    if any(len(a) != 4 or not set(a) <= {200, 503} for a in answers):
+        failures.append("pipelined requests at SIGTERM answered %r" % answers)
+    client.join()
+    if b"\r\nConnection: close" not in last[0]:
+        failures.append("a client's last answer before SIGTERM closed its connection: %r" % last[0][:200])
+    if server.stop() != 0:
+        failures.append("SIGTERM among pipelined requests exits %d" % server.process.returncode)
+    server = Server(BIN)
+    for data in (b"GET /c HTTP/1.1\r\nHost: x\r\nContent-Length: -1\r\n\r\n",
+                 b"GET /info.json?" + b"&".join(b"p%d=1" % i for i in range(1000)) + b" HTTP/1.1\r\nHost: x\r\n\r\n"):
+        with socket.create_connection(("127.0.0.1", server.port), timeout=DEADLINE) as connection:
+            connection.sendall(data)
+            read_all(connection)
+    started = time.monotonic()
+    server.process.send_signal(signal.SIGTERM)
+    status = server.stop()
+    if status != 0 or time.monotonic() - started > 5:
+        failures.append("SIGTERM took %.1f s and exited %d" % (time.monotonic() - started, status))
+    return failures
+
+
+def room_for_new_clients():
+    """At the connection limit, idle keep-alive connections are closed for new clients
+    before slow senders of a request, and well before the header timeout."""
+    server = Server(BIN, "--max-connections", "16", "--header-timeout", "10")
+    port = server.port
+    slow = [socket.create_connection(("127.0.0.1", port), timeout=DEADLINE) for _ in range(8)]
+    for connection in slow:
+        connection.sendall(b"GET /healthz HTTP/1.1\r\nHo")
+    idle = []
+    for _ in range(8):
+        connection = socket.create_connection(("127.0.0.1", port), timeout=DEADLINE)
+        connection.sendall(b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
+        connection.recv(65536)
+        idle.append(connection)
+    started = time.monotonic()
+    answers = []
+    arriving = [socket.create_connection(("127.0.0.1", port), timeout=DEADLINE) for _ in range(4)]
+    for connection in arriving:
+        connection.sendall(b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
+        received = b""
+        while b"\r\n\r\n" not in received and (chunk := connection.recv(65536)):
+            received += chunk
+        answers += STATUS.findall(received)
+    failures = []
+    if answers != [b"200"] * 4 or time.monotonic() - started > 8:
+        failures.append("new clients at the limit: %r after %.1f s" % (answers, time.monotonic() - started))
+    closed = lambda group: sum(read_all(c, quiet=0.01)[1] for c in group)
+    if closed(idle) < 4 or closed(slow) != 0:
+        failures.append("closed for room: %d idle, %d slow" % (closed(idle), closed(slow)))
+    for connection in slow + idle + arriving:
+        connection.close()
+    server.stop()
+    return failures
+
+
+def unwritable_log():
+    """An access log that cannot be written stops the service with status 1 and why."""
+    process = subprocess.Popen([os.path.join(BIN, "glyphtint-serve"), "--listen", "127.0.0.1:0"],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    port = int(process.stdout.readline().decode().rstrip("/\n").rsplit(":", 1)[1])
+    process.stdout.close()
+    with socket.create_connection(("127.0.0.1", port), timeout=DEADLINE) as connection:
+        connection.sendall(b"GET /healthz HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+        read_all(connection)
+    try:
+        status = process.wait(timeout=DEADLINE)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        status = process.wait()
+    message = process.stderr.read()
+    return [] if status == 1 and b"access log cannot be written" in message else [
+        "an unwritable access log: exit %d, %r" % (status, message[-300:])]
+
+
 def main():
     with tempfile.TemporaryDirectory() as scratch:
         out = os.path.join(scratch, "out.png")
@@ -160,6 +313,7 @@ def main():
                 outcomes[outcome] += 1
             else:
                 failures.append("%s: %s" % (name, outcome))
+    failures += exact_answers(server)
     answers = many_connections(port)
     if answers != ["200"] * len(answers):
         failures.append("48 connections from one address: %s" % collections.Counter(answers))
@@ -172,6 +326,7 @@ def main():
         if process.wait(timeout=60) != 0:
             failures.append("SIGTERM after the hostile requests exits %d" % process.returncode)
     print("outcomes:", ", ".join("%s %d" % item for item in sorted(outcomes.items())))
+    failures += answered_at_sigterm() + room_for_new_clients() + unwritable_log()
     for failure in failures:
         print("FAIL:", failure, file=sys.stderr)
     print("%d failed" % len(failures))

@@ -78,7 +78,8 @@ try:
     answer = connection.getresponse()
     answer.read()
     policy = answer.getheader("Content-Security-Policy") or ""
-    check("default-src 'self'" in policy and "frame-ancestors 'none'" in policy and "unsafe" not in policy and
+    check("default-src 'self'" in policy and "frame-ancestors 'none'" in policy and "object-src 'none'" in policy and
+          "unsafe" not in policy and
           answer.getheader("Referrer-Policy") == "no-referrer", "the page's policy: %r" % policy)
     connection.request("GET", "/colours.json")
     samples = sum(len(palette) for palette in json.loads(connection.getresponse().read())["palettes"])
