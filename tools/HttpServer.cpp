@@ -9,8 +9,10 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <netdb.h>
+#include <optional>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <thread>
@@ -22,12 +24,21 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A request handed on to be answered later, its connection suspended meanwhile.
+struct Parked {
+    std::mutex mutex;
+    MHD_Connection* connection = nullptr;
+    std::optional<HttpAnswer> answer;
+};
+
 // One request from its request line to its answer.
 struct RequestContext {
     std::string target;
     const char* line = nullptr; // where the daemon holds the target in the request line
     Clock::time_point start = Clock::now();
     bool headersSeen = false;
+    HttpRequest request;            // kept for the log while parked
+    std::shared_ptr<Parked> parked; // set while suspended or resuming
 };
 
 // One connection, watched while it has no request being answered.
@@ -71,6 +82,18 @@ struct HttpServer::State {
     std::unordered_set<ConnectionWatch*> watches;
     bool stopping = false;
     std::thread watchdog;
+    // Connections suspended or resuming: the daemon may only stop without any.
+    int parked = 0;
+
+    void Unpark(RequestContext& context)
+    {
+        if (context.parked) {
+            context.parked.reset();
+            const std::lock_guard lock(mutex);
+            --parked;
+            changed.notify_all();
+        }
+    }
 
     void Watch()
     {
@@ -115,7 +138,10 @@ void* OnRequestLine(void* cls, const char* uri, MHD_Connection* /*connection*/)
 void OnCompleted(void* cls, MHD_Connection* connection, void** requestContext, MHD_RequestTerminationCode /*code*/)
 {
     auto* state = static_cast<HttpServer::State*>(cls);
-    delete static_cast<RequestContext*>(*requestContext);
+    if (auto* context = static_cast<RequestContext*>(*requestContext)) {
+        state->Unpark(*context);
+        delete context;
+    }
     *requestContext = nullptr;
     const std::lock_guard lock(state->mutex);
     --state->requests;
@@ -167,6 +193,47 @@ MHD_Result Queue(MHD_Connection* connection, HttpAnswer&& answer)
     return queued;
 }
 
+// Hands the request to the handler; when it takes it for later, the connection is
+// suspended until the reply resumes it. The reply waits for the suspension: resuming a
+// connection not suspended is undefined.
+std::optional<HttpAnswer> Dispatch(HttpServer::State& state, MHD_Connection* connection, RequestContext& context,
+                                   const HttpRequest& request)
+{
+    auto parked = std::make_shared<Parked>();
+    parked->connection = connection;
+    const std::lock_guard hold(parked->mutex);
+    std::optional<HttpAnswer> now = state.handler(request, [parked](HttpAnswer&& answer) {
+        const std::lock_guard lock(parked->mutex);
+        parked->answer = std::move(answer);
+        MHD_resume_connection(parked->connection);
+    });
+    if (!now) {
+        MHD_suspend_connection(connection);
+        context.request = request;
+        context.parked = std::move(parked);
+        const std::lock_guard lock(state.mutex);
+        ++state.parked;
+    }
+    return now;
+}
+
+// The call after a resume: the answer the reply brought.
+MHD_Result QueueParked(HttpServer::State& state, MHD_Connection* connection, RequestContext& context)
+{
+    std::optional<HttpAnswer> answer;
+    {
+        const std::lock_guard lock(context.parked->mutex);
+        answer = std::move(context.parked->answer);
+    }
+    state.Unpark(context);
+    if (!answer) {
+        return MHD_NO;
+    }
+    const double milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - context.start).count();
+    state.logger(context.request, *answer, milliseconds);
+    return Queue(connection, std::move(*answer));
+}
+
 // The daemon ends the target where its space was and hands it on as a C string, so a NUL
 // byte inside it would cut the rest off unseen ("text=a\0b" drawn as "a"). The version
 // follows in the same line right after that one ended space; anything else between is
@@ -196,6 +263,9 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* /*url*/,
     }
     // Nothing the service offers takes a body: what comes is read and dropped.
     *uploadDataSize = 0;
+    if (context->parked) {
+        return QueueParked(*state, connection, *context);
+    }
     HttpRequest request;
     request.method = method;
     request.target = context->target;
@@ -216,11 +286,16 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* /*url*/,
         return Queue(connection, std::move(answer));
     }
     try {
-        answer = TargetWhole(*context, version) ? state->handler(request)
-                                                : HttpAnswer{400,
-                                                             "text/plain; charset=utf-8",
-                                                             "the request target holds a NUL byte\n",
-                                                             {{"X-Content-Type-Options", "nosniff"}}};
+        if (!TargetWhole(*context, version)) {
+            answer = {400,
+                      "text/plain; charset=utf-8",
+                      "the request target holds a NUL byte\n",
+                      {{"X-Content-Type-Options", "nosniff"}}};
+        } else if (std::optional<HttpAnswer> now = Dispatch(*state, connection, *context, request)) {
+            answer = std::move(*now);
+        } else {
+            return MHD_YES;
+        }
     } catch (const std::exception& error) {
         answer = {500, "text/plain; charset=utf-8", std::string(error.what()) + "\n", {}};
     }
@@ -280,7 +355,7 @@ HttpServer::HttpServer(const ServerSettings& settings, Handler handler, Logger l
     // the connections past it are closed unanswered.
     const unsigned perAddressLimit = loopback ? settings.connectionLimit : settings.perAddressLimit;
     state_->watchdog = std::thread([state = state_.get()] { state->Watch(); });
-    const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_USE_ITC;
+    const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_USE_ITC | MHD_ALLOW_SUSPEND_RESUME;
     state_->daemon = MHD_start_daemon(
         flags, 0, nullptr, nullptr, &OnRequest, state_.get(), MHD_OPTION_LISTEN_SOCKET, listening.Get(),
         MHD_OPTION_THREAD_POOL_SIZE, settings.threads, MHD_OPTION_CONNECTION_LIMIT, settings.connectionLimit,
@@ -303,6 +378,11 @@ HttpServer::HttpServer(const ServerSettings& settings, Handler handler, Logger l
 
 HttpServer::~HttpServer()
 {
+    {
+        // Every handed-on request is answered by its handler in the end.
+        std::unique_lock lock(state_->mutex);
+        state_->changed.wait(lock, [&] { return state_->parked == 0; });
+    }
     MHD_stop_daemon(state_->daemon);
     {
         const std::lock_guard lock(state_->mutex);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace glyphtint::tools {
@@ -26,7 +27,10 @@ struct ServerSettings {
 
 class HttpServer {
 public:
-    using Handler = std::function<HttpAnswer(const HttpRequest&)>;
+    // Answers at once, or takes the request (giving nothing) and hands its answer to the
+    // reply later, from any thread: the connection waits suspended meanwhile, and the
+    // daemon's threads serve others.
+    using Handler = std::function<std::optional<HttpAnswer>(const HttpRequest&, Reply)>;
     // Told of every answer as it is queued, with the milliseconds it took.
     using Logger = std::function<void(const HttpRequest&, const HttpAnswer&, double milliseconds)>;
 
