@@ -29,7 +29,7 @@ class HttpServer {
 public:
     // Answers at once, or takes the request (giving nothing) and hands its answer to the
     // reply later, from any thread: the connection waits suspended meanwhile, and the
-    // daemon's threads serve others.
+    // daemon's threads serve others. The handler's own thread never calls the reply.
     using Handler = std::function<std::optional<HttpAnswer>(const HttpRequest&, Reply)>;
     // Told of every answer as it is queued, with the milliseconds it took.
     using Logger = std::function<void(const HttpRequest&, const HttpAnswer&, double milliseconds)>;

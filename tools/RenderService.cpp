@@ -2,6 +2,7 @@
 // own pack, and every outcome made an HTTP answer.
 #include "tools/RenderService.h"
 
+#include "io/Descriptor.h"
 #include "render/CodedTextInfo.h"
 #include "render/ColourNames.h"
 #include "render/ColourSamples.h"
@@ -34,20 +35,10 @@
 namespace glyphtint::tools {
 
 struct PackFile {
-    int fd = -1;      // a sealed memfd: the bytes that were digested, whatever befalls the file
-    std::string path; // /proc/self/fd/N, which every renderer opens
+    io::Descriptor fd; // a sealed memfd: the bytes that were digested, whatever befalls the file
+    std::string path;  // /proc/self/fd/N, which every renderer opens
     unsigned char digest[SHA256_DIGEST_SIZE] = {};
     std::string hex; // the digest in hexadecimal
-
-    PackFile() = default;
-    PackFile(const PackFile&) = delete;
-    PackFile& operator=(const PackFile&) = delete;
-    ~PackFile()
-    {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
 };
 
 namespace {
@@ -324,23 +315,6 @@ HttpAnswer FixedAnswer(const HttpRequest& request, std::string_view contentType,
     return answer;
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) { }
-    ~Descriptor()
-    {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 void WriteAll(int fd, const std::uint8_t* bytes, std::size_t size)
 {
     while (size > 0) {
@@ -365,13 +339,13 @@ std::shared_ptr<const PackFile> ReadPack(const std::string& archive)
         render::GlyphPack check;
         check.Open(archive);
     }
-    const Descriptor source(open(archive.c_str(), O_RDONLY | O_CLOEXEC));
+    const io::Descriptor source(open(archive.c_str(), O_RDONLY | O_CLOEXEC));
     if (source.Get() < 0) {
         throw std::runtime_error("Cannot open file " + archive + ": " + std::strerror(errno));
     }
     auto file = std::make_shared<PackFile>();
-    file->fd = memfd_create("glyphtint-pack", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-    if (file->fd < 0) {
+    file->fd.Reset(memfd_create("glyphtint-pack", MFD_CLOEXEC | MFD_ALLOW_SEALING));
+    if (!file->fd.Valid()) {
         throw std::runtime_error(std::string("Cannot hold the glyph pack in memory: ") + std::strerror(errno));
     }
     sha256_ctx context;
@@ -394,14 +368,14 @@ std::shared_ptr<const PackFile> ReadPack(const std::string& archive)
                                      " bytes, the most glyphtint-serve holds");
         }
         sha256_update(&context, static_cast<std::size_t>(got), buffer.data());
-        WriteAll(file->fd, buffer.data(), static_cast<std::size_t>(got));
+        WriteAll(file->fd.Get(), buffer.data(), static_cast<std::size_t>(got));
     }
-    if (fcntl(file->fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+    if (fcntl(file->fd.Get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
         throw std::runtime_error(std::string("Cannot seal the glyph pack in memory: ") + std::strerror(errno));
     }
     sha256_digest(&context, sizeof file->digest, file->digest);
     file->hex = Hex(file->digest, sizeof file->digest);
-    file->path = "/proc/self/fd/" + std::to_string(file->fd);
+    file->path = "/proc/self/fd/" + std::to_string(file->fd.Get());
     // A pack with a glyph that cannot be drawn would answer every text using it 500.
     if (const std::vector<std::string> problems = CheckGlyphArchive(file->path); !problems.empty()) {
         throw std::runtime_error("The glyph pack " + archive + " cannot draw every glyph: " + problems.front() +
@@ -424,7 +398,7 @@ HttpAnswer Busy(double waitSeconds, const std::string& message)
 
 // One renderer's own pack, opened from the current pack before each render.
 struct RenderService::Renderer {
-    std::shared_ptr<const PackFile> file; // what pack has open; none when it could not open
+    std::shared_ptr<const PackFile> file; // the pack open in pack; none when it would not open
     render::GlyphPack pack{kKeptGlyphBytesPerRenderer};
     std::string openError;
     bool withoutPack = false;
@@ -598,12 +572,8 @@ std::optional<HttpAnswer> RenderService::AnswerPicture(const HttpRequest& reques
         const std::shared_ptr<const PackFile> file = Current();
         const std::string tag = EntityTag(*file, product, parsed);
         const TagMatch match = MatchIfNoneMatch(request.ifNoneMatch, tag);
-        if (match == TagMatch::Listed || (match == TagMatch::Any && product == Product::Info)) {
+        if (match == TagMatch::Listed) {
             return HttpAnswer{304, "", "", CachingHeaders(tag, *file, parsed, limits_.maxAgeSeconds)};
-        }
-        if (product == Product::Info) {
-            return HttpAnswer{200, "application/json", InfoJson(*parsed.text, parsed.style),
-                              CachingHeaders(tag, *file, parsed, limits_.maxAgeSeconds)};
         }
         auto job = std::make_shared<PictureJob>(PictureJob{product, std::move(parsed), request.ifNoneMatch, reply});
         const std::optional<double> wait = pool_->Submit([this, job](unsigned renderer) {
@@ -630,17 +600,21 @@ HttpAnswer RenderService::Draw(Renderer& renderer, const PictureJob& job)
 {
     HttpAnswer answer;
     try {
-        if (!renderer.file) {
+        // A description needs no glyph, and is tagged with the pack in service.
+        const std::shared_ptr<const PackFile> drawing = job.product == Product::Info ? Current() : renderer.file;
+        if (!drawing) {
             throw std::runtime_error("The glyph pack could not be opened: " + renderer.openError);
         }
         // Tagged with the pack this renderer draws with, which may be newer than the one
         // the request was checked against.
-        const PackFile& file = *renderer.file;
+        const PackFile& file = *drawing;
         const std::string tag = EntityTag(file, job.product, job.query);
         auto caching = CachingHeaders(tag, file, job.query, limits_.maxAgeSeconds);
         const TagMatch match = MatchIfNoneMatch(job.ifNoneMatch, tag);
-        if (match == TagMatch::Listed) {
+        if (match != TagMatch::None && (match == TagMatch::Listed || job.product == Product::Info)) {
             answer = {304, "", "", std::move(caching)};
+        } else if (job.product == Product::Info) {
+            answer = {200, "application/json", InfoJson(*job.query.text, job.query.style), std::move(caching)};
         } else {
             render::GlyphPack& pack = renderer.pack;
             const render::StripSize size = render::MeasureCodedText(pack, *job.query.text);
