@@ -197,7 +197,7 @@ MHD_Result Queue(MHD_Connection* connection, HttpAnswer&& answer)
 // suspended until the reply resumes it. The reply waits for the suspension: resuming a
 // connection not suspended is undefined.
 std::optional<HttpAnswer> Dispatch(HttpServer::State& state, MHD_Connection* connection, RequestContext& context,
-                                   const HttpRequest& request)
+                                   HttpRequest& request)
 {
     auto parked = std::make_shared<Parked>();
     parked->connection = connection;
@@ -208,11 +208,14 @@ std::optional<HttpAnswer> Dispatch(HttpServer::State& state, MHD_Connection* con
         MHD_resume_connection(parked->connection);
     });
     if (!now) {
-        MHD_suspend_connection(connection);
-        context.request = request;
+        // Moved, not copied: nothing may fail once the handler has the request.
+        context.request = std::move(request);
         context.parked = std::move(parked);
-        const std::lock_guard lock(state.mutex);
-        ++state.parked;
+        {
+            const std::lock_guard lock(state.mutex);
+            ++state.parked;
+        }
+        MHD_suspend_connection(connection);
     }
     return now;
 }

@@ -137,7 +137,8 @@ Query ParseQuery(std::string_view query, std::size_t maxTextBytes)
         const std::string name = DecodeQueryValue(pair.substr(0, equals), kMaxStyleValueBytes, "parameter name");
         const std::string_view encoded = pair.substr(std::min(equals + 1, pair.size()));
         const bool isText = name == "text";
-        if (!isText && name != "v" && name != "scale" && name != "background" && name != "min-contrast" && name != "page") {
+        if (!isText && name != "v" && name != "scale" && name != "background" && name != "min-contrast" &&
+            name != "page") {
             throw EUsage("unknown parameter '" + name + "'");
         }
         if (std::ranges::find(seen, name) != seen.end()) {
@@ -409,6 +410,7 @@ struct RenderService::PictureJob {
     Query query;
     std::string ifNoneMatch;
     Reply reply;
+    HttpAnswer answer; // made by a renderer, sent by the delivery
 };
 
 RenderService::RenderService(std::string archive, ServiceLimits limits) : archive_(std::move(archive)), limits_(limits)
@@ -575,17 +577,22 @@ std::optional<HttpAnswer> RenderService::AnswerPicture(const HttpRequest& reques
         if (match == TagMatch::Listed) {
             return HttpAnswer{304, "", "", CachingHeaders(tag, *file, parsed, limits_.maxAgeSeconds)};
         }
-        auto job = std::make_shared<PictureJob>(PictureJob{product, std::move(parsed), request.ifNoneMatch, reply});
-        const std::optional<double> wait = pool_->Submit([this, job](unsigned renderer) {
-            HttpAnswer answer;
+        auto job = std::make_shared<PictureJob>(
+            PictureJob{product, std::move(parsed), request.ifNoneMatch, std::move(reply), {}});
+        const std::optional<double> wait = pool_->Submit([this, job](unsigned renderer) -> RendererPool::Delivery {
             try {
                 Refresh(renderer);
-                answer = Draw(*renderers_[renderer], *job);
+                job->answer = Draw(*renderers_[renderer], *job);
+                job->answer.headers.emplace_back("X-Content-Type-Options", "nosniff");
             } catch (...) {
-                answer = RefusedPicture();
+                // Out of memory even for a message: a bare 503, which needs none.
+                job->answer.status = 503;
+                job->answer.contentType.clear();
+                job->answer.body.clear();
+                job->answer.headers.clear();
             }
-            answer.headers.emplace_back("X-Content-Type-Options", "nosniff");
-            job->reply(std::move(answer));
+            // One pointer: held in the delivery without allocating, so the reply is sure.
+            return [job] { job->reply(std::move(job->answer)); };
         });
         if (wait) {
             return Busy(*wait, "every renderer is busy: try again later");
@@ -630,8 +637,8 @@ HttpAnswer RenderService::Draw(Renderer& renderer, const PictureJob& job)
             // "*" stands for any picture there is: a refusal stays what it is.
             answer = match == TagMatch::Any
                          ? HttpAnswer{304, "", "", std::move(caching)}
-                         : HttpAnswer{200, job.product == Product::Strip ? "image/png" : "image/jpeg",
-                                      std::move(bytes), std::move(caching)};
+                         : HttpAnswer{200, job.product == Product::Strip ? "image/png" : "image/jpeg", std::move(bytes),
+                                      std::move(caching)};
         }
     } catch (...) {
         answer = RefusedPicture();

@@ -68,8 +68,8 @@ private:
     struct Renderer;
     struct PictureJob;
 
-    std::optional<HttpAnswer> AnswerPicture(const HttpRequest& request, std::string_view path,
-                                            std::string_view query, Reply& reply);
+    std::optional<HttpAnswer> AnswerPicture(const HttpRequest& request, std::string_view path, std::string_view query,
+                                            Reply& reply);
     HttpAnswer Draw(Renderer& renderer, const PictureJob& job);
     HttpAnswer Health() const;
     void Refresh(unsigned renderer);

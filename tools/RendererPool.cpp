@@ -6,7 +6,9 @@
 
 namespace glyphtint::tools {
 
-WaitEstimate::WaitEstimate(double weight) : weight_(weight) { }
+WaitEstimate::WaitEstimate(double weight) : weight_(weight)
+{
+}
 
 void WaitEstimate::Add(double seconds)
 {
@@ -101,13 +103,19 @@ void RendererPool::Run(unsigned renderer)
         ++running_;
         lock.unlock();
         const Clock::time_point start = Clock::now();
-        job(renderer);
+        Delivery delivery = job(renderer);
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         // Destroyed outside the lock: whatever the job held goes with it.
         job = nullptr;
         lock.lock();
         --running_;
         estimate_.Add(seconds);
+        if (delivery) {
+            lock.unlock();
+            delivery();
+            delivery = nullptr;
+            lock.lock();
+        }
     }
 }
 

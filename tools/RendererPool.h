@@ -34,8 +34,11 @@ private:
 
 class RendererPool {
 public:
-    // Runs on the renderer's own thread; jobs must not throw.
-    using Job = std::function<void(unsigned renderer)>;
+    // What a job leaves to be done once its render is counted, such as sending its
+    // answer: a client that asks again at once finds the renderer free.
+    using Delivery = std::function<void()>;
+    // Runs on the renderer's own thread, and like its delivery must not throw.
+    using Job = std::function<Delivery(unsigned renderer)>;
 
     // Starts renderers threads. refresh runs on a renderer's thread, before its next job,
     // each time Refresh() asks, and at once when the renderer is idle. A job is refused

@@ -76,8 +76,8 @@ double ReadSeconds(const std::string& option, const std::string& value, double h
     const char* end = value.data() + value.size();
     const auto [stop, error] = std::from_chars(value.data(), end, seconds, std::chars_format::fixed);
     if (value.empty() || stop != end || error != std::errc() || !(seconds > 0 && seconds <= high)) {
-        throw EUsage(option + " takes seconds above 0 and up to " + std::to_string(static_cast<int>(high)) +
-                     ", not '" + value + "'");
+        throw EUsage(option + " takes seconds above 0 and up to " + std::to_string(static_cast<int>(high)) + ", not '" +
+                     value + "'");
     }
     return seconds;
 }

@@ -12,6 +12,7 @@
 using glyphtint::tools::RendererPool;
 using glyphtint::tools::WaitEstimate;
 using namespace std::chrono_literals;
+using Delivery = RendererPool::Delivery;
 
 namespace {
 
@@ -25,13 +26,13 @@ struct WaitCase {
 TEST(WaitEstimate, WaitsARenderPerRoundOfJobsAhead)
 {
     const WaitCase cases[] = {
-        {{}, 50, 1, 0},           // nothing measured yet: nothing to refuse by
-        {{0.1}, 0, 1, 0},         // a free renderer
-        {{0.1}, 1, 2, 0},         // one of two busy
-        {{0.1}, 1, 1, 0.1},       // behind the one render running
-        {{0.1}, 3, 2, 0.1},       // two running, one queued: the next round
-        {{0.1}, 4, 2, 0.15},      // half way into the round after
-        {{0.1, 0.3}, 1, 1, 0.2},  // the newer render weighs half
+        {{}, 50, 1, 0},          // nothing measured yet: nothing to refuse by
+        {{0.1}, 0, 1, 0},        // a free renderer
+        {{0.1}, 1, 2, 0},        // one of two busy
+        {{0.1}, 1, 1, 0.1},      // behind the one render running
+        {{0.1}, 3, 2, 0.1},      // two running, one queued: the next round
+        {{0.1}, 4, 2, 0.15},     // half way into the round after
+        {{0.1, 0.3}, 1, 1, 0.2}, // the newer render weighs half
     };
     for (const WaitCase& c : cases) {
         WaitEstimate estimate(0.5);
@@ -50,9 +51,10 @@ struct Gate {
     std::shared_future<void> released = release.get_future().share();
     RendererPool::Job Job()
     {
-        return [this](unsigned) {
+        return [this](unsigned) -> Delivery {
             started.set_value();
             released.wait();
+            return {};
         };
     }
 };
@@ -60,21 +62,46 @@ struct Gate {
 TEST(RendererPool, RefusesAJobExpectedToWaitPastTheBudget)
 {
     std::atomic<int> ran = 0;
-    RendererPool pool(1, 0.05, [](unsigned) { });
-    EXPECT_FALSE(pool.Submit([](unsigned) { std::this_thread::sleep_for(100ms); }));
+    RendererPool pool(1, 0.05, [](unsigned) {});
+    EXPECT_FALSE(pool.Submit([](unsigned) -> Delivery {
+        std::this_thread::sleep_for(100ms);
+        return {};
+    }));
     Gate gate;
     EXPECT_FALSE(pool.Submit(gate.Job()));
     // The gate starts once the long render is timed: the estimate is a render of 0.1 s.
     gate.started.get_future().wait();
-    const std::optional<double> refused = pool.Submit([&](unsigned) { ++ran; });
+    const std::optional<double> refused = pool.Submit([&](unsigned) -> Delivery {
+        ++ran;
+        return {};
+    });
     ASSERT_TRUE(refused);
     EXPECT_GE(*refused, 0.1);
     gate.release.set_value();
     std::promise<void> done;
-    while (pool.Submit([&](unsigned) { done.set_value(); })) {
-    }
+    while (pool.Submit([&](unsigned) -> Delivery {
+        done.set_value();
+        return {};
+    })) { }
     done.get_future().wait();
     EXPECT_EQ(ran, 0);
+}
+
+TEST(RendererPool, DeliversOnceTheRenderIsCounted)
+{
+    RendererPool pool(1, 0.05, [](unsigned) {});
+    std::promise<std::optional<double>> resubmitted;
+    const auto render = [](unsigned) -> Delivery {
+        std::this_thread::sleep_for(100ms);
+        return {};
+    };
+    pool.Submit(render);
+    // A client answered asks again at once: the renderer it had is free.
+    pool.Submit([&](unsigned) -> Delivery {
+        std::this_thread::sleep_for(100ms);
+        return [&] { resubmitted.set_value(pool.Submit([](unsigned) -> Delivery { return {}; })); };
+    });
+    EXPECT_EQ(resubmitted.get_future().get(), std::nullopt);
 }
 
 TEST(RendererPool, RefreshesIdleRenderersAtOnceAndBusyOnesBeforeTheirNextJob)
@@ -100,9 +127,10 @@ TEST(RendererPool, RefreshesIdleRenderersAtOnceAndBusyOnesBeforeTheirNextJob)
     gate.started.get_future().wait();
     busy.Refresh();
     std::promise<int> seen;
-    busy.Submit([&](unsigned) {
+    busy.Submit([&](unsigned) -> Delivery {
         const std::lock_guard lock(mutex);
         seen.set_value(refreshed[0]);
+        return {};
     });
     gate.release.set_value();
     EXPECT_EQ(seen.get_future().get(), 1);
@@ -115,17 +143,17 @@ TEST(RendererPool, RunsEveryJobTakenOnOneRendererAtATime)
     std::atomic<bool> overlapped = false;
     std::vector<std::atomic<int>> inside(kRenderers);
     {
-        RendererPool pool(kRenderers, 1e9, [](unsigned) { });
+        RendererPool pool(kRenderers, 1e9, [](unsigned) {});
         Gate gate;
         pool.Submit(gate.Job());
         std::vector<std::thread> clients;
         for (int c = 0; c < 8; ++c) {
             clients.emplace_back([&] {
                 for (int n = 0; n < 200; ++n) {
-                    pool.Submit([&](unsigned renderer) {
+                    pool.Submit([&](unsigned renderer) -> Delivery {
                         overlapped = overlapped || ++inside[renderer] != 1;
-                        ++ran;
                         --inside[renderer];
+                        return [&] { ++ran; };
                     });
                 }
             });
