@@ -2,7 +2,8 @@
 # glyphtint-serve under wrk, each figure beside glyphtint-render --batch on the same
 # cores in the same run: distinct names a second over keep-alive connections, 304s a
 # second, p99 latency at 64 connections, and resident memory after 10 000 and 100 000
-# distinct names. /healthz is the cost of HTTP alone. wrk does not wait the Retry-After
+# distinct names. /healthz is the cost of HTTP alone, and its p99 is taken again while
+# every renderer draws long texts. wrk does not wait the Retry-After
 # of a 503, so at 64 connections the 503s are counted apart, and the p99 covers them too.
 # usage: bench/serve-bench.sh BIN_DIR [SECONDS]
 set -euo pipefail
@@ -102,6 +103,13 @@ c.request("GET", "/strip.png?text=%5E1m00")
 print(c.getresponse().getheader("ETag"))' "$port")
 wrk -t2 -c16 -d"${seconds}s" -H "If-None-Match: $tag" "$base/strip.png?text=%5E1m00" >"$scratch/304"
 wrk -t2 -c16 -d"${seconds}s" "$base/strip.png?text=%5E1m00" >"$scratch/same"
+# Health checks while every renderer draws long texts (two connections a renderer).
+long_text=$(python3 -c 'print("%5E1W%5E2M" * 680)')
+wrk -t1 -c$((2 * cores)) -d"${seconds}s" "$base/strip.png?scale=4&text=$long_text" >"$scratch/long" &
+drawing=$!
+sleep 1
+wrk -t1 -c4 -d"$((seconds > 3 ? seconds - 2 : 1))s" --latency "$base/healthz" >"$scratch/healthz-busy"
+wait "$drawing"
 stop_server
 
 # Memory: a fresh server, read after 10 000 distinct names and after 100 000 (its access
@@ -126,6 +134,9 @@ batch names/s ($cores processes)    $batch_rate
 distinct names/s, 4 conns      $names_rate   ratio to batch $(awk -v a="$names_rate" -v b="$batch_rate" 'BEGIN { printf "%.2f", a / b }')   ($(refused "$scratch/names" | tr '\n' ' '))
 distinct names/s, 64 conns     $(served_rate "$scratch/names64") of $(rate "$scratch/names64") answers   p99 $(p99_ms "$scratch/names64") ms   ($(refused "$scratch/names64" | tr '\n' ' '))
 304 requests/s, 16 conns       $(rate "$scratch/304")   ($(refused "$scratch/304" | tr '\n' ' '))
+distinct names / 304s          $(awk -v a="$names_rate" -v b="$(rate "$scratch/304")" 'BEGIN { printf "%.2f", a / b }')
+long texts/s, $((2 * cores)) conns        $(rate "$scratch/long")   ($(refused "$scratch/long" | tr '\n' ' '))
+/healthz p99 beside them       $(p99_ms "$scratch/healthz-busy") ms   ($(refused "$scratch/healthz-busy" | tr '\n' ' '))
 same name 200/s, 16 conns      $(rate "$scratch/same")
 RSS after 10 000 names         $rss10k kB
 RSS after 100 000 names        $rss100k kB   ratio $(awk -v a="$rss100k" -v b="$rss10k" 'BEGIN { printf "%.3f", a / b }')

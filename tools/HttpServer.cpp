@@ -16,6 +16,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <netdb.h>
 #include <optional>
@@ -30,6 +31,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A request handed on to be answered later, its connection suspended meanwhile.
+struct Parked {
+    std::mutex mutex;
+    MHD_Connection* connection = nullptr;
+    std::optional<HttpAnswer> answer;
+};
+
 // One request from its request line to its answer.
 struct RequestContext {
     std::string target;
@@ -39,6 +47,7 @@ struct RequestContext {
     bool headersSeen = false;
     int status = 0; // of the answer queued; 0 while there is none
     std::size_t bytes = 0;
+    std::shared_ptr<Parked> parked; // set while suspended or resuming
 };
 
 // One connection, watched while it has no request being answered.
@@ -95,6 +104,19 @@ struct HttpServer::State {
     std::thread watchdog;
     std::mutex messageMutex;
     std::string daemonMessage; // libmicrohttpd's last word, for the start error
+
+    // Connections suspended or resuming: the daemon may only stop without any.
+    int parked = 0;
+
+    void Unpark(RequestContext& context)
+    {
+        if (context.parked) {
+            context.parked.reset();
+            const std::lock_guard lock(mutex);
+            --parked;
+            changed.notify_all();
+        }
+    }
 
     void Watch()
     {
@@ -211,6 +233,9 @@ void OnCompleted(void* cls, MHD_Connection* connection, void** requestContext, M
 {
     auto* state = static_cast<HttpServer::State*>(cls);
     auto* context = static_cast<RequestContext*>(*requestContext);
+    if (context != nullptr) {
+        state->Unpark(*context);
+    }
     *requestContext = nullptr;
     {
         const std::lock_guard lock(state->mutex);
@@ -317,6 +342,45 @@ MHD_Result Queue(MHD_Connection* connection, HttpAnswer&& answer)
     return queued;
 }
 
+// Hands the request to the handler; when it takes it for later, the connection is
+// suspended until the reply resumes it. The reply waits for the suspension: resuming a
+// connection not suspended is undefined.
+std::optional<HttpAnswer> Dispatch(HttpServer::State& state, MHD_Connection* connection, RequestContext& context)
+{
+    auto parked = std::make_shared<Parked>();
+    parked->connection = connection;
+    const std::lock_guard hold(parked->mutex);
+    std::optional<HttpAnswer> now = state.handler(context.request, [parked](HttpAnswer&& answer) {
+        const std::lock_guard lock(parked->mutex);
+        parked->answer = std::move(answer);
+        MHD_resume_connection(parked->connection);
+    });
+    if (!now) {
+        context.parked = std::move(parked);
+        {
+            const std::lock_guard lock(state.mutex);
+            ++state.parked;
+        }
+        MHD_suspend_connection(connection);
+    }
+    return now;
+}
+
+// The call after a resume: the answer the reply brought.
+MHD_Result QueueParked(HttpServer::State& state, MHD_Connection* connection, RequestContext& context)
+{
+    std::optional<HttpAnswer> answer;
+    {
+        const std::lock_guard lock(context.parked->mutex);
+        answer = std::move(context.parked->answer);
+    }
+    state.Unpark(context);
+    if (!answer) {
+        return MHD_NO;
+    }
+    return Queue(connection, std::move(*answer));
+}
+
 // The request's head as received: every header line with its length, NUL bytes included.
 RequestHead HeadOf(MHD_Connection* connection, const char* method, const char* version, std::string_view target)
 {
@@ -384,10 +448,16 @@ MHD_Result Answer(HttpServer::State* state, MHD_Connection* connection, const ch
         return MHD_YES;
     }
     *uploadDataSize = 0;
-    const HttpRequest& request = context->request;
+    if (context->parked) {
+        return QueueParked(*state, connection, *context);
+    }
     HttpAnswer answer;
     try {
-        answer = state->handler(request);
+        if (std::optional<HttpAnswer> now = Dispatch(*state, connection, *context)) {
+            answer = std::move(*now);
+        } else {
+            return MHD_YES;
+        }
     } catch (const std::exception& error) {
         answer = {500, "text/plain; charset=utf-8", std::string(error.what()) + "\n", {}};
     }
@@ -492,7 +562,8 @@ HttpServer::HttpServer(const ServerSettings& settings, Handler handler, Logger l
     // a head at the limit full of parameters, and CheckHead refuses what is longer.
     const std::size_t daemonMemory = 8 * settings.connectionMemory + 64 * 1024;
     state_->watchdog = std::thread([state = state_.get()] { state->Watch(); });
-    const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_USE_ITC | MHD_USE_ERROR_LOG;
+    const unsigned flags =
+        MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_USE_ITC | MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME;
     errno = 0;
     state_->daemon = MHD_start_daemon(
         flags, 0, nullptr, nullptr, &OnRequest, state_.get(), MHD_OPTION_EXTERNAL_LOGGER, &OnDaemonMessage,
@@ -525,6 +596,11 @@ HttpServer::HttpServer(const ServerSettings& settings, Handler handler, Logger l
 
 HttpServer::~HttpServer()
 {
+    {
+        // Every handed-on request is answered by its handler in the end.
+        std::unique_lock lock(state_->mutex);
+        state_->changed.wait(lock, [&] { return state_->parked == 0; });
+    }
     MHD_stop_daemon(state_->daemon);
     {
         const std::lock_guard lock(state_->mutex);

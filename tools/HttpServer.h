@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace glyphtint::tools {
@@ -39,7 +40,10 @@ struct LoggedRequest {
 
 class HttpServer {
 public:
-    using Handler = std::function<HttpAnswer(const HttpRequest&)>;
+    // Answers at once, or takes the request (giving nothing) and hands its answer to the
+    // reply later, from any thread: the connection waits suspended meanwhile, and the
+    // daemon's threads serve others. The handler's own thread never calls the reply.
+    using Handler = std::function<std::optional<HttpAnswer>(const HttpRequest&, Reply)>;
     // Told of every request once it is over, answered or not, refused by the daemon itself
     // too; from the daemon's threads.
     using Logger = std::function<void(const LoggedRequest&)>;

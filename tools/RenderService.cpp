@@ -2,6 +2,7 @@
 // own pack, and every outcome made an HTTP answer.
 #include "tools/RenderService.h"
 
+#include "io/Descriptor.h"
 #include "render/CodedTextInfo.h"
 #include "render/ColourNames.h"
 #include "render/ColourSamples.h"
@@ -10,6 +11,7 @@
 #include "render/PictureStyle.h"
 #include "render/ShownMessage.h"
 #include "tools/CommandLine.h"
+#include "tools/GfxCheck.h"
 #include "tools/RenderBatch.h"
 #include "tools/RenderJob.h"
 #include "tools/RenderOptions.h"
@@ -18,8 +20,8 @@
 #include <nettle/sha2.h>
 
 #include <algorithm>
-
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -27,38 +29,33 @@
 #include <new>
 #include <optional>
 #include <stdexcept>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace glyphtint::tools {
 
 struct PackFile {
-    int fd = -1;
-    std::string path; // /proc/self/fd/N: every worker opens the very file that was digested
+    io::Descriptor fd; // a sealed memfd: the bytes that were digested, whatever befalls the file
+    std::string path;  // /proc/self/fd/N, which every renderer opens
     unsigned char digest[SHA256_DIGEST_SIZE] = {};
-    render::GlyphPack check;
-
-    PackFile() = default;
-    PackFile(const PackFile&) = delete;
-    PackFile& operator=(const PackFile&) = delete;
-    ~PackFile()
-    {
-        check.Close();
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
+    std::string hex; // the digest in hexadecimal
 };
 
 namespace {
 
-// Decoded glyphs each worker keeps between requests, so a glyph is decoded once.
-constexpr std::int64_t kKeptGlyphBytesPerWorker = std::int64_t{8} << 20;
+// Decoded glyphs each renderer keeps between requests, so a glyph is decoded once per pack.
+constexpr std::int64_t kKeptGlyphBytesPerRenderer = std::int64_t{8} << 20;
+// A pack is held in memory whole; the shipped one is under 100 kB.
+constexpr std::size_t kMaxPackBytes = std::size_t{64} << 20;
+// Pictures failed one after another past which /healthz fails.
+constexpr unsigned kFailedPicturesUnhealthy = 3;
 // The most pixels one served strip may hold on the way (64 MB as RGBA), whatever the
 // scale: a render's memory stays bounded however many workers draw at once.
 constexpr std::int64_t kMaxServedStripPixels = std::int64_t{1} << 24;
 // Style values are a few characters; longer ones are refused while decoding.
 constexpr std::size_t kMaxStyleValueBytes = 64;
-constexpr const char* kCacheControl = "public, max-age=31536000, immutable";
+// Only an address naming the pack (v=) is sure to get the same bytes for ever.
+constexpr const char* kImmutable = "public, max-age=31536000, immutable";
 // The page and its files change with the program: asked again each time, answered 304.
 constexpr const char* kRevalidate = "no-cache";
 // The page runs its own script and style only, and nothing may frame it.
@@ -70,30 +67,6 @@ class ETextOverServiceLimit : public EUsage {
 public:
     using EUsage::EUsage;
 };
-
-// A picture that could not be had for a reason the client cannot change: 503.
-class EBusy : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-struct WorkerPack {
-    std::shared_ptr<const PackFile> file;
-    render::GlyphPack pack{kKeptGlyphBytesPerWorker};
-};
-
-// GlyphPack serves one call at a time: each thread draws with its own, reopened when the
-// service has moved on to a newer pack.
-render::GlyphPack& PackOfThisThread(const std::shared_ptr<const PackFile>& file)
-{
-    thread_local WorkerPack worker;
-    if (worker.file != file) {
-        worker.file.reset();
-        worker.pack.Open(file->path);
-        worker.file = file;
-    }
-    return worker.pack;
-}
 
 int HexDigit(char c)
 {
@@ -152,6 +125,7 @@ enum class Product { Strip, Framed, Info };
 struct Query {
     std::optional<std::string> text;
     render::PictureStyle style;
+    std::string packVersion; // v: the first 12 hexadecimal digits of the pack's digest
 };
 
 Query ParseQuery(std::string_view query, std::size_t maxTextBytes)
@@ -169,7 +143,8 @@ Query ParseQuery(std::string_view query, std::size_t maxTextBytes)
         const std::string name = DecodeQueryValue(pair.substr(0, equals), kMaxStyleValueBytes, "parameter name");
         const std::string_view encoded = pair.substr(std::min(equals + 1, pair.size()));
         const bool isText = name == "text";
-        if (!isText && name != "scale" && name != "background" && name != "min-contrast" && name != "page") {
+        if (!isText && name != "v" && name != "scale" && name != "background" && name != "min-contrast" &&
+            name != "page") {
             throw EUsage("unknown parameter '" + name + "'");
         }
         if (std::ranges::find(seen, name) != seen.end()) {
@@ -178,6 +153,8 @@ Query ParseQuery(std::string_view query, std::size_t maxTextBytes)
         seen.push_back(name);
         if (isText) {
             parsed.text = DecodeQueryValue(encoded, maxTextBytes, "text");
+        } else if (name == "v") {
+            parsed.packVersion = DecodeQueryValue(encoded, kMaxStyleValueBytes, name);
         } else if (const std::optional<std::string> wrong = ReadStyleValue(
                        "--" + name, DecodeQueryValue(encoded, kMaxStyleValueBytes, name), parsed.style)) {
             throw EUsage(*wrong);
@@ -217,27 +194,62 @@ std::string EntityTag(const PackFile& file, Product product, const Query& query)
     return "\"" + Hex(digest, 16) + "\"";
 }
 
-// If-None-Match names the tag (weakly compared, as the header asks) or is "*".
-bool TagMatches(std::string_view header, const std::string& tag)
+enum class TagMatch { None, Listed, Any };
+
+// A byte that may stand inside an entity tag's quotes.
+bool IsTagByte(char c)
 {
-    while (!header.empty()) {
-        const std::size_t comma = std::min(header.find(','), header.size());
-        std::string_view candidate = header.substr(0, comma);
-        header.remove_prefix(std::min(comma + 1, header.size()));
-        while (!candidate.empty() && (candidate.front() == ' ' || candidate.front() == '\t')) {
-            candidate.remove_prefix(1);
+    const auto byte = static_cast<unsigned char>(c);
+    return byte == 0x21 || (byte >= 0x23 && byte != 0x7f);
+}
+
+// How an If-None-Match value meets tag: it lists it (weakly compared: W/ is ignored), it
+// is "*", or neither. A value outside the header's grammar matches nothing: a cut tag is
+// no tag.
+TagMatch MatchIfNoneMatch(std::string_view header, std::string_view tag)
+{
+    const auto skipSpace = [&] {
+        while (!header.empty() && (header.front() == ' ' || header.front() == '\t')) {
+            header.remove_prefix(1);
         }
-        while (!candidate.empty() && (candidate.back() == ' ' || candidate.back() == '\t')) {
-            candidate.remove_suffix(1);
+    };
+    while (!header.empty() && (header.back() == ' ' || header.back() == '\t')) {
+        header.remove_suffix(1);
+    }
+    skipSpace();
+    if (header == "*") {
+        return TagMatch::Any;
+    }
+    bool listed = false;
+    for (;;) {
+        skipSpace();
+        if (header.empty()) {
+            return listed ? TagMatch::Listed : TagMatch::None;
         }
-        if (candidate.starts_with("W/")) {
-            candidate.remove_prefix(2);
+        if (header.front() == ',') { // an empty list element
+            header.remove_prefix(1);
+            continue;
         }
-        if (candidate == "*" || candidate == tag) {
-            return true;
+        if (header.starts_with("W/")) {
+            header.remove_prefix(2);
+        }
+        if (header.empty() || header.front() != '"') {
+            return TagMatch::None;
+        }
+        std::size_t close = 1;
+        while (close < header.size() && IsTagByte(header[close])) {
+            ++close;
+        }
+        if (close == header.size() || header[close] != '"') {
+            return TagMatch::None;
+        }
+        listed = listed || header.substr(0, close + 1) == tag;
+        header.remove_prefix(close + 1);
+        skipSpace();
+        if (!header.empty() && header.front() != ',') {
+            return TagMatch::None;
         }
     }
-    return false;
 }
 
 HttpAnswer TextAnswer(int status, const std::string& message)
@@ -299,7 +311,7 @@ HttpAnswer FixedAnswer(const HttpRequest& request, std::string_view contentType,
     sha256_digest(&context, sizeof digest, digest);
     HttpAnswer answer{200, std::string(contentType), std::move(body), {}};
     const std::string tag = "\"" + Hex(digest, 16) + "\"";
-    if (!request.ifNoneMatch.empty() && TagMatches(request.ifNoneMatch, tag)) {
+    if (MatchIfNoneMatch(request.ifNoneMatch, tag) != TagMatch::None) {
         answer = {304, "", "", {}};
     }
     answer.headers = {{"ETag", tag}, {"Cache-Control", kRevalidate}};
@@ -310,52 +322,129 @@ HttpAnswer FixedAnswer(const HttpRequest& request, std::string_view contentType,
     return answer;
 }
 
-void ReadDigest(int fd, unsigned char (&digest)[SHA256_DIGEST_SIZE])
+void WriteAll(int fd, const std::uint8_t* bytes, std::size_t size)
 {
+    while (size > 0) {
+        const ssize_t written = write(fd, bytes, size);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            throw std::runtime_error(std::string("Cannot hold the glyph pack in memory: ") + std::strerror(errno));
+        }
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+}
+
+// The pack's bytes copied once into sealed memory and digested there: a file rewritten
+// in place later changes neither what is drawn nor its tags.
+std::shared_ptr<const PackFile> ReadPack(const std::string& archive)
+{
+    {
+        // Opened by name first for the archive reader's own message when it cannot be.
+        render::GlyphPack check;
+        check.Open(archive);
+    }
+    const io::Descriptor source(open(archive.c_str(), O_RDONLY | O_CLOEXEC));
+    if (source.Get() < 0) {
+        throw std::runtime_error("Cannot open file " + archive + ": " + std::strerror(errno));
+    }
+    auto file = std::make_shared<PackFile>();
+    file->fd.Reset(memfd_create("glyphtint-pack", MFD_CLOEXEC | MFD_ALLOW_SEALING));
+    if (!file->fd.Valid()) {
+        throw std::runtime_error(std::string("Cannot hold the glyph pack in memory: ") + std::strerror(errno));
+    }
     sha256_ctx context;
     sha256_init(&context);
     std::vector<std::uint8_t> buffer(1 << 16);
-    for (off_t offset = 0;;) {
-        const ssize_t got = pread(fd, buffer.data(), buffer.size(), offset);
+    for (std::size_t total = 0;;) {
+        const ssize_t got = read(source.Get(), buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got < 0) {
-            throw std::runtime_error(std::string("Cannot read the glyph pack: ") + std::strerror(errno));
+            throw std::runtime_error("Cannot read file " + archive + ": " + std::strerror(errno));
         }
         if (got == 0) {
             break;
         }
+        total += static_cast<std::size_t>(got);
+        if (total > kMaxPackBytes) {
+            throw std::runtime_error("The glyph pack " + archive + " is larger than " + std::to_string(kMaxPackBytes) +
+                                     " bytes, the most glyphtint-serve holds");
+        }
         sha256_update(&context, static_cast<std::size_t>(got), buffer.data());
-        offset += got;
+        WriteAll(file->fd.Get(), buffer.data(), static_cast<std::size_t>(got));
     }
-    sha256_digest(&context, SHA256_DIGEST_SIZE, digest);
+    if (fcntl(file->fd.Get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+        throw std::runtime_error(std::string("Cannot seal the glyph pack in memory: ") + std::strerror(errno));
+    }
+    sha256_digest(&context, sizeof file->digest, file->digest);
+    file->hex = Hex(file->digest, sizeof file->digest);
+    file->path = "/proc/self/fd/" + std::to_string(file->fd.Get());
+    // A pack with a glyph that cannot be drawn would answer every text using it 500.
+    if (const std::vector<std::string> problems = CheckGlyphArchive(file->path); !problems.empty()) {
+        throw std::runtime_error("The glyph pack " + archive + " cannot draw every glyph: " + problems.front() +
+                                 (problems.size() > 1 ? " (and " + std::to_string(problems.size() - 1) +
+                                                            " more problems; glyphtint-gfx check lists them)"
+                                                      : ""));
+    }
+    return file;
+}
+
+HttpAnswer Busy(double waitSeconds, const std::string& message)
+{
+    HttpAnswer busy = TextAnswer(503, message);
+    const double seconds = std::ceil(std::max(waitSeconds, 1.0));
+    busy.headers.emplace_back("Retry-After", std::to_string(static_cast<long long>(std::min(seconds, 86400.0))));
+    return busy;
 }
 
 } // namespace
 
+// One renderer's own pack, opened from the current pack before each render.
+struct RenderService::Renderer {
+    std::shared_ptr<const PackFile> file; // the pack open in pack; none when it would not open
+    render::GlyphPack pack{kKeptGlyphBytesPerRenderer};
+    std::string openError;
+    bool withoutPack = false;
+};
+
+struct RenderService::PictureJob {
+    Product product;
+    Query query;
+    std::string ifNoneMatch;
+    Reply reply;
+    HttpAnswer answer; // made by a renderer, sent by the delivery
+};
+
 RenderService::RenderService(std::string archive, ServiceLimits limits) : archive_(std::move(archive)), limits_(limits)
 {
-    Reload();
+    current_ = ReadPack(archive_);
+    for (unsigned i = 0; i < limits_.renderers; ++i) {
+        renderers_.push_back(std::make_unique<Renderer>());
+    }
+    pool_ = std::make_unique<RendererPool>(limits_.renderers, limits_.maxWaitSeconds,
+                                           [this](unsigned renderer) { Refresh(renderer); });
+    pool_->Refresh();
 }
 
-RenderService::~RenderService() = default;
+RenderService::~RenderService()
+{
+    // Its threads run the jobs still queued, which use the renderers.
+    pool_.reset();
+}
 
 void RenderService::Reload()
 {
-    auto file = std::make_shared<PackFile>();
-    // Opened by name first for the archive reader's own message when it cannot be.
-    file->check.Open(archive_);
-    file->check.Close();
-    file->fd = open(archive_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (file->fd < 0) {
-        throw std::runtime_error("Cannot open file " + archive_ + ": " + std::strerror(errno));
+    std::shared_ptr<const PackFile> file = ReadPack(archive_);
+    {
+        const std::lock_guard lock(mutex_);
+        current_ = std::move(file);
     }
-    file->path = "/proc/self/fd/" + std::to_string(file->fd);
-    ReadDigest(file->fd, file->digest);
-    file->check.Open(file->path);
-    const std::lock_guard lock(mutex_);
-    current_ = std::move(file);
+    // Idle renderers let go of the pack before at once, busy ones after their render.
+    pool_->Refresh();
 }
 
 std::shared_ptr<const PackFile> RenderService::Current() const
@@ -364,7 +453,45 @@ std::shared_ptr<const PackFile> RenderService::Current() const
     return current_;
 }
 
-HttpAnswer RenderService::Answer(const HttpRequest& request)
+void RenderService::Refresh(unsigned index)
+{
+    Renderer& renderer = *renderers_[index];
+    std::shared_ptr<const PackFile> file = Current();
+    if (renderer.file == file) {
+        return;
+    }
+    renderer.file.reset();
+    bool opened = false;
+    try {
+        renderer.pack.Open(file->path);
+        renderer.file = std::move(file);
+        opened = true;
+    } catch (const std::exception& error) {
+        renderer.pack.Close();
+        renderer.openError = render::DescribeError(error);
+    }
+    if (opened == renderer.withoutPack) {
+        renderer.withoutPack = !opened;
+        opened ? --renderersWithoutPack_ : ++renderersWithoutPack_;
+    }
+}
+
+HttpAnswer RenderService::Health() const
+{
+    const std::shared_ptr<const PackFile> file = Current();
+    HttpAnswer answer;
+    if (renderersWithoutPack_ == renderers_.size()) {
+        answer = TextAnswer(503, "no renderer can open the glyph pack");
+    } else if (const unsigned failed = failedInARow_; failed >= kFailedPicturesUnhealthy) {
+        answer = TextAnswer(503, "the last " + std::to_string(failed) + " pictures failed");
+    } else {
+        answer = {200, "text/plain; charset=utf-8", "ok\n", {{"X-Glyph-Pack", "sha256:" + file->hex}}};
+    }
+    answer.headers.emplace_back("Cache-Control", "no-store");
+    return answer;
+}
+
+std::optional<HttpAnswer> RenderService::Answer(const HttpRequest& request, Reply reply)
 {
     const std::string_view target = request.target;
     const std::size_t mark = std::min(target.find('?'), target.size());
@@ -390,22 +517,54 @@ HttpAnswer RenderService::Answer(const HttpRequest& request)
         answer = TextAnswer(405, "method " + request.method + " is not allowed: GET or HEAD");
         answer.headers.emplace_back("Allow", "GET, HEAD");
     } else if (path == "/healthz") {
-        const std::shared_ptr<const PackFile> file = Current();
-        answer = file && file->check.Active() ? HttpAnswer{200, "text/plain; charset=utf-8", "ok\n", {}}
-                                              : TextAnswer(503, "the glyph pack is not open");
-        answer.headers.emplace_back("Cache-Control", "no-store");
+        answer = Health();
     } else if (isWebFile) {
         answer = FixedAnswer(request, ContentTypeOf(fileName), std::string(webFile->bytes));
     } else if (path == "/colours.json") {
         answer = FixedAnswer(request, "application/json", ColoursJson());
     } else {
-        answer = AnswerPicture(request, path, query);
+        std::optional<HttpAnswer> picture = AnswerPicture(request, path, query, reply);
+        if (!picture) {
+            return std::nullopt;
+        }
+        answer = std::move(*picture);
     }
     answer.headers.emplace_back("X-Content-Type-Options", "nosniff");
     return answer;
 }
 
-HttpAnswer RenderService::AnswerPicture(const HttpRequest& request, std::string_view path, std::string_view query)
+namespace {
+
+std::vector<std::pair<std::string, std::string>> CachingHeaders(const std::string& tag, const PackFile& file,
+                                                                const Query& query, unsigned maxAgeSeconds)
+{
+    const bool namesPack = query.packVersion.size() == 12 && file.hex.starts_with(query.packVersion);
+    return {{"ETag", tag},
+            {"Cache-Control", namesPack ? kImmutable : "public, max-age=" + std::to_string(maxAgeSeconds)}};
+}
+
+// The answers a render cannot change, as far as the client can cause them.
+HttpAnswer RefusedPicture()
+{
+    try {
+        throw;
+    } catch (const ETextOverServiceLimit& error) {
+        return TextAnswer(413, error.what());
+    } catch (const EUsage& error) {
+        return TextAnswer(400, error.what());
+    } catch (const render::ETextTooLong& error) {
+        return TextAnswer(413, render::DescribeError(error));
+    } catch (const std::bad_alloc& error) {
+        return Busy(1, render::DescribeError(error));
+    } catch (const std::exception& error) {
+        return TextAnswer(500, render::DescribeError(error));
+    }
+}
+
+} // namespace
+
+std::optional<HttpAnswer> RenderService::AnswerPicture(const HttpRequest& request, std::string_view path,
+                                                       std::string_view query, Reply& reply)
 {
     const Product product = path == "/strip.png"    ? Product::Strip
                             : path == "/framed.jpg" ? Product::Framed
@@ -415,63 +574,87 @@ HttpAnswer RenderService::AnswerPicture(const HttpRequest& request, std::string_
         if (!parsed.text) {
             throw EUsage("no text given: ?text=...");
         }
-        const std::shared_ptr<const PackFile> file = Current();
-        const std::string tag = EntityTag(*file, product, parsed);
-        const std::vector<std::pair<std::string, std::string>> caching{{"ETag", tag}, {"Cache-Control", kCacheControl}};
-        if (!request.ifNoneMatch.empty() && TagMatches(request.ifNoneMatch, tag)) {
-            return {304, "", "", caching};
-        }
-        if (product == Product::Info) {
-            return {200, "application/json", InfoJson(*parsed.text, parsed.style), caching};
-        }
         if (product == Product::Strip && render::DescribeCodedText(*parsed.text).visibleLength == 0) {
             return TextAnswer(422, "The text draws no glyph: there is no picture to write");
         }
-        // A renderer each, a few waiting; past them the client is asked to come back.
-        std::unique_lock lock(renderMutex_);
-        if (rendersInFlight_ >= limits_.renderers + limits_.waitingRenders) {
-            HttpAnswer busy = TextAnswer(503, "every renderer is busy: try again in a second");
-            busy.headers.emplace_back("Retry-After", "1");
-            return busy;
+        const std::shared_ptr<const PackFile> file = Current();
+        const std::string tag = EntityTag(*file, product, parsed);
+        const TagMatch match = MatchIfNoneMatch(request.ifNoneMatch, tag);
+        if (match == TagMatch::Listed) {
+            return HttpAnswer{304, "", "", CachingHeaders(tag, *file, parsed, limits_.maxAgeSeconds)};
         }
-        ++rendersInFlight_;
-        renderFree_.wait(lock, [&] { return rendersRunning_ < limits_.renderers; });
-        ++rendersRunning_;
-        lock.unlock();
-        struct Release {
-            RenderService& service;
-            ~Release()
-            {
-                const std::lock_guard hold(service.renderMutex_);
-                --service.rendersRunning_;
-                --service.rendersInFlight_;
-                service.renderFree_.notify_one();
+        auto job = std::make_shared<PictureJob>(
+            PictureJob{product, std::move(parsed), request.ifNoneMatch, std::move(reply), {}});
+        const std::optional<double> wait = pool_->Submit([this, job](unsigned renderer) -> RendererPool::Delivery {
+            try {
+                Refresh(renderer);
+                job->answer = Draw(*renderers_[renderer], *job);
+                job->answer.headers.emplace_back("X-Content-Type-Options", "nosniff");
+            } catch (...) {
+                // Out of memory even for a message: a bare 503, which needs none.
+                job->answer.status = 503;
+                job->answer.contentType.clear();
+                job->answer.body.clear();
+                job->answer.headers.clear();
             }
-        } release{*this};
-        render::GlyphPack& pack = PackOfThisThread(file);
-        const render::StripSize size = render::MeasureCodedText(pack, *parsed.text);
-        const std::int64_t scale = parsed.style.scale;
-        if (size.peakPixels > kMaxServedStripPixels / (scale * scale)) {
-            throw render::ETextTooLong("The picture would be larger than this service draws (" +
-                                       std::to_string(kMaxServedStripPixels) + " pixels)");
+            // One pointer: held in the delivery without allocating, so the reply is sure.
+            return [job] { job->reply(std::move(job->answer)); };
+        });
+        if (wait) {
+            return Busy(*wait, "every renderer is busy: try again later");
         }
-        const RenderJob job{
-            *parsed.text, {product == Product::Strip ? PictureKind::Strip : PictureKind::Framed}, parsed.style};
-        std::string bytes = std::move(RunRenderJob(job, [&]() -> render::GlyphPack& { return pack; }).front());
-        return {200, product == Product::Strip ? "image/png" : "image/jpeg", std::move(bytes), caching};
-    } catch (const ETextOverServiceLimit& error) {
-        return TextAnswer(413, error.what());
-    } catch (const EUsage& error) {
-        return TextAnswer(400, error.what());
-    } catch (const render::ETextTooLong& error) {
-        return TextAnswer(413, render::DescribeError(error));
-    } catch (const std::bad_alloc& error) {
-        HttpAnswer busy = TextAnswer(503, render::DescribeError(error));
-        busy.headers.emplace_back("Retry-After", "1");
-        return busy;
-    } catch (const std::exception& error) {
-        return TextAnswer(500, render::DescribeError(error));
+        return std::nullopt;
+    } catch (...) {
+        return RefusedPicture();
     }
+}
+
+HttpAnswer RenderService::Draw(Renderer& renderer, const PictureJob& job)
+{
+    HttpAnswer answer;
+    try {
+        // A description needs no glyph, and is tagged with the pack in service.
+        const std::shared_ptr<const PackFile> drawing = job.product == Product::Info ? Current() : renderer.file;
+        if (!drawing) {
+            throw std::runtime_error("The glyph pack could not be opened: " + renderer.openError);
+        }
+        // Tagged with the pack this renderer draws with, which may be newer than the one
+        // the request was checked against.
+        const PackFile& file = *drawing;
+        const std::string tag = EntityTag(file, job.product, job.query);
+        auto caching = CachingHeaders(tag, file, job.query, limits_.maxAgeSeconds);
+        const TagMatch match = MatchIfNoneMatch(job.ifNoneMatch, tag);
+        if (match != TagMatch::None && (match == TagMatch::Listed || job.product == Product::Info)) {
+            answer = {304, "", "", std::move(caching)};
+        } else if (job.product == Product::Info) {
+            answer = {200, "application/json", InfoJson(*job.query.text, job.query.style), std::move(caching)};
+        } else {
+            render::GlyphPack& pack = renderer.pack;
+            const render::StripSize size = render::MeasureCodedText(pack, *job.query.text);
+            const std::int64_t scale = job.query.style.scale;
+            if (size.peakPixels > kMaxServedStripPixels / (scale * scale)) {
+                throw render::ETextTooLong("The picture would be larger than this service draws (" +
+                                           std::to_string(kMaxServedStripPixels) + " pixels)");
+            }
+            const RenderJob render{*job.query.text,
+                                   {job.product == Product::Strip ? PictureKind::Strip : PictureKind::Framed},
+                                   job.query.style};
+            std::string bytes = std::move(RunRenderJob(render, [&]() -> render::GlyphPack& { return pack; }).front());
+            // "*" stands for any picture there is: a refusal stays what it is.
+            answer = match == TagMatch::Any
+                         ? HttpAnswer{304, "", "", std::move(caching)}
+                         : HttpAnswer{200, job.product == Product::Strip ? "image/png" : "image/jpeg", std::move(bytes),
+                                      std::move(caching)};
+        }
+    } catch (...) {
+        answer = RefusedPicture();
+    }
+    if (answer.status == 500) {
+        ++failedInARow_;
+    } else if (answer.status < 400) {
+        failedInARow_ = 0;
+    }
+    return answer;
 }
 
 } // namespace glyphtint::tools

@@ -33,19 +33,24 @@ constexpr const char* kProgram = "glyphtint-serve";
 constexpr const char* kUsage =
     "usage: glyphtint-serve [--archive FILE] [--listen HOST:PORT] [--threads N] [--max-text-bytes N]\n"
     "                       [--max-connections N] [--header-timeout SECONDS]\n"
+    "                       [--max-wait SECONDS] [--max-age SECONDS]\n"
     "Serves the pictures of glyphtint-render over HTTP, drawn with the glyphs of FILE\n"
     "(default: glyphtint.gfx beside this program):\n"
     "  GET /strip.png?text=T     the strip --strip writes for the coded text T\n"
     "  GET /framed.jpg?text=T    the framed picture --framed writes\n"
     "  GET /info.json?text=T     T's lengths and the characters drawn, as JSON\n"
-    "  GET /healthz              'ok' while the pack is open\n"
+    "  GET /healthz              'ok' while pictures are drawn; X-Glyph-Pack: the pack's digest\n"
     "  GET /?text=T              a web page that shows T's strip as it is typed\n"
     "  GET /colours.json         the palettes' colour codes, names and colours\n"
     "T is percent-encoded ('+' a space, %XX any byte); scale, background, min-contrast\n"
-    "and page take the values of glyphtint-render's options of those names.\n"
+    "and page take the values of glyphtint-render's options of those names; v, the first\n"
+    "12 hexadecimal digits of the pack's digest, marks a picture as never changing.\n"
     "  --listen HOST:PORT      where to listen (default 127.0.0.1:8080; port 0: a free one)\n"
     "  --threads N             pictures drawn at once, 1 to 256 (default: the cores)\n"
     "  --max-text-bytes N      the longest text, 1 to 1048576 bytes (default 4096)\n"
+    "  --max-wait SECONDS      a picture expected to wait longer for a renderer is refused\n"
+    "                          with 503 (default 1; up to 3600)\n"
+    "  --max-age SECONDS       how long a picture without v may be cached (default 86400)\n"
     "  --max-connections N     connections at once, 1 to 65536 (default 256); past it the\n"
     "                          connection idle the longest is closed for the new one\n"
     "  --header-timeout S      seconds a connection has to send its request's head, from its\n"
@@ -54,7 +59,7 @@ constexpr const char* kUsage =
     "Prints 'listening on http://HOST:PORT/' once serving, then one line a request:\n"
     "method, path, status (0: no answer sent whole), bytes, milliseconds. When that log\n"
     "cannot be written, the service stops as on SIGTERM and exits 1.\n"
-    "SIGHUP reopens FILE; SIGTERM finishes the requests under way and exits.\n"
+    "SIGHUP reads FILE anew (kept only when every glyph draws); SIGTERM finishes the requests under way and exits.\n"
     "Exit status: 0 stopped by SIGTERM or SIGINT, 1 failed (the message says why), 2 wrong usage.\n";
 
 struct ServeOptions {
@@ -75,6 +80,19 @@ unsigned long ReadNumber(const std::string& option, const std::string& value, un
     return number;
 }
 
+// Seconds as a decimal number, read the same whatever the locale.
+double ReadSeconds(const std::string& option, const std::string& value, double high)
+{
+    double seconds = 0;
+    const char* end = value.data() + value.size();
+    const auto [stop, error] = std::from_chars(value.data(), end, seconds, std::chars_format::fixed);
+    if (value.empty() || stop != end || error != std::errc() || !(seconds > 0 && seconds <= high)) {
+        throw EUsage(option + " takes seconds above 0 and up to " + std::to_string(static_cast<int>(high)) + ", not '" +
+                     value + "'");
+    }
+    return seconds;
+}
+
 ServeOptions ParseServeOptions(int argc, const char* const* argv)
 {
     ServeOptions options;
@@ -83,7 +101,8 @@ ServeOptions ParseServeOptions(int argc, const char* const* argv)
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument != "--archive" && argument != "--listen" && argument != "--threads" &&
-            argument != "--max-text-bytes" && argument != "--max-connections" && argument != "--header-timeout") {
+            argument != "--max-text-bytes" && argument != "--max-connections" && argument != "--header-timeout" &&
+            argument != "--max-wait" && argument != "--max-age") {
             throw argument.starts_with("-") ? UnknownOption(argument)
                                             : EUsage("unexpected argument '" + argument + "'");
         }
@@ -101,6 +120,10 @@ ServeOptions ParseServeOptions(int argc, const char* const* argv)
             options.server.connectionLimit = static_cast<unsigned>(ReadNumber(argument, value, 1, 65536));
         } else if (argument == "--header-timeout") {
             options.server.headerTimeoutSeconds = static_cast<unsigned>(ReadNumber(argument, value, 1, 3600));
+        } else if (argument == "--max-wait") {
+            options.limits.maxWaitSeconds = ReadSeconds(argument, value, 3600);
+        } else if (argument == "--max-age") {
+            options.limits.maxAgeSeconds = static_cast<unsigned>(ReadNumber(argument, value, 0, 31536000));
         } else {
             const std::size_t colon = value.rfind(':');
             std::string host = colon == std::string::npos ? "" : value.substr(0, colon);
@@ -118,11 +141,10 @@ ServeOptions ParseServeOptions(int argc, const char* const* argv)
     if (options.archive.empty()) {
         options.archive = render::GlyphArchivePath();
     }
-    options.limits.renderers = static_cast<int>(renderers);
-    options.limits.waitingRenders = static_cast<int>(2 * renderers);
-    // A thread for each render and each waiting one, and one more that answers 304s,
-    // errors and 503s while all of them are taken.
-    options.server.threads = 3 * renderers + 1;
+    options.limits.renderers = renderers;
+    // The daemon's threads only read requests and write answers, the renders being on
+    // the renderers' threads: two keep answers flowing while one writes a large picture.
+    options.server.threads = 2;
     // The request line must hold the longest text, every byte as %XX.
     options.server.connectionMemory = std::max<std::size_t>(32 * 1024, 3 * options.limits.maxTextBytes + 16 * 1024);
     return options;
@@ -204,7 +226,9 @@ int Run(int argc, char** argv)
     try {
         RenderService service(options.archive, options.limits);
         HttpServer server(
-            options.server, [&](const HttpRequest& request) { return service.Answer(request); }, LogRequest);
+            options.server,
+            [&](const HttpRequest& request, Reply reply) { return service.Answer(request, std::move(reply)); },
+            LogRequest);
         const bool ipv6 = options.server.host.find(':') != std::string::npos;
         if (std::printf("listening on http://%s%s%s:%u/\n", ipv6 ? "[" : "", options.server.host.c_str(),
                         ipv6 ? "]" : "", static_cast<unsigned>(server.Port())) < 0 ||

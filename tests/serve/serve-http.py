@@ -4,6 +4,7 @@ glyphtint-render's, byte for byte; caching, methods, bad queries, SIGHUP, SIGTER
 many clients at once.
 usage: serve-http.py BIN_DIR [many-clients]
   many-clients: only the 16 clients at once (run against a ThreadSanitizer build)"""
+import http.client
 import json
 import select
 import os
@@ -100,7 +101,7 @@ def requests_and_errors(server):
     response, body = get(connection, url("strip.png", "^1m00"))
     tag = response.getheader("ETag")
     check(response.status == 200 and tag and tag.startswith('"'), "a strong ETag")
-    check(response.getheader("Cache-Control") == "public, max-age=31536000, immutable", "Cache-Control")
+    check(response.getheader("Cache-Control") == "public, max-age=86400", "Cache-Control without the pack's v")
     check(response.getheader("X-Content-Type-Options") == "nosniff", "nosniff on a picture")
     response, again = get(connection, url("strip.png", "^1m00"), headers={"If-None-Match": tag})
     check(response.status == 304 and again == b"" and response.getheader("ETag") == tag, "304 for a matching tag")
@@ -135,14 +136,112 @@ def requests_and_errors(server):
     check(response.status == 200 and body == b"ok\n", "healthz")
 
 
+def tag_of(connection, path, headers=None):
+    response, _ = get(connection, path, headers=headers)
+    return response.status, response.getheader("ETag")
+
+
+def caching(server):
+    """Every option of a picture has its part in the tag; If-None-Match by its grammar;
+    immutable only on addresses that carry the pack's v."""
+    connection = server.connection()
+    base = url("strip.png", "^1m00")
+    variants = [url("strip.png", "^1m01"), url("strip.png", "^1m00", scale="2"),
+                url("strip.png", "^1m00", background="transparent"),
+                url("strip.png", "^1m00", background="#000000"), url("strip.png", "^1m00", background="#000001"),
+                url("strip.png", "^1m00", {"min-contrast": "3"}), url("strip.png", "^1m00", {"min-contrast": "3.5"}),
+                url("strip.png", "^1m00", background="transparent", page="#ffffff"),
+                url("strip.png", "^1m00", background="transparent", page="#fffffe"),
+                url("framed.jpg", "^1m00"), url("info.json", "^1m00")]
+    status, tag = tag_of(connection, base)
+    tags = {base: tag}
+    for variant in variants:
+        status, own = tag_of(connection, variant, {"If-None-Match": tag})
+        check(status == 200, "%s answered %d to the plain strip's tag" % (variant, status))
+        tags[variant] = own
+        status, _ = tag_of(connection, variant, {"If-None-Match": own})
+        check(status == 304, "%s: its own tag is not 304" % variant)
+    check(len(set(tags.values())) == len(tags), "tags shared between options: %r" % tags)
+
+    for header, status in ((tag, 304), ("W/" + tag, 304), ('"x", ' + tag, 304), (tag + ' ,"y"', 304),
+                           ('"a,b", ' + tag, 304), ("*", 304), (tag[:-2] + '"', 200), (tag[:-1], 200),
+                           ('W/"', 200), ('"', 200), (tag[1:-1], 200), (tag + "x", 200), ('"x", ' + tag[:-1], 200),
+                           ("w/" + tag, 200), ("*, " + tag[:-2] + '"', 200)):
+        got, _ = tag_of(connection, base, {"If-None-Match": header})
+        check(got == status, "If-None-Match %r: %d, not %d" % (header, got, status))
+    # "*" stands for a picture there is: what would be refused stays refused.
+    for refused, status in ((url("strip.png", "^1"), 422), (url("strip.png", "a", scale="9"), 400),
+                            (url("strip.png", "x" * 4097), 413), (url("strip.png", "W" * 2000, scale="8"), 413),
+                            ("/nothing", 404)):
+        got, _ = tag_of(connection, refused, {"If-None-Match": "*"})
+        check(got == status, "%s with If-None-Match *: %d, not %d" % (refused[:40], got, status))
+
+    response, _ = get(connection, "/healthz")
+    digest = (response.getheader("X-Glyph-Pack") or "").removeprefix("sha256:")
+    check(len(digest) == 64, "/healthz names the pack: %r" % digest)
+    digest = digest.ljust(64, "0")
+    for version, control in ((digest[:12], "public, max-age=31536000, immutable"),
+                             (digest[:11] + "0" if digest[11] != "0" else digest[:11] + "1", "public, max-age=86400"),
+                             (digest[:11], "public, max-age=86400"), (digest, "public, max-age=86400")):
+        response, body = get(connection, url("strip.png", "^1m00", v=version))
+        check(response.status == 200 and response.getheader("Cache-Control") == control and
+              response.getheader("ETag") == tag, "v=%s: %s" % (version, response.getheader("Cache-Control")))
+
+
+def pack_descriptors(pid):
+    """The inodes of the files the service holds that are glyph packs."""
+    found = set()
+    folder = "/proc/%d/fd" % pid
+    for fd in os.listdir(folder):
+        try:
+            target = os.readlink(os.path.join(folder, fd)).removesuffix(" (deleted)")
+            if target.endswith(".gfx") or target.startswith("/memfd:"):
+                found.add(os.stat(os.path.join(folder, fd)).st_ino)
+        except OSError:
+            pass
+    return found
+
+
+def error_line(server):
+    """The next line the service writes to standard error, or "" after a minute without."""
+    if not select.select([server.process.stderr], [], [], 60)[0]:
+        return ""
+    return server.process.stderr.readline().decode()
+
+
+def with_glyph(source, target, glyph, data):
+    """A copy of the pack source with the glyph entry's data replaced."""
+    with zipfile.ZipFile(source) as old, zipfile.ZipFile(target, "w") as new:
+        for item in old.infolist():
+            new.writestr(item, data if item.filename == glyph else old.read(item.filename))
+
+
 def reload_and_stop():
     """SIGHUP serves an updated pack under new tags; a damaged one leaves the old in service."""
     pack = os.path.join(SCRATCH, "pack.gfx")
     shutil.copy(os.path.join(BIN, "glyphtint.gfx"), pack)
-    server = Server(BIN, "--archive", pack)
+    server = Server(BIN, "--archive", pack, "--threads", "2", "--max-age", "60")
     connection = server.connection()
     response, _ = get(connection, url("strip.png", "^1m00"))
     old = response.getheader("ETag")
+    check(response.getheader("Cache-Control") == "public, max-age=60", "--max-age")
+    for n in range(4):
+        get(server.connection(), url("strip.png", "^%dm00" % n))
+    old_packs = pack_descriptors(server.process.pid)
+    check(old_packs, "the pack is held open")
+    # Rewritten in place without SIGHUP: the pack that was digested is still what draws,
+    # glyphs not drawn before included.
+    with zipfile.ZipFile(pack) as archive:
+        wide = archive.read("w.jpg")
+    changed = os.path.join(SCRATCH, "changed.gfx")
+    with_glyph(pack, changed, "q.jpg", wide)
+    with open(changed, "rb") as f, open(pack, "r+b") as g:
+        g.write(f.read())
+        g.truncate()
+    for text in ("^1m00", "^3qq^4q"):
+        response, body = get(connection, url("strip.png", text))
+        check(response.status == 200 and body == cli("--strip", text.encode(), {})[0],
+              "a pack rewritten in place changes the picture of " + text)
     updated = os.path.join(SCRATCH, "updated.gfx")
     shutil.copy(pack, updated)
     with zipfile.ZipFile(updated, "a") as archive:
@@ -157,10 +256,28 @@ def reload_and_stop():
             break
         time.sleep(0.01)
     check(new != old and response.status == 200, "the ETag after SIGHUP with a changed pack")
+    left = pack_descriptors(server.process.pid) & old_packs
+    check(not left, "the old pack is still open after SIGHUP and a render: %r" % left)
+    response, _ = get(connection, "/healthz")
+    digest = response.getheader("X-Glyph-Pack")
+    # A glyph that cannot be decoded: refused, the pack before kept.
+    with zipfile.ZipFile(pack) as archive:
+        damaged = archive.read("m.jpg")[:200]
+    with_glyph(os.path.join(BIN, "glyphtint.gfx"), os.path.join(SCRATCH, "damaged.gfx"), "m.jpg", damaged)
+    os.replace(os.path.join(SCRATCH, "damaged.gfx"), pack)
+    server.process.send_signal(signal.SIGHUP)
+    stderr_line = error_line(server)
+    check("not reopened" in stderr_line and "m.jpg" in stderr_line, "a damaged glyph's reload: %r" % stderr_line)
+    response, _ = get(connection, url("strip.png", "^1m00"))
+    check(response.status == 200 and response.getheader("ETag") == new, "the pack before draws on")
+    response, _ = get(connection, "/healthz")
+    check(response.status == 200 and response.getheader("X-Glyph-Pack") == digest, "/healthz after a refused pack")
+    run = subprocess.run([os.path.join(BIN, "glyphtint-serve"), "--archive", pack], capture_output=True, timeout=60)
+    check(run.returncode == 1 and b"cannot draw every glyph" in run.stderr, "a damaged pack at start: %r" % run.stderr)
     with open(pack, "wb") as f:
         f.write(b"no zip at all")
     server.process.send_signal(signal.SIGHUP)
-    stderr_line = server.process.stderr.readline().decode()
+    stderr_line = error_line(server)
     check("not reopened" in stderr_line, "a damaged pack's reload is reported: %r" % stderr_line)
     response, _ = get(connection, url("strip.png", "^1m00"))
     check(response.status == 200 and response.getheader("ETag") == new, "the pack before serves on")
@@ -222,6 +339,78 @@ def closed_by_server(connection):
         return True
 
 
+def answered(sock):
+    return bool(select.select([sock], [], [], 0)[0])
+
+
+def head_of_line():
+    """With one renderer drawing long texts, health checks and 304s on other connections
+    are answered while the renders are still under way."""
+    # Long renders are not refused however slow the build.
+    server = Server(BIN, "--threads", "1", "--max-wait", "600")
+    long_text = url("strip.png", "^1W^2M" * 680, scale="4")
+    connection = server.connection()
+    status, tag = tag_of(connection, url("strip.png", "^1m00"))
+    # Connections opened first, so that they are spread over the daemon's threads.
+    slow = [socket.create_connection(("127.0.0.1", server.port)) for _ in range(4)]
+    quick = [server.connection() for _ in range(6)]
+    for sock in slow:
+        sock.sendall(("GET %s HTTP/1.1\r\nHost: x\r\n\r\n" % long_text).encode())
+    statuses = []
+    for n, other in enumerate(quick):
+        if n % 2:
+            statuses.append(get(other, url("strip.png", "^1m00"), headers={"If-None-Match": tag})[0].status)
+        else:
+            statuses.append(get(other, "/healthz")[0].status)
+    pending = [sock for sock in slow if not answered(sock)]
+    check(statuses == [200, 304] * 3, "health checks and 304s beside renders: %r" % statuses)
+    check(pending, "every long render was answered before the health checks")
+    for sock in slow:
+        sock.settimeout(60)
+        check(sock.recv(12) == b"HTTP/1.1 200", "a long render is answered")
+        sock.close()
+    # Renders waiting for the renderer at SIGTERM are drawn and answered before the exit.
+    waiting = [socket.create_connection(("127.0.0.1", server.port)) for _ in range(3)]
+    for sock in waiting:
+        sock.sendall(("GET %s HTTP/1.1\r\nHost: x\r\n\r\n" % long_text).encode())
+    get(server.connection(), "/healthz")
+    check(server.stop() == 0, "SIGTERM with renders waiting exits 0")
+    for sock in waiting:
+        reader = http.client.HTTPResponse(sock)
+        reader.begin()
+        check(reader.status == 200 and reader.read().startswith(b"\x89PNG"), "a render waiting at SIGTERM")
+        sock.close()
+
+
+def shedding():
+    """A render expected to wait past --max-wait is refused 503 with a Retry-After."""
+    server = Server(BIN, "--threads", "1", "--max-wait", "0.001")
+    long_text = url("strip.png", "^1W^2M" * 680, scale="4")
+    connection = server.connection()
+    response, _ = get(connection, long_text)
+    check(response.status == 200, "a long render alone")
+    # Sent at once: one is drawn, the others would wait a long render each (a round may
+    # pass before the first render is counted in the estimate).
+    answers = []
+    for _ in range(20):
+        clients = [socket.create_connection(("127.0.0.1", server.port)) for _ in range(4)]
+        for sock in clients:
+            sock.sendall(("GET %s HTTP/1.1\r\nHost: x\r\n\r\n" % long_text).encode())
+        for sock in clients:
+            reader = http.client.HTTPResponse(sock)
+            reader.begin()
+            answers.append((reader.status, reader.getheader("Retry-After")))
+            sock.close()
+        if any(status == 503 for status, _ in answers):
+            break
+    check(any(status == 503 for status, _ in answers) and
+          all(status == 200 or (status == 503 and int(wait) >= 1) for status, wait in answers),
+          "renders behind a long one past --max-wait: %r" % answers)
+    check(server.stop() == 0, "SIGTERM exits 0")
+    run = subprocess.run([os.path.join(BIN, "glyphtint-serve"), "--max-wait", "1,5"], capture_output=True)
+    check(run.returncode == 2 and b"--max-wait takes seconds" in run.stderr, "--max-wait 1,5: %r" % run.stderr)
+
+
 def startup_failures():
     serve = os.path.join(BIN, "glyphtint-serve")
     run = subprocess.run([serve, "--archive", os.path.join(SCRATCH, "missing.gfx")], capture_output=True)
@@ -234,34 +423,32 @@ def startup_failures():
     holder.stop()
 
 
-def many_clients(server):
-    """16 clients at once, 100 distinct names each, every picture the batch's."""
+def many_clients(server, clients=16):
+    """Clients at once, 1600 distinct names among them, every picture the batch's and none
+    refused as busy."""
     names = ["^%d%s name %d" % (n % 10, "abcdefghijklmnop"[n // 100], n) for n in range(1600)]
     folder = os.path.join(SCRATCH, "batch")
-    run = subprocess.run([os.path.join(BIN, "glyphtint-render"), "--batch", folder],
-                         input="\n".join(names).encode(), capture_output=True)
-    check(run.returncode == 0, "the batch of reference pictures")
+    if not os.path.isdir(folder):
+        run = subprocess.run([os.path.join(BIN, "glyphtint-render"), "--batch", folder],
+                             input="\n".join(names).encode(), capture_output=True)
+        check(run.returncode == 0, "the batch of reference pictures")
     wrong = []
+    each = len(names) // clients
 
     def client(first):
         connection = server.connection()
-        for n in range(first, first + 100):
-            for _ in range(1000):
-                response, body = get(connection, url("strip.png", names[n]))
-                if response.status != 503:
-                    break
-                check(response.getheader("Retry-After") == "1", "Retry-After on 503")
-                time.sleep(0.01)
+        for n in range(first, first + each):
+            response, body = get(connection, url("strip.png", names[n]))
             with open(os.path.join(folder, "%06d.png" % (n + 1)), "rb") as f:
                 if response.status != 200 or body != f.read():
-                    wrong.append(names[n])
+                    wrong.append((names[n], response.status))
 
-    clients = [threading.Thread(target=client, args=(100 * i,)) for i in range(16)]
-    for thread in clients:
+    threads = [threading.Thread(target=client, args=(each * i,)) for i in range(clients)]
+    for thread in threads:
         thread.start()
-    for thread in clients:
+    for thread in threads:
         thread.join()
-    check(not wrong, "names served with another picture: %r" % wrong[:5])
+    check(not wrong, "%d clients: names served with another answer: %r" % (clients, wrong[:5]))
 
 
 ONLY_MANY_CLIENTS = sys.argv[2:] == ["many-clients"]
@@ -270,16 +457,21 @@ try:
         startup_failures()
         server = Server(BIN)
         requests_and_errors(server)
+        caching(server)
         same_as_cli(server)
         check(server.stop() == 0, "SIGTERM exits 0")
     # More renderers than cores, so that renders do overlap.
     server = Server(BIN, "--threads", "8")
     many_clients(server)
+    if not ONLY_MANY_CLIENTS:
+        many_clients(server, 64)
     status = server.stop()
     # A sanitizer's report is on standard error, with the status it exits with.
     check(status == 0, "SIGTERM exits 0, not %d: %s" % (status, server.process.stderr.read().decode()[-4000:]))
     if not ONLY_MANY_CLIENTS:
         reload_and_stop()
+        head_of_line()
+        shedding()
         draining_and_slow_clients()
 finally:
     shutil.rmtree(SCRATCH, ignore_errors=True)
