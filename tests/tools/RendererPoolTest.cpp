@@ -62,12 +62,12 @@ struct Gate {
 TEST(RendererPool, RefusesAJobExpectedToWaitPastTheBudget)
 {
     std::atomic<int> ran = 0;
+    Gate gate;
     RendererPool pool(1, 0.05, [](unsigned) {});
     EXPECT_FALSE(pool.Submit([](unsigned) -> Delivery {
         std::this_thread::sleep_for(100ms);
         return {};
     }));
-    Gate gate;
     EXPECT_FALSE(pool.Submit(gate.Job()));
     // The gate starts once the long render is timed: the estimate is a render of 0.1 s.
     gate.started.get_future().wait();
@@ -121,8 +121,8 @@ TEST(RendererPool, RefreshesIdleRenderersAtOnceAndBusyOnesBeforeTheirNextJob)
         EXPECT_TRUE(changed.wait_for(lock, 30s, [&] { return refreshed == std::vector{1, 1, 1}; }));
     }
     refreshed.assign(3, 0);
-    RendererPool busy(1, 10, refresh);
     Gate gate;
+    RendererPool busy(1, 10, refresh);
     busy.Submit(gate.Job());
     gate.started.get_future().wait();
     busy.Refresh();
@@ -143,8 +143,8 @@ TEST(RendererPool, RunsEveryJobTakenOnOneRendererAtATime)
     std::atomic<bool> overlapped = false;
     std::vector<std::atomic<int>> inside(kRenderers);
     {
+        Gate gate; // outlives the pool, whose renderer may still be waiting on it
         RendererPool pool(kRenderers, 1e9, [](unsigned) {});
-        Gate gate;
         pool.Submit(gate.Job());
         std::vector<std::thread> clients;
         for (int c = 0; c < 8; ++c) {
