@@ -89,7 +89,7 @@ for run in 1 2; do
   done
   wait
   batch_rate=$(echo "$started $(date +%s.%N) $cores $batch_rate" |
-    awk '{ r = 10000 * $3 / ($2 - $1); printf "%.0f", (r > $4 ? r : $4) }')
+    awk '{ r = 10000 * $3 / ($2 - $1); if (r < $4) r = $4; printf "%.0f", r }')
 done
 
 start_server
