@@ -415,6 +415,10 @@ struct RenderService::PictureJob {
     Product product;
     Query query;
     std::string ifNoneMatch;
+    // The pack the request was checked against and its tag, reused when the renderer
+    // draws with that same pack.
+    std::shared_ptr<const PackFile> checkedFile;
+    std::string checkedTag;
     Reply reply;
     HttpAnswer answer; // made by a renderer, sent by the delivery
 };
@@ -584,7 +588,7 @@ std::optional<HttpAnswer> RenderService::AnswerPicture(const HttpRequest& reques
             return HttpAnswer{304, "", "", CachingHeaders(tag, *file, parsed, limits_.maxAgeSeconds)};
         }
         auto job = std::make_shared<PictureJob>(
-            PictureJob{product, std::move(parsed), request.ifNoneMatch, std::move(reply), {}});
+            PictureJob{product, std::move(parsed), request.ifNoneMatch, file, tag, std::move(reply), {}});
         const std::optional<double> wait = pool_->Submit([this, job](unsigned renderer) -> RendererPool::Delivery {
             try {
                 Refresh(renderer);
@@ -621,7 +625,7 @@ HttpAnswer RenderService::Draw(Renderer& renderer, const PictureJob& job)
         // Tagged with the pack this renderer draws with, which may be newer than the one
         // the request was checked against.
         const PackFile& file = *drawing;
-        const std::string tag = EntityTag(file, job.product, job.query);
+        const std::string tag = drawing == job.checkedFile ? job.checkedTag : EntityTag(file, job.product, job.query);
         auto caching = CachingHeaders(tag, file, job.query, limits_.maxAgeSeconds);
         const TagMatch match = MatchIfNoneMatch(job.ifNoneMatch, tag);
         if (match != TagMatch::None && (match == TagMatch::Listed || job.product == Product::Info)) {
