@@ -60,7 +60,7 @@ std::string ReadRegularFile(const std::string& path, std::uint64_t maxBytes)
     return bytes;
 }
 
-UnnamedFile::UnnamedFile(std::string_view bytes) : fd_(::memfd_create("glyphtint", MFD_CLOEXEC))
+UnnamedFile::UnnamedFile(std::string_view bytes) : fd_(::memfd_create("glyphtint", MFD_CLOEXEC | MFD_ALLOW_SEALING))
 {
     if (fd_ < 0) {
         throw EInputFileError(ErrorText(errno));
@@ -77,6 +77,12 @@ UnnamedFile::UnnamedFile(std::string_view bytes) : fd_(::memfd_create("glyphtint
             throw EInputFileError(ErrorText(error));
         }
         written += static_cast<std::size_t>(n);
+    }
+    // Sealed: whoever opens the path reads these bytes, whatever else holds the file.
+    if (::fcntl(fd_, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+        const int error = errno;
+        ::close(fd_);
+        throw EInputFileError(ErrorText(error));
     }
 }
 

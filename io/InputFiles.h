@@ -23,6 +23,7 @@ std::string ReadRegularFile(const std::string& path, std::uint64_t maxBytes);
 
 // A file that exists only in memory and has no name in any folder, so that nothing is
 // left behind whatever ends the process; opened by Path() as long as the object lives.
+// Its bytes are sealed once written.
 class UnnamedFile {
 public:
     // Raises EInputFileError when the system cannot make or fill it.

@@ -2,7 +2,7 @@
 // own pack, and every outcome made an HTTP answer.
 #include "tools/RenderService.h"
 
-#include "io/Descriptor.h"
+#include "io/InputFiles.h"
 #include "render/CodedTextInfo.h"
 #include "render/ColourNames.h"
 #include "render/ColourSamples.h"
@@ -25,7 +25,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -35,8 +34,9 @@
 namespace glyphtint::tools {
 
 struct PackFile {
-    io::Descriptor fd; // a sealed memfd: the bytes that were digested, whatever befalls the file
-    std::string path;  // /proc/self/fd/N, which every renderer opens
+    explicit PackFile(std::string_view bytes) : memory(bytes), path(memory.Path()) { }
+    const io::UnnamedFile memory; // the bytes that were digested, whatever befalls the file
+    const std::string path;       // which every renderer opens
     unsigned char digest[SHA256_DIGEST_SIZE] = {};
     std::string hex; // the digest in hexadecimal
 };
@@ -322,21 +322,6 @@ HttpAnswer FixedAnswer(const HttpRequest& request, std::string_view contentType,
     return answer;
 }
 
-void WriteAll(int fd, const std::uint8_t* bytes, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = write(fd, bytes, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            throw std::runtime_error(std::string("Cannot hold the glyph pack in memory: ") + std::strerror(errno));
-        }
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-}
-
 // The pack's bytes copied once into sealed memory and digested there: a file rewritten
 // in place later changes neither what is drawn nor its tags.
 std::shared_ptr<const PackFile> ReadPack(const std::string& archive)
@@ -346,43 +331,18 @@ std::shared_ptr<const PackFile> ReadPack(const std::string& archive)
         render::GlyphPack check;
         check.Open(archive);
     }
-    const io::Descriptor source(open(archive.c_str(), O_RDONLY | O_CLOEXEC));
-    if (source.Get() < 0) {
-        throw std::runtime_error("Cannot open file " + archive + ": " + std::strerror(errno));
+    std::string bytes;
+    try {
+        bytes = io::ReadRegularFile(archive, kMaxPackBytes);
+    } catch (const io::EInputFileError& error) {
+        throw std::runtime_error("Cannot read the glyph pack " + archive + ": " + error.what());
     }
-    auto file = std::make_shared<PackFile>();
-    file->fd.Reset(memfd_create("glyphtint-pack", MFD_CLOEXEC | MFD_ALLOW_SEALING));
-    if (!file->fd.Valid()) {
-        throw std::runtime_error(std::string("Cannot hold the glyph pack in memory: ") + std::strerror(errno));
-    }
+    auto file = std::make_shared<PackFile>(bytes);
     sha256_ctx context;
     sha256_init(&context);
-    std::vector<std::uint8_t> buffer(1 << 16);
-    for (std::size_t total = 0;;) {
-        const ssize_t got = read(source.Get(), buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            throw std::runtime_error("Cannot read file " + archive + ": " + std::strerror(errno));
-        }
-        if (got == 0) {
-            break;
-        }
-        total += static_cast<std::size_t>(got);
-        if (total > kMaxPackBytes) {
-            throw std::runtime_error("The glyph pack " + archive + " is larger than " + std::to_string(kMaxPackBytes) +
-                                     " bytes, the most glyphtint-serve holds");
-        }
-        sha256_update(&context, static_cast<std::size_t>(got), buffer.data());
-        WriteAll(file->fd.Get(), buffer.data(), static_cast<std::size_t>(got));
-    }
-    if (fcntl(file->fd.Get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
-        throw std::runtime_error(std::string("Cannot seal the glyph pack in memory: ") + std::strerror(errno));
-    }
+    sha256_update(&context, bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));
     sha256_digest(&context, sizeof file->digest, file->digest);
     file->hex = Hex(file->digest, sizeof file->digest);
-    file->path = "/proc/self/fd/" + std::to_string(file->fd.Get());
     // A pack with a glyph that cannot be drawn would answer every text using it 500.
     if (const std::vector<std::string> problems = CheckGlyphArchive(file->path); !problems.empty()) {
         throw std::runtime_error("The glyph pack " + archive + " cannot draw every glyph: " + problems.front() +
