@@ -2,6 +2,7 @@
 #include "tools/RequestChecks.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 
 namespace glyphtint::tools {
@@ -107,13 +108,10 @@ std::optional<HttpAnswer> CheckRequestHead(const RequestHead& head)
         } else if (SameName(header.name, "Content-Length")) {
             ++lengths;
             const std::string_view digits = Trimmed(header.value);
-            if (digits.empty() || digits.size() > 18 ||
-                !std::ranges::all_of(digits, [](char c) { return c >= '0' && c <= '9'; })) {
+            const char* end = digits.data() + digits.size();
+            const auto [stop, error] = std::from_chars(digits.data(), end, length);
+            if (digits.empty() || error != std::errc() || stop != end) {
                 return Refusal(400, "Content-Length takes one whole number");
-            }
-            length = 0;
-            for (const char digit : digits) {
-                length = length * 10 + static_cast<std::uint64_t>(digit - '0');
             }
         }
     }
