@@ -41,8 +41,7 @@ struct Parked {
 // One request from its request line to its answer.
 struct RequestContext {
     std::string target;
-    std::string method = "-"; // unknown until the headers are complete
-    HttpRequest request;      // as the handler gets it
+    HttpRequest request; // as the handler gets it
     Clock::time_point start = Clock::now();
     bool headersSeen = false;
     int status = 0; // of the answer queued; 0 while there is none
@@ -58,7 +57,6 @@ struct ConnectionWatch {
     bool closing = false;
     // The request under way, counted in HttpServer::State::requests until it is over.
     RequestContext* request = nullptr;
-    const std::atomic<bool>* draining = nullptr;
     int drainingAnswers = 0; // queued since the server began to drain
 };
 
@@ -198,7 +196,7 @@ void Finish(HttpServer::State& state, MHD_Connection* connection, RequestContext
 {
     LoggedRequest logged{"-", "", 0, 0, 0};
     if (context != nullptr) {
-        logged.method = context->method;
+        logged.method = context->request.method.empty() ? "-" : context->request.method;
         logged.target = context->target;
         logged.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - context->start).count();
         if (sent && context->status != 0) {
@@ -257,7 +255,6 @@ void OnConnection(void* cls, MHD_Connection* connection, void** socketContext, M
         auto* watch = new (std::nothrow) ConnectionWatch;
         if (watch != nullptr && info != nullptr) {
             watch->fd = info->connect_fd;
-            watch->draining = &state->draining;
             try {
                 state->watches.insert(watch);
                 state->MakeRoom(watch);
@@ -298,7 +295,7 @@ MHD_Response* FailedAnswer()
 
 // The body is handed to the daemon, which sends it from where it lies and frees it once
 // sent: a picture is not copied. What is queued is what the access log shows.
-MHD_Result Queue(MHD_Connection* connection, HttpAnswer&& answer)
+MHD_Result Queue(HttpServer::State& state, MHD_Connection* connection, HttpAnswer&& answer)
 {
     auto body = std::make_unique<std::string>(std::move(answer.body));
     const std::size_t bytes = body->size();
@@ -308,9 +305,8 @@ MHD_Result Queue(MHD_Connection* connection, HttpAnswer&& answer)
         return MHD_NO;
     }
     body.release();
-    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
-    auto* watch = info == nullptr ? nullptr : static_cast<ConnectionWatch*>(info->socket_context);
-    if (watch != nullptr && *watch->draining && ++watch->drainingAnswers == kDrainingAnswers &&
+    ConnectionWatch* watch = WatchOf(connection);
+    if (watch != nullptr && state.draining && ++watch->drainingAnswers == kDrainingAnswers &&
         std::ranges::none_of(answer.headers, [](const auto& header) { return header.first == "Connection"; })) {
         answer.headers.emplace_back("Connection", "close");
     }
@@ -378,7 +374,7 @@ MHD_Result QueueParked(HttpServer::State& state, MHD_Connection* connection, Req
     if (!answer) {
         return MHD_NO;
     }
-    return Queue(connection, std::move(*answer));
+    return Queue(state, connection, std::move(*answer));
 }
 
 // The request's head as received: every header line with its length, NUL bytes included.
@@ -430,18 +426,17 @@ MHD_Result Answer(HttpServer::State* state, MHD_Connection* connection, const ch
     }
     if (!context->headersSeen) {
         context->headersSeen = true;
-        context->method = method;
         {
             const std::lock_guard lock(state->mutex);
             if (ConnectionWatch* watch = WatchOf(connection)) {
                 watch->busy = true;
             }
         }
+        context->request.method = method;
         const RequestHead head = HeadOf(connection, method, version, context->target);
         if (std::optional<HttpAnswer> refused = CheckHead(*state, connection, head)) {
-            return Queue(connection, std::move(*refused));
+            return Queue(*state, connection, std::move(*refused));
         }
-        context->request.method = method;
         context->request.target = OriginForm(context->target);
         context->request.ifNoneMatch = JoinedHeader(head.headers, "If-None-Match");
         // Answered on the next call, as the daemon asks.
@@ -461,7 +456,7 @@ MHD_Result Answer(HttpServer::State* state, MHD_Connection* connection, const ch
     } catch (const std::exception& error) {
         answer = {500, "text/plain; charset=utf-8", std::string(error.what()) + "\n", {}};
     }
-    return Queue(connection, std::move(answer));
+    return Queue(*state, connection, std::move(answer));
 }
 
 // Nothing raised may cross the daemon's C frames: a request that cannot be handled, for
