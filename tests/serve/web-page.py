@@ -137,6 +137,14 @@ try:
     check(box.get_attribute("value") == "^2Hi", "a shared link's text")
     check(shown_strip(driver, "?text=%5E2Hi") == strip_of("^2Hi"), "a shared link's preview")
 
+    # A strip wider than the panel scrolls from its beginning: none of it is out of reach.
+    wide = "?text=" + "a" * 300
+    open_page(wide)
+    shown_strip(driver, wide)
+    check(driver.execute_script("const p = document.getElementById('preview');"
+                                "return document.getElementById('strip').getBoundingClientRect().left >="
+                                " p.getBoundingClientRect().left;"), "the beginning of a wide strip is cut off")
+
     for hostile in ("<script>alert(1)</script>", '"><img src=x onerror=alert(1)>'):
         box = open_page("?text=" + urllib.parse.quote(hostile))
         check(box.get_attribute("value") == hostile, "a hostile link's text: %r" % box.get_attribute("value"))
