@@ -129,6 +129,7 @@ try:
     WebDriverWait(driver, 30).until(lambda d: d.find_element(By.ID, "message").is_displayed())
     check("draws no glyph" in driver.find_element(By.ID, "message").text and
           not driver.find_element(By.ID, "strip").is_displayed(), "the message of a text without glyphs")
+    check(not driver.find_element(By.ID, "copy").is_enabled(), "Copy strip offered without a strip")
 
     open_page("?text=caf%C3%A9")
     lengths = WebDriverWait(driver, 30).until(lambda d: d.find_element(By.ID, "lengths").text.strip())
