@@ -56,12 +56,14 @@ function setLinks(query) {
       link.href = path + query;
     }
   }
+  copyButton.disabled = query === null;
 }
 
 async function refresh() {
   const text = box.value;
   const query = queryOf(text);
   const mine = ++asked;
+  copyStatus.textContent = "";
   history.replaceState(null, "", text === "" || query === null ? location.pathname : location.pathname + query);
   setLinks(text === "" ? null : query);
   if (query === null) {
@@ -95,6 +97,7 @@ async function refresh() {
   // A strip of nothing is an error message, not a picture to keep.
   if (info.visible === 0) {
     downloadStrip.removeAttribute("href");
+    copyButton.disabled = true;
   }
   // Read out by screen readers: the text drawn and its colours.
   strip.alt = info.described;

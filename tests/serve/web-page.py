@@ -129,6 +129,7 @@ try:
     WebDriverWait(driver, 30).until(lambda d: d.find_element(By.ID, "message").is_displayed())
     check("draws no glyph" in driver.find_element(By.ID, "message").text and
           not driver.find_element(By.ID, "strip").is_displayed(), "the message of a text without glyphs")
+    check(not driver.find_element(By.ID, "copy").is_enabled(), "Copy strip offered without a strip")
 
     open_page("?text=caf%C3%A9")
     lengths = WebDriverWait(driver, 30).until(lambda d: d.find_element(By.ID, "lengths").text.strip())
@@ -136,6 +137,14 @@ try:
     box = open_page("?text=%5E2Hi")
     check(box.get_attribute("value") == "^2Hi", "a shared link's text")
     check(shown_strip(driver, "?text=%5E2Hi") == strip_of("^2Hi"), "a shared link's preview")
+
+    # A strip wider than the panel scrolls from its beginning: none of it is out of reach.
+    wide = "?text=" + "a" * 300
+    open_page(wide)
+    shown_strip(driver, wide)
+    check(driver.execute_script("const p = document.getElementById('preview');"
+                                "return document.getElementById('strip').getBoundingClientRect().left >="
+                                " p.getBoundingClientRect().left;"), "the beginning of a wide strip is cut off")
 
     for hostile in ("<script>alert(1)</script>", '"><img src=x onerror=alert(1)>'):
         box = open_page("?text=" + urllib.parse.quote(hostile))
