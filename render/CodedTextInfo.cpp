@@ -114,20 +114,23 @@ private:
 
 } // namespace
 
-CodedTextInfo DescribeCodedText(std::string_view text)
+CodedTextInfo DescribeCodedText(std::string_view text, const CodeRules& rules)
 {
     CodedTextInfo info;
     info.byteLength = text.size();
     UndrawnCounter undrawn(info);
-    ScanCodedText(text, [&info, &undrawn](unsigned char character, TColourTriple) {
-        if (!HasGlyph(character)) {
-            undrawn.Add(character);
-            return;
-        }
-        undrawn.EndRun();
-        info.plainText += static_cast<char>(character);
-        ++info.visibleLength;
-    });
+    ScanCodedText(
+        text,
+        [&info, &undrawn](unsigned char character, TColourTriple) {
+            if (!HasGlyph(character)) {
+                undrawn.Add(character);
+                return;
+            }
+            undrawn.EndRun();
+            info.plainText += static_cast<char>(character);
+            ++info.visibleLength;
+        },
+        rules);
     undrawn.EndRun();
     return info;
 }

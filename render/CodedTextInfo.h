@@ -2,6 +2,8 @@
 // characters that have no glyph, and the text as the picture shows it.
 #pragma once
 
+#include "render/ColourCodes.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -31,7 +33,7 @@ struct CodedTextInfo {
 
 inline constexpr std::size_t kMaxUndrawnNames = 20;
 
-CodedTextInfo DescribeCodedText(std::string_view text);
+CodedTextInfo DescribeCodedText(std::string_view text, const CodeRules& rules = DefaultCodeRules());
 
 // The sentence that names what a text loses: "3 characters are not drawn: é ü 😀",
 // ending in " …" when not every character is named; empty when everything is drawn.

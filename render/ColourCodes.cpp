@@ -1,58 +1,9 @@
-// The 87-entry colour-code table and the scanner of coded text.
+// The default code table's colours and the drawn bytes of a coded text, read from its tokens.
 #include "render/ColourCodes.h"
 
-#include <array>
+#include "render/CodeTokens.h"
 
 namespace glyphtint::render {
-namespace {
-
-constexpr std::uint32_t kNoColour = 0xFFFFFFFFu;
-
-struct CodeColour {
-    char code;
-    std::uint32_t written; // 0xRRGGBB
-};
-
-// Letters are listed once in upper case; the table below adds the lower-case twin.
-// clang-format off
-constexpr CodeColour kCodeColours[] = {
-    {'!', 0xFF9A19}, {'#', 0x840884}, {'$', 0x117EE6}, {'&', 0x4292B5}, {'\'', 0xC6FBC6},
-    {'(', 0x08653A}, {')', 0xF7083A}, {'*', 0xF7F7F7}, {'+', 0x944519}, {',', 0xBD9242},
-    {'-', 0x949642}, {'.', 0xE6E7AD}, {'/', 0xDEDF7B}, {'0', 0x080408}, {'1', 0xFF0408},
-    {'2', 0x08FF08}, {'3', 0xE6EB11}, {'4', 0x1110EF}, {'5', 0x08FBFF}, {'6', 0xF700F7},
-    {'7', 0xFFFFFF}, {'8', 0xE67E11}, {'9', 0x7B7E7B}, {':', 0xBDBEBD}, {'<', 0x197E19},
-    {'=', 0x84823A}, {'>', 0x11147B}, {'?', 0x7B0C08}, {'@', 0x7B593A}, {'A', 0xE69229},
-    {'B', 0x008284}, {'C', 0x7B007B}, {'D', 0x007EF7}, {'E', 0x8400FF}, {'F', 0x3196C6},
-    {'G', 0xBDEFBD}, {'H', 0x006531}, {'I', 0xF7083A}, {'J', 0xB51819}, {'K', 0x9C3D11},
-    {'L', 0xC6963A}, {'M', 0x9C9A31}, {'N', 0xF7FBBD}, {'O', 0xEFEB7B}, {'P', 0x110C11},
-    {'Q', 0xDE1411}, {'R', 0x00FF00}, {'S', 0xDEDF19}, {'T', 0x0004F7}, {'U', 0x00FBF7},
-    {'V', 0xEF08EF}, {'W', 0xFFFFFF}, {'X', 0xEF7E08}, {'Y', 0x847E84}, {'Z', 0xBDBABD},
-    {'[', 0xBDBABD}, {']', 0x848208}, {'_', 0x732519}, {'{', 0xBDBABD}, {'|', 0x117E11},
-    {'}', 0x848208},
-};
-// clang-format on
-
-constexpr std::array<std::uint32_t, 256> BuildCodeTable()
-{
-    std::array<std::uint32_t, 256> table{};
-    for (auto& entry : table) {
-        entry = kNoColour;
-    }
-    for (const CodeColour& c : kCodeColours) {
-        const auto code = static_cast<unsigned char>(c.code);
-        table[code] = c.written;
-        if (code >= 'A' && code <= 'Z') {
-            table[code - 'A' + 'a'] = c.written;
-        }
-    }
-    return table;
-}
-
-constexpr std::array<std::uint32_t, 256> kCodeTable = BuildCodeTable();
-
-constexpr unsigned char kCaret = '^';
-
-} // namespace
 
 void UnpackRGB(std::uint32_t value, TColourTriple& colour)
 {
@@ -63,33 +14,22 @@ void UnpackRGB(std::uint32_t value, TColourTriple& colour)
 
 bool SelectColourCode(unsigned char code, TColourTriple& colour)
 {
-    const std::uint32_t written = kCodeTable[code];
-    if (written == kNoColour) {
+    const std::optional<TColourTriple> found = DefaultCodeRules().ColourOf(code);
+    if (!found) {
         return false;
     }
-    UnpackRGB(written, colour);
+    colour = *found;
     return true;
 }
 
-void ScanCodedText(std::string_view text, const std::function<void(unsigned char, TColourTriple)>& drawByte)
+void ScanCodedText(std::string_view text, const std::function<void(unsigned char, TColourTriple)>& drawByte,
+                   const CodeRules& rules)
 {
-    TColourTriple tint;
-    SelectColourCode('7', tint);
-    bool afterCaret = false;
-    for (const char ch : text) {
-        const auto byte = static_cast<unsigned char>(ch);
-        if (!afterCaret) {
-            if (byte == kCaret) {
-                afterCaret = true;
-            } else {
-                drawByte(byte, tint);
-            }
-        } else if (byte == kCaret) {
-            // "^^" draws a caret and the byte after it is read as a code again.
-            drawByte(byte, tint);
-        } else {
-            SelectColourCode(byte, tint);
-            afterCaret = false;
+    CodeTokenizer tokens(text, rules);
+    CodeToken token;
+    while (tokens.Next(token)) {
+        if (token.kind == ByteKind::Drawn) {
+            drawByte(token.byte, token.colour);
         }
     }
 }

@@ -1,4 +1,5 @@
-// Caret colour codes: the tint colour triple, the code table and the coded-text scanner.
+// Caret colour codes: the tint colour triple, the default code table and the scan of the
+// bytes a coded text draws.
 #pragma once
 
 #include <cstdint>
@@ -15,17 +16,20 @@ struct TColourTriple {
     bool operator==(const TColourTriple&) const = default;
 };
 
+struct CodeRules;
+const CodeRules& DefaultCodeRules();
+
 // Splits a table colour written 0xRRGGBB; bits above 23 are ignored.
 void UnpackRGB(std::uint32_t value, TColourTriple& colour);
 
-// Sets colour to the code's table colour and returns true; returns false and leaves
-// colour untouched when the byte is no colour code.
+// Sets colour to the code's colour in the default rules and returns true; returns false
+// and leaves colour untouched when the byte is no colour code.
 bool SelectColourCode(unsigned char code, TColourTriple& colour);
 
-// Walks a coded text: '^' followed by a code byte changes the tint colour, "^^" draws a
-// caret and stays after the caret, a byte after '^' that is no code is swallowed.
-// Every byte to be drawn goes to drawByte with a copy of the tint colour, in text
-// order. An exception thrown by drawByte ends the scan and passes out unchanged.
-void ScanCodedText(std::string_view text, const std::function<void(unsigned char, TColourTriple)>& drawByte);
+// Hands every byte the rules draw to drawByte with the colour it is drawn in, in text
+// order (see CodeTokenizer). An exception thrown by drawByte ends the scan and passes out
+// unchanged.
+void ScanCodedText(std::string_view text, const std::function<void(unsigned char, TColourTriple)>& drawByte,
+                   const CodeRules& rules = DefaultCodeRules());
 
 } // namespace glyphtint::render

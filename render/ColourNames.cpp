@@ -140,22 +140,25 @@ std::string_view ColourCodeName(unsigned char code)
     return SelectColourCode(code, colour) ? ColourName(colour) : std::string_view();
 }
 
-std::string DescribePicture(std::string_view text, const PictureStyle& style)
+std::string DescribePicture(std::string_view text, const PictureStyle& style, const CodeRules& rules)
 {
     RunTeller teller;
     // A text changes colour far less often than it draws: the name is looked up per change.
     TColourTriple namedTint{-1, -1, -1};
     std::string_view name;
-    ScanCodedText(text, [&](unsigned char character, TColourTriple tint) {
-        if (!HasGlyph(character)) {
-            return;
-        }
-        if (tint != namedTint) {
-            namedTint = tint;
-            name = ColourName(StyledTint(tint, style));
-        }
-        teller.Add(static_cast<char>(character), name);
-    });
+    ScanCodedText(
+        text,
+        [&](unsigned char character, TColourTriple tint) {
+            if (!HasGlyph(character)) {
+                return;
+            }
+            if (tint != namedTint) {
+                namedTint = tint;
+                name = ColourName(StyledTint(tint, style));
+            }
+            teller.Add(static_cast<char>(character), name);
+        },
+        rules);
     return teller.Finish();
 }
 

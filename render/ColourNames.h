@@ -21,6 +21,7 @@ std::string_view ColourCodeName(unsigned char code);
 // name of the colour each run is drawn in under the style ("m00 in red, says in white").
 // Spaces at the ends of a run are left out, a run of spaces alone is dropped, and
 // neighbouring runs of one colour name are told as one. Empty when nothing is drawn.
-std::string DescribePicture(std::string_view text, const PictureStyle& style = {});
+std::string DescribePicture(std::string_view text, const PictureStyle& style = {},
+                            const CodeRules& rules = DefaultCodeRules());
 
 } // namespace glyphtint::render

@@ -2,6 +2,8 @@
 // it, and which colour code each of them is drawn in.
 #pragma once
 
+#include "render/ColourCodes.h"
+
 #include <array>
 #include <optional>
 #include <string_view>
@@ -34,13 +36,15 @@ struct ColourSample {
 // Every glyph of text's strip that is drawn in a colour code, left to right, placed as in
 // an image imageWidth pixels wide that shows the strip unscaled and centred (samples may
 // stand partly or wholly outside the image). Glyphs of width 0 are no samples.
-std::vector<ColourSample> ColourSamplesOf(std::string_view text, const GlyphWidths& widths, int imageWidth);
+std::vector<ColourSample> ColourSamplesOf(std::string_view text, const GlyphWidths& widths, int imageWidth,
+                                          const CodeRules& rules = DefaultCodeRules());
 
 // The glyph under column x of an image imageWidth pixels wide that shows text's strip
 // unscaled and centred: the strip's left edge stands at half the difference of the widths,
 // rounded toward zero, so a strip wider than the image shows only its middle. Nothing
 // when x lies outside the image or on no glyph, or when the glyph is drawn before any code
 // (in the start colour). Glyph widths come from widths.
-std::optional<ColourSample> ColourSampleAt(std::string_view text, const GlyphWidths& widths, int imageWidth, int x);
+std::optional<ColourSample> ColourSampleAt(std::string_view text, const GlyphWidths& widths, int imageWidth, int x,
+                                           const CodeRules& rules = DefaultCodeRules());
 
 } // namespace glyphtint::render

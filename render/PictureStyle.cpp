@@ -1,6 +1,7 @@
 // PictureStyle: legible tints, the codes they change, and pictures made larger.
 #include "render/PictureStyle.h"
 
+#include "render/CodeTokens.h"
 #include "render/Contrast.h"
 #include "render/GlyphBackground.h"
 
@@ -36,7 +37,7 @@ TColourTriple StyledTint(TColourTriple colour, const PictureStyle& style)
     return LegibleColour(colour, ContrastBackground(style), *style.minContrast);
 }
 
-std::vector<std::string> AdjustedCodes(std::string_view text, const PictureStyle& style)
+std::vector<std::string> AdjustedCodes(std::string_view text, const PictureStyle& style, const CodeRules& rules)
 {
     std::vector<std::string> codes;
     if (!style.minContrast) {
@@ -44,33 +45,22 @@ std::vector<std::string> AdjustedCodes(std::string_view text, const PictureStyle
     }
     bool seen[256] = {};
     const auto note = [&](unsigned char code) {
-        TColourTriple colour;
-        if (seen[code] || !SelectColourCode(code, colour)) {
+        const std::optional<TColourTriple> colour = rules.ColourOf(code);
+        if (seen[code] || !colour) {
             return;
         }
         seen[code] = true;
-        if (StyledTint(colour, style) != colour) {
+        if (StyledTint(*colour, style) != *colour) {
             codes.emplace_back(1, static_cast<char>(code));
         }
     };
-    // The scan of ScanCodedText: "^^" draws a caret and reads the next byte as a code
-    // again; text before the first code is drawn in the colour of '7'.
-    bool afterCaret = false;
-    bool coded = false;
-    for (const char ch : text) {
-        const auto byte = static_cast<unsigned char>(ch);
-        if (afterCaret && byte != '^') {
-            TColourTriple colour;
-            coded = coded || SelectColourCode(byte, colour);
-            note(byte);
-            afterCaret = false;
-        } else if (byte == '^') {
-            if (afterCaret && !coded) {
-                note('7');
-            }
-            afterCaret = true;
-        } else if (!coded) {
-            note('7');
+    CodeTokenizer tokens(text, rules);
+    CodeToken token;
+    while (tokens.Next(token)) {
+        if (token.kind == ByteKind::Code) {
+            note(token.byte);
+        } else if (token.kind == ByteKind::Drawn && !token.code) {
+            note(rules.startCode);
         }
     }
     return codes;

@@ -41,7 +41,8 @@ TColourTriple StyledTint(TColourTriple colour, const PictureStyle& style);
 // The colour codes of text ("0", "4", ...) whose colour the style's minContrast changes,
 // each once in order of first use; empty without minContrast. Codes whose colour never
 // draws a glyph count too: the same name may draw one on another line.
-std::vector<std::string> AdjustedCodes(std::string_view text, const PictureStyle& style);
+std::vector<std::string> AdjustedCodes(std::string_view text, const PictureStyle& style,
+                                       const CodeRules& rules = DefaultCodeRules());
 
 // target becomes source with every pixel a scale x scale block (nearest neighbour),
 // alpha bytes included. Raises EOutOfResources for a side past the largest bitmap.

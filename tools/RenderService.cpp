@@ -3,6 +3,7 @@
 #include "tools/RenderService.h"
 
 #include "io/InputFiles.h"
+#include "render/CodeTokens.h"
 #include "render/CodedTextInfo.h"
 #include "render/ColourNames.h"
 #include "render/ColourSamples.h"
@@ -273,20 +274,28 @@ std::string ColoursJson()
     for (const std::string_view palette : {render::kPaletteText1, render::kPaletteText2}) {
         json += json.ends_with("]") ? ", [" : "[";
         bool first = true;
-        for (std::size_t i = 0; i + 2 < palette.size(); ++i) {
-            render::TColourTriple colour;
-            const auto code = static_cast<unsigned char>(palette[i + 1]);
-            if (palette[i] != '^' || palette[i + 2] == '^' || !render::SelectColourCode(code, colour)) {
+        render::CodeTokenizer tokens(palette);
+        render::CodeToken token;
+        std::optional<unsigned char> code; // a code whose sample may follow
+        while (tokens.Next(token)) {
+            if (token.kind == render::ByteKind::Code) {
+                code = token.byte;
                 continue;
             }
+            if (!code || token.kind != render::ByteKind::Drawn) {
+                code.reset();
+                continue;
+            }
+            const render::TColourTriple colour = token.colour;
             char value[8];
             std::snprintf(value, sizeof value, "#%02x%02x%02x", colour.Red & 255, colour.Green & 255,
                           colour.Blue & 255);
-            json += std::string(first ? "" : ", ") + "{\"code\": " + JsonString(palette.substr(i + 1, 1)) +
-                    ", \"sample\": " + JsonString(palette.substr(i + 2, 1)) +
-                    ", \"name\": " + JsonString(render::ColourCodeName(code)) + ", \"colour\": \"" + value + "\"}";
+            json += std::string(first ? "" : ", ") +
+                    "{\"code\": " + JsonString(std::string(1, static_cast<char>(*code))) +
+                    ", \"sample\": " + JsonString(std::string(1, static_cast<char>(token.byte))) +
+                    ", \"name\": " + JsonString(render::ColourCodeName(*code)) + ", \"colour\": \"" + value + "\"}";
             first = false;
-            i += 2;
+            code.reset();
         }
         json += "]";
     }

@@ -1,0 +1,137 @@
+// CodeTokenizer: the caret rules, read once, and glyphtint's table of codes.
+#include "render/CodeTokens.h"
+
+namespace glyphtint::render {
+namespace {
+
+constexpr unsigned char kCaret = '^';
+
+struct CodeColour {
+    char code;
+    std::uint32_t written; // 0xRRGGBB
+};
+
+// Letters are listed once in upper case; the rules add the lower-case twin.
+// clang-format off
+constexpr CodeColour kCodeColours[] = {
+    {'!', 0xFF9A19}, {'#', 0x840884}, {'$', 0x117EE6}, {'&', 0x4292B5}, {'\'', 0xC6FBC6},
+    {'(', 0x08653A}, {')', 0xF7083A}, {'*', 0xF7F7F7}, {'+', 0x944519}, {',', 0xBD9242},
+    {'-', 0x949642}, {'.', 0xE6E7AD}, {'/', 0xDEDF7B}, {'0', 0x080408}, {'1', 0xFF0408},
+    {'2', 0x08FF08}, {'3', 0xE6EB11}, {'4', 0x1110EF}, {'5', 0x08FBFF}, {'6', 0xF700F7},
+    {'7', 0xFFFFFF}, {'8', 0xE67E11}, {'9', 0x7B7E7B}, {':', 0xBDBEBD}, {'<', 0x197E19},
+    {'=', 0x84823A}, {'>', 0x11147B}, {'?', 0x7B0C08}, {'@', 0x7B593A}, {'A', 0xE69229},
+    {'B', 0x008284}, {'C', 0x7B007B}, {'D', 0x007EF7}, {'E', 0x8400FF}, {'F', 0x3196C6},
+    {'G', 0xBDEFBD}, {'H', 0x006531}, {'I', 0xF7083A}, {'J', 0xB51819}, {'K', 0x9C3D11},
+    {'L', 0xC6963A}, {'M', 0x9C9A31}, {'N', 0xF7FBBD}, {'O', 0xEFEB7B}, {'P', 0x110C11},
+    {'Q', 0xDE1411}, {'R', 0x00FF00}, {'S', 0xDEDF19}, {'T', 0x0004F7}, {'U', 0x00FBF7},
+    {'V', 0xEF08EF}, {'W', 0xFFFFFF}, {'X', 0xEF7E08}, {'Y', 0x847E84}, {'Z', 0xBDBABD},
+    {'[', 0xBDBABD}, {']', 0x848208}, {'_', 0x732519}, {'{', 0xBDBABD}, {'|', 0x117E11},
+    {'}', 0x848208},
+};
+// clang-format on
+
+constexpr CodeRules BuildDefaultRules()
+{
+    CodeRules rules;
+    rules.colours.fill(CodeRules::kNoCode);
+    for (const CodeColour& c : kCodeColours) {
+        const auto code = static_cast<unsigned char>(c.code);
+        rules.colours[code] = c.written;
+        if (code >= 'A' && code <= 'Z') {
+            rules.colours[code - 'A' + 'a'] = c.written;
+        }
+    }
+    rules.startCode = '7';
+    rules.startColour = rules.colours['7'];
+    return rules;
+}
+
+constexpr CodeRules kDefaultRules = BuildDefaultRules();
+
+TColourTriple Unpacked(std::uint32_t written)
+{
+    TColourTriple colour;
+    UnpackRGB(written, colour);
+    return colour;
+}
+
+} // namespace
+
+std::optional<TColourTriple> CodeRules::ColourOf(unsigned char code) const
+{
+    if (colours[code] == kNoCode) {
+        return std::nullopt;
+    }
+    return Unpacked(colours[code]);
+}
+
+const CodeRules& DefaultCodeRules()
+{
+    return kDefaultRules;
+}
+
+CodeTokenizer::CodeTokenizer(std::string_view text, const CodeRules& rules)
+    : text_(text), rules_(rules), colour_(Unpacked(rules.startColour))
+{
+}
+
+bool CodeTokenizer::Next(CodeToken& token)
+{
+    if (at_ == text_.size()) {
+        return false;
+    }
+    const auto byte = static_cast<unsigned char>(text_[at_++]);
+    ByteKind kind = ByteKind::Drawn;
+    if (!afterCaret_) {
+        if (byte == kCaret) {
+            if (at_ == text_.size()) {
+                kind = rules_.trailingCaretDrawn ? ByteKind::Drawn : ByteKind::Swallowed;
+            } else if (static_cast<unsigned char>(text_[at_]) == kCaret &&
+                       rules_.doubledCaret == DoubledCaret::CaretThenRead) {
+                kind = ByteKind::Drawn;
+            } else {
+                kind = ByteKind::Caret;
+                afterCaret_ = true;
+            }
+        }
+    } else if (byte == kCaret) {
+        // Only CaretThenCode gets here: the caret is drawn, and the byte after it is still
+        // read as a code.
+    } else {
+        afterCaret_ = false;
+        const std::uint32_t written = rules_.colours[byte];
+        if (written == CodeRules::kNoCode) {
+            kind = ByteKind::Swallowed;
+        } else {
+            kind = ByteKind::Code;
+            code_ = byte;
+            colour_ = Unpacked(written);
+        }
+    }
+    token.kind = kind;
+    token.byte = byte;
+    token.code = code_;
+    token.colour = colour_;
+    return true;
+}
+
+std::string TextDrawingOnly(unsigned char byte, const CodeRules& rules)
+{
+    const std::string alone(1, static_cast<char>(byte));
+    for (const std::string& text : {alone, std::string{static_cast<char>(kCaret), static_cast<char>(byte)}}) {
+        CodeTokenizer tokens(text, rules);
+        CodeToken token;
+        std::string drawn;
+        while (tokens.Next(token)) {
+            if (token.kind == ByteKind::Drawn) {
+                drawn += static_cast<char>(token.byte);
+            }
+        }
+        if (drawn == alone) {
+            return text;
+        }
+    }
+    return {};
+}
+
+} // namespace glyphtint::render
