@@ -2,6 +2,7 @@
 // coded text told with those names.
 #include "render/ColourNames.h"
 
+#include "render/Contrast.h"
 #include "render/GlyphNames.h"
 
 #include <array>
@@ -34,12 +35,6 @@ constexpr NamedColour kNamedColours[] = {
 struct OKLab {
     double L = 0, a = 0, b = 0;
 };
-
-double LinearChannel(std::int32_t value)
-{
-    const double c = value / 255.0;
-    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-}
 
 // Björn Ottosson's OKLab from sRGB.
 OKLab ToOKLab(TColourTriple colour)

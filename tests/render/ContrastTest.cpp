@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 
 using glyphtint::render::ContrastRatio;
@@ -76,4 +77,71 @@ TEST(Contrast, EveryCodeColourReachesTheRatioInItsHueAndLegibleOnesStay)
             }
         }
     }
+}
+
+namespace {
+
+std::int64_t Distance(TColourTriple a, TColourTriple b)
+{
+    return std::int64_t{a.Red - b.Red} * (a.Red - b.Red) + std::int64_t{a.Green - b.Green} * (a.Green - b.Green) +
+           std::int64_t{a.Blue - b.Blue} * (a.Blue - b.Blue);
+}
+
+// The nearest colour to colour, among its mixes with white and with black in steps of
+// 1/512, that reaches ratio on page; nothing when none does.
+std::optional<TColourTriple> NearestReachingMix(TColourTriple colour, TColourTriple page, double ratio)
+{
+    std::optional<TColourTriple> nearest;
+    for (const int toward : {0, 255}) {
+        for (int step = 0; step <= 512; ++step) {
+            const auto mix = [&](int channel) {
+                return static_cast<int>(std::lround(channel + (toward - channel) * (step / 512.0)));
+            };
+            const TColourTriple mixed{mix(colour.Red), mix(colour.Green), mix(colour.Blue)};
+            if (ContrastRatio(mixed, page) >= ratio) {
+                if (!nearest || Distance(mixed, colour) < Distance(*nearest, colour)) {
+                    nearest = mixed;
+                }
+                break;
+            }
+        }
+    }
+    return nearest;
+}
+
+} // namespace
+
+// Lightening or darkening, whichever changes the colour less; when neither reaches the
+// ratio, white or black, whichever comes closer to it.
+TEST(Contrast, TheLegibleColourIsTheNearestMixThatReachesTheRatio)
+{
+    const TColourTriple pages[] = {{0, 0, 0}, {255, 255, 255}, {118, 124, 112}, {0x1e, 0x1e, 0x1e}};
+    for (const double ratio : {3.0, 3.5, 4.5, 7.0}) {
+        for (const TColourTriple page : pages) {
+            for (int code = 0; code < 256; ++code) {
+                TColourTriple colour;
+                if (!glyphtint::render::SelectColourCode(static_cast<unsigned char>(code), colour) ||
+                    ContrastRatio(colour, page) >= ratio) {
+                    continue;
+                }
+                SCOPED_TRACE(testing::Message() << "code " << char(code) << " at " << ratio << " on " << page.Red << ","
+                                                << page.Green << "," << page.Blue);
+                const TColourTriple legible = LegibleColour(colour, page, ratio);
+                const std::optional<TColourTriple> nearest = NearestReachingMix(colour, page, ratio);
+                if (!nearest) {
+                    const TColourTriple white{255, 255, 255}, black{0, 0, 0};
+                    EXPECT_EQ(legible, ContrastRatio(white, page) > ContrastRatio(black, page) ? white : black);
+                    continue;
+                }
+                EXPECT_GE(ContrastRatio(legible, page), ratio);
+                // Bisection finds a share at least as small as the oracle's steps.
+                EXPECT_LE(Distance(legible, colour), Distance(*nearest, colour));
+            }
+        }
+    }
+    // Two that used to be darkened on the glyph background, where a slight lightening does.
+    const TColourTriple glyphPage{118, 124, 112};
+    const auto near = [](TColourTriple got, TColourTriple want) { return Distance(got, want) <= 3 * 2 * 2; };
+    EXPECT_TRUE(near(LegibleColour({230, 235, 17}, glyphPage, 3.5), {236, 240, 71}));
+    EXPECT_TRUE(near(LegibleColour({189, 190, 189}, glyphPage, 3.0), {215, 216, 215}));
 }
