@@ -107,6 +107,34 @@ BENCHMARK_DEFINE_F(ShippedArchive, ExtractAndDecodeGlyphs)(benchmark::State& sta
 }
 BENCHMARK_REGISTER_F(ShippedArchive, ExtractAndDecodeGlyphs)->Arg(64)->Unit(benchmark::kMicrosecond);
 
+// The scan every reader of a coded text makes, against the baseline of touching each
+// byte once.
+void ScanText(benchmark::State& state)
+{
+    const std::string text = MixedText(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        std::uint32_t sum = 0;
+        ScanCodedText(text, [&sum](unsigned char character, TColourTriple colour) { sum += character + colour.Red; });
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(ScanText)->Arg(1000);
+
+void SumTextBytes(benchmark::State& state)
+{
+    const std::string text = MixedText(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        std::uint32_t sum = 0;
+        for (const char byte : text) {
+            sum += static_cast<unsigned char>(byte);
+            benchmark::DoNotOptimize(sum);
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(SumTextBytes)->Arg(1000);
+
 } // namespace
 
 BENCHMARK_MAIN();

@@ -4,8 +4,6 @@
 namespace glyphtint::render {
 namespace {
 
-constexpr unsigned char kCaret = '^';
-
 struct CodeColour {
     char code;
     std::uint32_t written; // 0xRRGGBB
@@ -75,50 +73,10 @@ CodeTokenizer::CodeTokenizer(std::string_view text, const CodeRules& rules)
 {
 }
 
-bool CodeTokenizer::Next(CodeToken& token)
-{
-    if (at_ == text_.size()) {
-        return false;
-    }
-    const auto byte = static_cast<unsigned char>(text_[at_++]);
-    ByteKind kind = ByteKind::Drawn;
-    if (!afterCaret_) {
-        if (byte == kCaret) {
-            if (at_ == text_.size()) {
-                kind = rules_.trailingCaretDrawn ? ByteKind::Drawn : ByteKind::Swallowed;
-            } else if (static_cast<unsigned char>(text_[at_]) == kCaret &&
-                       rules_.doubledCaret == DoubledCaret::CaretThenRead) {
-                kind = ByteKind::Drawn;
-            } else {
-                kind = ByteKind::Caret;
-                afterCaret_ = true;
-            }
-        }
-    } else if (byte == kCaret) {
-        // Only CaretThenCode gets here: the caret is drawn, and the byte after it is still
-        // read as a code.
-    } else {
-        afterCaret_ = false;
-        const std::uint32_t written = rules_.colours[byte];
-        if (written == CodeRules::kNoCode) {
-            kind = ByteKind::Swallowed;
-        } else {
-            kind = ByteKind::Code;
-            code_ = byte;
-            colour_ = Unpacked(written);
-        }
-    }
-    token.kind = kind;
-    token.byte = byte;
-    token.code = code_;
-    token.colour = colour_;
-    return true;
-}
-
 std::string TextDrawingOnly(unsigned char byte, const CodeRules& rules)
 {
     const std::string alone(1, static_cast<char>(byte));
-    for (const std::string& text : {alone, std::string{static_cast<char>(kCaret), static_cast<char>(byte)}}) {
+    for (const std::string& text : {alone, std::string{static_cast<char>(kCodeCaret), static_cast<char>(byte)}}) {
         CodeTokenizer tokens(text, rules);
         CodeToken token;
         std::string drawn;

@@ -13,6 +13,9 @@
 
 namespace glyphtint::render {
 
+// The byte that opens a code.
+inline constexpr unsigned char kCodeCaret = '^';
+
 // What "^^" does.
 enum class DoubledCaret : std::uint8_t {
     CaretThenCode, // draws one caret, and the byte after it is read as a code
@@ -72,6 +75,47 @@ private:
     std::optional<unsigned char> code_;
     TColourTriple colour_;
 };
+
+// Inline: every reader of a text calls it for every byte.
+inline bool CodeTokenizer::Next(CodeToken& token)
+{
+    if (at_ == text_.size()) {
+        return false;
+    }
+    const auto byte = static_cast<unsigned char>(text_[at_++]);
+    ByteKind kind = ByteKind::Drawn;
+    if (!afterCaret_) {
+        if (byte == kCodeCaret) {
+            if (at_ == text_.size()) {
+                kind = rules_.trailingCaretDrawn ? ByteKind::Drawn : ByteKind::Swallowed;
+            } else if (static_cast<unsigned char>(text_[at_]) == kCodeCaret &&
+                       rules_.doubledCaret == DoubledCaret::CaretThenRead) {
+                kind = ByteKind::Drawn;
+            } else {
+                kind = ByteKind::Caret;
+                afterCaret_ = true;
+            }
+        }
+    } else if (byte == kCodeCaret) {
+        // Only CaretThenCode gets here: the caret is drawn, and the byte after it is still
+        // read as a code.
+    } else {
+        afterCaret_ = false;
+        const std::uint32_t written = rules_.colours[byte];
+        if (written == CodeRules::kNoCode) {
+            kind = ByteKind::Swallowed;
+        } else {
+            kind = ByteKind::Code;
+            code_ = byte;
+            UnpackRGB(written, colour_);
+        }
+    }
+    token.kind = kind;
+    token.byte = byte;
+    token.code = code_;
+    token.colour = colour_;
+    return true;
+}
 
 // The shortest text that draws byte and nothing else ("^^" for a caret under the default
 // rules); empty when no text of one or two bytes does.
