@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace glyphtint::render;
@@ -40,50 +41,40 @@ TEST_P(HostileTexts, ReadersAgreeWithTheTokens)
     const std::string& text = GetParam().text;
     ASSERT_EQ(Kinds(text), GetParam().kinds);
 
-    std::vector<CodeToken> drawn;
+    std::vector<std::pair<unsigned char, TColourTriple>> drawn;
     std::string shown;
-    std::vector<std::string> codesUsed; // in order of first use, the start code for a drawn byte before any
+    std::vector<std::string> codesUsed;        // in order of first use; '7' for a drawn byte before any
+    std::vector<std::pair<char, int>> samples; // code and column, every glyph 1 column wide
     CodeTokenizer tokens(text);
     for (CodeToken token; tokens.Next(token);) {
-        const bool drawsInStart = token.kind == ByteKind::Drawn && !token.code;
-        if (token.kind == ByteKind::Code || drawsInStart) {
-            const std::string code(1, static_cast<char>(drawsInStart ? '7' : token.byte));
-            if (std::find(codesUsed.begin(), codesUsed.end(), code) == codesUsed.end()) {
-                codesUsed.push_back(code);
-            }
+        const bool drawnInStart = token.kind == ByteKind::Drawn && !token.code;
+        const std::string code(1, static_cast<char>(drawnInStart ? '7' : token.byte));
+        if ((token.kind == ByteKind::Code || drawnInStart) &&
+            std::find(codesUsed.begin(), codesUsed.end(), code) == codesUsed.end()) {
+            codesUsed.push_back(code);
         }
         if (token.kind == ByteKind::Drawn) {
-            drawn.push_back(token);
+            if (token.code) {
+                samples.emplace_back(static_cast<char>(*token.code), static_cast<int>(drawn.size()));
+            }
+            drawn.emplace_back(token.byte, token.colour);
             shown += HasGlyph(token.byte) ? std::string(1, static_cast<char>(token.byte)) : "";
         }
     }
 
-    std::size_t at = 0;
-    ScanCodedText(text, [&](unsigned char byte, TColourTriple colour) {
-        ASSERT_LT(at, drawn.size());
-        EXPECT_EQ(byte, drawn[at].byte);
-        EXPECT_EQ(colour, drawn[at++].colour);
-    });
-    EXPECT_EQ(at, drawn.size());
+    std::vector<std::pair<unsigned char, TColourTriple>> scanned;
+    ScanCodedText(text, [&](unsigned char byte, TColourTriple colour) { scanned.emplace_back(byte, colour); });
+    EXPECT_EQ(scanned, drawn);
     EXPECT_EQ(DescribeCodedText(text).plainText, shown);
-
     // At 21:1 on the glyph background every colour changes, so every code in use is listed.
     EXPECT_EQ(AdjustedCodes(text, PictureStyle{.minContrast = 21.0}), codesUsed);
-
     GlyphWidths widths;
     widths.fill(1);
-    const std::vector<ColourSample> samples = ColourSamplesOf(text, widths, static_cast<int>(drawn.size()));
-    std::vector<ColourSample> expected;
-    for (std::size_t i = 0; i < drawn.size(); ++i) {
-        if (drawn[i].code) {
-            expected.push_back({static_cast<char>(*drawn[i].code), static_cast<int>(i), 1});
-        }
+    std::vector<std::pair<char, int>> sampled;
+    for (const ColourSample& sample : ColourSamplesOf(text, widths, static_cast<int>(drawn.size()))) {
+        sampled.emplace_back(sample.code, sample.left);
     }
-    ASSERT_EQ(samples.size(), expected.size());
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        EXPECT_EQ(samples[i].code, expected[i].code);
-        EXPECT_EQ(samples[i].left, expected[i].left);
-    }
+    EXPECT_EQ(sampled, samples);
 }
 
 INSTANTIATE_TEST_SUITE_P(Tokens, HostileTexts,
