@@ -3,6 +3,7 @@
 // symlink that leads to it) or is left untouched when the save cannot be done.
 #pragma once
 
+#include "io/Descriptor.h"
 #include "io/SaveCalls.h"
 #include "io/StreamError.h"
 
@@ -50,11 +51,10 @@ private:
     bool CreateNew(std::string_view bytes);
     bool ReplaceByRename(std::string_view bytes, const struct stat& old);
     void RewriteInPlace(std::string_view bytes, const struct stat& checked);
-    void SyncFolder() const;
 
     SaveCalls calls_;
     std::string path_; // as given, for messages
-    int folder_ = -1;  // the folder of the file written, open from the start
+    Descriptor folder_; // the folder of the file written, open from the start
     std::string name_; // the file's name in that folder: the path's, or its symlink target's
 };
 
