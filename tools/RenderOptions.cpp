@@ -3,6 +3,7 @@
 #include "tools/RenderOptions.h"
 
 #include "render/GlyphArchivePath.h"
+#include "render/NumberText.h"
 #include "tools/CommandLine.h"
 
 #include <cmath>
@@ -50,10 +51,7 @@ std::optional<render::TColourTriple> ParseColour(std::string_view text)
     }
     std::uint32_t value = 0;
     for (const char c : text.substr(1)) {
-        const int digit = c >= '0' && c <= '9'   ? c - '0'
-                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                 : -1;
+        const int digit = render::HexDigit(c);
         if (digit < 0) {
             return std::nullopt;
         }
