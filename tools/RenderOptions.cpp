@@ -6,8 +6,6 @@
 #include "render/NumberText.h"
 #include "tools/CommandLine.h"
 
-#include <cmath>
-#include <cstdlib>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -96,10 +94,9 @@ std::optional<std::string> ReadStyleValue(std::string_view option, const std::st
         return "--page takes a colour #RRGGBB" + quoted;
     }
     // --min-contrast: a ratio of luminances lies from 1 (none) to 21 (black on white).
-    char* end = nullptr;
-    const double ratio = value.empty() ? NAN : std::strtod(value.c_str(), &end);
-    if (end != nullptr && *end == '\0' && ratio >= 1 && ratio <= 21) {
-        style.minContrast = ratio;
+    // Read with a point in every locale: strtod would want the locale's comma.
+    if (const std::optional<double> ratio = render::ParseDecimal(value); ratio && *ratio >= 1 && *ratio <= 21) {
+        style.minContrast = *ratio;
         return std::nullopt;
     }
     return "--min-contrast takes a contrast ratio from 1 to 21" + quoted;

@@ -155,9 +155,11 @@ std::string StyleKey(const render::PictureStyle& style)
 {
     char key[160];
     const auto colour = [](const render::TColourTriple& c) { return (c.Red << 16) | (c.Green << 8) | c.Blue; };
-    std::snprintf(key, sizeof key, "%d/%d/%06x/%.17g/%d", style.scale, static_cast<int>(style.background),
+    // The ratio as %.17g writes it in the C locale, so that every instance tags alike.
+    std::snprintf(key, sizeof key, "%d/%d/%06x/%s/%d", style.scale, static_cast<int>(style.background),
                   style.background == render::StripBackground::Colour ? colour(style.backgroundColour) : 0,
-                  style.minContrast.value_or(0), style.page ? colour(*style.page) : -1);
+                  render::FormatDecimal(style.minContrast.value_or(0), 17, std::chars_format::general).c_str(),
+                  style.page ? colour(*style.page) : -1);
     return key;
 }
 
