@@ -169,7 +169,7 @@ void FileReplacement::Commit(std::string_view bytes)
 {
     struct stat info { };
     if (::fstatat(folder_.Get(), name_.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-        if (errno != ENOENT || !CreateNew(bytes)) {
+        if (errno != ENOENT || !Publish(bytes, nullptr)) {
             throw EFCreateError(path_);
         }
         return;
@@ -181,40 +181,27 @@ void FileReplacement::Commit(std::string_view bytes)
     if (!S_ISREG(info.st_mode)) {
         throw EFCreateError(path_);
     }
-    if (!ReplaceByRename(bytes, info)) {
+    // A file with other links is rewritten, so that it stays one file.
+    if (info.st_nlink != 1 || !Publish(bytes, &info)) {
         RewriteInPlace(bytes, info);
     }
 }
 
-bool FileReplacement::CreateNew(std::string_view bytes)
+bool FileReplacement::Publish(std::string_view bytes, const struct stat* old)
 {
     PublishOptions options;
     options.calls = calls_;
-    switch (PublishNewFile(folder_.Get(), name_, bytes, options)) {
-    case Published::Yes: return true;
-    case Published::Refused: return false;
-    case Published::WriteFailed: break;
+    if (old != nullptr) {
+        // Only the owner (or root) can give the copy the file's owner and group; the mode
+        // comes after, since a change of owner clears the set-id bits.
+        options.prepare = [&old = *old](int fd) {
+            struct stat copy { };
+            return ::fstat(fd, &copy) == 0 &&
+                   ((copy.st_uid == old.st_uid && copy.st_gid == old.st_gid) ||
+                    ::fchown(fd, old.st_uid, old.st_gid) == 0) &&
+                   ::fchmod(fd, old.st_mode & 07777) == 0;
+        };
     }
-    throw EWriteError(path_);
-}
-
-bool FileReplacement::ReplaceByRename(std::string_view bytes, const struct stat& old)
-{
-    if (old.st_nlink != 1) {
-        return false;
-    }
-    // Only the owner (or root) can give the copy the file's owner and group; the mode
-    // comes after, since a change of owner clears the set-id bits.
-    const auto keepOwnerAndMode = [&old](int fd) {
-        struct stat copy { };
-        return ::fstat(fd, &copy) == 0 &&
-               ((copy.st_uid == old.st_uid && copy.st_gid == old.st_gid) || ::fchown(fd, old.st_uid, old.st_gid) == 0) &&
-               ::fchmod(fd, old.st_mode & 07777) == 0;
-    };
-    // A sticky folder refuses the rename over another user's file (or link).
-    PublishOptions options;
-    options.calls = calls_;
-    options.prepare = keepOwnerAndMode;
     switch (PublishNewFile(folder_.Get(), name_, bytes, options)) {
     case Published::Yes: return true;
     case Published::Refused: return false;

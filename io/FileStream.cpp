@@ -61,8 +61,7 @@ FileStream FileStream::Open(const std::string& fileName, uint16_t mode)
     return FileStream(std::move(fd), static_cast<uint64_t>(info.st_size));
 }
 
-FileStream::FileStream(FileStream&& other) noexcept
-    : fd_(std::move(other.fd_)), size_(std::exchange(other.size_, 0))
+FileStream::FileStream(FileStream&& other) noexcept : fd_(std::move(other.fd_)), size_(std::exchange(other.size_, 0))
 {
 }
 
@@ -84,7 +83,8 @@ size_t FileStream::ReadAt(uint64_t position, std::span<uint8_t> out) const
         if (position > kMaxOffset - done) {
             break;
         }
-        const ssize_t got = ::pread(fd_.Get(), out.data() + done, out.size() - done, static_cast<off_t>(position + done));
+        const ssize_t got =
+            ::pread(fd_.Get(), out.data() + done, out.size() - done, static_cast<off_t>(position + done));
         if (got < 0 && errno == EINTR) {
             continue;
         }

@@ -61,8 +61,7 @@ public:
         }
         for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
             std::string temporary = TemporaryName(name_);
-            fd_.Reset(
-                ::openat(folder_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+            fd_.Reset(::openat(folder_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
             if (fd_.Valid()) {
                 temporary_ = std::move(temporary);
                 return true;
@@ -170,7 +169,8 @@ Published PublishNewFile(int folder, const std::string& name, std::string_view b
         if (!file.Open(unnamed) || (options.prepare && !options.prepare(file.Get()))) {
             return Published::Refused;
         }
-        if (!WriteAllAt(options.calls, file.Get(), bytes, 0) || (options.sync && options.calls.fsync(file.Get()) != 0)) {
+        if (!WriteAllAt(options.calls, file.Get(), bytes, 0) ||
+            (options.sync && options.calls.fsync(file.Get()) != 0)) {
             return Published::WriteFailed;
         }
         switch (file.Publish(options.calls, options.keepName)) {

@@ -23,8 +23,8 @@
 #include <vector>
 
 using glyphtint::io::Descriptor;
-using glyphtint::io::PublishNewFile;
 using glyphtint::io::Published;
+using glyphtint::io::PublishNewFile;
 using glyphtint::io::PublishOptions;
 using glyphtint::test::ScratchFolder;
 
