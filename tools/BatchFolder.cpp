@@ -2,6 +2,7 @@
 #include "tools/BatchFolder.h"
 
 #include "io/FileLock.h"
+#include "io/NewFile.h"
 #include "io/SharedFolders.h"
 #include "io/StreamError.h"
 
@@ -12,32 +13,13 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 namespace glyphtint::tools {
 namespace {
 
 // How often a lock file removed by the batch that held it is opened anew.
 constexpr int kLockAttempts = 100;
-
-bool WriteAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-bool SameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
 
 } // namespace
 
@@ -79,8 +61,8 @@ void BatchFolder::Hold()
         case io::FileLockResult::Taken: break;
         }
         struct stat named { };
-        if (::fstatat(fd_.Get(), kLockName, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(named, opened)) {
-            lock_.Reset(lock.Release());
+        if (::fstatat(fd_.Get(), kLockName, &named, AT_SYMLINK_NOFOLLOW) == 0 && io::SameFile(named, opened)) {
+            lock_ = std::move(lock);
             return;
         }
     }
@@ -94,59 +76,17 @@ std::string BatchFolder::PathOf(const std::string& name) const
 
 void BatchFolder::Write(const std::string& name, std::string_view bytes)
 {
-    io::Descriptor file(::openat(fd_.Get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-    if (!file.Valid()) {
-        // Kernels and file systems without unnamed files say so with these.
-        if ((errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) && WriteTemporary(name, bytes)) {
-            return;
-        }
-        throw EFCreateError(PathOf(name));
-    }
-    if (!WriteAll(file.Get(), bytes)) {
-        throw EWriteError(PathOf(name));
-    }
-    // linkat never follows a link at the name, and never replaces: an older file is
-    // removed first, so that a kill between the two leaves no name rather than a
+    // Unsynced: Sync flushes the whole folder once. An older file is removed before the
+    // new one is named, so that a kill between the two leaves no name rather than a
     // temporary one.
-    const std::string self = "/proc/self/fd/" + std::to_string(file.Get());
-    bool named = false;
-    for (int attempt = 0; attempt < 3 && !named; ++attempt) {
-        named = ::linkat(AT_FDCWD, self.c_str(), fd_.Get(), name.c_str(), AT_SYMLINK_FOLLOW) == 0;
-        if (!named && (errno != EEXIST || ::unlinkat(fd_.Get(), name.c_str(), 0) != 0)) {
-            break;
-        }
+    io::PublishOptions options;
+    options.sync = false;
+    options.keepName = false;
+    switch (io::PublishNewFile(fd_.Get(), name, bytes, options)) {
+    case io::Published::Yes: return;
+    case io::Published::Refused: throw EFCreateError(PathOf(name));
+    case io::Published::WriteFailed: throw EWriteError(PathOf(name));
     }
-    const bool noProc = !named && errno == ENOENT;
-    const bool closed = file.Close();
-    if (noProc && WriteTemporary(name, bytes)) {
-        return;
-    }
-    if (!named) {
-        throw EFCreateError(PathOf(name));
-    }
-    if (!closed) {
-        ::unlinkat(fd_.Get(), name.c_str(), 0);
-        throw EWriteError(PathOf(name));
-    }
-}
-
-bool BatchFolder::WriteTemporary(const std::string& name, std::string_view bytes)
-{
-    const std::string temporary = "." + name + "." + std::to_string(::getpid()) + ".tmp";
-    io::Descriptor file(::openat(fd_.Get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!file.Valid()) {
-        return false;
-    }
-    const bool written = WriteAll(file.Get(), bytes);
-    if (!file.Close() || !written) {
-        ::unlinkat(fd_.Get(), temporary.c_str(), 0);
-        throw EWriteError(PathOf(name));
-    }
-    if (::renameat(fd_.Get(), temporary.c_str(), fd_.Get(), name.c_str()) != 0) {
-        ::unlinkat(fd_.Get(), temporary.c_str(), 0);
-        throw EFCreateError(PathOf(name));
-    }
-    return true;
 }
 
 void BatchFolder::Sync()

@@ -42,7 +42,6 @@ public:
 
 private:
     void Hold();
-    bool WriteTemporary(const std::string& name, std::string_view bytes);
 
     std::string path_;
     io::Descriptor fd_;

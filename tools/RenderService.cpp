@@ -9,6 +9,7 @@
 #include "render/ColourSamples.h"
 #include "render/ErrorCauses.h"
 #include "render/GlyphPack.h"
+#include "render/NumberText.h"
 #include "render/PictureStyle.h"
 #include "render/ShownMessage.h"
 #include "tools/CommandLine.h"
@@ -69,23 +70,9 @@ public:
     using EUsage::EUsage;
 };
 
-int HexDigit(char c)
-{
-    return c >= '0' && c <= '9'   ? c - '0'
-           : c >= 'a' && c <= 'f' ? c - 'a' + 10
-           : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                  : -1;
-}
-
 std::string Hex(const unsigned char* bytes, std::size_t size)
 {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (std::size_t i = 0; i < size; ++i) {
-        hex += kDigits[bytes[i] >> 4];
-        hex += kDigits[bytes[i] & 15];
-    }
-    return hex;
+    return render::HexString({bytes, size});
 }
 
 // The bytes of a query parameter, '+' as a space and every %XX as its byte. Raises EUsage
@@ -99,8 +86,8 @@ std::string DecodeQueryValue(std::string_view encoded, std::size_t maxBytes, std
         if (byte == '+') {
             byte = ' ';
         } else if (byte == '%') {
-            const int hi = i + 1 < encoded.size() ? HexDigit(encoded[i + 1]) : -1;
-            const int lo = i + 2 < encoded.size() ? HexDigit(encoded[i + 2]) : -1;
+            const int hi = i + 1 < encoded.size() ? render::HexDigit(encoded[i + 1]) : -1;
+            const int lo = i + 2 < encoded.size() ? render::HexDigit(encoded[i + 2]) : -1;
             if (hi < 0 || lo < 0) {
                 throw EUsage("malformed percent escape in " + std::string(name) + ": '%' takes two hexadecimal digits");
             }
@@ -169,9 +156,11 @@ std::string StyleKey(const render::PictureStyle& style)
 {
     char key[160];
     const auto colour = [](const render::TColourTriple& c) { return (c.Red << 16) | (c.Green << 8) | c.Blue; };
-    std::snprintf(key, sizeof key, "%d/%d/%06x/%.17g/%d", style.scale, static_cast<int>(style.background),
+    // The ratio as %.17g writes it in the C locale, so that every instance tags alike.
+    std::snprintf(key, sizeof key, "%d/%d/%06x/%s/%d", style.scale, static_cast<int>(style.background),
                   style.background == render::StripBackground::Colour ? colour(style.backgroundColour) : 0,
-                  style.minContrast.value_or(0), style.page ? colour(*style.page) : -1);
+                  render::FormatDecimal(style.minContrast.value_or(0), 17, std::chars_format::general).c_str(),
+                  style.page ? colour(*style.page) : -1);
     return key;
 }
 

@@ -2,6 +2,7 @@
 // glyph pack, reopened on SIGHUP; SIGTERM lets the requests in flight finish.
 #include "render/ErrorCauses.h"
 #include "render/GlyphArchivePath.h"
+#include "render/NumberText.h"
 #include "render/ShownMessage.h"
 #include "render/TextLimits.h"
 #include "tools/CommandLine.h"
@@ -177,7 +178,9 @@ void LogRequest(const LoggedRequest& request)
 {
     const std::size_t sent = request.method == "HEAD" ? 0 : request.bytes;
     char numbers[96];
-    std::snprintf(numbers, sizeof numbers, " %d %zu %.1f\n", request.status, sent, request.milliseconds);
+    // The milliseconds with a point whatever the locale Qt took from the environment.
+    std::snprintf(numbers, sizeof numbers, " %d %zu %s\n", request.status, sent,
+                  render::FormatDecimal(request.milliseconds, 1).c_str());
     const std::string line = LoggedPath(request.method) + " " + LoggedPath(request.target) + numbers;
     const std::lock_guard lock(logMutex);
     if (logError != 0) {
