@@ -523,6 +523,9 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* /*url*/,
 // and CheckHead's to refuse.
 constexpr std::size_t kPeekWindow = 64 * 1024;
 
+// Reads of what a refused client still sends, at most, each time it sends more.
+constexpr int kDiscardTurn = 16;
+
 // A connection held until its first request's head is whole.
 struct Gated {
     explicit Gated(int fd) : socket(fd) { }
@@ -576,7 +579,11 @@ public:
                 } else if (fd == listening_.Get()) {
                     Accept();
                 } else if (const auto found = held_.find(fd); found != held_.end()) {
-                    Serve(*found->second, events[i].events);
+                    try {
+                        Serve(*found->second, events[i].events);
+                    } catch (const std::bad_alloc&) {
+                        Drop(*found->second); // closed unanswered, for want of memory
+                    }
                 }
             }
             {
@@ -647,24 +654,28 @@ private:
         gated->watch.fd = client;
         gated->watch.gated = true;
         gated->watch.address = AddressKey(reinterpret_cast<const sockaddr*>(&address));
-        held_.reserve(held_.size() + 1);
+        Gated& entry = *held_.emplace(client, std::move(gated)).first->second;
+        bool taken = false;
         {
             const std::lock_guard lock(state_.mutex);
             // Counted over every connection of the address, the daemon's and the gate's.
-            if (state_.perAddressLimit != 0 &&
+            if (state_.perAddressLimit == 0 ||
                 std::ranges::count_if(state_.watches, [&](const ConnectionWatch* watch) {
-                    return !watch->closing && watch->address == gated->watch.address;
-                }) >= static_cast<std::ptrdiff_t>(state_.perAddressLimit)) {
-                return;
+                    return !watch->closing && watch->address == entry.watch.address;
+                }) < static_cast<std::ptrdiff_t>(state_.perAddressLimit)) {
+                try {
+                    state_.watches.insert(&entry.watch);
+                    taken = true;
+                    state_.MakeRoom(&entry.watch);
+                } catch (const std::bad_alloc&) {
+                    // Closed unanswered, for want of memory.
+                }
             }
-            state_.watches.insert(&gated->watch);
-            state_.MakeRoom(&gated->watch);
         }
-        if (!Add(client, EPOLLIN | EPOLLRDHUP | EPOLLET)) {
-            Forget(*gated);
-            return;
+        if (!taken || !Add(client, EPOLLIN | EPOLLRDHUP | EPOLLET)) {
+            Forget(entry);
+            held_.erase(client);
         }
-        held_.emplace(client, std::move(gated));
     }
 
     void Serve(Gated& gated, std::uint32_t events)
@@ -765,9 +776,11 @@ private:
         Discard(gated);
     }
 
+    // A turn at most: a client sending without end is read in turns with the others,
+    // until it is closed for the header timeout.
     void Discard(Gated& gated)
     {
-        for (;;) {
+        for (int turn = 0; turn < kDiscardTurn; ++turn) {
             const ssize_t received = recv(gated.socket.Get(), peeked_.data(), peeked_.size(), 0);
             if (received > 0) {
                 continue;
