@@ -119,7 +119,11 @@ struct HttpServer::State {
 
     std::atomic<bool> draining = false;
     std::mutex mutex;
+    // Told of every request that ends: heard only by a drain or the destructor waiting.
     std::condition_variable changed;
+    // The watchdog's own, so that the ends of requests do not wake it: it looks four times
+    // a second, and is woken to stop.
+    std::condition_variable watchdogWake;
     int requests = 0;
     std::unordered_set<ConnectionWatch*> watches;
     bool stopping = false;
@@ -158,7 +162,7 @@ struct HttpServer::State {
     {
         std::unique_lock lock(mutex);
         while (!stopping) {
-            changed.wait_for(lock, std::chrono::milliseconds(250));
+            watchdogWake.wait_for(lock, std::chrono::milliseconds(250));
             const Clock::time_point now = Clock::now();
             for (ConnectionWatch* watch : watches) {
                 if (!watch->busy && now - watch->since > std::chrono::seconds(settings.headerTimeoutSeconds)) {
@@ -933,7 +937,7 @@ HttpServer::HttpServer(const ServerSettings& settings, Handler handler, Logger l
         const std::lock_guard lock(state_->mutex);
         state_->stopping = true;
     }
-    state_->changed.notify_all();
+    state_->watchdogWake.notify_all();
     state_->watchdog.join();
     std::string reason;
     {
@@ -963,7 +967,7 @@ HttpServer::~HttpServer()
         const std::lock_guard lock(state_->mutex);
         state_->stopping = true;
     }
-    state_->changed.notify_all();
+    state_->watchdogWake.notify_all();
     state_->watchdog.join();
 }
 
