@@ -182,6 +182,7 @@ def exact_cases():
         add("Content-Length " + length.decode(), 400, headers=(host, (b"Content-Length", length)))
     add("HTTP/2.5", 505, version=b"HTTP/2.5")
     found.append(("garbage request line", b"GARBAGE\r\n\r\n", 400, b"-  400 "))
+    add("8000 parameters", 400, target=b"/info.json?" + b"&".join(b"p" for i in range(8000)))
     add("target of 1 MB", 414, target=b"/" + b"a" * (1 << 20))
     add("header of 1 MB", 431, headers=(host, (b"X-Big", b"a" * (1 << 20))))
     return found

@@ -53,6 +53,17 @@ const std::vector<GateCase> kCases = {
     {"bad header before the end", "GET / HTTP/1.1\r\nX y: 1\r\n", 400},
 };
 
+TEST(HeadGate, QueriesOfManyParametersAreRefused)
+{
+    const HeadGate gate(64 * 1024);
+    std::string query = "/info.json?text=a"; // and 255 more: 256 parameters
+    for (int i = 0; i < 255; ++i) {
+        query += "&p";
+    }
+    EXPECT_EQ(gate.Inspect("GET " + query + " HTTP/1.1\r\n\r\n").kind, GateVerdict::Kind::Pass);
+    EXPECT_EQ(gate.Inspect("GET " + query + "&p HTTP/1.1\r\n\r\n").answer.status, 400);
+}
+
 std::string ShownName(std::string name)
 {
     std::ranges::replace_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
