@@ -15,14 +15,6 @@ bool IsControlOrSpace(char c)
     return static_cast<unsigned char>(c) <= ' ' || c == 0x7f;
 }
 
-bool SameName(std::string_view a, std::string_view b)
-{
-    return std::ranges::equal(a, b, [](char x, char y) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
-
 // "HTTP/" digit "." digit: a version, if not one taken here.
 bool IsVersion(std::string_view version)
 {
@@ -90,7 +82,7 @@ GateVerdict HeadGate::Inspect(std::string_view received) const
         if (!word.empty() && !IsHeaderName(word)) {
             return Refused(verdict, 400, kNoRequestLine);
         }
-        if (requestLine.size() > headLimit_) {
+        if (received.size() > headLimit_) {
             return Refused(verdict, 414, "the request target is longer than glyphtint-serve takes");
         }
         return verdict;
@@ -140,7 +132,7 @@ GateVerdict HeadGate::Inspect(std::string_view received) const
         if (colon == std::string_view::npos || !IsHeaderName(name)) {
             return Refused(std::move(verdict), 400, "a header name holds a byte no header name holds");
         }
-        if (SameName(name, "Content-Length") && !ReadContentLength(line.substr(colon + 1))) {
+        if (SameHeaderName(name, "Content-Length") && !ReadContentLength(line.substr(colon + 1))) {
             return Refused(std::move(verdict), 400, "Content-Length takes one whole number");
         }
         next = end + 1;

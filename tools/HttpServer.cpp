@@ -23,6 +23,7 @@
 #include <netdb.h>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -139,7 +140,7 @@ struct HttpServer::State {
     std::thread gate;
     int gateWake = -1;
     bool gateStopping = false;
-    bool accepting = true; // false once the listening socket is closed
+    bool accepting = true;        // false once the listening socket is closed
     unsigned perAddressLimit = 0; // 0: none
 
     void WakeGate() const
@@ -539,6 +540,8 @@ struct Gated {
     ConnectionWatch watch; // in State::watches while held
     Clock::time_point start = Clock::now();
     bool counted = false;  // in State::requests: part of a request came
+    std::size_t seen = 0;  // bytes of the head looked at so far
+    bool lineSeen = false; // a line end among them
     bool answered = false; // refused: what the client still sends is read and dropped
 };
 
@@ -562,8 +565,7 @@ class GateLoop {
 public:
     GateLoop(HttpServer::State& state, Socket listening)
         : state_(state), listening_(std::move(listening)), epoll_(epoll_create1(EPOLL_CLOEXEC)),
-          gate_(state.settings.connectionMemory),
-          peeked_(std::min(state.settings.connectionMemory + 1, kPeekWindow))
+          gate_(state.settings.connectionMemory), peeked_(std::min(state.settings.connectionMemory + 1, kPeekWindow))
     {
         if (epoll_.Get() < 0 || !Add(listening_.Get(), EPOLLIN) || !Add(state.gateWake, EPOLLIN)) {
             throw std::runtime_error(std::string("Cannot watch the listening socket: ") + std::strerror(errno));
@@ -633,8 +635,8 @@ private:
         for (;;) {
             sockaddr_storage address{};
             socklen_t length = sizeof address;
-            const int client = accept4(listening_.Get(), reinterpret_cast<sockaddr*>(&address), &length,
-                                       SOCK_NONBLOCK | SOCK_CLOEXEC);
+            const int client =
+                accept4(listening_.Get(), reinterpret_cast<sockaddr*>(&address), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
             if (client < 0) {
                 if (errno == EINTR || errno == ECONNABORTED) {
                     continue;
@@ -663,10 +665,9 @@ private:
         {
             const std::lock_guard lock(state_.mutex);
             // Counted over every connection of the address, the daemon's and the gate's.
-            if (state_.perAddressLimit == 0 ||
-                std::ranges::count_if(state_.watches, [&](const ConnectionWatch* watch) {
-                    return !watch->closing && watch->address == entry.watch.address;
-                }) < static_cast<std::ptrdiff_t>(state_.perAddressLimit)) {
+            if (state_.perAddressLimit == 0 || std::ranges::count_if(state_.watches, [&](const ConnectionWatch* watch) {
+                                                   return !watch->closing && watch->address == entry.watch.address;
+                                               }) < static_cast<std::ptrdiff_t>(state_.perAddressLimit)) {
                 try {
                     state_.watches.insert(&entry.watch);
                     taken = true;
@@ -705,13 +706,18 @@ private:
             return;
         }
         Count(gated, true);
+        const std::string_view head(peeked_.data(), static_cast<std::size_t>(received));
         GateVerdict verdict;
-        try {
-            verdict = gate_.Inspect({peeked_.data(), static_cast<std::size_t>(received)});
-        } catch (const std::bad_alloc&) {
-            Drop(gated);
-            return;
+        if (Telling(gated, head)) {
+            try {
+                verdict = gate_.Inspect(head);
+            } catch (const std::bad_alloc&) {
+                Drop(gated);
+                return;
+            }
         }
+        gated.seen = head.size();
+        gated.lineSeen = gated.lineSeen || head.find('\n') != std::string_view::npos;
         if (verdict.kind == GateVerdict::Kind::More) {
             if (static_cast<std::size_t>(received) < peeked_.size()) {
                 if ((events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0) {
@@ -728,6 +734,21 @@ private:
         } else {
             Refuse(gated, verdict);
         }
+    }
+
+    // Whether the bytes come since the last look can tell more: the first bytes, the
+    // request line's end, the head's end, or the buffer full. A client sending its head a
+    // byte at a time then costs a few looks, not one a byte over all it sent.
+    bool Telling(const Gated& gated, std::string_view head) const
+    {
+        if (gated.seen == 0 || head.size() == peeked_.size() || head.size() < gated.seen) {
+            return true;
+        }
+        if (!gated.lineSeen && head.find('\n', gated.seen) != std::string_view::npos) {
+            return true;
+        }
+        const std::string_view fresh = head.substr(gated.seen >= 2 ? gated.seen - 2 : 0);
+        return fresh.find("\n\n") != std::string_view::npos || fresh.find("\n\r\n") != std::string_view::npos;
     }
 
     void Count(Gated& gated, bool counted)
@@ -917,11 +938,11 @@ HttpServer::HttpServer(const ServerSettings& settings, Handler handler, Logger l
     errno = 0;
     state_->daemon = MHD_start_daemon(
         flags, 0, nullptr, nullptr, &OnRequest, state_.get(), MHD_OPTION_EXTERNAL_LOGGER, &OnDaemonMessage,
-        state_.get(), MHD_OPTION_THREAD_POOL_SIZE, settings.threads,
-        MHD_OPTION_CONNECTION_LIMIT, daemonLimit, MHD_OPTION_PER_IP_CONNECTION_LIMIT, perAddressLimit,
-        MHD_OPTION_CONNECTION_TIMEOUT, settings.timeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, daemonMemory,
-        MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine, state_.get(), MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted,
-        state_.get(), MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, state_.get(), MHD_OPTION_END);
+        state_.get(), MHD_OPTION_THREAD_POOL_SIZE, settings.threads, MHD_OPTION_CONNECTION_LIMIT, daemonLimit,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, perAddressLimit, MHD_OPTION_CONNECTION_TIMEOUT, settings.timeoutSeconds,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, daemonMemory, MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine, state_.get(),
+        MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, state_.get(), MHD_OPTION_NOTIFY_CONNECTION, &OnConnection,
+        state_.get(), MHD_OPTION_END);
     if (state_->daemon != nullptr) {
         try {
             state_->gate = std::thread([gate = std::move(gate)] { gate->Run(); });
@@ -947,8 +968,8 @@ HttpServer::HttpServer(const ServerSettings& settings, Handler handler, Logger l
     if (reason.empty()) {
         reason = error != 0 ? std::strerror(error) : "libmicrohttpd gave no reason";
     }
-    throw std::runtime_error("Cannot start the HTTP server on " + settings.host + ":" +
-                             std::to_string(state_->port) + ": " + reason);
+    throw std::runtime_error("Cannot start the HTTP server on " + settings.host + ":" + std::to_string(state_->port) +
+                             ": " + reason);
 }
 
 HttpServer::~HttpServer()

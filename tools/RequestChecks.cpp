@@ -42,6 +42,11 @@ std::string_view Trimmed(std::string_view text)
 
 } // namespace
 
+bool SameHeaderName(std::string_view a, std::string_view b)
+{
+    return SameName(a, b);
+}
+
 bool IsHeaderName(std::string_view name)
 {
     return !name.empty() && std::ranges::all_of(name, [](char c) { return IsNameByte(static_cast<unsigned char>(c)); });

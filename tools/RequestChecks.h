@@ -28,6 +28,9 @@ struct RequestHead {
 // A header name (a token): letters, digits and !#$%&'*+-.^_`|~, at least one.
 bool IsHeaderName(std::string_view name);
 
+// Header names compared as HTTP does, blind to ASCII case.
+bool SameHeaderName(std::string_view a, std::string_view b);
+
 // Content-Length's value: one plain decimal number, blanks around it, that fits 64 bits.
 std::optional<std::uint64_t> ReadContentLength(std::string_view value);
 

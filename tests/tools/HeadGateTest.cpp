@@ -66,7 +66,8 @@ TEST(HeadGate, QueriesOfManyParametersAreRefused)
 
 std::string ShownName(std::string name)
 {
-    std::ranges::replace_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+    std::ranges::replace_if(
+        name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
     return name;
 }
 
@@ -77,12 +78,8 @@ TEST_P(GateVerdicts, AnswerOrPassAsTheBytesAllow)
     const GateCase& c = GetParam();
     const GateVerdict verdict = HeadGate(kLimit).Inspect(c.received);
     switch (c.status) {
-    case 0:
-        EXPECT_EQ(verdict.kind, GateVerdict::Kind::Pass);
-        break;
-    case -1:
-        EXPECT_EQ(verdict.kind, GateVerdict::Kind::More);
-        break;
+    case 0: EXPECT_EQ(verdict.kind, GateVerdict::Kind::Pass); break;
+    case -1: EXPECT_EQ(verdict.kind, GateVerdict::Kind::More); break;
     default:
         ASSERT_EQ(verdict.kind, GateVerdict::Kind::Refuse);
         EXPECT_EQ(verdict.answer.status, c.status);
@@ -100,6 +97,7 @@ TEST(HeadGate, SizesAreRefusedOnceTheyPassTheLimit)
     EXPECT_EQ(gate.Inspect(line.substr(0, kLimit)).kind, GateVerdict::Kind::More);
     EXPECT_EQ(gate.Inspect(line).answer.status, 414);
     EXPECT_EQ(gate.Inspect(line + " HTTP/1.1\r\n\r\n").answer.status, 414);
+    EXPECT_EQ(gate.Inspect(std::string(kLimit + 1, '\n')).answer.status, 414) << "empty lines without end";
 
     const std::string head = "GET / HTTP/1.1\r\nX: " + std::string(kLimit, 'a');
     EXPECT_EQ(gate.Inspect(head.substr(0, kLimit)).kind, GateVerdict::Kind::More);
