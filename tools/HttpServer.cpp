@@ -1,9 +1,11 @@
-// HttpServer: the listening socket made here (its errors named), libmicrohttpd's pool
-// serving it, the raw request target kept from the request line (libmicrohttpd decodes
-// the path), every request's head checked before it is served, and a watch over slow
-// and idle clients.
+// HttpServer: the listening socket made and accepted here (its errors named), each
+// connection's first head checked by the head gate before libmicrohttpd's pool serves
+// it, the raw request target kept from the request line (libmicrohttpd decodes the
+// path), every request's head checked before it is served, and a watch over slow and
+// idle clients.
 #include "tools/HttpServer.h"
 
+#include "tools/HeadGate.h"
 #include "tools/RequestChecks.h"
 
 #include <microhttpd.h>
@@ -21,9 +23,14 @@
 #include <netdb.h>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
+#include <system_error>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace glyphtint::tools {
@@ -55,6 +62,9 @@ struct ConnectionWatch {
     Clock::time_point since = Clock::now();
     bool busy = false;
     bool closing = false;
+    // Held by the head gate, not yet the daemon's: ranked with slow senders.
+    bool gated = false;
+    std::string address; // the client's IP address as bytes, for the limit per address
     // The request under way, counted in HttpServer::State::requests until it is over.
     RequestContext* request = nullptr;
     int drainingAnswers = 0; // queued since the server began to drain
@@ -64,6 +74,21 @@ struct ConnectionWatch {
 // (pipelined) are answered up to this many, and the last carries Connection: close, so
 // that a client sending one request after another learns of the close and the drain ends.
 constexpr int kDrainingAnswers = 8;
+
+// The IP address of a client as bytes; an IPv4 address mapped into IPv6 as the IPv4 one.
+std::string AddressKey(const sockaddr* address)
+{
+    if (address != nullptr && address->sa_family == AF_INET) {
+        const auto* in = reinterpret_cast<const sockaddr_in*>(address);
+        return {reinterpret_cast<const char*>(&in->sin_addr), sizeof in->sin_addr};
+    }
+    if (address != nullptr && address->sa_family == AF_INET6) {
+        const in6_addr& in6 = reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr;
+        const auto* bytes = reinterpret_cast<const char*>(in6.s6_addr);
+        return IN6_IS_ADDR_V4MAPPED(&in6) ? std::string(bytes + 12, 4) : std::string(bytes, 16);
+    }
+    return {};
+}
 
 class Socket {
 public:
@@ -95,7 +120,11 @@ struct HttpServer::State {
 
     std::atomic<bool> draining = false;
     std::mutex mutex;
+    // Told of every request that ends: heard only by a drain or the destructor waiting.
     std::condition_variable changed;
+    // The watchdog's own, so that the ends of requests do not wake it: it looks four times
+    // a second, and is woken to stop.
+    std::condition_variable watchdogWake;
     int requests = 0;
     std::unordered_set<ConnectionWatch*> watches;
     bool stopping = false;
@@ -105,6 +134,20 @@ struct HttpServer::State {
 
     // Connections suspended or resuming: the daemon may only stop without any.
     int parked = 0;
+
+    // The head gate's thread, woken through gateWake to take the connections still
+    // waiting to be accepted (draining) or to stop.
+    std::thread gate;
+    int gateWake = -1;
+    bool gateStopping = false;
+    bool accepting = true;        // false once the listening socket is closed
+    unsigned perAddressLimit = 0; // 0: none
+
+    void WakeGate() const
+    {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = write(gateWake, &one, sizeof one);
+    }
 
     void Unpark(RequestContext& context)
     {
@@ -120,7 +163,7 @@ struct HttpServer::State {
     {
         std::unique_lock lock(mutex);
         while (!stopping) {
-            changed.wait_for(lock, std::chrono::milliseconds(250));
+            watchdogWake.wait_for(lock, std::chrono::milliseconds(250));
             const Clock::time_point now = Clock::now();
             for (ConnectionWatch* watch : watches) {
                 if (!watch->busy && now - watch->since > std::chrono::seconds(settings.headerTimeoutSeconds)) {
@@ -146,7 +189,9 @@ struct HttpServer::State {
     {
         std::size_t open = 0;
         ConnectionWatch* oldest = nullptr;
-        const auto rank = [](const ConnectionWatch& watch) { return std::pair(watch.request != nullptr, watch.since); };
+        const auto rank = [](const ConnectionWatch& watch) {
+            return std::pair(watch.request != nullptr || watch.gated, watch.since);
+        };
         for (ConnectionWatch* watch : watches) {
             if (watch->closing) {
                 continue;
@@ -252,10 +297,12 @@ void OnConnection(void* cls, MHD_Connection* connection, void** socketContext, M
     std::unique_lock lock(state->mutex);
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
         const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        const MHD_ConnectionInfo* client = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
         auto* watch = new (std::nothrow) ConnectionWatch;
         if (watch != nullptr && info != nullptr) {
             watch->fd = info->connect_fd;
             try {
+                watch->address = AddressKey(client == nullptr ? nullptr : client->client_addr);
                 state->watches.insert(watch);
                 state->MakeRoom(watch);
             } catch (const std::bad_alloc&) {
@@ -473,6 +520,327 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* /*url*/,
     }
 }
 
+// The head gate's side of the sockets: connections accepted here, their first head read
+// with MSG_PEEK (so that the daemon later reads it whole, as if it had accepted them),
+// then handed to the daemon, or answered here and closed.
+
+// Most of a head looked at in the socket's queue: a longer head is the daemon's to read
+// and CheckHead's to refuse.
+constexpr std::size_t kPeekWindow = 64 * 1024;
+
+// Reads of what a refused client still sends, at most, each time it sends more.
+constexpr int kDiscardTurn = 16;
+
+// A connection held until its first request's head is whole.
+struct Gated {
+    explicit Gated(int fd) : socket(fd) { }
+    Socket socket;
+    sockaddr_storage address{};
+    socklen_t addressLength = sizeof address;
+    ConnectionWatch watch; // in State::watches while held
+    Clock::time_point start = Clock::now();
+    bool counted = false;  // in State::requests: part of a request came
+    std::size_t seen = 0;  // bytes of the head looked at so far
+    bool lineSeen = false; // a line end among them
+    bool answered = false; // refused: what the client still sends is read and dropped
+};
+
+// The whole answer as written on the connection.
+std::string WrittenAnswer(const HttpAnswer& answer, std::string_view method)
+{
+    const char* reason = MHD_get_reason_phrase_for(static_cast<unsigned>(answer.status));
+    std::string written = "HTTP/1.1 " + std::to_string(answer.status) + " " + (reason == nullptr ? "" : reason) +
+                          "\r\nContent-Type: " + answer.contentType + "\r\n";
+    for (const auto& [name, value] : answer.headers) {
+        written += name + ": " + value + "\r\n";
+    }
+    written += "Content-Length: " + std::to_string(answer.body.size()) + "\r\n\r\n";
+    if (method != "HEAD") {
+        written += answer.body;
+    }
+    return written;
+}
+
+class GateLoop {
+public:
+    GateLoop(HttpServer::State& state, Socket listening)
+        : state_(state), listening_(std::move(listening)), epoll_(epoll_create1(EPOLL_CLOEXEC)),
+          gate_(state.settings.connectionMemory), peeked_(std::min(state.settings.connectionMemory + 1, kPeekWindow))
+    {
+        if (epoll_.Get() < 0 || !Add(listening_.Get(), EPOLLIN) || !Add(state.gateWake, EPOLLIN)) {
+            throw std::runtime_error(std::string("Cannot watch the listening socket: ") + std::strerror(errno));
+        }
+    }
+
+    void Run()
+    {
+        epoll_event events[64];
+        for (;;) {
+            const int count = epoll_wait(epoll_.Get(), events, std::size(events), -1);
+            for (int i = 0; i < count; ++i) {
+                const int fd = events[i].data.fd;
+                if (fd == state_.gateWake) {
+                    std::uint64_t wakes = 0;
+                    [[maybe_unused]] const ssize_t read = ::read(fd, &wakes, sizeof wakes);
+                } else if (fd == listening_.Get()) {
+                    Accept();
+                } else if (const auto found = held_.find(fd); found != held_.end()) {
+                    try {
+                        Serve(*found->second, events[i].events);
+                    } catch (const std::bad_alloc&) {
+                        Drop(*found->second); // closed unanswered, for want of memory
+                    }
+                }
+            }
+            {
+                const std::lock_guard lock(state_.mutex);
+                if (state_.gateStopping) {
+                    break;
+                }
+            }
+            if (state_.draining && listening_.Get() >= 0) {
+                StopAccepting();
+            }
+        }
+        while (!held_.empty()) {
+            Drop(*held_.begin()->second);
+        }
+    }
+
+private:
+    bool Add(int fd, std::uint32_t events)
+    {
+        epoll_event event{};
+        event.events = events;
+        event.data.fd = fd;
+        return epoll_ctl(epoll_.Get(), EPOLL_CTL_ADD, fd, &event) == 0;
+    }
+
+    // Connections the kernel has taken are accepted still: their clients may have sent
+    // their requests already, which are served rather than reset.
+    void StopAccepting()
+    {
+        Accept();
+        epoll_ctl(epoll_.Get(), EPOLL_CTL_DEL, listening_.Get(), nullptr);
+        Socket(listening_.Release());
+        {
+            const std::lock_guard lock(state_.mutex);
+            state_.accepting = false;
+        }
+        state_.changed.notify_all();
+    }
+
+    void Accept()
+    {
+        for (;;) {
+            sockaddr_storage address{};
+            socklen_t length = sizeof address;
+            const int client =
+                accept4(listening_.Get(), reinterpret_cast<sockaddr*>(&address), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (client < 0) {
+                if (errno == EINTR || errno == ECONNABORTED) {
+                    continue;
+                }
+                return;
+            }
+            try {
+                Take(client, address, length);
+            } catch (const std::bad_alloc&) {
+                // Closed unanswered, for want of memory.
+            }
+        }
+    }
+
+    void Take(int client, const sockaddr_storage& address, socklen_t length)
+    {
+        Socket owned(client);
+        auto gated = std::make_unique<Gated>(owned.Release());
+        gated->address = address;
+        gated->addressLength = length;
+        gated->watch.fd = client;
+        gated->watch.gated = true;
+        gated->watch.address = AddressKey(reinterpret_cast<const sockaddr*>(&address));
+        Gated& entry = *held_.emplace(client, std::move(gated)).first->second;
+        bool taken = false;
+        {
+            const std::lock_guard lock(state_.mutex);
+            // Counted over every connection of the address, the daemon's and the gate's.
+            if (state_.perAddressLimit == 0 || std::ranges::count_if(state_.watches, [&](const ConnectionWatch* watch) {
+                                                   return !watch->closing && watch->address == entry.watch.address;
+                                               }) < static_cast<std::ptrdiff_t>(state_.perAddressLimit)) {
+                try {
+                    state_.watches.insert(&entry.watch);
+                    taken = true;
+                    state_.MakeRoom(&entry.watch);
+                } catch (const std::bad_alloc&) {
+                    // Closed unanswered, for want of memory.
+                }
+            }
+        }
+        if (!taken || !Add(client, EPOLLIN | EPOLLRDHUP | EPOLLET)) {
+            Forget(entry);
+            held_.erase(client);
+        }
+    }
+
+    void Serve(Gated& gated, std::uint32_t events)
+    {
+        bool closing = false;
+        {
+            const std::lock_guard lock(state_.mutex);
+            closing = gated.watch.closing; // shut down by the watchdog or for room
+        }
+        if (closing) {
+            Drop(gated);
+            return;
+        }
+        if (gated.answered) {
+            Discard(gated);
+            return;
+        }
+        const ssize_t received = recv(gated.socket.Get(), peeked_.data(), peeked_.size(), MSG_PEEK);
+        if (received <= 0) {
+            if (received == 0 || (errno != EAGAIN && errno != EINTR)) {
+                Drop(gated);
+            }
+            return;
+        }
+        Count(gated, true);
+        const std::string_view head(peeked_.data(), static_cast<std::size_t>(received));
+        GateVerdict verdict;
+        if (Telling(gated, head)) {
+            try {
+                verdict = gate_.Inspect(head);
+            } catch (const std::bad_alloc&) {
+                Drop(gated);
+                return;
+            }
+        }
+        gated.seen = head.size();
+        gated.lineSeen = gated.lineSeen || head.find('\n') != std::string_view::npos;
+        if (verdict.kind == GateVerdict::Kind::More) {
+            if (static_cast<std::size_t>(received) < peeked_.size()) {
+                if ((events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0) {
+                    Drop(gated); // the client sends no more, and its head is not whole
+                }
+                return;
+            }
+            // A head outgrowing the window: what it held so far is sound, the rest is
+            // the daemon's to read and CheckHead's to check.
+            verdict.kind = GateVerdict::Kind::Pass;
+        }
+        if (verdict.kind == GateVerdict::Kind::Pass) {
+            HandOver(gated);
+        } else {
+            Refuse(gated, verdict);
+        }
+    }
+
+    // Whether the bytes come since the last look can tell more: the first bytes, the
+    // request line's end, the head's end, or the buffer full. A client sending its head a
+    // byte at a time then costs a few looks, not one a byte over all it sent.
+    bool Telling(const Gated& gated, std::string_view head) const
+    {
+        if (gated.seen == 0 || head.size() == peeked_.size() || head.size() < gated.seen) {
+            return true;
+        }
+        if (!gated.lineSeen && head.find('\n', gated.seen) != std::string_view::npos) {
+            return true;
+        }
+        const std::string_view fresh = head.substr(gated.seen >= 2 ? gated.seen - 2 : 0);
+        return fresh.find("\n\n") != std::string_view::npos || fresh.find("\n\r\n") != std::string_view::npos;
+    }
+
+    void Count(Gated& gated, bool counted)
+    {
+        if (gated.counted != counted) {
+            gated.counted = counted;
+            {
+                const std::lock_guard lock(state_.mutex);
+                state_.requests += counted ? 1 : -1;
+            }
+            state_.changed.notify_all();
+        }
+    }
+
+    void HandOver(Gated& gated)
+    {
+        const sockaddr_storage address = gated.address;
+        const socklen_t length = gated.addressLength;
+        const int fd = gated.socket.Release();
+        Drop(gated);
+        // The daemon closes the socket itself when it cannot take it.
+        MHD_add_connection(state_.daemon, fd, reinterpret_cast<const sockaddr*>(&address), length);
+    }
+
+    // Answered at once, then the request read and dropped until the client closes (or
+    // the watchdog does): closing with bytes unread would reset the connection, and the
+    // client could lose the answer.
+    void Refuse(Gated& gated, const GateVerdict& verdict)
+    {
+        const std::string written = WrittenAnswer(verdict.answer, verdict.method);
+        const ssize_t sent = send(gated.socket.Get(), written.data(), written.size(), MSG_NOSIGNAL);
+        shutdown(gated.socket.Get(), SHUT_WR);
+        gated.answered = true;
+        Count(gated, false);
+        {
+            const std::lock_guard lock(state_.mutex);
+            gated.watch.since = Clock::now();
+        }
+        LoggedRequest logged{verdict.method, verdict.target, 0, 0, 0};
+        if (sent == static_cast<ssize_t>(written.size())) {
+            logged.status = verdict.answer.status;
+            logged.bytes = verdict.answer.body.size();
+        }
+        logged.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - gated.start).count();
+        try {
+            state_.logger(logged);
+        } catch (const std::exception&) {
+            // Out of memory for a log line: the request is over all the same.
+        }
+        Discard(gated);
+    }
+
+    // A turn at most: a client sending without end is read in turns with the others,
+    // until it is closed for the header timeout.
+    void Discard(Gated& gated)
+    {
+        for (int turn = 0; turn < kDiscardTurn; ++turn) {
+            const ssize_t received = recv(gated.socket.Get(), peeked_.data(), peeked_.size(), 0);
+            if (received > 0) {
+                continue;
+            }
+            if (received == 0 || (errno != EAGAIN && errno != EINTR)) {
+                Drop(gated);
+            }
+            return;
+        }
+    }
+
+    void Forget(Gated& gated)
+    {
+        Count(gated, false);
+        const std::lock_guard lock(state_.mutex);
+        state_.watches.erase(&gated.watch);
+    }
+
+    // Closes the connection, if the gate still has it.
+    void Drop(Gated& gated)
+    {
+        const int fd = gated.watch.fd;
+        epoll_ctl(epoll_.Get(), EPOLL_CTL_DEL, fd, nullptr);
+        Forget(gated);
+        held_.erase(fd);
+    }
+
+    HttpServer::State& state_;
+    Socket listening_;
+    Socket epoll_;
+    const HeadGate gate_;
+    std::vector<char> peeked_;
+    std::unordered_map<int, std::unique_ptr<Gated>> held_;
+};
+
 // The socket listening on host:port, or why there is none.
 Socket Listen(const ServerSettings& settings, std::uint16_t& port, bool& loopback)
 {
@@ -552,41 +920,56 @@ HttpServer::HttpServer(const ServerSettings& settings, Handler handler, Logger l
     // carrying everyone's requests: a limit per address would be the whole service's, and
     // the connections past it are closed unanswered.
     const unsigned perAddressLimit = loopback ? daemonLimit : settings.perAddressLimit;
+    state_->perAddressLimit = loopback ? 0 : settings.perAddressLimit;
     // The daemon refuses a request itself, with an answer of its own, when its head and
     // the records of its query parameters outgrow a connection's memory: it gets room for
     // a head at the limit full of parameters, and CheckHead refuses what is longer.
     const std::size_t daemonMemory = 8 * settings.connectionMemory + 64 * 1024;
+    Socket wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (wake.Get() < 0) {
+        throw std::runtime_error("Cannot start the HTTP server: " + std::string(std::strerror(errno)));
+    }
+    state_->gateWake = wake.Get();
+    auto gate = std::make_unique<GateLoop>(*state_, std::move(listening));
     state_->watchdog = std::thread([state = state_.get()] { state->Watch(); });
-    const unsigned flags =
-        MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_USE_ITC | MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME;
+    // The daemon gets its connections from the gate (MHD_add_connection), never listens.
+    const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_USE_ITC | MHD_USE_ERROR_LOG |
+                           MHD_ALLOW_SUSPEND_RESUME | MHD_USE_NO_LISTEN_SOCKET;
     errno = 0;
     state_->daemon = MHD_start_daemon(
         flags, 0, nullptr, nullptr, &OnRequest, state_.get(), MHD_OPTION_EXTERNAL_LOGGER, &OnDaemonMessage,
-        state_.get(), MHD_OPTION_LISTEN_SOCKET, listening.Get(), MHD_OPTION_THREAD_POOL_SIZE, settings.threads,
-        MHD_OPTION_CONNECTION_LIMIT, daemonLimit, MHD_OPTION_PER_IP_CONNECTION_LIMIT, perAddressLimit,
-        MHD_OPTION_CONNECTION_TIMEOUT, settings.timeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, daemonMemory,
-        MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine, state_.get(), MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted,
-        state_.get(), MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, state_.get(), MHD_OPTION_END);
-    if (state_->daemon == nullptr) {
-        const int error = errno;
-        {
-            const std::lock_guard lock(state_->mutex);
-            state_->stopping = true;
+        state_.get(), MHD_OPTION_THREAD_POOL_SIZE, settings.threads, MHD_OPTION_CONNECTION_LIMIT, daemonLimit,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, perAddressLimit, MHD_OPTION_CONNECTION_TIMEOUT, settings.timeoutSeconds,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, daemonMemory, MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine, state_.get(),
+        MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, state_.get(), MHD_OPTION_NOTIFY_CONNECTION, &OnConnection,
+        state_.get(), MHD_OPTION_END);
+    if (state_->daemon != nullptr) {
+        try {
+            state_->gate = std::thread([gate = std::move(gate)] { gate->Run(); });
+            wake.Release(); // closed by the destructor, once the gate is stopped
+            return;
+        } catch (const std::system_error&) {
+            MHD_stop_daemon(state_->daemon);
+            state_->daemon = nullptr;
         }
-        state_->changed.notify_all();
-        state_->watchdog.join();
-        std::string reason;
-        {
-            const std::lock_guard lock(state_->messageMutex);
-            reason = state_->daemonMessage;
-        }
-        if (reason.empty()) {
-            reason = error != 0 ? std::strerror(error) : "libmicrohttpd gave no reason";
-        }
-        throw std::runtime_error("Cannot start the HTTP server on " + settings.host + ":" +
-                                 std::to_string(state_->port) + ": " + reason);
     }
-    listening.Release();
+    const int error = errno;
+    {
+        const std::lock_guard lock(state_->mutex);
+        state_->stopping = true;
+    }
+    state_->watchdogWake.notify_all();
+    state_->watchdog.join();
+    std::string reason;
+    {
+        const std::lock_guard lock(state_->messageMutex);
+        reason = state_->daemonMessage;
+    }
+    if (reason.empty()) {
+        reason = error != 0 ? std::strerror(error) : "libmicrohttpd gave no reason";
+    }
+    throw std::runtime_error("Cannot start the HTTP server on " + settings.host + ":" + std::to_string(state_->port) +
+                             ": " + reason);
 }
 
 HttpServer::~HttpServer()
@@ -595,13 +978,17 @@ HttpServer::~HttpServer()
         // Every handed-on request is answered by its handler in the end.
         std::unique_lock lock(state_->mutex);
         state_->changed.wait(lock, [&] { return state_->parked == 0; });
+        state_->gateStopping = true;
     }
+    state_->WakeGate();
+    state_->gate.join();
+    close(state_->gateWake);
     MHD_stop_daemon(state_->daemon);
     {
         const std::lock_guard lock(state_->mutex);
         state_->stopping = true;
     }
-    state_->changed.notify_all();
+    state_->watchdogWake.notify_all();
     state_->watchdog.join();
 }
 
@@ -613,27 +1000,14 @@ std::uint16_t HttpServer::Port() const
 bool HttpServer::Drain(std::chrono::milliseconds timeout)
 {
     state_->draining = true;
-    const MHD_socket listening = MHD_quiesce_daemon(state_->daemon);
-    if (listening != MHD_INVALID_SOCKET) {
-        // Connections the kernel has taken but the daemon not yet: their clients have sent
-        // their requests too, so they are served rather than reset.
-        const Socket owned(listening);
-        for (;;) {
-            sockaddr_storage address{};
-            socklen_t length = sizeof address;
-            const int client =
-                accept4(listening, reinterpret_cast<sockaddr*>(&address), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
-            if (client < 0) {
-                break;
-            }
-            // The daemon closes the socket itself when it cannot take it.
-            MHD_add_connection(state_->daemon, client, reinterpret_cast<sockaddr*>(&address), length);
-        }
+    state_->WakeGate();
+    const Clock::time_point deadline = Clock::now() + timeout;
+    std::unique_lock lock(state_->mutex);
+    if (!state_->changed.wait_until(lock, deadline, [&] { return !state_->accepting; })) {
+        return false;
     }
     // Requests a client sent together (pipelined) come one after another: the next is
     // read the moment the one before is answered. Done once none has come for a while.
-    const Clock::time_point deadline = Clock::now() + timeout;
-    std::unique_lock lock(state_->mutex);
     for (;;) {
         if (!state_->changed.wait_until(lock, deadline, [&] { return state_->requests == 0; })) {
             return false;

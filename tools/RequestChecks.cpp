@@ -42,6 +42,28 @@ std::string_view Trimmed(std::string_view text)
 
 } // namespace
 
+bool SameHeaderName(std::string_view a, std::string_view b)
+{
+    return SameName(a, b);
+}
+
+bool IsHeaderName(std::string_view name)
+{
+    return !name.empty() && std::ranges::all_of(name, [](char c) { return IsNameByte(static_cast<unsigned char>(c)); });
+}
+
+std::optional<std::uint64_t> ReadContentLength(std::string_view value)
+{
+    const std::string_view digits = Trimmed(value);
+    const char* end = digits.data() + digits.size();
+    std::uint64_t length = 0;
+    const auto [stop, error] = std::from_chars(digits.data(), end, length);
+    if (digits.empty() || error != std::errc() || stop != end) {
+        return std::nullopt;
+    }
+    return length;
+}
+
 HttpAnswer Refusal(int status, std::string message)
 {
     return {status,
@@ -94,8 +116,7 @@ std::optional<HttpAnswer> CheckRequestHead(const RequestHead& head)
     int codings = 0;
     std::uint64_t length = 0;
     for (const HeaderField& header : head.headers) {
-        if (header.name.empty() ||
-            !std::ranges::all_of(header.name, [](char c) { return IsNameByte(static_cast<unsigned char>(c)); })) {
+        if (!IsHeaderName(header.name)) {
             return Refusal(400, "a header name holds a byte no header name holds");
         }
         if (std::ranges::any_of(header.value, [](char c) { return IsControl(static_cast<unsigned char>(c)); })) {
@@ -107,12 +128,11 @@ std::optional<HttpAnswer> CheckRequestHead(const RequestHead& head)
             ++codings;
         } else if (SameName(header.name, "Content-Length")) {
             ++lengths;
-            const std::string_view digits = Trimmed(header.value);
-            const char* end = digits.data() + digits.size();
-            const auto [stop, error] = std::from_chars(digits.data(), end, length);
-            if (digits.empty() || error != std::errc() || stop != end) {
+            const std::optional<std::uint64_t> read = ReadContentLength(header.value);
+            if (!read) {
                 return Refusal(400, "Content-Length takes one whole number");
             }
+            length = *read;
         }
     }
     if (head.version == "HTTP/1.1" ? hosts != 1 : hosts > 1) {

@@ -3,8 +3,9 @@
 // a body on a request that takes none, and bytes no well-formed request holds.
 #pragma once
 
-#include "tools/RenderService.h"
+#include "tools/HttpMessages.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,15 @@ struct RequestHead {
     std::string_view target;
     std::vector<HeaderField> headers; // in the order received, repeated names kept
 };
+
+// A header name (a token): letters, digits and !#$%&'*+-.^_`|~, at least one.
+bool IsHeaderName(std::string_view name);
+
+// Header names compared as HTTP does, blind to ASCII case.
+bool SameHeaderName(std::string_view a, std::string_view b);
+
+// Content-Length's value: one plain decimal number, blanks around it, that fits 64 bits.
+std::optional<std::uint64_t> ReadContentLength(std::string_view value);
 
 // A plain text refusal that closes the connection: what the request carried after its
 // head is never read.
