@@ -5,6 +5,8 @@
 // idle clients.
 #include "tools/HttpServer.h"
 
+#include "io/Descriptor.h"
+
 #include "tools/HeadGate.h"
 #include "tools/RequestChecks.h"
 
@@ -90,24 +92,6 @@ std::string AddressKey(const sockaddr* address)
     return {};
 }
 
-class Socket {
-public:
-    explicit Socket(int fd) : fd_(fd) { }
-    ~Socket()
-    {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
-    Socket(Socket&& other) noexcept : fd_(other.Release()) { }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    int Get() const { return fd_; }
-    int Release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
 
 } // namespace
 
@@ -138,7 +122,7 @@ struct HttpServer::State {
     // The head gate's thread, woken through gateWake to take the connections still
     // waiting to be accepted (draining) or to stop.
     std::thread gate;
-    int gateWake = -1;
+    io::Descriptor gateWake;
     bool gateStopping = false;
     bool accepting = true;        // false once the listening socket is closed
     unsigned perAddressLimit = 0; // 0: none
@@ -146,7 +130,7 @@ struct HttpServer::State {
     void WakeGate() const
     {
         const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t written = write(gateWake, &one, sizeof one);
+        [[maybe_unused]] const ssize_t written = write(gateWake.Get(), &one, sizeof one);
     }
 
     void Unpark(RequestContext& context)
@@ -534,7 +518,7 @@ constexpr int kDiscardTurn = 16;
 // A connection held until its first request's head is whole.
 struct Gated {
     explicit Gated(int fd) : socket(fd) { }
-    Socket socket;
+    io::Descriptor socket;
     sockaddr_storage address{};
     socklen_t addressLength = sizeof address;
     ConnectionWatch watch; // in State::watches while held
@@ -563,11 +547,11 @@ std::string WrittenAnswer(const HttpAnswer& answer, std::string_view method)
 
 class GateLoop {
 public:
-    GateLoop(HttpServer::State& state, Socket listening)
+    GateLoop(HttpServer::State& state, io::Descriptor listening)
         : state_(state), listening_(std::move(listening)), epoll_(epoll_create1(EPOLL_CLOEXEC)),
           gate_(state.settings.connectionMemory), peeked_(std::min(state.settings.connectionMemory + 1, kPeekWindow))
     {
-        if (epoll_.Get() < 0 || !Add(listening_.Get(), EPOLLIN) || !Add(state.gateWake, EPOLLIN)) {
+        if (epoll_.Get() < 0 || !Add(listening_.Get(), EPOLLIN) || !Add(state.gateWake.Get(), EPOLLIN)) {
             throw std::runtime_error(std::string("Cannot watch the listening socket: ") + std::strerror(errno));
         }
     }
@@ -579,7 +563,7 @@ public:
             const int count = epoll_wait(epoll_.Get(), events, std::size(events), -1);
             for (int i = 0; i < count; ++i) {
                 const int fd = events[i].data.fd;
-                if (fd == state_.gateWake) {
+                if (fd == state_.gateWake.Get()) {
                     std::uint64_t wakes = 0;
                     [[maybe_unused]] const ssize_t read = ::read(fd, &wakes, sizeof wakes);
                 } else if (fd == listening_.Get()) {
@@ -622,7 +606,7 @@ private:
     {
         Accept();
         epoll_ctl(epoll_.Get(), EPOLL_CTL_DEL, listening_.Get(), nullptr);
-        Socket(listening_.Release());
+        listening_.Reset(-1);
         {
             const std::lock_guard lock(state_.mutex);
             state_.accepting = false;
@@ -653,7 +637,7 @@ private:
 
     void Take(int client, const sockaddr_storage& address, socklen_t length)
     {
-        Socket owned(client);
+        io::Descriptor owned(client);
         auto gated = std::make_unique<Gated>(owned.Release());
         gated->address = address;
         gated->addressLength = length;
@@ -834,15 +818,15 @@ private:
     }
 
     HttpServer::State& state_;
-    Socket listening_;
-    Socket epoll_;
+    io::Descriptor listening_;
+    io::Descriptor epoll_;
     const HeadGate gate_;
     std::vector<char> peeked_;
     std::unordered_map<int, std::unique_ptr<Gated>> held_;
 };
 
 // The socket listening on host:port, or why there is none.
-Socket Listen(const ServerSettings& settings, std::uint16_t& port, bool& loopback)
+io::Descriptor Listen(const ServerSettings& settings, std::uint16_t& port, bool& loopback)
 {
     const std::string where = settings.host + ":" + std::to_string(settings.port);
     addrinfo hints{};
@@ -855,7 +839,7 @@ Socket Listen(const ServerSettings& settings, std::uint16_t& port, bool& loopbac
         throw std::runtime_error("Cannot listen on " + where + ": " + gai_strerror(error));
     }
     const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, freeaddrinfo);
-    Socket listening(socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    io::Descriptor listening(socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     const int on = 1;
     if (listening.Get() < 0 || setsockopt(listening.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
         bind(listening.Get(), found->ai_addr, found->ai_addrlen) != 0 || listen(listening.Get(), 128) != 0) {
@@ -911,7 +895,7 @@ HttpServer::HttpServer(const ServerSettings& settings, Handler handler, Logger l
     state_->logger = std::move(logger);
     state_->settings = settings;
     bool loopback = false;
-    Socket listening = Listen(settings, state_->port, loopback);
+    io::Descriptor listening = Listen(settings, state_->port, loopback);
     // The daemon takes a few connections past the limit, so that a new one always gets in
     // and makes room by closing an idle one (State::MakeRoom); each of its threads takes
     // its share of the limit.
@@ -925,11 +909,10 @@ HttpServer::HttpServer(const ServerSettings& settings, Handler handler, Logger l
     // the records of its query parameters outgrow a connection's memory: it gets room for
     // a head at the limit full of parameters, and CheckHead refuses what is longer.
     const std::size_t daemonMemory = 8 * settings.connectionMemory + 64 * 1024;
-    Socket wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (wake.Get() < 0) {
+    state_->gateWake.Reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!state_->gateWake.Valid()) {
         throw std::runtime_error("Cannot start the HTTP server: " + std::string(std::strerror(errno)));
     }
-    state_->gateWake = wake.Get();
     auto gate = std::make_unique<GateLoop>(*state_, std::move(listening));
     state_->watchdog = std::thread([state = state_.get()] { state->Watch(); });
     // The daemon gets its connections from the gate (MHD_add_connection), never listens.
@@ -946,7 +929,6 @@ HttpServer::HttpServer(const ServerSettings& settings, Handler handler, Logger l
     if (state_->daemon != nullptr) {
         try {
             state_->gate = std::thread([gate = std::move(gate)] { gate->Run(); });
-            wake.Release(); // closed by the destructor, once the gate is stopped
             return;
         } catch (const std::system_error&) {
             MHD_stop_daemon(state_->daemon);
@@ -982,7 +964,7 @@ HttpServer::~HttpServer()
     }
     state_->WakeGate();
     state_->gate.join();
-    close(state_->gateWake);
+    state_->gateWake.Reset(-1);
     MHD_stop_daemon(state_->daemon);
     {
         const std::lock_guard lock(state_->mutex);
