@@ -5,8 +5,8 @@
 #include "render/FramedImage.h"
 #include "raster/QtImage.h"
 #include "render/PictureLimits.h"
-#include "tools/PictureFiles.h"
-#include "tools/RenderJob.h"
+#include "pictures/PictureFiles.h"
+#include "pictures/RenderJob.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

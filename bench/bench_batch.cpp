@@ -13,7 +13,7 @@
 #include "render/GlyphPack.h"
 #include "tests/support/ScratchFolder.h"
 #include "tools/BatchFolder.h"
-#include "tools/PictureFiles.h"
+#include "pictures/PictureFiles.h"
 #include "tools/RenderBatch.h"
 
 #include <QGuiApplication>

@@ -9,7 +9,7 @@
 #include "render/Utf8.h"
 #include "tools/BatchFolder.h"
 #include "tools/BoundedLines.h"
-#include "tools/RenderJob.h"
+#include "pictures/RenderJob.h"
 
 #include <cstdio>
 #include <exception>

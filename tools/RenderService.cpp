@@ -13,7 +13,7 @@
 #include "tools/CommandLine.h"
 #include "tools/GfxCheck.h"
 #include "tools/RenderBatch.h"
-#include "tools/RenderJob.h"
+#include "pictures/RenderJob.h"
 #include "tools/RenderOptions.h"
 #include "tools/WebFiles.h"
 

@@ -1,10 +1,10 @@
 // RunRenderJob: measure, render, frame and encode, once for every kind a text is asked in.
-#include "tools/RenderJob.h"
+#include "pictures/RenderJob.h"
 
 #include "render/CodedTextInfo.h"
 #include "render/ColourNames.h"
 #include "render/FramedImage.h"
-#include "tools/PictureFiles.h"
+#include "pictures/PictureFiles.h"
 #include "tools/RenderBatch.h"
 
 #include <algorithm>

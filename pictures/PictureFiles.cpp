@@ -1,5 +1,5 @@
 // The size checks and encoders behind every picture file of glyphtint-render.
-#include "tools/PictureFiles.h"
+#include "pictures/PictureFiles.h"
 
 #include "io/FileReplacement.h"
 #include "raster/PNGEncoder.h"
