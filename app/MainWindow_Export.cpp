@@ -73,11 +73,12 @@ void Tfrm_Main::ExportStrip(const std::string& path)
         return;
     }
     FlushPendingRender();
-    glyphtint::tools::RenderJob job{ActiveAttemptText(), {glyphtint::tools::PictureKind::Strip}, session_.Style()};
+    glyphtint::pictures::RenderJob job{
+        ActiveAttemptText(), {glyphtint::pictures::PictureKind::Strip}, session_.Style()};
     job.style.scale = img_Render->Zoom();
-    const std::vector<std::string> files =
-        glyphtint::tools::RunRenderJob(job, [this]() -> glyphtint::app::RenderSession::Pack& { return ZipArchive1; });
-    glyphtint::tools::WritePictureFile(path, files.front());
+    const std::vector<std::string> files = glyphtint::pictures::RunRenderJob(
+        job, [this]() -> glyphtint::app::RenderSession::Pack& { return ZipArchive1; });
+    glyphtint::pictures::WritePictureFile(path, files.front());
 }
 
 void Tfrm_Main::Exportstrip1Click()

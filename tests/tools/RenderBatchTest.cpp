@@ -5,6 +5,7 @@
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestArchives.h"
 #include "render/TextLimits.h"
+#include "pictures/TextJson.h"
 #include "tools/RenderBatch.h"
 
 #include <gtest/gtest.h>
@@ -12,13 +13,13 @@
 #include <fstream>
 #include <regex>
 
+using glyphtint::pictures::JsonString;
 using glyphtint::test::MakeGlyphJpeg;
 using glyphtint::test::ProgramRun;
 using glyphtint::test::ReadFileBytes;
 using glyphtint::test::RunProgram;
 using glyphtint::test::ScratchFolder;
 using glyphtint::test::WriteZip;
-using glyphtint::tools::JsonString;
 
 namespace {
 
