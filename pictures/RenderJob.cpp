@@ -60,7 +60,7 @@ std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pa
     TBitmap* stripOut = nullptr;
     TBitmap* framedOut = nullptr;
     // Refusals that need no glyph come before the pack is asked for.
-    PlanText(job.text, job.kinds, job.style).Require();
+    PlanText(job.text, job.kinds, job.style, limits).Require();
     if (stripAsked || framing) {
         render::GlyphPack& glyphs = pack();
         const RenderPlan plan = Plan(glyphs, job.text, job.kinds, job.style, limits);

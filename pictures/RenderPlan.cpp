@@ -63,11 +63,13 @@ void RenderPlan::Require() const
     throw render::ETextTooLong(message);
 }
 
-RenderPlan PlanText(const std::string& text, std::span<const PictureKind> kinds, const render::PictureStyle& style)
+RenderPlan PlanText(const std::string& text, std::span<const PictureKind> kinds, const render::PictureStyle& style,
+                    const PlanLimits& limits)
 {
     const Asked asked(kinds);
     RenderPlan plan;
-    if (asked.strip && render::DescribeCodedText(text).visibleLength == 0) {
+    const bool needsGlyph = asked.strip || (asked.Framed() && !limits.framesWithoutGlyph);
+    if (needsGlyph && render::DescribeCodedText(text).visibleLength == 0) {
         Refuse(plan, Refusal::NothingToDraw, kNothingToDraw);
     } else if (asked.Framed()) {
         // A caption too long for the file is refused from its length, before a glyph is read.
@@ -80,7 +82,7 @@ RenderPlan PlanText(const std::string& text, std::span<const PictureKind> kinds,
 RenderPlan Plan(render::GlyphPack& pack, const std::string& text, std::span<const PictureKind> kinds,
                 const render::PictureStyle& style, const PlanLimits& limits)
 {
-    RenderPlan plan = PlanText(text, kinds, style);
+    RenderPlan plan = PlanText(text, kinds, style, limits);
     const Asked asked(kinds);
     if (plan.refusal || !asked.Picture()) {
         return plan;

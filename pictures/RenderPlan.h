@@ -35,6 +35,9 @@ struct PlanLimits {
     std::int64_t maxScaledStripPixels = 0;
     // The refusal of a strip past it, in the caller's words.
     std::string overScaledStripPixels;
+    // false: the framed picture of a text without a glyph (its caption alone) is refused
+    // as the strip is, where a picture of no name means a list went wrong (a batch).
+    bool framesWithoutGlyph = true;
 };
 
 struct RenderPlan {
@@ -57,7 +60,8 @@ struct RenderPlan {
 
 // What can be told of the pictures from the text alone, before a pack is needed: a strip
 // of a text without a glyph, and a caption already too wide for the framed file.
-RenderPlan PlanText(const std::string& text, std::span<const PictureKind> kinds, const render::PictureStyle& style);
+RenderPlan PlanText(const std::string& text, std::span<const PictureKind> kinds, const render::PictureStyle& style,
+                    const PlanLimits& limits = {});
 
 // PlanText, then the text measured once in the pack and every picture asked held to the
 // limits, in the order the refusals have always been told. A glyph the measurement could

@@ -59,7 +59,12 @@ std::string EncodeLinePicture(BatchPack& pack, const std::string& text, const Ba
 {
     const pictures::RenderJob job{
         text, {options.framed ? pictures::PictureKind::Framed : pictures::PictureKind::Strip}, options.style};
-    return std::move(pictures::RunRenderJob(job, [&]() -> render::GlyphPack& { return pack.Open(); }).front());
+    // A line without a glyph is no name: no picture, framed or not.
+    pictures::PlanLimits limits;
+    limits.framesWithoutGlyph = false;
+    return std::move(pictures::RunRenderJob(
+                         job, [&]() -> render::GlyphPack& { return pack.Open(); }, limits)
+                         .front());
 }
 
 std::string PictureLine(std::size_t line, const std::string& path, const std::string& members)
