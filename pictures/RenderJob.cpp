@@ -59,12 +59,18 @@ std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pa
     TPicture scaledFramed;
     TBitmap* stripOut = nullptr;
     TBitmap* framedOut = nullptr;
-    // Refusals that need no glyph come before the pack is asked for.
-    PlanText(job.text, job.kinds, job.style, limits).Require();
-    if (stripAsked || framing) {
-        render::GlyphPack& glyphs = pack();
-        const RenderPlan plan = Plan(glyphs, job.text, job.kinds, job.style, limits);
-        plan.Require();
+    // The source is asked once: a tool's opens the pack.
+    render::GlyphPack* opened = nullptr;
+    const PackSource once = [&]() -> render::GlyphPack& {
+        if (opened == nullptr) {
+            opened = &pack();
+        }
+        return *opened;
+    };
+    const RenderPlan plan = Plan(once, job.text, job.kinds, job.style, limits);
+    plan.Require();
+    if (plan.measured) {
+        render::GlyphPack& glyphs = once();
         const int scale = job.style.scale;
         const render::PictureStyle framedStyle = FramedPictureStyle(job.style);
         // One render serves both while the strip is on the glyph background too.

@@ -23,10 +23,6 @@ struct RenderJob {
 // The framed picture's style: the job's scale and legibility on the glyph background.
 render::PictureStyle FramedPictureStyle(const render::PictureStyle& style);
 
-// Gives the open pack; called only when a job draws, so that a description needs no
-// pack. Raises why there is none (the error of opening it, with its type).
-using PackSource = std::function<render::GlyphPack&()>;
-
 // The bytes of each kind of the job, in the order asked. The pictures are planned within
 // the caller's limits (Plan) and refused as the plan says before a glyph is drawn; every
 // picture then comes from one render of the text, drawn to the plan's measure. Errors

@@ -82,12 +82,18 @@ RenderPlan PlanText(const std::string& text, std::span<const PictureKind> kinds,
 RenderPlan Plan(render::GlyphPack& pack, const std::string& text, std::span<const PictureKind> kinds,
                 const render::PictureStyle& style, const PlanLimits& limits)
 {
+    return Plan([&]() -> render::GlyphPack& { return pack; }, text, kinds, style, limits);
+}
+
+RenderPlan Plan(const PackSource& pack, const std::string& text, std::span<const PictureKind> kinds,
+                const render::PictureStyle& style, const PlanLimits& limits)
+{
     RenderPlan plan = PlanText(text, kinds, style, limits);
     const Asked asked(kinds);
     if (plan.refusal || !asked.Picture()) {
         return plan;
     }
-    plan.strip = render::MeasureCodedText(pack, text);
+    plan.strip = render::MeasureCodedText(pack(), text);
     plan.measured = true;
     const render::StripSize& size = plan.strip;
     const std::int64_t scale = style.scale;

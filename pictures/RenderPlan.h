@@ -7,6 +7,7 @@
 #include "render/PictureStyle.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -63,9 +64,16 @@ struct RenderPlan {
 RenderPlan PlanText(const std::string& text, std::span<const PictureKind> kinds, const render::PictureStyle& style,
                     const PlanLimits& limits = {});
 
+// Gives the open pack; called only when a picture is planned past what the text alone
+// refuses, so that a description needs no pack. Raises why there is none (the error of
+// opening it, with its type).
+using PackSource = std::function<render::GlyphPack&()>;
+
 // PlanText, then the text measured once in the pack and every picture asked held to the
 // limits, in the order the refusals have always been told. A glyph the measurement could
 // not read raises its error (as the render would) once the sizes before it pass.
+RenderPlan Plan(const PackSource& pack, const std::string& text, std::span<const PictureKind> kinds,
+                const render::PictureStyle& style, const PlanLimits& limits = {});
 RenderPlan Plan(render::GlyphPack& pack, const std::string& text, std::span<const PictureKind> kinds,
                 const render::PictureStyle& style, const PlanLimits& limits = {});
 
