@@ -139,4 +139,3 @@ QImage MakeClipboardBitmap(const TBitmap& bitmap)
     }
     return image;
 }
-

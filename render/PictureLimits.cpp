@@ -16,8 +16,9 @@ std::optional<std::string> SidesPast(std::int64_t width, std::int64_t height, co
     if (width <= maxSide && height <= maxSide) {
         return std::nullopt;
     }
-    return std::string("The ") + what + " is " + std::to_string(width) + " x " + std::to_string(height) + " pixels; a " +
-           format + " file can be at most " + std::to_string(maxSide) + " pixels wide and high, so the text is too long";
+    return std::string("The ") + what + " is " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels; a " + format + " file can be at most " + std::to_string(maxSide) +
+           " pixels wide and high, so the text is too long";
 }
 
 void RequireSidesAtMost(std::int64_t width, std::int64_t height, const char* what, const char* format, int maxSide)
