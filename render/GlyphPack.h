@@ -10,6 +10,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -82,6 +83,8 @@ public:
     friend StripSize MeasureCodedText(GlyphPack& pack, std::string_view text);
     friend void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target);
     friend void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style);
+    friend void RenderMeasuredText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
+                                   const StripSize& size);
     friend void AppendGlyph(GlyphPack& pack, TPicture& target, std::string& extractionBuffer, unsigned char character,
                             TColourTriple colour);
 
@@ -98,6 +101,10 @@ private:
 // render/GlyphLimits.h raises EGlyphTooLarge; running out of memory raises.
 StripSize MeasureCodedText(GlyphPack& pack, std::string_view text);
 
+// Why a strip of this size is not drawn (wider than kMaxStripWidth, or past
+// kMaxStripPixels), in the words of the ETextTooLong the render raises; nothing when it is.
+std::optional<std::string> StripPastLimits(const StripSize& size);
+
 // Empties the target's bitmap and appends, left to right, the glyph of every byte the
 // coded text draws, each tinted to the colour in force at that byte. The pack must be
 // open. A text whose strip would be wider than kMaxStripWidth or pass kMaxStripPixels
@@ -111,6 +118,10 @@ void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target);
 // The same with the style's background and legible tints; its scale is left to
 // ScaleBitmap, once the picture is complete.
 void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style);
+// The same for a text already measured (and held to the limits) by its caller: size is
+// what MeasureCodedText gave for it, and the text is not measured again.
+void RenderMeasuredText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
+                        const StripSize& size);
 
 // One glyph step of a render: the byte's glyph widens the strip, sets its height and is
 // drawn at the old right edge and tinted. Bytes without a glyph leave everything alone.

@@ -1,15 +1,14 @@
 // RenderBatch: many names through one open archive, reported as JSON lines.
 #include "tools/RenderBatch.h"
 
+#include "pictures/RenderJob.h"
+#include "pictures/TextJson.h"
 #include "render/CodedTextInfo.h"
-#include "render/ColourNames.h"
 #include "render/ErrorCauses.h"
 #include "render/GlyphPack.h"
 #include "render/ShownMessage.h"
-#include "render/Utf8.h"
 #include "tools/BatchFolder.h"
 #include "tools/BoundedLines.h"
-#include "tools/RenderJob.h"
 
 #include <cstdio>
 #include <exception>
@@ -18,6 +17,8 @@
 
 namespace glyphtint::tools {
 namespace {
+
+using pictures::JsonString;
 
 // The pack stays open for the whole batch, keeping the glyphs read for earlier lines so
 // that each entry is decoded once per batch. A failure to open it is kept, with its type,
@@ -56,8 +57,14 @@ std::string PictureName(std::size_t line, bool framed)
 // The file --strip (or --framed) writes for the text.
 std::string EncodeLinePicture(BatchPack& pack, const std::string& text, const BatchOptions& options)
 {
-    const RenderJob job{text, {options.framed ? PictureKind::Framed : PictureKind::Strip}, options.style};
-    return std::move(RunRenderJob(job, [&]() -> render::GlyphPack& { return pack.Open(); }).front());
+    const pictures::RenderJob job{
+        text, {options.framed ? pictures::PictureKind::Framed : pictures::PictureKind::Strip}, options.style};
+    // A line without a glyph is no name: no picture, framed or not.
+    pictures::PlanLimits limits;
+    limits.framesWithoutGlyph = false;
+    return std::move(pictures::RunRenderJob(
+                         job, [&]() -> render::GlyphPack& { return pack.Open(); }, limits)
+                         .front());
 }
 
 std::string PictureLine(std::size_t line, const std::string& path, const std::string& members)
@@ -92,15 +99,13 @@ bool RenderBatch(const BatchOptions& options, std::istream& lines, const ReportS
             if (kind == BoundedLines::Kind::TooLong) {
                 throw std::runtime_error(kTooLong);
             }
-            const render::CodedTextInfo info = render::DescribeCodedText(text);
-            if (info.visibleLength == 0) {
-                throw std::runtime_error("The text draws no glyph: there is no picture to write");
-            }
             const std::string name = PictureName(line, options.framed);
             folder.Write(name, EncodeLinePicture(pack, text, options));
             // Told and measured as the line's picture shows the name.
-            const render::PictureStyle shown = options.framed ? FramedPictureStyle(options.style) : options.style;
-            reported = PictureLine(line, folder.PathOf(name), TextInfoJsonMembers(info, text, shown));
+            const render::PictureStyle shown =
+                options.framed ? pictures::FramedPictureStyle(options.style) : options.style;
+            reported = PictureLine(line, folder.PathOf(name),
+                                   pictures::TextInfoJsonMembers(render::DescribeCodedText(text), text, shown));
         } catch (const std::exception& error) {
             // With the cause a file could not be opened for ("locked by another program").
             reported = ErrorLine(line, render::DescribeError(error));
@@ -112,48 +117,6 @@ bool RenderBatch(const BatchOptions& options, std::istream& lines, const ReportS
     }
     folder.Sync();
     return allDrawn;
-}
-
-std::string TextInfoJsonMembers(const render::CodedTextInfo& info, const std::string& text,
-                                const render::PictureStyle& shown)
-{
-    return "\"bytes\": " + std::to_string(info.byteLength) + ", \"visible\": " + std::to_string(info.visibleLength) +
-           ", \"not_drawn\": " + std::to_string(info.undrawnLength) + ", \"text\": " + JsonString(info.plainText) +
-           ", \"described\": " + JsonString(render::DescribePicture(text, shown)) +
-           (shown.minContrast ? ", \"adjusted\": " + AdjustedCodesJson(text, shown) : "");
-}
-
-std::string JsonString(std::string_view bytes)
-{
-    std::string json = "\"";
-    json.reserve(bytes.size() + 2);
-    while (!bytes.empty()) {
-        const auto byte = static_cast<unsigned char>(bytes.front());
-        const std::size_t length = render::Utf8SequenceLength(bytes);
-        if (byte >= 0x80 && length > 0) {
-            json.append(bytes.substr(0, length));
-            bytes.remove_prefix(length);
-            continue;
-        }
-        bytes.remove_prefix(1);
-        if (byte == '"' || byte == '\\') {
-            json += '\\';
-            json += static_cast<char>(byte);
-        } else if (byte == '\n') {
-            json += "\\n";
-        } else if (byte == '\r') {
-            json += "\\r";
-        } else if (byte == '\t') {
-            json += "\\t";
-        } else if (byte < 0x20 || byte >= 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-            json += escape;
-        } else {
-            json += static_cast<char>(byte);
-        }
-    }
-    return json + "\"";
 }
 
 } // namespace glyphtint::tools

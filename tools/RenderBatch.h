@@ -2,7 +2,6 @@
 // numbered picture file with one open glyph archive, and one JSON line reported for each.
 #pragma once
 
-#include "render/CodedTextInfo.h"
 #include "render/PictureStyle.h"
 
 #include <functional>
@@ -37,16 +36,5 @@ using ReportSink = std::function<void(std::string_view line)>;
 // raises EStreamError when the folder cannot be had, the input cannot be read, report
 // raises, or the final sync fails.
 bool RenderBatch(const BatchOptions& options, std::istream& lines, const ReportSink& report);
-
-// bytes as a JSON string, quotes included. '"', '\\' and control bytes are escaped, valid
-// UTF-8 is kept as it is, and every other byte is read as Latin-1 and written \u00XX, so
-// the line stays valid JSON whatever a path or a message holds.
-std::string JsonString(std::string_view bytes);
-
-// What a text amounts to as JSON object members, the same for a batch line and the
-// service's /info.json: "bytes", "visible", "not_drawn", "text", "described" and, with
-// --min-contrast, "adjusted", told and measured as a picture in the given style shows it.
-std::string TextInfoJsonMembers(const render::CodedTextInfo& info, const std::string& text,
-                                const render::PictureStyle& shown);
 
 } // namespace glyphtint::tools

@@ -3,6 +3,8 @@
 #include "tools/RenderService.h"
 
 #include "io/InputFiles.h"
+#include "pictures/RenderJob.h"
+#include "pictures/TextJson.h"
 #include "render/CodeTokens.h"
 #include "render/CodedTextInfo.h"
 #include "render/ColourNames.h"
@@ -14,14 +16,13 @@
 #include "render/ShownMessage.h"
 #include "tools/CommandLine.h"
 #include "tools/GfxCheck.h"
-#include "tools/RenderBatch.h"
-#include "tools/RenderJob.h"
 #include "tools/RenderOptions.h"
 #include "tools/WebFiles.h"
 
 #include <nettle/sha2.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -34,6 +35,8 @@
 #include <unistd.h>
 
 namespace glyphtint::tools {
+
+using pictures::JsonString;
 
 struct PackFile {
     explicit PackFile(std::string_view bytes) : memory(bytes), path(memory.Path()) { }
@@ -54,6 +57,9 @@ constexpr unsigned kFailedPicturesUnhealthy = 3;
 // The most pixels one served strip may hold on the way (64 MB as RGBA), whatever the
 // scale: a render's memory stays bounded however many workers draw at once.
 constexpr std::int64_t kMaxServedStripPixels = std::int64_t{1} << 24;
+const pictures::PlanLimits kServedPictureLimits{kMaxServedStripPixels,
+                                                "The picture would be larger than this service draws (" +
+                                                    std::to_string(kMaxServedStripPixels) + " pixels)"};
 // Style values are a few characters; longer ones are refused while decoding.
 constexpr std::size_t kMaxStyleValueBytes = 64;
 // Only an address naming the pack (v=) is sure to get the same bytes for ever.
@@ -109,6 +115,13 @@ std::string DecodeQueryValue(std::string_view encoded, std::size_t maxBytes, std
 }
 
 enum class Product { Strip, Framed, Info };
+
+pictures::PictureKind KindOf(Product product)
+{
+    return product == Product::Strip    ? pictures::PictureKind::Strip
+           : product == Product::Framed ? pictures::PictureKind::Framed
+                                        : pictures::PictureKind::Info;
+}
 
 struct Query {
     std::optional<std::string> text;
@@ -245,13 +258,6 @@ TagMatch MatchIfNoneMatch(std::string_view header, std::string_view tag)
 HttpAnswer TextAnswer(int status, const std::string& message)
 {
     return {status, "text/plain; charset=utf-8", render::ShownMessage(message) + "\n", {}};
-}
-
-std::string InfoJson(const std::string& text, const render::PictureStyle& style)
-{
-    const render::CodedTextInfo info = render::DescribeCodedText(text);
-    return "{" + TextInfoJsonMembers(info, text, style) +
-           ", \"not_drawn_note\": " + JsonString(render::UndrawnCharactersNote(info)) + "}\n";
 }
 
 // Each palette of the window as the samples it shows: a code and the character drawn in
@@ -512,6 +518,8 @@ HttpAnswer RefusedPicture()
         throw;
     } catch (const ETextOverServiceLimit& error) {
         return TextAnswer(413, error.what());
+    } catch (const pictures::ENothingToDraw& error) {
+        return TextAnswer(422, error.what());
     } catch (const EUsage& error) {
         return TextAnswer(400, error.what());
     } catch (const render::ETextTooLong& error) {
@@ -536,9 +544,8 @@ std::optional<HttpAnswer> RenderService::AnswerPicture(const HttpRequest& reques
         if (!parsed.text) {
             throw EUsage("no text given: ?text=...");
         }
-        if (product == Product::Strip && render::DescribeCodedText(*parsed.text).visibleLength == 0) {
-            return TextAnswer(422, "The text draws no glyph: there is no picture to write");
-        }
+        // What the text alone refuses is answered before a renderer is waited for.
+        pictures::PlanText(*parsed.text, std::array{KindOf(product)}, parsed.style).Require();
         const std::shared_ptr<const PackFile> file = Current();
         const std::string tag = EntityTag(*file, product, parsed);
         const TagMatch match = MatchIfNoneMatch(request.ifNoneMatch, tag);
@@ -589,19 +596,14 @@ HttpAnswer RenderService::Draw(Renderer& renderer, const PictureJob& job)
         if (match != TagMatch::None && (match == TagMatch::Listed || job.product == Product::Info)) {
             answer = {304, "", "", std::move(caching)};
         } else if (job.product == Product::Info) {
-            answer = {200, "application/json", InfoJson(*job.query.text, job.query.style), std::move(caching)};
+            answer = {200, "application/json", pictures::TextInfoJson(*job.query.text, job.query.style),
+                      std::move(caching)};
         } else {
-            render::GlyphPack& pack = renderer.pack;
-            const render::StripSize size = render::MeasureCodedText(pack, *job.query.text);
-            const std::int64_t scale = job.query.style.scale;
-            if (size.peakPixels > kMaxServedStripPixels / (scale * scale)) {
-                throw render::ETextTooLong("The picture would be larger than this service draws (" +
-                                           std::to_string(kMaxServedStripPixels) + " pixels)");
-            }
-            const RenderJob render{*job.query.text,
-                                   {job.product == Product::Strip ? PictureKind::Strip : PictureKind::Framed},
-                                   job.query.style};
-            std::string bytes = std::move(RunRenderJob(render, [&]() -> render::GlyphPack& { return pack; }).front());
+            const pictures::RenderJob render{*job.query.text, {KindOf(job.product)}, job.query.style};
+            std::string bytes =
+                std::move(pictures::RunRenderJob(
+                              render, [&]() -> render::GlyphPack& { return renderer.pack; }, kServedPictureLimits)
+                              .front());
             // "*" stands for any picture there is: a refusal stays what it is.
             answer = match == TagMatch::Any
                          ? HttpAnswer{304, "", "", std::move(caching)}

@@ -1,14 +1,14 @@
 // glyphtint-render: renders a coded text with the program's renderer into a PNG strip, the
 // framed picture the window saves or copies, or a description of the text.
+#include "pictures/PictureFiles.h"
+#include "pictures/RenderJob.h"
 #include "render/ErrorCauses.h"
 #include "render/GlyphPack.h"
 #include "render/ShownMessage.h"
 #include "render/TextLimits.h"
 #include "tools/CommandLine.h"
 #include "tools/OffscreenApplication.h"
-#include "tools/PictureFiles.h"
 #include "tools/RenderBatch.h"
-#include "tools/RenderJob.h"
 #include "tools/RenderOptions.h"
 #include "tools/StandardStreams.h"
 #include "tools/TextInput.h"
@@ -25,6 +25,10 @@
 
 namespace glyphtint::tools {
 namespace {
+
+using pictures::PictureKind;
+using pictures::RenderJob;
+using pictures::RunRenderJob;
 
 constexpr const char* kProgram = "glyphtint-render";
 constexpr const char* kUsage = "usage: glyphtint-render [--archive FILE] [--strip OUT.png] [--framed OUT.jpg]\n"
@@ -82,7 +86,7 @@ void WritePictures(const RenderOptions& options)
         return pack;
     });
     for (std::size_t i = 0; i < files.size(); ++i) {
-        WritePictureFile(*files[i].second, bytes[i]);
+        pictures::WritePictureFile(*files[i].second, bytes[i]);
     }
 }
 

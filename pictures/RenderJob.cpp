@@ -1,17 +1,16 @@
-// RunRenderJob: measure, render, frame and encode, once for every kind a text is asked in.
-#include "tools/RenderJob.h"
+// RunRenderJob: plan, render, frame and encode, once for every kind a text is asked in.
+#include "pictures/RenderJob.h"
 
+#include "pictures/PictureFiles.h"
+#include "pictures/TextJson.h"
 #include "render/CodedTextInfo.h"
 #include "render/ColourNames.h"
 #include "render/FramedImage.h"
-#include "tools/PictureFiles.h"
-#include "tools/RenderBatch.h"
 
 #include <algorithm>
 #include <optional>
-#include <stdexcept>
 
-namespace glyphtint::tools {
+namespace glyphtint::pictures {
 namespace {
 
 std::string DescriptionOf(const std::string& text, const render::PictureStyle& style)
@@ -49,51 +48,47 @@ render::PictureStyle FramedPictureStyle(const render::PictureStyle& style)
     return framed;
 }
 
-std::string AdjustedCodesJson(const std::string& text, const render::PictureStyle& style)
-{
-    std::string json = "[";
-    for (const std::string& code : render::AdjustedCodes(text, style)) {
-        json += json.size() > 1 ? ", " : "";
-        json += JsonString(code);
-    }
-    return json + "]";
-}
-
-std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pack)
+std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pack, const PlanLimits& limits)
 {
     const auto asks = [&](PictureKind kind) { return std::ranges::find(job.kinds, kind) != job.kinds.end(); };
-    const PictureKinds pictures{asks(PictureKind::Strip), asks(PictureKind::Framed), asks(PictureKind::ClipboardPng)};
+    const bool stripAsked = asks(PictureKind::Strip);
+    const bool framing = asks(PictureKind::Framed) || asks(PictureKind::ClipboardPng);
     std::optional<TPicture> strip;
     std::optional<TPicture> framed;
     TPicture scaledStrip;
     TPicture scaledFramed;
     TBitmap* stripOut = nullptr;
     TBitmap* framedOut = nullptr;
-    if (pictures.stripPng || pictures.framedJpeg || pictures.framedPng) {
-        render::GlyphPack& glyphs = pack();
+    // The source is asked once: a tool's opens the pack.
+    render::GlyphPack* opened = nullptr;
+    const PackSource once = [&]() -> render::GlyphPack& {
+        if (opened == nullptr) {
+            opened = &pack();
+        }
+        return *opened;
+    };
+    const RenderPlan plan = Plan(once, job.text, job.kinds, job.style, limits);
+    plan.Require();
+    if (plan.measured) {
+        render::GlyphPack& glyphs = once();
         const int scale = job.style.scale;
-        RefuseOversizedPictures(glyphs, job.text, pictures, scale);
-        const bool framing = pictures.framedJpeg || pictures.framedPng;
         const render::PictureStyle framedStyle = FramedPictureStyle(job.style);
         // One render serves both while the strip is on the glyph background too.
-        const bool ownFrameStrip = framing && pictures.stripPng && job.style.background != framedStyle.background;
+        const bool ownFrameStrip = framing && stripAsked && job.style.background != framedStyle.background;
         strip.emplace();
-        RenderCodedText(glyphs, job.text, *strip, pictures.stripPng ? job.style : framedStyle);
-        if (pictures.stripPng && strip->AsBitmap().Empty()) {
-            throw std::runtime_error("The text draws no glyph: there is no picture to write");
-        }
+        render::RenderMeasuredText(glyphs, job.text, *strip, stripAsked ? job.style : framedStyle, plan.strip);
         if (framing) {
             framed.emplace();
             if (ownFrameStrip) {
                 TPicture frameStrip;
-                RenderCodedText(glyphs, job.text, frameStrip, framedStyle);
+                render::RenderMeasuredText(glyphs, job.text, frameStrip, framedStyle, plan.strip);
                 render::ComposeFramedImage(frameStrip.AsBitmap(), job.text, *framed);
             } else {
                 render::ComposeFramedImage(strip->AsBitmap(), job.text, *framed);
             }
             framedOut = &Scaled(*framed, scale, scaledFramed);
         }
-        if (pictures.stripPng) {
+        if (stripAsked) {
             stripOut = &Scaled(*strip, scale, scaledStrip);
         }
     }
@@ -113,4 +108,4 @@ std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pa
     return files;
 }
 
-} // namespace glyphtint::tools
+} // namespace glyphtint::pictures
