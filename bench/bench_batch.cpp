@@ -14,8 +14,8 @@
 #include "pictures/PictureFiles.h"
 #include "pictures/RenderPlan.h"
 #include "tests/support/ScratchFolder.h"
-#include "tools/BatchFolder.h"
-#include "tools/RenderBatch.h"
+#include "tools/render/BatchFolder.h"
+#include "tools/render/RenderBatch.h"
 
 #include <QGuiApplication>
 #include <QIODevice>

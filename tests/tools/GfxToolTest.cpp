@@ -4,7 +4,7 @@
 
 #include "tests/archive/ZipTestSupport.h"
 #include "tests/support/RunProgram.h"
-#include "tools/GfxCheck.h"
+#include "render/GfxCheck.h"
 
 #include "archive/ZipArchive.h"
 
@@ -16,7 +16,7 @@
 
 using glyphtint::test::ProgramRun;
 using glyphtint::test::RunProgram;
-using glyphtint::tools::CheckGlyphArchive;
+using glyphtint::render::CheckGlyphArchive;
 
 namespace {
 

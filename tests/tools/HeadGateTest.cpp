@@ -1,5 +1,5 @@
 // The head gate's verdict on the first bytes of a connection, without sockets.
-#include "tools/HeadGate.h"
+#include "serve/HeadGate.h"
 
 #include <gtest/gtest.h>
 

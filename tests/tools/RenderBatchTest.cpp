@@ -6,7 +6,7 @@
 #include "tests/support/TestArchives.h"
 #include "render/TextLimits.h"
 #include "pictures/TextJson.h"
-#include "tools/RenderBatch.h"
+#include "tools/render/RenderBatch.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // RenderService answered in-process, without sockets: refusals as the render plan words
 // them, and pictures as the references show them.
 #include "tests/support/ReferencePictures.h"
-#include "tools/RenderService.h"
+#include "serve/RenderService.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -7,11 +7,11 @@
 #include "render/ShownMessage.h"
 #include "render/TextLimits.h"
 #include "tools/CommandLine.h"
-#include "tools/OffscreenApplication.h"
-#include "tools/RenderBatch.h"
+#include "raster/OffscreenApplication.h"
+#include "tools/render/RenderBatch.h"
 #include "tools/RenderOptions.h"
 #include "tools/StandardStreams.h"
-#include "tools/TextInput.h"
+#include "tools/render/TextInput.h"
 
 #include <QGuiApplication>
 
@@ -109,7 +109,7 @@ int RunSingle(RenderOptions& options, int argc, char** argv)
     if (!options.framed.empty() || !options.clipboardPng.empty()) {
         // The framed picture's caption needs an application's fonts; a strip alone is
         // drawn and encoded without Qt.
-        PrepareOffscreenApplication();
+        raster::PrepareOffscreenApplication();
         QGuiApplication application(argc, argv);
         WritePictures(options);
     } else if (options.WantsPicture()) {
@@ -130,7 +130,7 @@ int RunBatch(const RenderOptions& options, int argc, char** argv)
     // encoded without Qt.
     std::optional<QGuiApplication> application;
     if (batch.framed) {
-        PrepareOffscreenApplication();
+        raster::PrepareOffscreenApplication();
         application.emplace(argc, argv);
     }
     std::ios::sync_with_stdio(false);

@@ -6,9 +6,9 @@
 #include "render/ShownMessage.h"
 #include "render/TextLimits.h"
 #include "tools/CommandLine.h"
-#include "tools/HttpServer.h"
-#include "tools/OffscreenApplication.h"
-#include "tools/RenderService.h"
+#include "serve/HttpServer.h"
+#include "raster/OffscreenApplication.h"
+#include "serve/RenderService.h"
 #include "tools/StandardStreams.h"
 
 #include <QFontDatabase>
@@ -222,7 +222,7 @@ int Run(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &handledSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
     // The framed pictures' captions need an application's fonts.
-    PrepareOffscreenApplication();
+    raster::PrepareOffscreenApplication();
     QGuiApplication application(argc, argv);
     // The font database is filled here, before the workers draw their first caption.
     QFontDatabase::families();

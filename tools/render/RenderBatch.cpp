@@ -1,5 +1,5 @@
 // RenderBatch: many names through one open archive, reported as JSON lines.
-#include "tools/RenderBatch.h"
+#include "tools/render/RenderBatch.h"
 
 #include "pictures/RenderJob.h"
 #include "pictures/TextJson.h"
@@ -7,8 +7,8 @@
 #include "render/ErrorCauses.h"
 #include "render/GlyphPack.h"
 #include "render/ShownMessage.h"
-#include "tools/BatchFolder.h"
-#include "tools/BoundedLines.h"
+#include "tools/render/BatchFolder.h"
+#include "tools/render/BoundedLines.h"
 
 #include <cstdio>
 #include <exception>

@@ -1,5 +1,5 @@
 // The entry's cause of an error: the compression method, encryption, or damaged data.
-#include "tools/GfxErrors.h"
+#include "render/GfxErrors.h"
 
 #include "archive/ZipBaseArchiver.h"
 #include "archive/ZipException.h"
@@ -8,7 +8,7 @@
 
 #include <new>
 
-namespace glyphtint::tools {
+namespace glyphtint::render {
 namespace {
 
 // The entry's own cause of a failed size or CRC-32 check, or "" when its directory
@@ -61,4 +61,4 @@ std::string DescribeEntryError(const TZipBaseArchiver& archive, const std::strin
     return named ? error.what() : "\"" + entryName + "\": " + DescribeEntryCause(archive, entryName, error);
 }
 
-} // namespace glyphtint::tools
+} // namespace glyphtint::render

@@ -1,5 +1,5 @@
 // BatchFolder: one descriptor for the folder, an OFD write lock, unnamed files linked in.
-#include "tools/BatchFolder.h"
+#include "tools/render/BatchFolder.h"
 
 #include "io/FileLock.h"
 #include "io/NewFile.h"

@@ -7,8 +7,8 @@
 #include "render/GlyphBackground.h"
 #include "render/GlyphNames.h"
 #include "tools/CommandLine.h"
-#include "tools/GfxCheck.h"
-#include "tools/OffscreenApplication.h"
+#include "render/GfxCheck.h"
+#include "raster/OffscreenApplication.h"
 #include "tools/StandardStreams.h"
 
 #include <QByteArray>
@@ -435,7 +435,7 @@ int Run(const Options& options)
     // without a name, so that nothing is left behind however the tool ends.
     const std::string pack = MakeArchive(entries);
     const io::UnnamedFile drawn(pack);
-    const std::vector<std::string> problems = CheckGlyphArchive(drawn.Path());
+    const std::vector<std::string> problems = render::CheckGlyphArchive(drawn.Path());
     for (const std::string& problem : problems) {
         std::cerr << options.output << ": " << problem << '\n';
     }
@@ -464,7 +464,7 @@ int main(int argc, char** argv)
     } catch (const glyphtint::tools::EUsage& wrong) {
         return glyphtint::tools::ReportWrongUsage(kProgram, wrong.what());
     }
-    glyphtint::tools::PrepareOffscreenApplication();
+    glyphtint::raster::PrepareOffscreenApplication();
     QGuiApplication app(argc, argv);
     try {
         return glyphtint::tools::Run(options);

@@ -1,5 +1,5 @@
 // RequestChecks: the head of a request checked byte by byte, without sockets.
-#include "tools/RequestChecks.h"
+#include "serve/RequestChecks.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
 // RenderService: a query read into a render job, the job run with the calling thread's
 // own pack, and every outcome made an HTTP answer.
-#include "tools/RenderService.h"
+#include "serve/RenderService.h"
 
 #include "io/InputFiles.h"
 #include "pictures/RenderJob.h"
@@ -15,9 +15,9 @@
 #include "render/PictureStyle.h"
 #include "render/ShownMessage.h"
 #include "tools/CommandLine.h"
-#include "tools/GfxCheck.h"
+#include "render/GfxCheck.h"
 #include "tools/RenderOptions.h"
-#include "tools/WebFiles.h"
+#include "serve/WebFiles.h"
 
 #include <nettle/sha2.h>
 
@@ -348,7 +348,7 @@ std::shared_ptr<const PackFile> ReadPack(const std::string& archive)
     sha256_digest(&context, sizeof file->digest, file->digest);
     file->hex = Hex(file->digest, sizeof file->digest);
     // A pack with a glyph that cannot be drawn would answer every text using it 500.
-    if (const std::vector<std::string> problems = CheckGlyphArchive(file->path); !problems.empty()) {
+    if (const std::vector<std::string> problems = render::CheckGlyphArchive(file->path); !problems.empty()) {
         throw std::runtime_error("The glyph pack " + archive + " cannot draw every glyph: " + problems.front() +
                                  (problems.size() > 1 ? " (and " + std::to_string(problems.size() - 1) +
                                                             " more problems; glyphtint-gfx check lists them)"

@@ -9,9 +9,7 @@
 
 class TZipBaseArchiver;
 
-namespace glyphtint::tools {
-
-using glyphtint::render::DescribeError;
+namespace glyphtint::render {
 
 // "compression method N is not supported" when the reader cannot decode the data of
 // the entry at index, or "" when it can.
@@ -29,4 +27,4 @@ std::string DescribeEntryCause(const TZipBaseArchiver& archive, const std::strin
 std::string DescribeEntryError(const TZipBaseArchiver& archive, const std::string& entryName,
                                const std::exception& error);
 
-} // namespace glyphtint::tools
+} // namespace glyphtint::render

@@ -1,10 +1,13 @@
 // glyphtint-gfx extract: one entry's bytes through ExtractEntryBytes.
-#include "tools/GfxExtract.h"
+#include "tools/gfx/GfxExtract.h"
 
 #include "archive/ZipArchive.h"
-#include "tools/GfxErrors.h"
+#include "render/GfxErrors.h"
 
 namespace glyphtint::tools {
+
+using render::DescribeEntryError;
+using render::DescribeError;
 
 std::string ExtractGfxEntry(const std::string& path, const std::string& name,
                             const std::optional<std::string>& password)

@@ -3,7 +3,7 @@
 // a body on a request that takes none, and bytes no well-formed request holds.
 #pragma once
 
-#include "tools/HttpMessages.h"
+#include "serve/HttpMessages.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,5 +1,5 @@
 // RendererPool: one queue under one mutex; a renderer times each job it runs.
-#include "tools/RendererPool.h"
+#include "serve/RendererPool.h"
 
 #include <algorithm>
 #include <chrono>

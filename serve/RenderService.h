@@ -3,8 +3,8 @@
 // pool of renderers, their cache tags, and the errors of a bad query as the tool words them.
 #pragma once
 
-#include "tools/HttpMessages.h"
-#include "tools/RendererPool.h"
+#include "serve/HttpMessages.h"
+#include "serve/RendererPool.h"
 
 #include <atomic>
 #include <cstddef>

@@ -3,7 +3,7 @@
 // plain answer of ours. Works on the bytes received so far, without sockets.
 #pragma once
 
-#include "tools/HttpMessages.h"
+#include "serve/HttpMessages.h"
 
 #include <cstddef>
 #include <string>

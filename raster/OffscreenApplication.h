@@ -8,7 +8,7 @@
 #include <string>
 #include <unistd.h>
 
-namespace glyphtint::tools {
+namespace glyphtint::raster {
 
 // A private runtime folder for a process started outside a desktop session, made when
 // XDG_RUNTIME_DIR is not set and removed again at exit. QGuiApplication looks into the
@@ -55,4 +55,4 @@ inline void PrepareOffscreenApplication()
     static const PrivateRuntimeFolder runtimeFolder;
 }
 
-} // namespace glyphtint::tools
+} // namespace glyphtint::raster

@@ -1,5 +1,5 @@
 // BoundedLines: chunks of what has arrived, searched for line ends, kept up to the limit.
-#include "tools/BoundedLines.h"
+#include "tools/render/BoundedLines.h"
 
 #include "io/StreamError.h"
 

@@ -1,5 +1,5 @@
 // ReadTextFile: a file or standard input read as bytes, up to the text size limit.
-#include "tools/TextInput.h"
+#include "tools/render/TextInput.h"
 
 #include "io/StreamError.h"
 #include "render/TextLimits.h"

@@ -10,22 +10,22 @@
 
 #include "io/FileReplacement.h"
 #include "tools/CommandLine.h"
-#include "tools/GfxCheck.h"
-#include "tools/GfxErrors.h"
-#include "tools/GfxExtract.h"
-#include "tools/GfxList.h"
+#include "render/GfxCheck.h"
+#include "render/GfxErrors.h"
+#include "tools/gfx/GfxExtract.h"
+#include "tools/gfx/GfxList.h"
 #include "tools/StandardStreams.h"
 #include "render/ShownMessage.h"
 
 using glyphtint::tools::AnswerHelpOrVersion;
 using glyphtint::tools::CloseStandardOutput;
-using glyphtint::tools::DescribeError;
+using glyphtint::render::DescribeError;
 using glyphtint::tools::EUsage;
 using glyphtint::tools::ExtractGfxEntry;
 using glyphtint::tools::KeepStandardDescriptorsOpen;
 using glyphtint::tools::ListGfxArchive;
 using glyphtint::tools::ReportWrongUsage;
-using glyphtint::tools::RunGfxCheck;
+using glyphtint::render::RunGfxCheck;
 using glyphtint::tools::UnknownOption;
 
 namespace {

@@ -3,12 +3,12 @@
 // it, the raw request target kept from the request line (libmicrohttpd decodes the
 // path), every request's head checked before it is served, and a watch over slow and
 // idle clients.
-#include "tools/HttpServer.h"
+#include "serve/HttpServer.h"
 
 #include "io/Descriptor.h"
 
-#include "tools/HeadGate.h"
-#include "tools/RequestChecks.h"
+#include "serve/HeadGate.h"
+#include "serve/RequestChecks.h"
 
 #include <microhttpd.h>
 
@@ -91,7 +91,6 @@ std::string AddressKey(const sockaddr* address)
     }
     return {};
 }
-
 
 } // namespace
 

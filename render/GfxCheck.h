@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace glyphtint::tools {
+namespace glyphtint::render {
 
 // How far a decoded corner pixel may stray from the glyph background, per channel.
 constexpr int kCornerTolerance = 8;
@@ -19,4 +19,4 @@ std::vector<std::string> CheckGlyphArchive(const std::string& path);
 // is none, and returns the exit code (1 when there is a problem).
 int RunGfxCheck(const std::string& path, std::ostream& out);
 
-} // namespace glyphtint::tools
+} // namespace glyphtint::render

@@ -1,12 +1,12 @@
 // glyphtint-gfx check: reads every glyph the way a render does and reports what is wrong.
-#include "tools/GfxCheck.h"
+#include "render/GfxCheck.h"
 
 #include "archive/ZipArchive.h"
 #include "raster/JPEGImage.h"
 #include "render/GlyphBackground.h"
 #include "render/GlyphLimits.h"
 #include "render/GlyphNames.h"
-#include "tools/GfxErrors.h"
+#include "render/GfxErrors.h"
 
 #include <cstdlib>
 #include <map>
@@ -22,7 +22,7 @@ using glyphtint::render::DrawableGlyphBytes;
 using glyphtint::render::FullGlyphEntryName;
 using glyphtint::render::kGlyphBackgroundColour;
 
-namespace glyphtint::tools {
+namespace glyphtint::render {
 
 namespace {
 
@@ -199,4 +199,4 @@ int RunGfxCheck(const std::string& path, std::ostream& out)
     return 0;
 }
 
-} // namespace glyphtint::tools
+} // namespace glyphtint::render

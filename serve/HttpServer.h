@@ -2,7 +2,7 @@
 // of the object, each request handed whole to a handler.
 #pragma once
 
-#include "tools/HttpMessages.h"
+#include "serve/HttpMessages.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // HeadGate: a request line and its header lines checked as they arrive, the verdict
 // given as early as the bytes allow.
-#include "tools/HeadGate.h"
+#include "serve/HeadGate.h"
 
-#include "tools/RequestChecks.h"
+#include "serve/RequestChecks.h"
 
 #include <algorithm>
 #include <string>

@@ -1,5 +1,5 @@
 // glyphtint-gfx list: the central directory of an archive, one line per entry.
-#include "tools/GfxList.h"
+#include "tools/gfx/GfxList.h"
 
 #include <cstdio>
 
@@ -7,10 +7,13 @@
 #include "archive/ZipArchive.h"
 #include "archive/ZipFormat.h"
 #include "render/GlyphNames.h"
-#include "tools/GfxErrors.h"
-#include "tools/GfxExtract.h"
+#include "render/GfxErrors.h"
+#include "tools/gfx/GfxExtract.h"
 
 namespace glyphtint::tools {
+
+using render::DescribeEntryError;
+using render::DescribeError;
 
 namespace {
 
