@@ -14,9 +14,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using glyphtint::render::CheckGlyphArchive;
 using glyphtint::test::ProgramRun;
 using glyphtint::test::RunProgram;
-using glyphtint::render::CheckGlyphArchive;
 
 namespace {
 

@@ -17,15 +17,15 @@
 #include "tools/StandardStreams.h"
 #include "render/ShownMessage.h"
 
+using glyphtint::render::DescribeError;
+using glyphtint::render::RunGfxCheck;
 using glyphtint::tools::AnswerHelpOrVersion;
 using glyphtint::tools::CloseStandardOutput;
-using glyphtint::render::DescribeError;
 using glyphtint::tools::EUsage;
 using glyphtint::tools::ExtractGfxEntry;
 using glyphtint::tools::KeepStandardDescriptorsOpen;
 using glyphtint::tools::ListGfxArchive;
 using glyphtint::tools::ReportWrongUsage;
-using glyphtint::render::RunGfxCheck;
 using glyphtint::tools::UnknownOption;
 
 namespace {
