@@ -115,10 +115,12 @@ function chosenOptions() {
 }
 
 // Options that depend on others: shown only where they mean something, and colours made
-// legible on a transparent strip are measured against a page, so a checkerboard gives way.
+// legible on a transparent strip are measured against a page, so no checkerboard then.
 function settleOptions() {
   let chosen = chosenOptions();
-  if (chosen.background === "transparent" && chosen["min-contrast"] !== "" && chosen.page === "") {
+  const checkerboard = controls.get("page").select.options[0];
+  checkerboard.disabled = chosen["min-contrast"] !== "";
+  if (checkerboard.disabled && chosen.page === "") {
     choose("page", kDark);
     chosen = chosenOptions();
   }
@@ -145,7 +147,13 @@ function queryOf(text, options) {
   if (!text.isWellFormed()) {
     return null;
   }
-  const query = new URLSearchParams({text, ...options});
+  // In the options' order whatever order they were given in: one picture, one address.
+  const query = new URLSearchParams({text});
+  for (const {name} of kOptions) {
+    if (name in options) {
+      query.append(name, options[name]);
+    }
+  }
   return "?" + query.toString();
 }
 
