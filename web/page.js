@@ -447,7 +447,7 @@ function moveAlongPalette(event) {
 }
 
 // The panel's grey-green, or as little lighter or darker as it takes for a sample's
-// colour to stand out from it at 3:1.
+// colour to stand out from it at 3:1, as the window's palettes do.
 const kPanel = "#767c70";
 const kSampleContrast = 3;
 
@@ -457,15 +457,19 @@ function backdropOf(colour) {
   }
   const value = parseInt(kPanel.slice(1), 16);
   const channels = [value >> 16, (value >> 8) & 255, value & 255];
-  // Away from the sample: darker under a light one, lighter under a dark one.
-  const toward = luminance(colour) > luminance(kPanel) ? 0 : 255;
-  for (let step = 1; ; ++step) {
-    const mixed = channels.map((c) => Math.round(c + (toward - c) * Math.min(step / 20, 1)));
-    const backdrop = "#" + mixed.map((c) => c.toString(16).padStart(2, "0")).join("");
-    if (contrast(colour, backdrop) >= kSampleContrast || step >= 20) {
-      return backdrop;
+  // Away from the sample first: darker under a light one, lighter under a dark one. Every
+  // colour has over 4.5:1 with black or with white, so one of the ways gets there.
+  const away = luminance(colour) > luminance(kPanel) ? 0 : 255;
+  for (const toward of [away, 255 - away]) {
+    for (let step = 1; step <= 20; ++step) {
+      const mixed = channels.map((c) => Math.round(c + (toward - c) * step / 20));
+      const backdrop = "#" + mixed.map((c) => c.toString(16).padStart(2, "0")).join("");
+      if (contrast(colour, backdrop) >= kSampleContrast) {
+        return backdrop;
+      }
     }
   }
+  return null;
 }
 
 async function showPalettes() {

@@ -3,7 +3,8 @@
 the options and shows glyphtint-render's strip, a palette sample inserts its code, a
 shared link opens its text and options, snippets pasted elsewhere show the picture,
 and hostile links stay text. Exits 77 when Chromium, its driver or Selenium is missing.
-usage: web-page.py BIN_DIR [--screenshot PNG]"""
+usage: web-page.py BIN_DIR [--screenshot PNG]
+(PNG's folder also gets web-page-options.png and web-page-options-dark.png)"""
 import base64
 import json
 import os
@@ -260,10 +261,21 @@ try:
           "an innerHTML string on the page: %r" % thrown)
 
     if SCREENSHOT:
+        # The page as typed into, then with options in a light and a dark browser, beside it.
         box = open_page("")
         box.send_keys("^1m00 ^7says ^4Hi")
-        shown_strip(driver, "?text=" + urllib.parse.quote("^1m00 ^7says ^4Hi", safe=""))
+        shown_strip(driver, "?text=%5E1m00+%5E7says+%5E4Hi")
         driver.save_screenshot(SCREENSHOT)
+        driver.set_window_size(900, 1150)
+        stem = os.path.join(os.path.dirname(SCREENSHOT), "web-page-options")
+        for scheme, query in (("light", "?text=%5E1m00+%5E7says+%5E4Hi&scale=2&background=transparent&page=%23ffffff"
+                                        "&min-contrast=4.5"),
+                              ("dark", "?text=%5E1m00+%5E7says+%5E4Hi&scale=2&background=%231e1e1e")):
+            driver.execute_cdp_cmd("Emulation.setEmulatedMedia",
+                                   {"features": [{"name": "prefers-color-scheme", "value": scheme}]})
+            open_page(query)
+            shown_strip(driver, query)
+            driver.save_screenshot(stem + ("-dark.png" if scheme == "dark" else ".png"))
 finally:
     if driver:
         driver.quit()
