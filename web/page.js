@@ -257,16 +257,24 @@ async function showPicture(mine, text, query, described) {
     showMessage(failure, false);
     return;
   }
-  forgetPicture();
-  strip.alt = described;
-  strip.src = URL.createObjectURL(blob);
-  shown = {query, blob, text, described};
-  await strip.decode().catch(() => {});
-  if (mine !== asked) {
+  // Decoded aside, so that the picture shown before stays until this one can take its place.
+  const address = URL.createObjectURL(blob);
+  const next = new Image();
+  next.src = address;
+  const decoded = await next.decode().then(() => true, () => false);
+  if (mine !== asked || !decoded) {
+    URL.revokeObjectURL(address);
+    if (mine === asked) {
+      showMessage("The service's picture cannot be shown (" + blob.type + ", " + blob.size + " bytes)", false);
+    }
     return;
   }
-  shown.width = strip.naturalWidth;
-  shown.height = strip.naturalHeight;
+  if (shown) {
+    URL.revokeObjectURL(strip.src);
+  }
+  strip.alt = described;
+  strip.src = address;
+  shown = {query, blob, text, described, width: next.naturalWidth, height: next.naturalHeight};
   message.hidden = true;
   strip.hidden = false;
   copyButton.disabled = false;
@@ -406,7 +414,7 @@ function buildSnippets() {
 
 function showSnippets() {
   publicBase();
-  const parts = shown && shown.width ? snippetParts() : null;
+  const parts = shown ? snippetParts() : null;
   for (const snippet of kSnippets) {
     snippet.code.textContent = parts ? snippet.make(parts) : "";
     snippet.copy.disabled = parts === null;
