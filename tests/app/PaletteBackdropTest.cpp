@@ -37,8 +37,8 @@ TEST(SampleBackdrop, EverySampleStandsOutAndPanelsThatSufficeStay)
 {
     const std::string palettes = std::string(kPaletteText1) + kPaletteText2;
     // The designed panel, the dark and light pages previewed, and a grey between them.
-    for (const TColourTriple& under : {kGreyGreen, TColourTriple{30, 30, 30}, TColourTriple{255, 255, 255},
-                                       TColourTriple{119, 119, 119}}) {
+    for (const TColourTriple& under :
+         {kGreyGreen, TColourTriple{30, 30, 30}, TColourTriple{255, 255, 255}, TColourTriple{119, 119, 119}}) {
         for (std::size_t at = palettes.find('^'); at != std::string::npos; at = palettes.find('^', at + 2)) {
             const TColourTriple tint = ColourOf(palettes[at + 1]);
             const TColourTriple backdrop = SampleBackdrop(tint, under);
