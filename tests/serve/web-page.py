@@ -193,6 +193,11 @@ try:
     box = open_page(shared[len(base) + 1:])
     check(shown_strip(driver, shared[len(base) + 1:]) == strip_of("^1m00 ^7Hi", *cases[-1][3]),
           "a shared address's options")
+    # Any colour, given with or without its '#', is the colour picker's.
+    open_page("?text=Hi&background=3a5f0b")
+    check(shown_strip(driver, "?text=Hi&background=%233a5f0b") == strip_of("Hi", "--background", "#3a5f0b") and
+          driver.find_element(By.CSS_SELECTOR, "#option-background + input").get_attribute("value") == "#3a5f0b",
+          "a background of any colour")
 
     # Snippets: absolute from the public address when the page names one, else from the
     # page's own; each pasted into another page shows the preview's picture, the <picture>
