@@ -3,13 +3,18 @@
 
 #include "app/FocusMark.h"
 #include "app/Pictures.h"
+#include "render/CodeTokens.h"
 #include "render/GlyphPack.h"
+#include "render/PictureStyle.h"
 
 #include <QGridLayout>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QToolTip>
 #include <QVBoxLayout>
+
+#include <string>
+#include <utility>
 
 namespace glyphtint::app {
 namespace {
@@ -26,6 +31,43 @@ constexpr int kSecondPaletteHeight = 32;
 
 // Colour 7306100 of the render and palette panels.
 const QColor kPanelColour(116, 123, 111);
+
+// The samples of a palette strip too faint on the panel (grey on grey-green) drawn again
+// on a backdrop of their own, the panel's colour lightened or darkened as far as their
+// contrast needs; the rest of the designed panel stays as it is.
+void RaiseFaintSamples(render::GlyphPack& pack, std::string_view text, const render::GlyphWidths& widths,
+                       TPicture& strip, const render::PictureStyle& style)
+{
+    auto* bitmap = dynamic_cast<TBitmap*>(strip.Graphic());
+    if (bitmap == nullptr || bitmap->Empty()) {
+        return;
+    }
+    const render::TColourTriple under = render::ContrastBackground(style);
+    bool raised = false;
+    // Placed in an image as wide as the unscaled strip: the strip's own columns.
+    for (const render::ColourSample& sample : render::ColourSamplesOf(text, widths, bitmap->Width() / style.scale)) {
+        const std::optional<render::TColourTriple> colour =
+            render::DefaultCodeRules().ColourOf(static_cast<unsigned char>(sample.code));
+        if (!colour) {
+            continue;
+        }
+        const render::TColourTriple backdrop = SampleBackdrop(render::StyledTint(*colour, style), under);
+        if (backdrop == under) {
+            continue;
+        }
+        render::PictureStyle onBackdrop = style;
+        onBackdrop.background = render::StripBackground::Colour;
+        onBackdrop.backgroundColour = backdrop;
+        // A palette's samples are the code's own character after it: "^99".
+        TPicture one;
+        RenderCodedText(pack, std::string{'^', sample.code, sample.code}, one, onBackdrop);
+        bitmap->Canvas().DrawGraphic(sample.left * style.scale, 0, one.Graphic());
+        raised = true;
+    }
+    if (raised) {
+        bitmap->NotifyChanged();
+    }
+}
 
 } // namespace
 
@@ -146,10 +188,12 @@ void ColoursPanel::Announce(const QString& message)
 
 void ColoursPanel::RenderPalettes(render::GlyphPack& pack, const render::PictureStyle& style)
 {
-    RenderCodedText(pack, kPaletteText1, img_Colors->Picture(), style);
-    img_Colors->SetGlyphWidths(render::MeasureGlyphWidths(pack, kPaletteText1));
-    RenderCodedText(pack, kPaletteText2, img_Colors2->Picture(), style);
-    img_Colors2->SetGlyphWidths(render::MeasureGlyphWidths(pack, kPaletteText2));
+    for (const auto& [image, text] : {std::pair{img_Colors, kPaletteText1}, std::pair{img_Colors2, kPaletteText2}}) {
+        RenderCodedText(pack, text, image->Picture(), style);
+        const render::GlyphWidths widths = render::MeasureGlyphWidths(pack, text);
+        RaiseFaintSamples(pack, text, widths, image->Picture(), style);
+        image->SetGlyphWidths(widths);
+    }
 }
 
 bool ColoursPanel::eventFilter(QObject* watched, QEvent* event)

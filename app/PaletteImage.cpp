@@ -3,12 +3,14 @@
 
 #include "app/Accessibility.h"
 #include "render/ColourNames.h"
+#include "render/Contrast.h"
 
 #include <QAccessible>
 #include <QKeyEvent>
 #include <QPainter>
 
 #include <algorithm>
+#include <array>
 
 namespace glyphtint::app {
 
@@ -20,6 +22,32 @@ QString ColourCodeCaption(char code)
         caption += ' ' + QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
     }
     return caption;
+}
+
+render::TColourTriple SampleBackdrop(render::TColourTriple tint, render::TColourTriple under)
+{
+    if (render::ContrastRatio(tint, under) >= kSampleContrast) {
+        return under;
+    }
+    constexpr render::TColourTriple kBlack{0, 0, 0};
+    constexpr render::TColourTriple kWhite{255, 255, 255};
+    constexpr int kSteps = 20;
+    // A little over the ratio: the glyphs' edges blend a trace of themselves into it.
+    constexpr double kAimedContrast = kSampleContrast + 0.2;
+    // Contrast with black grows with luminance: a tint lighter than under wants it darker.
+    const bool darker = render::ContrastRatio(tint, kBlack) > render::ContrastRatio(under, kBlack);
+    // Every colour has over 4.5:1 with black or with white, so one of the ways gets there.
+    for (const render::TColourTriple& toward : darker ? std::array{kBlack, kWhite} : std::array{kWhite, kBlack}) {
+        for (int step = 1; step <= kSteps; ++step) {
+            const auto mix = [&](int from, int to) { return from + (to - from) * step / kSteps; };
+            const render::TColourTriple backdrop{mix(under.Red, toward.Red), mix(under.Green, toward.Green),
+                                                 mix(under.Blue, toward.Blue)};
+            if (render::ContrastRatio(tint, backdrop) >= kAimedContrast) {
+                return backdrop;
+            }
+        }
+    }
+    return render::ContrastRatio(tint, kBlack) > render::ContrastRatio(tint, kWhite) ? kBlack : kWhite;
 }
 
 TPaletteImage::TPaletteImage(std::string text, QWidget* parent) : TImage(parent), text_(std::move(text))

@@ -55,4 +55,11 @@ private:
 // "^1 red": a code as the samples and the colour menu name it.
 QString ColourCodeCaption(char code);
 
+// The contrast every palette sample keeps against what it is drawn on.
+inline constexpr double kSampleContrast = 3.0;
+
+// What a sample drawn in tint stands on: under itself when that gives kSampleContrast,
+// else under lightened or darkened (away from tint first) as little as that takes.
+render::TColourTriple SampleBackdrop(render::TColourTriple tint, render::TColourTriple under);
+
 } // namespace glyphtint::app

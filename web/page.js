@@ -1,9 +1,12 @@
-// glyphtint-serve's page: the strip of the typed text, its lengths, the palettes and the
-// downloads. The text only ever reaches the page as a value or a query, never as markup.
-// Addresses are relative, so that the page works behind a proxy under a path of its own.
+// glyphtint-serve's page: the strip of the typed text in the chosen options, its lengths,
+// snippets to embed it, the palettes and the downloads. The text only ever reaches the
+// page as a value or a query, never as markup: every node is built, none parsed (the
+// page's policy makes an HTML string sink throw). Addresses the page fetches are
+// relative, so that it works behind a proxy under a path of its own.
 "use strict";
 
 const box = document.getElementById("text");
+const preview = document.getElementById("preview");
 const strip = document.getElementById("strip");
 const message = document.getElementById("message");
 const lengths = document.getElementById("lengths");
@@ -18,63 +21,296 @@ let pending = 0;
 // Answers that come back after a newer text was asked for are dropped.
 let asked = 0;
 
-// The text as a query; null when it holds half a UTF-16 pair, which has no UTF-8 bytes.
-function queryOf(text) {
-  try {
-    return "?text=" + encodeURIComponent(text);
-  } catch (error) {
+const kDark = "#1e1e1e";
+const kLight = "#ffffff";
+const kMaxScale = 8;
+// The ratio pictures made for someone else's page are legible at when none is chosen.
+const kEmbedContrast = "4.5";
+// A value the address may give for a colour: #RRGGBB, or the six digits alone.
+const kColourValue = /^#?([0-9a-f]{6})$/i;
+
+// The options of the picture, each a select of the form, in the address under its name
+// when not at its first choice. A `colour` option ends in a choice of any colour; `shown`
+// says when an option means something; `accepts` lets the address bring other values,
+// shown as `caption` words them. The game's chooser goes in the "drawn" group.
+const kOptions = [
+  {name: "scale", group: "look", label: "Size", initial: "1",
+   choices: Array.from({length: kMaxScale}, (_, i) => [String(i + 1), (i + 1) + "\u00d7"])},
+  {name: "background", group: "look", label: "Background", initial: "glyph", colour: true,
+   choices: [["glyph", "The glyphs' own"], ["transparent", "Transparent"], [kDark, "Dark"], [kLight, "Light"]]},
+  // Under a transparent strip: what it is checked on, and the page legible colours are for.
+  {name: "page", group: "look", label: "Checked on", initial: "", colour: true,
+   choices: [["", "Checkerboard"], [kDark, "Dark page"], [kLight, "Light page"]],
+   shown: (chosen) => chosen.background === "transparent"},
+  {name: "min-contrast", group: "look", label: "Legible colours", initial: "",
+   choices: [["", "As designed"], ["3", "3:1"], ["4.5", "4.5:1"], ["7", "7:1"]],
+   accepts: (value) => Number(value) >= 1 && Number(value) <= 21, caption: (value) => value + ":1"},
+];
+
+// The option's select, and its colour picker for options that have one.
+const controls = new Map();
+
+function colourOf(value) {
+  const match = kColourValue.exec(value);
+  return match ? "#" + match[1].toLowerCase() : null;
+}
+
+function buildOptions() {
+  for (const option of kOptions) {
+    const field = document.createElement("div");
+    field.className = "option";
+    const label = document.createElement("label");
+    const select = document.createElement("select");
+    select.id = "option-" + option.name;
+    select.name = option.name;
+    label.htmlFor = select.id;
+    label.textContent = option.label;
+    for (const [value, caption] of option.choices) {
+      select.append(new Option(caption, value));
+    }
+    field.append(label, select);
+    let picker = null;
+    if (option.colour) {
+      select.append(new Option("Colour\u2026", "colour"));
+      picker = document.createElement("input");
+      picker.type = "color";
+      picker.value = kDark;
+      picker.setAttribute("aria-label", option.label + " colour");
+      picker.addEventListener("input", optionsChanged);
+      field.append(picker);
+    }
+    select.addEventListener("change", optionsChanged);
+    controls.set(option.name, {option, field, select, picker});
+    document.getElementById("options-" + option.group).append(field);
+  }
+}
+
+// The value an option stands at, as the service takes it.
+function chosenValue({select, picker}) {
+  return select.value === "colour" ? picker.value : select.value;
+}
+
+function choose(name, value) {
+  const {option, select, picker} = controls.get(name);
+  const colour = option.colour ? colourOf(value) : null;
+  if (option.choices.some(([known]) => known === (colour ?? value))) {
+    select.value = colour ?? value;
+  } else if (colour) {
+    select.value = "colour";
+    picker.value = colour;
+  } else if (option.accepts?.(value)) {
+    select.append(new Option(option.caption ? option.caption(value) : value, value));
+    select.value = value;
+  } else {
+    select.value = option.initial;
+  }
+}
+
+function chosenOptions() {
+  const chosen = {};
+  for (const [name, control] of controls) {
+    chosen[name] = chosenValue(control);
+  }
+  return chosen;
+}
+
+// Options that depend on others: shown only where they mean something, and colours made
+// legible on a transparent strip are measured against a page, so no checkerboard then.
+function settleOptions() {
+  let chosen = chosenOptions();
+  const checkerboard = controls.get("page").select.options[0];
+  checkerboard.disabled = chosen["min-contrast"] !== "";
+  if (checkerboard.disabled && chosen.page === "") {
+    choose("page", kDark);
+    chosen = chosenOptions();
+  }
+  for (const {option, field} of controls.values()) {
+    field.hidden = option.shown ? !option.shown(chosen) : false;
+  }
+  return chosen;
+}
+
+function meaningful(chosen) {
+  const kept = {};
+  for (const option of kOptions) {
+    if (chosen[option.name] !== option.initial && (!option.shown || option.shown(chosen))) {
+      kept[option.name] = chosen[option.name];
+    }
+  }
+  return kept;
+}
+
+// The text and options as a query; null when the text holds half a UTF-16 pair, which
+// has no UTF-8 bytes. The page's address keeps every option; a picture's only what
+// changes it (the page under a transparent strip matters only to legible colours).
+function queryOf(text, options) {
+  if (!text.isWellFormed()) {
     return null;
   }
+  // In the options' order whatever order they were given in: one picture, one address.
+  const query = new URLSearchParams({text});
+  for (const {name} of kOptions) {
+    if (name in options) {
+      query.append(name, options[name]);
+    }
+  }
+  return "?" + query.toString();
+}
+
+function pictureOptions(chosen) {
+  const options = meaningful(chosen);
+  if (!("min-contrast" in options)) {
+    delete options.page;
+  }
+  return options;
+}
+
+// The text as the picture's file name: codes removed, anything a file system or a
+// command line might take amiss replaced.
+function fileNameOf(text) {
+  let plain = "";
+  for (let i = 0; i < text.length; ++i) {
+    if (text[i] !== "^") {
+      plain += text[i];
+    } else if (text[i + 1] === "^") {
+      plain += "^";
+      ++i;
+    } else {
+      // A code, or a caret at the end with nothing to colour.
+      ++i;
+    }
+  }
+  const name = plain.replace(/[^\p{L}\p{N}._-]+/gu, "_").replace(/^[._]+|[._]+$/g, "").slice(0, 64);
+  return name || "glyphtint";
+}
+
+// Relative luminance and contrast ratio as the web measures them.
+function luminance(colour) {
+  const value = parseInt(colour.slice(1), 16);
+  const [r, g, b] = [value >> 16, (value >> 8) & 255, value & 255].map((c) => {
+    const s = c / 255;
+    return s <= 0.04045 ? s / 12.92 : ((s + 0.055) / 1.055) ** 2.4;
+  });
+  return 0.2126 * r + 0.7152 * g + 0.0722 * b;
+}
+
+function contrast(a, b) {
+  const [x, y] = [luminance(a), luminance(b)].sort((p, q) => q - p);
+  return (x + 0.05) / (y + 0.05);
 }
 
 function count(n, one, many) {
   return n + " " + (n === 1 ? one : many);
 }
 
-function showMessage(text) {
+// The picture shown: its query, its bytes, its size and what it shows in words.
+let shown = null;
+
+function forgetPicture() {
+  if (shown) {
+    URL.revokeObjectURL(strip.src);
+  }
+  shown = null;
   strip.hidden = true;
   strip.removeAttribute("src");
+  copyButton.disabled = true;
+  for (const link of [downloadStrip, downloadFramed]) {
+    link.removeAttribute("href");
+  }
+  showSnippets();
+}
+
+// A quiet hint (nothing to draw yet) or an error (something went wrong), in place of the picture.
+function showMessage(text, quiet) {
+  forgetPicture();
   message.textContent = text;
+  message.classList.toggle("hint", quiet);
   message.hidden = false;
 }
 
-// The service says in words why there is no picture.
-async function answerText(url) {
-  try {
-    const answer = await fetch(url);
-    return (await answer.text()).trim() || "The service answered " + answer.status;
-  } catch (error) {
-    return "The service cannot be reached: " + error.message;
-  }
+// The preview stands on the page the picture is for: its colour, or a checkerboard under
+// a transparent strip that is checked on none.
+function showPage(chosen) {
+  const colour = chosen.background === "transparent" ? chosen.page : colourOf(chosen.background);
+  preview.classList.toggle("checkerboard", chosen.background === "transparent" && chosen.page === "");
+  preview.style.background = colour ?? "";
 }
 
-function setLinks(query) {
-  for (const [link, path] of [[downloadStrip, "strip.png"], [downloadFramed, "framed.jpg"]]) {
-    if (query === null) {
-      link.removeAttribute("href");
+async function showPicture(mine, text, query, described) {
+  // One request: the picture comes from its bytes, or the service's words from them.
+  let blob = null;
+  let failure = "";
+  try {
+    const answer = await fetch("strip.png" + query);
+    if (answer.ok) {
+      blob = await answer.blob();
     } else {
-      link.href = path + query;
+      failure = (await answer.text()).trim() || "The service answered " + answer.status;
     }
+  } catch (error) {
+    failure = "The service cannot be reached: " + error.message;
   }
-  copyButton.disabled = query === null;
+  if (mine !== asked) {
+    return;
+  }
+  if (!blob) {
+    showMessage(failure, false);
+    return;
+  }
+  // Decoded aside, so that the picture shown before stays until this one can take its place.
+  const address = URL.createObjectURL(blob);
+  const next = new Image();
+  next.src = address;
+  const decoded = await next.decode().then(() => true, () => false);
+  if (mine !== asked || !decoded) {
+    URL.revokeObjectURL(address);
+    if (mine === asked) {
+      showMessage("The service's picture cannot be shown (" + blob.type + ", " + blob.size + " bytes)", false);
+    }
+    return;
+  }
+  if (shown) {
+    URL.revokeObjectURL(strip.src);
+  }
+  strip.alt = described;
+  strip.src = address;
+  shown = {query, blob, text, described, width: next.naturalWidth, height: next.naturalHeight};
+  message.hidden = true;
+  strip.hidden = false;
+  copyButton.disabled = false;
+  const name = fileNameOf(text);
+  downloadStrip.href = "strip.png" + query;
+  downloadStrip.download = name + ".png";
+  downloadFramed.href = "framed.jpg" + queryOf(text, {});
+  downloadFramed.download = name + ".jpg";
+  showSnippets();
 }
 
 async function refresh() {
   const text = box.value;
-  const query = queryOf(text);
+  const chosen = settleOptions();
+  const address = queryOf(text, meaningful(chosen));
+  const query = queryOf(text, pictureOptions(chosen));
   const mine = ++asked;
   copyStatus.textContent = "";
-  history.replaceState(null, "", text === "" || query === null ? location.pathname : location.pathname + query);
-  setLinks(text === "" ? null : query);
+  showPage(chosen);
+  if (address !== null) {
+    history.replaceState(null, "", location.pathname + (address === "?text=" ? "" : address));
+  }
+  if (text === "") {
+    lengths.textContent = "\u00a0";
+    showMessage("Type a name above and it is drawn here.", true);
+    return;
+  }
   if (query === null) {
     lengths.textContent = "\u00a0";
-    showMessage("The text holds a broken character (half a surrogate pair): remove it");
+    showMessage("The text holds a broken character (half a surrogate pair): remove it", false);
     return;
   }
   let info = null;
   let failure = "";
   try {
-    const answer = await fetch("info.json" + query);
+    const answer = await fetch("info.json" + queryOf(text, {}));
     if (answer.ok) {
       info = await answer.json();
     } else {
@@ -88,37 +324,110 @@ async function refresh() {
   }
   if (info === null) {
     lengths.textContent = "\u00a0";
-    setLinks(null);
-    showMessage(failure);
+    showMessage(failure, false);
     return;
   }
   lengths.textContent = count(info.bytes, "byte", "bytes") + " \u00b7 " + info.visible + " shown" +
       (info.not_drawn_note ? " \u00b7 " + info.not_drawn_note : "");
-  // A strip of nothing is an error message, not a picture to keep.
+  // Codes alone draw nothing yet: not a picture to keep, nor a fault.
   if (info.visible === 0) {
-    downloadStrip.removeAttribute("href");
-    copyButton.disabled = true;
+    showMessage("Nothing to draw yet: add characters after the colour codes.", true);
+    return;
   }
-  // Read out by screen readers: the text drawn and its colours.
-  strip.alt = info.described;
-  strip.onload = () => {
-    if (mine === asked) {
-      message.hidden = true;
-      strip.hidden = false;
-    }
-  };
-  strip.onerror = async () => {
-    const said = await answerText("strip.png" + query);
-    if (mine === asked) {
-      showMessage(said);
-    }
-  };
-  strip.src = "strip.png" + query;
+  await showPicture(mine, text, query, info.described);
 }
 
 function refreshSoon() {
   clearTimeout(pending);
   pending = setTimeout(refresh, kTypingPause);
+}
+
+function optionsChanged() {
+  clearTimeout(pending);
+  refresh();
+}
+
+// Where snippets point: the service's public address when it names one, else the
+// address the page was opened at.
+function publicBase() {
+  const named = document.querySelector('meta[name="glyphtint:public-url"]')?.content.trim() ?? "";
+  document.getElementById("embed-note").hidden = named !== "";
+  return new URL(named === "" ? "." : named.replace(/\/*$/, "/"), location.href).href;
+}
+
+function escapeHtml(text) {
+  return text.replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;").replace(/"/g, "&quot;");
+}
+
+// The snippets of the picture shown, each built from its absolute address(es).
+const kSnippets = [
+  {name: "address", label: "Address", make: ({address}) => address},
+  {name: "html", label: "HTML", make: ({src, srcset, size, alt}) =>
+    `<img src="${src}"${srcset} ${size} alt="${alt}">`},
+  {name: "picture", label: "HTML for dark and light pages", make: ({dark, light, size, alt}) =>
+    `<picture><source srcset="${dark}" media="(prefers-color-scheme: dark)">` +
+    `<img src="${light}" ${size} alt="${alt}"></picture>`},
+  {name: "bbcode", label: "BBCode", make: ({address}) => `[img]${address}[/img]`},
+  {name: "markdown", label: "Markdown", make: ({address, text}) =>
+    `![${text.replace(/[\\[\]]/g, "\\$&")}](${address})`},
+];
+
+function snippetParts() {
+  const base = publicBase();
+  const chosen = chosenOptions();
+  const options = pictureOptions(chosen);
+  const at = (changed) => base + "strip.png" + escapeHtml(queryOf(shown.text, {...options, ...changed}));
+  const scale = Number(chosen.scale);
+  const onPage = (page) => at({background: "transparent", page, "min-contrast": options["min-contrast"] ?? kEmbedContrast});
+  return {
+    address: base + "strip.png" + shown.query,
+    src: at({}),
+    srcset: 2 * scale <= kMaxScale ? ` srcset="${at({})} 1x, ${at({scale: String(2 * scale)})} 2x"` : "",
+    size: `width="${shown.width}" height="${shown.height}"`,
+    alt: escapeHtml(shown.described),
+    text: shown.described,
+    dark: onPage(kDark),
+    light: onPage(kLight),
+  };
+}
+
+function buildSnippets() {
+  const holder = document.getElementById("snippets");
+  for (const snippet of kSnippets) {
+    const row = document.createElement("div");
+    row.className = "snippet";
+    const label = document.createElement("span");
+    label.textContent = snippet.label;
+    const code = document.createElement("code");
+    code.id = "snippet-" + snippet.name;
+    const copy = document.createElement("button");
+    copy.type = "button";
+    copy.textContent = "Copy";
+    copy.setAttribute("aria-label", "Copy " + snippet.label);
+    copy.addEventListener("click", () => copyText(code.textContent, snippet.label));
+    row.append(label, code, copy);
+    holder.append(row);
+    snippet.code = code;
+    snippet.copy = copy;
+  }
+}
+
+function showSnippets() {
+  publicBase();
+  const parts = shown ? snippetParts() : null;
+  for (const snippet of kSnippets) {
+    snippet.code.textContent = parts ? snippet.make(parts) : "";
+    snippet.copy.disabled = parts === null;
+  }
+}
+
+async function copyText(text, what) {
+  try {
+    await navigator.clipboard.writeText(text);
+    copyStatus.textContent = what + " copied";
+  } catch (error) {
+    copyStatus.textContent = what + " was not copied: " + error.message;
+  }
 }
 
 // As the window does: the code goes before the selection, which stays in the text.
@@ -145,6 +454,32 @@ function moveAlongPalette(event) {
   samples[to].focus();
 }
 
+// The panel's grey-green, or as little lighter or darker as it takes for a sample's
+// colour to stand out from it at 3:1, as the window's palettes do.
+const kPanel = "#767c70";
+const kSampleContrast = 3;
+
+function backdropOf(colour) {
+  if (contrast(colour, kPanel) >= kSampleContrast) {
+    return null;
+  }
+  const value = parseInt(kPanel.slice(1), 16);
+  const channels = [value >> 16, (value >> 8) & 255, value & 255];
+  // Away from the sample first: darker under a light one, lighter under a dark one. Every
+  // colour has over 4.5:1 with black or with white, so one of the ways gets there.
+  const away = luminance(colour) > luminance(kPanel) ? 0 : 255;
+  for (const toward of [away, 255 - away]) {
+    for (let step = 1; step <= 20; ++step) {
+      const mixed = channels.map((c) => Math.round(c + (toward - c) * step / 20));
+      const backdrop = "#" + mixed.map((c) => c.toString(16).padStart(2, "0")).join("");
+      if (contrast(colour, backdrop) >= kSampleContrast) {
+        return backdrop;
+      }
+    }
+  }
+  return null;
+}
+
 async function showPalettes() {
   const holder = document.getElementById("palettes");
   try {
@@ -166,9 +501,14 @@ async function showPalettes() {
         button.tabIndex = row.childElementCount === 0 ? 0 : -1;
         button.setAttribute("aria-label", "^" + sample.code + " " + sample.name);
         button.title = "^" + sample.code + " " + sample.name;
+        const backdrop = backdropOf(sample.colour);
+        if (backdrop) {
+          button.style.backgroundColor = backdrop;
+        }
         const picture = document.createElement("img");
         picture.alt = "";
-        picture.src = "strip.png?text=" + encodeURIComponent("^" + sample.code + sample.sample);
+        // Transparent, so that the button's backdrop is what the sample is seen on.
+        picture.src = "strip.png" + queryOf("^" + sample.code + sample.sample, {background: "transparent"});
         button.append(picture);
         // A click leaves the focus and the selection in the text box.
         button.addEventListener("mousedown", (event) => event.preventDefault());
@@ -184,29 +524,31 @@ async function showPalettes() {
   }
 }
 
+// The picture shown is copied as it is: no second request, and nothing when there is none.
 async function copyStrip() {
-  const query = queryOf(box.value);
+  if (!shown) {
+    return;
+  }
   if (!navigator.clipboard || !navigator.clipboard.write || typeof ClipboardItem === "undefined") {
     copyStatus.textContent = "This browser cannot copy pictures here (it allows it on https:// or localhost only)";
     return;
   }
   copyStatus.textContent = "";
   try {
-    // The picture is handed over as a promise so that the click still counts when it comes.
-    const png = fetch("strip.png" + query).then(async (answer) => {
-      if (!answer.ok) {
-        throw new Error((await answer.text()).trim());
-      }
-      return answer.blob();
-    });
-    await navigator.clipboard.write([new ClipboardItem({"image/png": png})]);
+    await navigator.clipboard.write([new ClipboardItem({"image/png": shown.blob})]);
     copyStatus.textContent = "The strip is copied";
   } catch (error) {
     copyStatus.textContent = "The strip was not copied: " + error.message;
   }
 }
 
-box.value = new URLSearchParams(location.search).get("text") ?? "";
+buildOptions();
+buildSnippets();
+const given = new URLSearchParams(location.search);
+box.value = given.get("text") ?? "";
+for (const option of kOptions) {
+  choose(option.name, given.get(option.name) ?? option.initial);
+}
 box.addEventListener("input", refreshSoon);
 copyButton.addEventListener("click", copyStrip);
 showPalettes();

@@ -143,7 +143,7 @@ TEST_F(ColourSamplesTest, SamplesShowThePointingHandAndTheirCode)
         Change(Find<TTextBox>("edt_Text"), "^1m00 ^2gr\u00e9at");
         QApplication::processEvents();
         const QPoint at = SampleCentre("img_Colors", '3');
-        ASSERT_EQ(Tooltip("img_Colors", at), "^3");
+        ASSERT_EQ(Tooltip("img_Colors", at), "^3 yellow");
         QWidget* tip = nullptr;
         for (QWidget* top : QApplication::topLevelWidgets()) {
             if (top->inherits("QTipLabel") && top->isVisible()) {
