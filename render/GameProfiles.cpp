@@ -1,0 +1,315 @@
+// The game profiles: one table per game, each from the game's own source.
+//
+// Sources are cited by repository, file and the symbol that holds the rule, at the
+// commit read. A colour written as floats becomes round(v * 255) in float arithmetic,
+// as the game's renderer converts it.
+#include "render/GameProfiles.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+namespace glyphtint::render {
+namespace {
+
+constexpr std::uint32_t Channel(float value)
+{
+    return static_cast<std::uint32_t>(value * 255.0f + 0.5f);
+}
+
+constexpr std::uint32_t Rgb(float red, float green, float blue)
+{
+    return Channel(red) << 16 | Channel(green) << 8 | Channel(blue);
+}
+
+// Rules that start in white with no codes yet; the caret rules are the game's.
+constexpr CodeRules CaretRules(DoubledCaret doubled, bool strayDrawn, bool trailingDrawn)
+{
+    CodeRules rules;
+    rules.colours.fill(CodeRules::kNoCode);
+    rules.startCode = '7';
+    rules.startColour = 0xFFFFFF;
+    rules.doubledCaret = doubled;
+    rules.strayCaretDrawn = strayDrawn;
+    rules.trailingCaretDrawn = trailingDrawn;
+    return rules;
+}
+
+// Every byte isCode accepts selects palette[(byte - '0') & mask]. The games index with a
+// signed char; masking a two's complement value gives the same index as the unsigned byte.
+template <std::size_t N, typename IsCode>
+constexpr void AddMaskedCodes(CodeRules& rules, const std::array<std::uint32_t, N>& palette, int mask,
+                              IsCode isCode)
+{
+    for (int byte = 0; byte < 256; ++byte) {
+        if (isCode(byte)) {
+            rules.colours[static_cast<std::size_t>(byte)] = palette[static_cast<std::size_t>((byte - '0') & mask)];
+        }
+    }
+}
+
+constexpr bool IsDigit(int byte)
+{
+    return byte >= '0' && byte <= '9';
+}
+
+constexpr bool IsAlnum(int byte)
+{
+    return IsDigit(byte) || (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
+}
+
+// The eight colours every game of the family starts from: ioquake/ioq3
+// code/qcommon/q_shared.h g_color_table[8], COLOR_BLACK to COLOR_WHITE; values as games.md.
+constexpr std::array<std::uint32_t, 8> kQuake3Colours = {
+    Rgb(0, 0, 0), Rgb(1, 0, 0), Rgb(0, 1, 0), Rgb(1, 1, 0), Rgb(0, 0, 1), Rgb(0, 1, 1), Rgb(1, 0, 1), Rgb(1, 1, 1),
+};
+
+// Quake III 1.32 (games.md; id's q_shared.h not read here, the macro as Quake III's
+// descendants keep it): Q_IsColorString takes any byte but '^' and the end, ColorIndex is
+// ((c) - '0') & 7. A caret that starts no code is drawn, so "^^" draws the first caret
+// and a caret at the end is drawn.
+constexpr CodeRules Quake3Rules()
+{
+    CodeRules rules = CaretRules(DoubledCaret::CaretThenRead, true, true);
+    AddMaskedCodes(rules, kQuake3Colours, 7, [](int byte) { return byte != 0 && byte != '^'; });
+    return rules;
+}
+
+// ioquake/ioq3 code/qcommon/q_shared.c Q_IsColorString (0742d30e): "^[0-9a-zA-Z]",
+// q_shared.h ColorIndex ((c) - '0') & 0x07. darklegion/tremulous src/qcommon/q_shared.h
+// (adbdf8a7) reads as ioquake3 does.
+constexpr CodeRules IoQuake3Rules()
+{
+    CodeRules rules = CaretRules(DoubledCaret::CaretThenRead, true, true);
+    AddMaskedCodes(rules, kQuake3Colours, 7, IsAlnum);
+    return rules;
+}
+
+// OpenArena/gamecode code/qcommon/q_shared.h Q_IsColorString "^[0-8]" (02113650), ColorIndex
+// (c) - '0'; code/qcommon/q_math.c g_color_table[9] (33efe7d5) adds 8 = (1, .43, 0).
+constexpr CodeRules OpenArenaRules()
+{
+    constexpr std::array<std::uint32_t, 9> colours = {
+        kQuake3Colours[0], kQuake3Colours[1], kQuake3Colours[2], kQuake3Colours[3], kQuake3Colours[4],
+        kQuake3Colours[5], kQuake3Colours[6], kQuake3Colours[7], Rgb(1.0f, 0.43f, 0.0f),
+    };
+    CodeRules rules = CaretRules(DoubledCaret::CaretThenRead, true, true);
+    AddMaskedCodes(rules, colours, 15, [](int byte) { return byte >= '0' && byte <= '8'; });
+    return rules;
+}
+
+// FrozenSand/ioq3-for-UrbanTerror-4 code/qcommon/q_math.c g_color_table[10] (6351fae8):
+// 8 = (.88, .31, .13), 9 = (.29, .30, .19); codes ^0 to ^9 as games.md gives them
+// (q_shared.h not read).
+constexpr CodeRules UrbanTerrorRules()
+{
+    constexpr std::array<std::uint32_t, 16> colours = {
+        kQuake3Colours[0], kQuake3Colours[1], kQuake3Colours[2], kQuake3Colours[3],
+        kQuake3Colours[4], kQuake3Colours[5], kQuake3Colours[6], kQuake3Colours[7],
+        Rgb(0.88f, 0.31f, 0.13f), Rgb(0.29f, 0.30f, 0.19f),
+    };
+    CodeRules rules = CaretRules(DoubledCaret::CaretThenRead, true, true);
+    AddMaskedCodes(rules, colours, 15, IsDigit);
+    return rules;
+}
+
+// Eight colours and then orange (1, .5, 0) and grey (.5, .5, .5): JACoders/OpenJK
+// shared/qcommon/q_color.h COLOR_ORANGE, COLOR_GREY (8e63fa29); the values from games.md
+// (q_color.c not read). Warsow's ^8 and ^9 carry the same names.
+constexpr std::array<std::uint32_t, 16> kTenColours = {
+    kQuake3Colours[0], kQuake3Colours[1], kQuake3Colours[2], kQuake3Colours[3],
+    kQuake3Colours[4], kQuake3Colours[5], kQuake3Colours[6], kQuake3Colours[7],
+    Rgb(1.0f, 0.5f, 0.0f), Rgb(0.5f, 0.5f, 0.5f),
+};
+
+// Jedi Academy as Raven released it: Q_IsColorString with <= '7' (games.md; not read).
+constexpr CodeRules JediAcademyRules()
+{
+    CodeRules rules = CaretRules(DoubledCaret::CaretThenRead, true, true);
+    AddMaskedCodes(rules, kQuake3Colours, 7, [](int byte) { return byte >= '0' && byte <= '7'; });
+    return rules;
+}
+
+// JACoders/OpenJK shared/qcommon/q_color.h Q_IsColorString: '0' to '9' and never '^'
+// (8e63fa29), ColorIndex ((c) - '0') & Q_COLOR_BITS.
+constexpr CodeRules OpenJkRules()
+{
+    CodeRules rules = CaretRules(DoubledCaret::CaretThenRead, true, true);
+    AddMaskedCodes(rules, kTenColours, 15, IsDigit);
+    return rules;
+}
+
+// Warsow/qfusion source/gameshared/q_shared.c Q_GrabCharFromColorString: ^0 to ^9 a colour,
+// "^^" one caret, any other caret a character, the one at the end too.
+constexpr CodeRules WarsowRules()
+{
+    CodeRules rules = CaretRules(DoubledCaret::OneCaret, true, true);
+    AddMaskedCodes(rules, kTenColours, 15, IsDigit);
+    return rules;
+}
+
+// etlegacy/etlegacy src/qcommon/q_math.c g_color_table[32]; the same values stand in
+// DaemonEngine/Daemon src/common/Color.cpp g_color_table (1e5ad794), whose 0 is (.2, .2, .2).
+constexpr std::array<std::uint32_t, 32> EnemyTerritoryColours(std::uint32_t zero)
+{
+    return {
+        zero,
+        Rgb(1, 0, 0), Rgb(0, 1, 0), Rgb(1, 1, 0), Rgb(0, 0, 1), Rgb(0, 1, 1), Rgb(1, 0, 1), Rgb(1, 1, 1),
+        Rgb(1, 0.5f, 0), Rgb(0.5f, 0.5f, 0.5f), Rgb(0.75f, 0.75f, 0.75f), Rgb(0.75f, 0.75f, 0.75f),
+        Rgb(0, 0.5f, 0), Rgb(0.5f, 0.5f, 0), Rgb(0, 0, 0.5f), Rgb(0.5f, 0, 0), Rgb(0.5f, 0.25f, 0),
+        Rgb(1, 0.6f, 0.1f), Rgb(0, 0.5f, 0.5f), Rgb(0.5f, 0, 0.5f), Rgb(0, 0.5f, 1), Rgb(0.5f, 0, 1),
+        Rgb(0.2f, 0.6f, 0.8f), Rgb(0.8f, 1, 0.8f), Rgb(0, 0.4f, 0.2f), Rgb(1, 0, 0.2f), Rgb(0.7f, 0.1f, 0.1f),
+        Rgb(0.6f, 0.2f, 0), Rgb(0.8f, 0.6f, 0.2f), Rgb(0.6f, 0.6f, 0.2f), Rgb(1, 1, 0.75f), Rgb(1, 1, 0.5f),
+    };
+}
+
+// etlegacy/etlegacy src/qcommon/q_shared.h (01385039): Q_IsColorString takes any byte but
+// '^' and the end, ColorIndex ((c) - '0') & COLOR_BITS (31), COLOR_NULL '*' goes back to
+// the colour the text started in (src/client/cl_scrn.c, as games.md says; not read).
+constexpr CodeRules EnemyTerritoryRules()
+{
+    CodeRules rules = CaretRules(DoubledCaret::CaretThenRead, true, true);
+    AddMaskedCodes(rules, EnemyTerritoryColours(Rgb(0, 0, 0)), 31, [](int byte) { return byte != 0 && byte != '^'; });
+    rules.colours['*'] = CodeRules::kStartColourCode;
+    return rules;
+}
+
+// DaemonEngine/Daemon src/common/Color.cpp TokenIterator::NextToken (1e5ad794): "^^" one
+// caret; "^*" the default colour; a byte whose upper case lies in '0'..'O' indexes the
+// table with (c - '0') % 32; ^x or ^X and three hex digits (d / 15); ^# and six hex digits;
+// anything else, the caret at the end too, is a character.
+constexpr CodeRules UnvanquishedRules()
+{
+    CodeRules rules = CaretRules(DoubledCaret::OneCaret, true, true);
+    AddMaskedCodes(rules, EnemyTerritoryColours(Rgb(0.2f, 0.2f, 0.2f)), 31, [](int byte) {
+        const int upper = byte >= 'a' && byte <= 'z' ? byte - 'a' + 'A' : byte;
+        return upper >= '0' && upper < 'P';
+    });
+    rules.colours['*'] = CodeRules::kStartColourCode;
+    rules.colours['x'] = CodeRules::kShortHexMark;
+    rules.colours['X'] = CodeRules::kShortHexMark;
+    rules.colours['#'] = CodeRules::kLongHexMark;
+    return rules;
+}
+
+// DarkPlacesEngine/DarkPlaces gl_draw.c (8b0fbc64) DrawQ_String and Font_Text_Width: ^0 to
+// ^9; ^x and three hex digits; "^^" draws one caret; any other caret is drawn and the byte
+// after it read anew. The table is games.md's (draw.h not read): Quake III's eight, 8 white
+// at half opacity, drawn here as white, 9 grey (.5).
+constexpr CodeRules XonoticRules()
+{
+    constexpr std::array<std::uint32_t, 16> colours = {
+        kQuake3Colours[0], kQuake3Colours[1], kQuake3Colours[2], kQuake3Colours[3],
+        kQuake3Colours[4], kQuake3Colours[5], kQuake3Colours[6], kQuake3Colours[7],
+        Rgb(1, 1, 1),      Rgb(0.5f, 0.5f, 0.5f),
+    };
+    CodeRules rules = CaretRules(DoubledCaret::OneCaret, true, true);
+    AddMaskedCodes(rules, colours, 15, IsDigit);
+    rules.colours['x'] = CodeRules::kShortHexMark;
+    return rules;
+}
+
+// TTimo/doom3.gpl neo/idlib/Str.h (330a564c): IsColor takes any byte but the end and a
+// space, ColorIndex is c & 15, so "^^" is itself a code; Str.cpp g_color_table: 1-7
+// Quake III's, 8 grey (.5), 9-15 black. C_COLOR_DEFAULT '0' goes back to the colour the
+// text started in (idRenderSystemLocal::DrawSmallStringExt, which draws a caret that
+// starts no code); 'p' and '@' share its index 0 but draw black.
+constexpr CodeRules Doom3Rules()
+{
+    constexpr std::array<std::uint32_t, 16> colours = {
+        Rgb(0, 0, 0), Rgb(1, 0, 0), Rgb(0, 1, 0), Rgb(1, 1, 0), Rgb(0, 0, 1), Rgb(0, 1, 1),
+        Rgb(1, 0, 1), Rgb(1, 1, 1), Rgb(0.5f, 0.5f, 0.5f),
+    };
+    CodeRules rules = CaretRules(DoubledCaret::CaretThenRead, true, true);
+    for (int byte = 1; byte < 256; ++byte) {
+        if (byte != ' ') {
+            rules.colours[static_cast<std::size_t>(byte)] = colours[static_cast<std::size_t>(byte & 15)];
+        }
+    }
+    rules.colours['0'] = CodeRules::kStartColourCode;
+    rules.startCode = '0';
+    return rules;
+}
+
+// Limits: ioquake/ioq3 code/qcommon/q_shared.h MAX_NAME_LENGTH 32 "max length of a client
+// name"; Warsow/qfusion source/gameshared/q_shared.h MAX_NAME_BYTES 32 "including trailing
+// \0" and MAX_NAME_CHARS 15 visible. The others as games.md gives them (not read).
+const std::array<GameProfile, 13> kProfiles = {{
+    {"glyphtint", "glyphtint", DefaultCodeRules(), std::nullopt, std::nullopt},
+    {"quake3", "Quake III Arena 1.32", Quake3Rules(), 32, std::nullopt},
+    {"ioquake3", "ioquake3", IoQuake3Rules(), 32, std::nullopt},
+    {"openarena", "OpenArena", OpenArenaRules(), 32, std::nullopt},
+    {"tremulous", "Tremulous 1.2", IoQuake3Rules(), 32, std::nullopt},
+    {"urbanterror", "Urban Terror 4", UrbanTerrorRules(), 32, std::nullopt},
+    {"jka", "Jedi Academy (Raven)", JediAcademyRules(), std::nullopt, std::nullopt},
+    {"openjk", "OpenJK (Jedi Outcast, Jedi Academy)", OpenJkRules(), std::nullopt, std::nullopt},
+    {"warsow", "Warsow / Warfork", WarsowRules(), 31, 15},
+    {"etlegacy", "Enemy Territory / ET: Legacy", EnemyTerritoryRules(), 36, std::nullopt},
+    {"unvanquished", "Unvanquished", UnvanquishedRules(), 128, 32},
+    {"xonotic", "Xonotic", XonoticRules(), 128, std::nullopt},
+    {"doom3", "Doom 3", Doom3Rules(), std::nullopt, std::nullopt},
+}};
+
+bool IsUtf8Continuation(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
+} // namespace
+
+std::span<const GameProfile> GameProfiles()
+{
+    return kProfiles;
+}
+
+const GameProfile& DefaultGameProfile()
+{
+    return kProfiles.front();
+}
+
+const GameProfile* FindGameProfile(std::string_view id)
+{
+    const auto found =
+        std::find_if(kProfiles.begin(), kProfiles.end(), [id](const GameProfile& profile) { return profile.id == id; });
+    return found == kProfiles.end() ? nullptr : &*found;
+}
+
+std::string KnownGameIds()
+{
+    std::string ids;
+    for (const GameProfile& profile : kProfiles) {
+        ids += ids.empty() ? "" : ", ";
+        ids += profile.id;
+    }
+    return ids;
+}
+
+NameLength MeasureName(std::string_view text, const GameProfile& profile)
+{
+    NameLength length;
+    length.bytes = text.size();
+    CodeTokenizer tokens(text, profile.rules);
+    for (CodeToken token; tokens.Next(token);) {
+        if (token.kind == ByteKind::Drawn && !IsUtf8Continuation(token.byte)) {
+            ++length.shown;
+        }
+    }
+    length.overBytes = profile.byteLimit && length.bytes > *profile.byteLimit;
+    length.overShown = profile.shownLimit && length.shown > *profile.shownLimit;
+    return length;
+}
+
+std::string NameLengthReadout(const NameLength& length, const GameProfile& profile)
+{
+    std::string readout = std::to_string(length.bytes) + (length.bytes == 1 ? " byte" : " bytes");
+    if (profile.byteLimit) {
+        readout += " of " + std::to_string(*profile.byteLimit);
+    }
+    readout += " \u00B7 " + std::to_string(length.shown) + " shown";
+    if (profile.shownLimit) {
+        readout += " of " + std::to_string(*profile.shownLimit);
+    }
+    return readout;
+}
+
+} // namespace glyphtint::render

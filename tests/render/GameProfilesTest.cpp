@@ -1,0 +1,161 @@
+// The game profiles against a table of texts as each game draws them, and their lookup
+// and limits.
+#include "render/GameProfiles.h"
+#include "render/PictureStyle.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace glyphtint::render;
+
+namespace {
+
+struct GameText {
+    std::string game;
+    std::string text;
+    std::string drawn;
+    std::string colours;
+    std::string source;
+    int line = 0;
+};
+
+// "\x5E" and "\\" as the table writes them.
+std::string Unescaped(const std::string& field)
+{
+    std::string bytes;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 1 < field.size() && field[i + 1] == 'x' && i + 3 < field.size()) {
+            bytes += static_cast<char>(std::stoi(field.substr(i + 2, 2), nullptr, 16));
+            i += 3;
+        } else if (field[i] == '\\' && i + 1 < field.size() && field[i + 1] == '\\') {
+            bytes += '\\';
+            ++i;
+        } else {
+            bytes += field[i];
+        }
+    }
+    return bytes;
+}
+
+std::vector<GameText> ReadGameTexts()
+{
+    std::ifstream file(std::string(GLYPHTINT_TEST_DATA) + "/games/game-texts.tsv");
+    std::vector<GameText> rows;
+    std::string line;
+    for (int number = 1; std::getline(file, line); ++number) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::vector<std::string> fields;
+        std::stringstream columns(line);
+        for (std::string field; std::getline(columns, field, '\t');) {
+            fields.push_back(field);
+        }
+        fields.resize(5);
+        rows.push_back({fields[0], Unescaped(fields[1]), Unescaped(fields[2]), fields[3], fields[4], number});
+    }
+    return rows;
+}
+
+class GameTexts : public ::testing::TestWithParam<GameText> { };
+
+} // namespace
+
+TEST(GameTextsTable, IsReadAndCoversEveryProfile)
+{
+    const std::vector<GameText> rows = ReadGameTexts();
+    ASSERT_GE(rows.size(), 40u);
+    for (const GameProfile& profile : GameProfiles()) {
+        EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [&](const GameText& row) { return row.game == profile.id; }))
+            << profile.id;
+    }
+}
+
+TEST_P(GameTexts, DrawnAsTheGameDrawsThem)
+{
+    const GameText& row = GetParam();
+    SCOPED_TRACE("game-texts.tsv line " + std::to_string(row.line) + ": " + row.source);
+    const GameProfile* profile = FindGameProfile(row.game);
+    ASSERT_NE(profile, nullptr);
+    std::string drawn;
+    std::string colours;
+    ScanCodedText(
+        row.text,
+        [&](unsigned char byte, TColourTriple colour) {
+            char value[8];
+            std::snprintf(value, sizeof value, "%02x%02x%02x", colour.Red, colour.Green, colour.Blue);
+            drawn += static_cast<char>(byte);
+            colours += (colours.empty() ? "" : " ") + std::string(value);
+        },
+        profile->rules);
+    EXPECT_EQ(drawn, row.drawn);
+    EXPECT_EQ(colours.empty() ? "-" : colours, row.colours);
+}
+
+INSTANTIATE_TEST_SUITE_P(Games, GameTexts, ::testing::ValuesIn(ReadGameTexts()),
+                         [](const ::testing::TestParamInfo<GameText>& info) {
+                             return info.param.game + "_line" + std::to_string(info.param.line);
+                         });
+
+TEST(GameProfiles, AreFoundByIdAndGlyphtintIsTheDefault)
+{
+    EXPECT_EQ(DefaultGameProfile().id, "glyphtint");
+    EXPECT_EQ(DefaultGameProfile().rules.colours, DefaultCodeRules().colours);
+    EXPECT_EQ(&GameProfiles().front(), &DefaultGameProfile());
+    ASSERT_NE(FindGameProfile("xonotic"), nullptr);
+    EXPECT_EQ(FindGameProfile("xonotic")->title, "Xonotic");
+    EXPECT_EQ(FindGameProfile("Xonotic"), nullptr) << "ids are matched exactly";
+    EXPECT_EQ(FindGameProfile(""), nullptr);
+    EXPECT_EQ(FindGameProfile("quake"), nullptr);
+    EXPECT_EQ(KnownGameIds(), "glyphtint, quake3, ioquake3, openarena, tremulous, urbanterror, jka, openjk, warsow, "
+                              "etlegacy, unvanquished, xonotic, doom3");
+}
+
+TEST(GameProfiles, NamesAreMeasuredAgainstTheGamesLimits)
+{
+    const GameProfile& warsow = *FindGameProfile("warsow");
+    // Within the bytes, over the 15 characters shown.
+    const NameLength warsowName = MeasureName("^1abcdefghijklmnop^2\xC3\xA9^^", warsow);
+    EXPECT_EQ(warsowName.bytes, 24u);
+    EXPECT_EQ(warsowName.shown, 18u) << "16 letters, an \xC3\xA9 once, one caret";
+    EXPECT_FALSE(warsowName.overBytes);
+    EXPECT_TRUE(warsowName.overShown);
+    EXPECT_EQ(NameLengthReadout(warsowName, warsow), "24 bytes of 31 \u00B7 18 shown of 15");
+
+    const GameProfile& et = *FindGameProfile("etlegacy");
+    const NameLength etName = MeasureName(std::string(30, 'a') + "^1^2^3bc", et);
+    EXPECT_TRUE(etName.overBytes);
+    EXPECT_TRUE(etName.Over());
+    EXPECT_EQ(NameLengthReadout(etName, et), "38 bytes of 36 \u00B7 32 shown");
+
+    const NameLength plain = MeasureName("^1m", DefaultGameProfile());
+    EXPECT_FALSE(plain.Over()) << "glyphtint sets no limit";
+    EXPECT_EQ(NameLengthReadout(plain, DefaultGameProfile()), "3 bytes \u00B7 1 shown");
+}
+
+// A hex code is one code: its digits draw nothing, and it is named whole where a style
+// changes its colour.
+TEST(GameProfiles, HexCodesAreReadWhole)
+{
+    const CodeRules& xonotic = FindGameProfile("xonotic")->rules;
+    CodeTokenizer tokens("^xF80a", xonotic);
+    std::string kinds;
+    for (CodeToken token; tokens.Next(token);) {
+        kinds += "ocsdh"[static_cast<int>(token.kind)];
+        if (token.kind == ByteKind::Drawn) {
+            EXPECT_EQ(token.code, 'x');
+            EXPECT_EQ(token.colour, (TColourTriple{255, 136, 0}));
+        }
+    }
+    EXPECT_EQ(kinds, "ochhhd");
+    EXPECT_EQ(AdjustedCodes("^xF80a^xF80b^1c", PictureStyle{.minContrast = 21.0}, xonotic),
+              (std::vector<std::string>{"xF80", "1"}));
+    EXPECT_EQ(xonotic.ColourOf('x'), std::nullopt) << "a hex mark alone selects no colour";
+    EXPECT_EQ(FindGameProfile("etlegacy")->rules.ColourOf('*'), (TColourTriple{255, 255, 255}));
+}
