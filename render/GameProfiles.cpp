@@ -22,30 +22,27 @@ constexpr std::uint32_t Rgb(float red, float green, float blue)
     return Channel(red) << 16 | Channel(green) << 8 | Channel(blue);
 }
 
-// Rules that start in white with no codes yet; the caret rules are the game's.
-constexpr CodeRules CaretRules(DoubledCaret doubled, bool strayDrawn, bool trailingDrawn)
+// Every byte isCode accepts selects palette[(byte - '0') & mask]; the games index with a
+// signed char, and masking a two's complement value gives the index of the unsigned byte.
+// Text starts in white, and every game here draws a caret that starts no code, the one at
+// the end of the text too.
+template <std::size_t N, typename IsCode>
+constexpr CodeRules MaskedRules(DoubledCaret doubled, const std::array<std::uint32_t, N>& palette, int mask,
+                                IsCode isCode)
 {
     CodeRules rules;
     rules.colours.fill(CodeRules::kNoCode);
-    rules.startCode = '7';
-    rules.startColour = 0xFFFFFF;
-    rules.doubledCaret = doubled;
-    rules.strayCaretDrawn = strayDrawn;
-    rules.trailingCaretDrawn = trailingDrawn;
-    return rules;
-}
-
-// Every byte isCode accepts selects palette[(byte - '0') & mask]. The games index with a
-// signed char; masking a two's complement value gives the same index as the unsigned byte.
-template <std::size_t N, typename IsCode>
-constexpr void AddMaskedCodes(CodeRules& rules, const std::array<std::uint32_t, N>& palette, int mask,
-                              IsCode isCode)
-{
     for (int byte = 0; byte < 256; ++byte) {
         if (isCode(byte)) {
             rules.colours[static_cast<std::size_t>(byte)] = palette[static_cast<std::size_t>((byte - '0') & mask)];
         }
     }
+    rules.startCode = '7';
+    rules.startColour = 0xFFFFFF;
+    rules.doubledCaret = doubled;
+    rules.strayCaretDrawn = true;
+    rules.trailingCaretDrawn = true;
+    return rules;
 }
 
 constexpr bool IsDigit(int byte)
@@ -70,9 +67,8 @@ constexpr std::array<std::uint32_t, 8> kQuake3Colours = {
 // and a caret at the end is drawn.
 constexpr CodeRules Quake3Rules()
 {
-    CodeRules rules = CaretRules(DoubledCaret::CaretThenRead, true, true);
-    AddMaskedCodes(rules, kQuake3Colours, 7, [](int byte) { return byte != 0 && byte != '^'; });
-    return rules;
+    return MaskedRules(DoubledCaret::CaretThenRead, kQuake3Colours, 7,
+                       [](int byte) { return byte != 0 && byte != '^'; });
 }
 
 // ioquake/ioq3 code/qcommon/q_shared.c Q_IsColorString (0742d30e): "^[0-9a-zA-Z]",
@@ -80,9 +76,7 @@ constexpr CodeRules Quake3Rules()
 // (adbdf8a7) reads as ioquake3 does.
 constexpr CodeRules IoQuake3Rules()
 {
-    CodeRules rules = CaretRules(DoubledCaret::CaretThenRead, true, true);
-    AddMaskedCodes(rules, kQuake3Colours, 7, IsAlnum);
-    return rules;
+    return MaskedRules(DoubledCaret::CaretThenRead, kQuake3Colours, 7, IsAlnum);
 }
 
 // OpenArena/gamecode code/qcommon/q_shared.h Q_IsColorString "^[0-8]" (02113650), ColorIndex
@@ -90,12 +84,10 @@ constexpr CodeRules IoQuake3Rules()
 constexpr CodeRules OpenArenaRules()
 {
     constexpr std::array<std::uint32_t, 9> colours = {
-        kQuake3Colours[0], kQuake3Colours[1], kQuake3Colours[2], kQuake3Colours[3], kQuake3Colours[4],
+        kQuake3Colours[0], kQuake3Colours[1], kQuake3Colours[2], kQuake3Colours[3],      kQuake3Colours[4],
         kQuake3Colours[5], kQuake3Colours[6], kQuake3Colours[7], Rgb(1.0f, 0.43f, 0.0f),
     };
-    CodeRules rules = CaretRules(DoubledCaret::CaretThenRead, true, true);
-    AddMaskedCodes(rules, colours, 15, [](int byte) { return byte >= '0' && byte <= '8'; });
-    return rules;
+    return MaskedRules(DoubledCaret::CaretThenRead, colours, 15, [](int byte) { return byte >= '0' && byte <= '8'; });
 }
 
 // FrozenSand/ioq3-for-UrbanTerror-4 code/qcommon/q_math.c g_color_table[10] (6351fae8):
@@ -104,48 +96,39 @@ constexpr CodeRules OpenArenaRules()
 constexpr CodeRules UrbanTerrorRules()
 {
     constexpr std::array<std::uint32_t, 16> colours = {
-        kQuake3Colours[0], kQuake3Colours[1], kQuake3Colours[2], kQuake3Colours[3],
-        kQuake3Colours[4], kQuake3Colours[5], kQuake3Colours[6], kQuake3Colours[7],
-        Rgb(0.88f, 0.31f, 0.13f), Rgb(0.29f, 0.30f, 0.19f),
+        kQuake3Colours[0], kQuake3Colours[1], kQuake3Colours[2], kQuake3Colours[3],        kQuake3Colours[4],
+        kQuake3Colours[5], kQuake3Colours[6], kQuake3Colours[7], Rgb(0.88f, 0.31f, 0.13f), Rgb(0.29f, 0.30f, 0.19f),
     };
-    CodeRules rules = CaretRules(DoubledCaret::CaretThenRead, true, true);
-    AddMaskedCodes(rules, colours, 15, IsDigit);
-    return rules;
+    return MaskedRules(DoubledCaret::CaretThenRead, colours, 15, IsDigit);
 }
 
 // Eight colours and then orange (1, .5, 0) and grey (.5, .5, .5): JACoders/OpenJK
 // shared/qcommon/q_color.h COLOR_ORANGE, COLOR_GREY (8e63fa29); the values from games.md
 // (q_color.c not read). Warsow's ^8 and ^9 carry the same names.
 constexpr std::array<std::uint32_t, 16> kTenColours = {
-    kQuake3Colours[0], kQuake3Colours[1], kQuake3Colours[2], kQuake3Colours[3],
-    kQuake3Colours[4], kQuake3Colours[5], kQuake3Colours[6], kQuake3Colours[7],
-    Rgb(1.0f, 0.5f, 0.0f), Rgb(0.5f, 0.5f, 0.5f),
+    kQuake3Colours[0], kQuake3Colours[1], kQuake3Colours[2], kQuake3Colours[3],     kQuake3Colours[4],
+    kQuake3Colours[5], kQuake3Colours[6], kQuake3Colours[7], Rgb(1.0f, 0.5f, 0.0f), Rgb(0.5f, 0.5f, 0.5f),
 };
 
 // Jedi Academy as Raven released it: Q_IsColorString with <= '7' (games.md; not read).
 constexpr CodeRules JediAcademyRules()
 {
-    CodeRules rules = CaretRules(DoubledCaret::CaretThenRead, true, true);
-    AddMaskedCodes(rules, kQuake3Colours, 7, [](int byte) { return byte >= '0' && byte <= '7'; });
-    return rules;
+    return MaskedRules(DoubledCaret::CaretThenRead, kQuake3Colours, 7,
+                       [](int byte) { return byte >= '0' && byte <= '7'; });
 }
 
 // JACoders/OpenJK shared/qcommon/q_color.h Q_IsColorString: '0' to '9' and never '^'
 // (8e63fa29), ColorIndex ((c) - '0') & Q_COLOR_BITS.
 constexpr CodeRules OpenJkRules()
 {
-    CodeRules rules = CaretRules(DoubledCaret::CaretThenRead, true, true);
-    AddMaskedCodes(rules, kTenColours, 15, IsDigit);
-    return rules;
+    return MaskedRules(DoubledCaret::CaretThenRead, kTenColours, 15, IsDigit);
 }
 
 // Warsow/qfusion source/gameshared/q_shared.c Q_GrabCharFromColorString: ^0 to ^9 a colour,
 // "^^" one caret, any other caret a character, the one at the end too.
 constexpr CodeRules WarsowRules()
 {
-    CodeRules rules = CaretRules(DoubledCaret::OneCaret, true, true);
-    AddMaskedCodes(rules, kTenColours, 15, IsDigit);
-    return rules;
+    return MaskedRules(DoubledCaret::OneCaret, kTenColours, 15, IsDigit);
 }
 
 // etlegacy/etlegacy src/qcommon/q_math.c g_color_table[32]; the same values stand in
@@ -154,12 +137,37 @@ constexpr std::array<std::uint32_t, 32> EnemyTerritoryColours(std::uint32_t zero
 {
     return {
         zero,
-        Rgb(1, 0, 0), Rgb(0, 1, 0), Rgb(1, 1, 0), Rgb(0, 0, 1), Rgb(0, 1, 1), Rgb(1, 0, 1), Rgb(1, 1, 1),
-        Rgb(1, 0.5f, 0), Rgb(0.5f, 0.5f, 0.5f), Rgb(0.75f, 0.75f, 0.75f), Rgb(0.75f, 0.75f, 0.75f),
-        Rgb(0, 0.5f, 0), Rgb(0.5f, 0.5f, 0), Rgb(0, 0, 0.5f), Rgb(0.5f, 0, 0), Rgb(0.5f, 0.25f, 0),
-        Rgb(1, 0.6f, 0.1f), Rgb(0, 0.5f, 0.5f), Rgb(0.5f, 0, 0.5f), Rgb(0, 0.5f, 1), Rgb(0.5f, 0, 1),
-        Rgb(0.2f, 0.6f, 0.8f), Rgb(0.8f, 1, 0.8f), Rgb(0, 0.4f, 0.2f), Rgb(1, 0, 0.2f), Rgb(0.7f, 0.1f, 0.1f),
-        Rgb(0.6f, 0.2f, 0), Rgb(0.8f, 0.6f, 0.2f), Rgb(0.6f, 0.6f, 0.2f), Rgb(1, 1, 0.75f), Rgb(1, 1, 0.5f),
+        Rgb(1, 0, 0),
+        Rgb(0, 1, 0),
+        Rgb(1, 1, 0),
+        Rgb(0, 0, 1),
+        Rgb(0, 1, 1),
+        Rgb(1, 0, 1),
+        Rgb(1, 1, 1),
+        Rgb(1, 0.5f, 0),
+        Rgb(0.5f, 0.5f, 0.5f),
+        Rgb(0.75f, 0.75f, 0.75f),
+        Rgb(0.75f, 0.75f, 0.75f),
+        Rgb(0, 0.5f, 0),
+        Rgb(0.5f, 0.5f, 0),
+        Rgb(0, 0, 0.5f),
+        Rgb(0.5f, 0, 0),
+        Rgb(0.5f, 0.25f, 0),
+        Rgb(1, 0.6f, 0.1f),
+        Rgb(0, 0.5f, 0.5f),
+        Rgb(0.5f, 0, 0.5f),
+        Rgb(0, 0.5f, 1),
+        Rgb(0.5f, 0, 1),
+        Rgb(0.2f, 0.6f, 0.8f),
+        Rgb(0.8f, 1, 0.8f),
+        Rgb(0, 0.4f, 0.2f),
+        Rgb(1, 0, 0.2f),
+        Rgb(0.7f, 0.1f, 0.1f),
+        Rgb(0.6f, 0.2f, 0),
+        Rgb(0.8f, 0.6f, 0.2f),
+        Rgb(0.6f, 0.6f, 0.2f),
+        Rgb(1, 1, 0.75f),
+        Rgb(1, 1, 0.5f),
     };
 }
 
@@ -168,8 +176,8 @@ constexpr std::array<std::uint32_t, 32> EnemyTerritoryColours(std::uint32_t zero
 // the colour the text started in (src/client/cl_scrn.c, as games.md says; not read).
 constexpr CodeRules EnemyTerritoryRules()
 {
-    CodeRules rules = CaretRules(DoubledCaret::CaretThenRead, true, true);
-    AddMaskedCodes(rules, EnemyTerritoryColours(Rgb(0, 0, 0)), 31, [](int byte) { return byte != 0 && byte != '^'; });
+    CodeRules rules = MaskedRules(DoubledCaret::CaretThenRead, EnemyTerritoryColours(Rgb(0, 0, 0)), 31,
+                                  [](int byte) { return byte != 0 && byte != '^'; });
     rules.colours['*'] = CodeRules::kStartColourCode;
     return rules;
 }
@@ -180,11 +188,11 @@ constexpr CodeRules EnemyTerritoryRules()
 // anything else, the caret at the end too, is a character.
 constexpr CodeRules UnvanquishedRules()
 {
-    CodeRules rules = CaretRules(DoubledCaret::OneCaret, true, true);
-    AddMaskedCodes(rules, EnemyTerritoryColours(Rgb(0.2f, 0.2f, 0.2f)), 31, [](int byte) {
-        const int upper = byte >= 'a' && byte <= 'z' ? byte - 'a' + 'A' : byte;
-        return upper >= '0' && upper < 'P';
-    });
+    CodeRules rules =
+        MaskedRules(DoubledCaret::OneCaret, EnemyTerritoryColours(Rgb(0.2f, 0.2f, 0.2f)), 31, [](int byte) {
+            const int upper = byte >= 'a' && byte <= 'z' ? byte - 'a' + 'A' : byte;
+            return upper >= '0' && upper < 'P';
+        });
     rules.colours['*'] = CodeRules::kStartColourCode;
     rules.colours['x'] = CodeRules::kShortHexMark;
     rules.colours['X'] = CodeRules::kShortHexMark;
@@ -199,12 +207,10 @@ constexpr CodeRules UnvanquishedRules()
 constexpr CodeRules XonoticRules()
 {
     constexpr std::array<std::uint32_t, 16> colours = {
-        kQuake3Colours[0], kQuake3Colours[1], kQuake3Colours[2], kQuake3Colours[3],
-        kQuake3Colours[4], kQuake3Colours[5], kQuake3Colours[6], kQuake3Colours[7],
-        Rgb(1, 1, 1),      Rgb(0.5f, 0.5f, 0.5f),
+        kQuake3Colours[0], kQuake3Colours[1], kQuake3Colours[2], kQuake3Colours[3], kQuake3Colours[4],
+        kQuake3Colours[5], kQuake3Colours[6], kQuake3Colours[7], Rgb(1, 1, 1),      Rgb(0.5f, 0.5f, 0.5f),
     };
-    CodeRules rules = CaretRules(DoubledCaret::OneCaret, true, true);
-    AddMaskedCodes(rules, colours, 15, IsDigit);
+    CodeRules rules = MaskedRules(DoubledCaret::OneCaret, colours, 15, IsDigit);
     rules.colours['x'] = CodeRules::kShortHexMark;
     return rules;
 }
@@ -217,15 +223,12 @@ constexpr CodeRules XonoticRules()
 constexpr CodeRules Doom3Rules()
 {
     constexpr std::array<std::uint32_t, 16> colours = {
-        Rgb(0, 0, 0), Rgb(1, 0, 0), Rgb(0, 1, 0), Rgb(1, 1, 0), Rgb(0, 0, 1), Rgb(0, 1, 1),
-        Rgb(1, 0, 1), Rgb(1, 1, 1), Rgb(0.5f, 0.5f, 0.5f),
+        Rgb(0, 0, 0), Rgb(1, 0, 0), Rgb(0, 1, 0), Rgb(1, 1, 0),          Rgb(0, 0, 1),
+        Rgb(0, 1, 1), Rgb(1, 0, 1), Rgb(1, 1, 1), Rgb(0.5f, 0.5f, 0.5f),
     };
-    CodeRules rules = CaretRules(DoubledCaret::CaretThenRead, true, true);
-    for (int byte = 1; byte < 256; ++byte) {
-        if (byte != ' ') {
-            rules.colours[static_cast<std::size_t>(byte)] = colours[static_cast<std::size_t>(byte & 15)];
-        }
-    }
+    // c & 15 is (c - '0') & 15: '0' is 48.
+    CodeRules rules =
+        MaskedRules(DoubledCaret::CaretThenRead, colours, 15, [](int byte) { return byte != 0 && byte != ' '; });
     rules.colours['0'] = CodeRules::kStartColourCode;
     rules.startCode = '0';
     return rules;
