@@ -236,7 +236,9 @@ constexpr CodeRules Doom3Rules()
 
 // Limits: ioquake/ioq3 code/qcommon/q_shared.h MAX_NAME_LENGTH 32 "max length of a client
 // name"; Warsow/qfusion source/gameshared/q_shared.h MAX_NAME_BYTES 32 "including trailing
-// \0" and MAX_NAME_CHARS 15 visible. The others as games.md gives them (not read).
+// \0" and MAX_NAME_CHARS 15 visible; Enemy Territory's q_shared.h MAX_NAME_LENGTH 36
+// ("increased to 36 to match MAX_NETNAME"). The others as games.md gives them (not read);
+// none where neither says one.
 const std::array<GameProfile, 13> kProfiles = {{
     {"glyphtint", "glyphtint", DefaultCodeRules(), std::nullopt, std::nullopt},
     {"quake3", "Quake III Arena 1.32", Quake3Rules(), 32, std::nullopt},
