@@ -193,6 +193,11 @@ void GlyphPack::SetPasswordRequest(PasswordRequest request)
 
 StripSize MeasureCodedText(GlyphPack& pack, std::string_view text)
 {
+    return MeasureCodedText(pack, text, DefaultCodeRules());
+}
+
+StripSize MeasureCodedText(GlyphPack& pack, std::string_view text, const CodeRules& rules)
+{
     GlyphPack::Impl& impl = *pack.impl_;
     // Width and height of each byte's glyph once known, so that a long text costs a
     // table lookup per byte; entries that several names lead to are read once.
@@ -202,7 +207,7 @@ StripSize MeasureCodedText(GlyphPack& pack, std::string_view text)
     std::string buffer;
     StripSize size;
     bool measurable = true;
-    ScanCodedText(text, [&](unsigned char character, TColourTriple) {
+    const auto measureGlyph = [&](unsigned char character, TColourTriple) {
         if (!measurable) {
             return;
         }
@@ -248,7 +253,8 @@ StripSize MeasureCodedText(GlyphPack& pack, std::string_view text)
         size.height = sides->second;
         size.tallest = std::max<std::int64_t>(size.tallest, sides->second);
         size.peakPixels = size.width * size.tallest;
-    });
+    };
+    ScanCodedText(text, measureGlyph, rules);
     return size;
 }
 
@@ -267,11 +273,17 @@ void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target)
 
 void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style)
 {
+    RenderCodedText(pack, text, target, style, DefaultCodeRules());
+}
+
+void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
+                     const CodeRules& rules)
+{
     GlyphPack::Impl& impl = *pack.impl_;
     TBitmap& strip = target.AsBitmap();
     strip.ResizeWidth(0);
     strip.ResizeHeight(0);
-    const StripSize size = MeasureCodedText(pack, text);
+    const StripSize size = MeasureCodedText(pack, text, rules);
     RequireStripWithin(size, kMaxStripWidth);
     // The strip grows a glyph at a time to the size measured: room for all of it at once
     // spares the copies of growing, and the half again that growing keeps spare.
@@ -295,13 +307,14 @@ void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, c
     // the last tint is kept.
     TColourTriple lastTint{-1, -1, -1};
     TColourTriple lastStyled;
-    ScanCodedText(text, [&](unsigned char character, TColourTriple colour) {
+    const auto drawGlyph = [&](unsigned char character, TColourTriple colour) {
         if (colour != lastTint) {
             lastTint = colour;
             lastStyled = StyledTint(colour, style);
         }
         impl.AppendCachedGlyph(target, extractionBuffer, cache, character, lastStyled, background, tallest);
-    });
+    };
+    ScanCodedText(text, drawGlyph, rules);
 }
 
 } // namespace glyphtint::render
