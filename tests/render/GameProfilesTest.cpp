@@ -159,3 +159,41 @@ TEST(GameProfiles, HexCodesAreReadWhole)
     EXPECT_EQ(xonotic.ColourOf('x'), std::nullopt) << "a hex mark alone selects no colour";
     EXPECT_EQ(FindGameProfile("etlegacy")->rules.ColourOf('*'), (TColourTriple{255, 255, 255}));
 }
+
+// Every profile reads every byte of a hostile text exactly once, a code cut short by the
+// end of the text included, and what it draws is what its readers count.
+TEST(GameProfiles, ReadEveryByteOfHostileTextsOnce)
+{
+    const std::vector<std::string> texts = {"^",
+                                            "^^",
+                                            "^^^",
+                                            "^x",
+                                            "^xF",
+                                            "^xF8",
+                                            "^#",
+                                            "^#12345",
+                                            "^#1234",
+                                            "^X1^",
+                                            "^*",
+                                            "^ ",
+                                            "a^\xFF",
+                                            "^\xC3\xA9",
+                                            std::string("^\0^", 3),
+                                            "^#12345G^xF80"};
+    for (const GameProfile& profile : GameProfiles()) {
+        for (const std::string& text : texts) {
+            CodeTokenizer tokens(text, profile.rules);
+            std::size_t read = 0;
+            std::size_t drawn = 0;
+            for (CodeToken token; tokens.Next(token); ++read) {
+                EXPECT_EQ(token.byte, static_cast<unsigned char>(text[read])) << profile.id << ": " << text;
+                drawn += token.kind == ByteKind::Drawn ? 1 : 0;
+            }
+            EXPECT_EQ(read, text.size()) << profile.id << ": " << text;
+            std::size_t scanned = 0;
+            ScanCodedText(
+                text, [&](unsigned char, TColourTriple) { ++scanned; }, profile.rules);
+            EXPECT_EQ(scanned, drawn) << profile.id << ": " << text;
+        }
+    }
+}
