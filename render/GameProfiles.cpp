@@ -55,16 +55,16 @@ constexpr bool IsAlnum(int byte)
     return IsDigit(byte) || (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
 }
 
-// The eight colours every game of the family starts from: ioquake/ioq3
-// code/qcommon/q_shared.h g_color_table[8], COLOR_BLACK to COLOR_WHITE; values as games.md.
+// The eight colours every game of the family starts from (ioquake/ioq3
+// code/qcommon/q_shared.h g_color_table[8]); the values as OpenArena's and Urban Terror's
+// q_math.c g_color_table write them.
 constexpr std::array<std::uint32_t, 8> kQuake3Colours = {
     Rgb(0, 0, 0), Rgb(1, 0, 0), Rgb(0, 1, 0), Rgb(1, 1, 0), Rgb(0, 0, 1), Rgb(0, 1, 1), Rgb(1, 0, 1), Rgb(1, 1, 1),
 };
 
-// Quake III 1.32 (games.md; id's q_shared.h not read here, the macro as Quake III's
-// descendants keep it): Q_IsColorString takes any byte but '^' and the end, ColorIndex is
-// ((c) - '0') & 7. A caret that starts no code is drawn, so "^^" draws the first caret
-// and a caret at the end is drawn.
+// id-Software/Quake-III-Arena code/game/q_shared.h (4bc5c291): Q_IsColorString takes any
+// byte but '^' and the end, ColorIndex is ((c) - '0') & 7. A caret that starts no code
+// is drawn as a character, so "^^" draws the first caret and a caret at the end is drawn.
 constexpr CodeRules Quake3Rules()
 {
     return MaskedRules(DoubledCaret::CaretThenRead, kQuake3Colours, 7,
@@ -91,8 +91,8 @@ constexpr CodeRules OpenArenaRules()
 }
 
 // FrozenSand/ioq3-for-UrbanTerror-4 code/qcommon/q_math.c g_color_table[10] (6351fae8):
-// 8 = (.88, .31, .13), 9 = (.29, .30, .19); codes ^0 to ^9 as games.md gives them
-// (q_shared.h not read).
+// 8 = (.88, .31, .13), 9 = (.29, .30, .19); codes ^0 to ^9 (its Q_IsColorString not read
+// here).
 constexpr CodeRules UrbanTerrorRules()
 {
     constexpr std::array<std::uint32_t, 16> colours = {
@@ -103,14 +103,15 @@ constexpr CodeRules UrbanTerrorRules()
 }
 
 // Eight colours and then orange (1, .5, 0) and grey (.5, .5, .5): JACoders/OpenJK
-// shared/qcommon/q_color.h COLOR_ORANGE, COLOR_GREY (8e63fa29); the values from games.md
-// (q_color.c not read). Warsow's ^8 and ^9 carry the same names.
+// shared/qcommon/q_color.c g_color_table (204540f8). Warsow's q_shared.h names its ^8 and
+// ^9 COLOR_ORANGE and COLOR_GREY too (its q_math.c not read here).
 constexpr std::array<std::uint32_t, 16> kTenColours = {
     kQuake3Colours[0], kQuake3Colours[1], kQuake3Colours[2], kQuake3Colours[3],     kQuake3Colours[4],
     kQuake3Colours[5], kQuake3Colours[6], kQuake3Colours[7], Rgb(1.0f, 0.5f, 0.0f), Rgb(0.5f, 0.5f, 0.5f),
 };
 
-// Jedi Academy as Raven released it: Q_IsColorString with <= '7' (games.md; not read).
+// Jedi Academy as Raven released it: Q_IsColorString with <= '7' (OpenJK's history; not
+// read here).
 constexpr CodeRules JediAcademyRules()
 {
     return MaskedRules(DoubledCaret::CaretThenRead, kQuake3Colours, 7,
@@ -173,7 +174,7 @@ constexpr std::array<std::uint32_t, 32> EnemyTerritoryColours(std::uint32_t zero
 
 // etlegacy/etlegacy src/qcommon/q_shared.h (01385039): Q_IsColorString takes any byte but
 // '^' and the end, ColorIndex ((c) - '0') & COLOR_BITS (31), COLOR_NULL '*' goes back to
-// the colour the text started in (src/client/cl_scrn.c, as games.md says; not read).
+// the colour the text started in (src/client/cl_scrn.c; not read here).
 constexpr CodeRules EnemyTerritoryRules()
 {
     CodeRules rules = MaskedRules(DoubledCaret::CaretThenRead, EnemyTerritoryColours(Rgb(0, 0, 0)), 31,
@@ -200,10 +201,10 @@ constexpr CodeRules UnvanquishedRules()
     return rules;
 }
 
-// DarkPlacesEngine/DarkPlaces gl_draw.c (8b0fbc64) DrawQ_String and Font_Text_Width: ^0 to
-// ^9; ^x and three hex digits; "^^" draws one caret; any other caret is drawn and the byte
-// after it read anew. The table is games.md's (draw.h not read): Quake III's eight, 8 white
-// at half opacity, drawn here as white, 9 grey (.5).
+// xonotic/darkplaces gl_draw.c (01164e61) DrawQ_String_Scale: ^0 to ^9; ^x and three hex
+// digits (d / 15); "^^" draws one caret; any other caret is drawn and the byte after it
+// read anew. string_colors: Quake III's eight, 8 white at half opacity (drawn here as
+// white: a tint has no opacity), 9 (.5, .5, .5).
 constexpr CodeRules XonoticRules()
 {
     constexpr std::array<std::uint32_t, 16> colours = {
@@ -237,8 +238,8 @@ constexpr CodeRules Doom3Rules()
 // Limits: ioquake/ioq3 code/qcommon/q_shared.h MAX_NAME_LENGTH 32 "max length of a client
 // name"; Warsow/qfusion source/gameshared/q_shared.h MAX_NAME_BYTES 32 "including trailing
 // \0" and MAX_NAME_CHARS 15 visible; Enemy Territory's q_shared.h MAX_NAME_LENGTH 36
-// ("increased to 36 to match MAX_NETNAME"). The others as games.md gives them (not read);
-// none where neither says one.
+// ("increased to 36 to match MAX_NETNAME"). Urban Terror 32, Unvanquished 128 bytes and 32
+// shown, Xonotic 128: not read here. None where no limit is known.
 const std::array<GameProfile, 13> kProfiles = {{
     {"glyphtint", "glyphtint", DefaultCodeRules(), std::nullopt, std::nullopt},
     {"quake3", "Quake III Arena 1.32", Quake3Rules(), 32, std::nullopt},
