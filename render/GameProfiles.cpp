@@ -5,9 +5,13 @@
 // as the game's renderer converts it.
 #include "render/GameProfiles.h"
 
+#include "render/ColourSamples.h"
+#include "render/GlyphNames.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace glyphtint::render {
 namespace {
@@ -288,6 +292,48 @@ std::string KnownGameIds()
         ids += profile.id;
     }
     return ids;
+}
+
+std::array<std::string, 2> PaletteTexts(const GameProfile& profile)
+{
+    if (&profile == &DefaultGameProfile()) {
+        return {kPaletteText1, kPaletteText2};
+    }
+    // Each colour is shown by the first of its codes in the order the games number them
+    // (the byte '0' + index first), the digits listed in the order of the keys.
+    constexpr std::string_view kPreferred =
+        "0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz/*-+_[]|'.,!#$&(){}";
+    constexpr std::string_view kShown =
+        "1234567890:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz/*-+_[]|'.,!#$&(){}";
+    std::vector<std::uint32_t> colours;
+    std::string codes;
+    for (const char code : kPreferred) {
+        const std::uint32_t colour = profile.rules.colours[static_cast<unsigned char>(code)];
+        if (colour <= 0xFFFFFF && std::find(colours.begin(), colours.end(), colour) == colours.end()) {
+            colours.push_back(colour);
+            codes += code;
+        }
+    }
+    std::vector<std::string> samples;
+    for (const char code : kShown) {
+        if (codes.find(code) == std::string::npos) {
+            continue;
+        }
+        // A code without a glyph of its own shows its colour on an x.
+        const char shown = HasGlyph(static_cast<unsigned char>(code)) ? code : 'x';
+        const std::string sample{'^', code, shown};
+        std::string drawn;
+        ScanCodedText(
+            sample, [&drawn](unsigned char byte, TColourTriple) { drawn += static_cast<char>(byte); }, profile.rules);
+        if (drawn == std::string(1, shown)) {
+            samples.push_back(sample);
+        }
+    }
+    std::array<std::string, 2> palettes;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        palettes[i < (samples.size() + 1) / 2 ? 0 : 1] += samples[i];
+    }
+    return palettes;
 }
 
 NameLength MeasureName(std::string_view text, const GameProfile& profile)

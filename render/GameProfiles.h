@@ -3,6 +3,7 @@
 
 #include "render/CodeTokens.h"
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -33,6 +34,11 @@ const GameProfile* FindGameProfile(std::string_view id);
 
 // The ids, comma-separated, for messages that name what may be chosen.
 std::string KnownGameIds();
+
+// The window's two palettes for a game, as coded texts: one code for each colour of the
+// game's table (digits 1-9 and 0 first, then letters, then punctuation), each followed by
+// its own character. glyphtint's are kPaletteText1 and kPaletteText2; hex colours have none.
+std::array<std::string, 2> PaletteTexts(const GameProfile& profile);
 
 // How a name measures against the game's limits.
 struct NameLength {

@@ -1,6 +1,7 @@
 // The game profiles against a table of texts as each game draws them, and their lookup
 // and limits.
 #include "render/GameProfiles.h"
+#include "render/ColourSamples.h"
 #include "render/PictureStyle.h"
 
 #include <gtest/gtest.h>
@@ -196,4 +197,17 @@ TEST(GameProfiles, ReadEveryByteOfHostileTextsOnce)
             EXPECT_EQ(scanned, drawn) << profile.id << ": " << text;
         }
     }
+}
+
+// One code a colour, each drawing its own character in it; glyphtint's palettes stay.
+TEST(GameProfiles, PalettesShowEachColourOfTheGameOnce)
+{
+    EXPECT_EQ(PaletteTexts(DefaultGameProfile()), (std::array<std::string, 2>{kPaletteText1, kPaletteText2}));
+    EXPECT_EQ(PaletteTexts(*FindGameProfile("quake3")), (std::array<std::string, 2>{"^11^22^33^44", "^55^66^77^00"}));
+    EXPECT_EQ(PaletteTexts(*FindGameProfile("openjk")),
+              (std::array<std::string, 2>{"^11^22^33^44^55", "^66^77^88^99^00"}));
+    const std::array<std::string, 2> et = PaletteTexts(*FindGameProfile("etlegacy"));
+    EXPECT_EQ((et[0] + et[1]).size(), 31u * 3) << "32 colours, 10 and 11 alike";
+    EXPECT_EQ(et[0].substr(0, 33), "^11^22^33^44^55^66^77^88^99^00^::");
+    EXPECT_EQ((et[0] + et[1]).find("^;"), std::string::npos);
 }
