@@ -26,24 +26,6 @@ struct GameText {
     int line = 0;
 };
 
-// "\x5E" and "\\" as the table writes them.
-std::string Unescaped(const std::string& field)
-{
-    std::string bytes;
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 1 < field.size() && field[i + 1] == 'x' && i + 3 < field.size()) {
-            bytes += static_cast<char>(std::stoi(field.substr(i + 2, 2), nullptr, 16));
-            i += 3;
-        } else if (field[i] == '\\' && i + 1 < field.size() && field[i + 1] == '\\') {
-            bytes += '\\';
-            ++i;
-        } else {
-            bytes += field[i];
-        }
-    }
-    return bytes;
-}
-
 std::vector<GameText> ReadGameTexts()
 {
     std::ifstream file(std::string(GLYPHTINT_TEST_DATA) + "/games/game-texts.tsv");
@@ -59,7 +41,7 @@ std::vector<GameText> ReadGameTexts()
             fields.push_back(field);
         }
         fields.resize(5);
-        rows.push_back({fields[0], Unescaped(fields[1]), Unescaped(fields[2]), fields[3], fields[4], number});
+        rows.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], number});
     }
     return rows;
 }
