@@ -364,4 +364,19 @@ std::string NameLengthReadout(const NameLength& length, const GameProfile& profi
     return readout;
 }
 
+std::string NameLimitWarning(const NameLength& length, const GameProfile& profile)
+{
+    std::string warning;
+    if (length.overBytes) {
+        warning = "Longer than " + std::string(profile.title) + " keeps: " + std::to_string(length.bytes) +
+                  " bytes of " + std::to_string(*profile.byteLimit) + ".";
+    }
+    if (length.overShown) {
+        warning += warning.empty() ? "" : " ";
+        warning += "Shows more than " + std::string(profile.title) + " allows: " + std::to_string(length.shown) +
+                   " characters of " + std::to_string(*profile.shownLimit) + ".";
+    }
+    return warning;
+}
+
 } // namespace glyphtint::render

@@ -53,4 +53,8 @@ NameLength MeasureName(std::string_view text, const GameProfile& profile);
 // "38 bytes of 36 · 12 shown", "12 bytes · 5 shown of 15", "7 bytes · 5 shown".
 std::string NameLengthReadout(const NameLength& length, const GameProfile& profile);
 
+// Why a name is over the game's limits, in words ("Longer than Xonotic keeps: 130 bytes of
+// 128."); empty when it is within them.
+std::string NameLimitWarning(const NameLength& length, const GameProfile& profile);
+
 } // namespace glyphtint::render

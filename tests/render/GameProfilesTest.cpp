@@ -110,15 +110,18 @@ TEST(GameProfiles, NamesAreMeasuredAgainstTheGamesLimits)
     EXPECT_FALSE(warsowName.overBytes);
     EXPECT_TRUE(warsowName.overShown);
     EXPECT_EQ(NameLengthReadout(warsowName, warsow), "24 bytes of 31 \u00B7 18 shown of 15");
+    EXPECT_EQ(NameLimitWarning(warsowName, warsow), "Shows more than Warsow / Warfork allows: 18 characters of 15.");
 
     const GameProfile& et = *FindGameProfile("etlegacy");
     const NameLength etName = MeasureName(std::string(30, 'a') + "^1^2^3bc", et);
     EXPECT_TRUE(etName.overBytes);
     EXPECT_TRUE(etName.Over());
     EXPECT_EQ(NameLengthReadout(etName, et), "38 bytes of 36 \u00B7 32 shown");
+    EXPECT_EQ(NameLimitWarning(etName, et), "Longer than Enemy Territory / ET: Legacy keeps: 38 bytes of 36.");
 
     const NameLength plain = MeasureName("^1m", DefaultGameProfile());
     EXPECT_FALSE(plain.Over()) << "glyphtint sets no limit";
+    EXPECT_EQ(NameLimitWarning(plain, DefaultGameProfile()), "");
     EXPECT_EQ(NameLengthReadout(plain, DefaultGameProfile()), "3 bytes \u00B7 1 shown");
 }
 
