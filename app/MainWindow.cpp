@@ -282,7 +282,7 @@ void Tfrm_Main::FormCreate()
         quitRequested_ = true;
         return;
     }
-    session_.Open(path);
+    OpenGlyphPack(path);
     // The readouts said that nothing could be drawn while no pack was open.
     TabSheet1->ShowLengths();
     TabCounter = 1;

@@ -77,6 +77,9 @@ public:
     // Start-up and shutdown.
     void FormCreate();
     void FormDestroy();
+    // Opens the glyph pack that every picture is drawn with, closing the one before.
+    void OpenGlyphPack(const std::string& path) { session_.Open(path); }
+    bool GlyphPackOpen() const { return session_.PackOpen(); }
     // True once FormCreate has asked the program to end (the archive is missing).
     bool QuitRequested() const { return quitRequested_; }
 
@@ -138,10 +141,8 @@ public:
     // Renders a text change that was left for later (a long text while keys arrive) now.
     void FlushPendingRender();
 
-    // Components without a widget of their own, named as the layout names them; the
-    // glyph pack is the render session's.
+    // Components without a widget of their own, named as the layout names them.
     TTimer tmr_Teller{100};
-    glyphtint::app::RenderSession::Pack& ZipArchive1 = session_.HeldPack();
     TSaveDialog SaveDialog1;
     TSaveDialog ExportDialog1;
 

@@ -2,18 +2,19 @@
 // strip exported as PNG.
 #include "app/MainWindow.h"
 
-#include "render/FramedImage.h"
-#include "raster/QtImage.h"
-#include "render/PictureLimits.h"
-#include "tools/PictureFiles.h"
-#include "tools/RenderJob.h"
+#include "pictures/PictureFiles.h"
+#include "pictures/RenderJob.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMimeData>
 
 #include <stdexcept>
 #include <vector>
+
+using glyphtint::pictures::PictureKind;
+using glyphtint::render::PictureStyle;
 
 std::string Tfrm_Main::ActiveAttemptText() const
 {
@@ -28,30 +29,21 @@ void Tfrm_Main::ExportImage(const std::string& path)
     }
     // The picture framed is always that of the text in the caption.
     FlushPendingRender();
-    const std::string caption = ActiveAttemptText();
-    // The framed picture is always on the glyph background with the tints as they are;
-    // under another preview its strip is drawn again for it.
-    TPicture ownStrip;
-    TPicture* strip = &img_Render->Picture();
-    const glyphtint::render::PictureStyle& preview = session_.Style();
-    if (preview.background != glyphtint::render::StripBackground::Glyph || preview.minContrast) {
-        session_.Timed(caption.size(), [&](glyphtint::app::RenderSession::Pack& pack) {
-            glyphtint::render::RenderCodedText(pack, caption, ownStrip);
-        });
-        strip = &ownStrip;
-    }
-    TPicture framed;
-    glyphtint::render::ComposeFramedImage(strip->AsBitmap(), caption, framed);
+    // On the glyph background with the tints as they are, whatever the preview shows.
+    const std::vector<std::string> files = session_.Run(
+        {ActiveAttemptText(), {path.empty() ? PictureKind::ClipboardPng : PictureKind::Framed}, PictureStyle{}});
     if (!path.empty()) {
-        glyphtint::render::RequireSidesAtMost(framed.AsBitmap(), "framed picture", "JPEG",
-                                              glyphtint::render::kJpegMaxSide);
-        glyphtint::render::SaveFramedImage(framed.AsBitmap(), path);
+        glyphtint::pictures::WritePictureFile(path, files.front());
         return;
     }
     // A copy that fails must not stand under the last one's confirmation.
     Announce({});
-    // The clipboard's image takes the framed picture's pixels over rather than a copy.
-    const QImage picture = TakeClipboardBitmap(framed.AsBitmap());
+    const QImage picture = QImage::fromData(reinterpret_cast<const uchar*>(files.front().data()),
+                                            static_cast<int>(files.front().size()), "PNG")
+                               .convertToFormat(QImage::Format_RGB32);
+    if (picture.isNull()) {
+        throw EOutOfResources("Out of system resources");
+    }
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (clipboard == nullptr) {
         throw std::runtime_error("Cannot open clipboard");
@@ -73,11 +65,9 @@ void Tfrm_Main::ExportStrip(const std::string& path)
         return;
     }
     FlushPendingRender();
-    glyphtint::tools::RenderJob job{ActiveAttemptText(), {glyphtint::tools::PictureKind::Strip}, session_.Style()};
+    glyphtint::pictures::RenderJob job{ActiveAttemptText(), {PictureKind::Strip}, session_.Style()};
     job.style.scale = img_Render->Zoom();
-    const std::vector<std::string> files =
-        glyphtint::tools::RunRenderJob(job, [this]() -> glyphtint::app::RenderSession::Pack& { return ZipArchive1; });
-    glyphtint::tools::WritePictureFile(path, files.front());
+    glyphtint::pictures::WritePictureFile(path, session_.Run(job).front());
 }
 
 void Tfrm_Main::Exportstrip1Click()

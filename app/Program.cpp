@@ -4,7 +4,6 @@
 
 #include "app/MainWindow.h"
 #include "app/Pictures.h"
-#include "tools/CommandLine.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -12,8 +11,10 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,23 @@ constexpr const char* kProgram = "glyphtint";
 constexpr const char* kNoDisplay =
     "glyphtint: no display to show the window on: set DISPLAY (X11) or WAYLAND_DISPLAY "
     "(Wayland), or run it in a desktop session; glyphtint-render draws the pictures without a display\n";
+
+// --help or --version: the answer on standard output, where it must arrive (a full disk
+// or a closed pipe fails the run, as for every tool).
+int AnswerHelpOrVersion(std::string_view option)
+{
+    const std::string answer =
+        option == "--version" ? std::string(kProgram) + " " + GLYPHTINT_VERSION + "\n" : std::string(kProgramUsage);
+    errno = 0;
+    // fclose also closes descriptor 1, whose close can report a late write error.
+    if (std::fwrite(answer.data(), 1, answer.size(), stdout) != answer.size() || std::fflush(stdout) != 0 ||
+        std::fclose(stdout) != 0) {
+        std::fprintf(stderr, "Cannot write to standard output%s%s.\n", errno != 0 ? ": " : "",
+                     errno != 0 ? std::strerror(errno) : "");
+        return 1;
+    }
+    return 0;
+}
 
 bool Set(const char* name)
 {
@@ -118,11 +136,11 @@ bool HaveDisplay()
 
 int RunProgram(int& argc, char** argv)
 {
-    if (const std::optional<int> answered = tools::AnswerHelpOrVersion(argc, argv, kProgram, kProgramUsage)) {
-        return *answered;
-    }
     std::vector<std::string> texts;
     const std::optional<std::string> wrong = ReadTexts(argc, argv, texts);
+    if (wrong == "--help" || wrong == "-h" || wrong == "--version") {
+        return AnswerHelpOrVersion(*wrong);
+    }
     if (wrong) {
         std::fprintf(stderr, "glyphtint: unknown option '%s'; usage: glyphtint [--help | --version] [--] [TEXT...]\n",
                      wrong->c_str());

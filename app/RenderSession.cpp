@@ -96,6 +96,11 @@ void RenderSession::Timed(std::size_t bytes, const std::function<void(Pack& pack
     pacer_.Rendered(bytes, Now() - start);
 }
 
+std::vector<std::string> RenderSession::Run(const pictures::RenderJob& job)
+{
+    return pictures::RunRenderJob(job, [this]() -> Pack& { return pack_; });
+}
+
 void RenderSession::Draw(const std::string& text)
 {
     const BusyCursor busy(pacer_.Slow(text.size()));

@@ -4,6 +4,7 @@
 #include "app/HandlerGuard.h"
 #include "app/RenderPacer.h"
 #include "app/RenderQueue.h"
+#include "pictures/RenderJob.h"
 #include "raster/Graphics.h"
 #include "render/GlyphPack.h"
 #include "render/PictureStyle.h"
@@ -15,6 +16,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace glyphtint::app {
 
@@ -55,7 +57,6 @@ public:
     // Closes the pack and forgets the text waiting.
     void Close();
     bool PackOpen() const { return pack_.Active(); }
-    Pack& HeldPack() { return pack_; }
 
     // Draws text now, or once the queued events have been handled when it is expected to
     // take long or another text already waits. Failures are reported through the guard.
@@ -67,6 +68,10 @@ public:
     // Runs a render of the given number of bytes outside the queue (the palettes), and
     // lets its time teach the pacer; failures leave as exceptions.
     void Timed(std::size_t bytes, const std::function<void(Pack& pack)>& render);
+
+    // The files of a job (a saved, copied or exported picture) drawn with the pack, outside
+    // the queue; failures leave as exceptions.
+    std::vector<std::string> Run(const pictures::RenderJob& job);
 
     // What renders draw on and how legible their tints are; the default is the glyph
     // background with the tints unchanged.

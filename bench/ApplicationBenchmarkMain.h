@@ -1,7 +1,7 @@
 // The entry of a benchmark that needs a Qt application object (fonts, widgets).
 #pragma once
 
-#include "tools/OffscreenApplication.h"
+#include "raster/OffscreenApplication.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -16,7 +16,7 @@ template <class Application> int RunBenchmarksWithApplication(int argc, char** a
 {
     // The offscreen platform unless the caller chose one, and a runtime folder where
     // the build or ctest gives none (no note about it at every discovery).
-    glyphtint::tools::PrepareOffscreenApplication();
+    glyphtint::raster::PrepareOffscreenApplication();
     Application application(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {

@@ -11,10 +11,11 @@
 #include "render/CodedTextInfo.h"
 #include "render/GlyphArchivePath.h"
 #include "render/GlyphPack.h"
+#include "pictures/PictureFiles.h"
+#include "pictures/RenderPlan.h"
 #include "tests/support/ScratchFolder.h"
-#include "tools/BatchFolder.h"
-#include "tools/PictureFiles.h"
-#include "tools/RenderBatch.h"
+#include "tools/render/BatchFolder.h"
+#include "tools/render/RenderBatch.h"
 
 #include <QGuiApplication>
 #include <QIODevice>
@@ -115,7 +116,7 @@ using Encoder = std::string (*)(TBitmap&);
 
 std::string EncodePngWithDeflate(TBitmap& picture)
 {
-    return glyphtint::tools::EncodePng(picture, "strip");
+    return glyphtint::pictures::EncodePng(picture, "strip");
 }
 
 // The strips of all names, drawn once.
@@ -204,8 +205,8 @@ void SingleNamePath(benchmark::State& state)
         pack.Open(glyphtint::render::GlyphArchivePath());
         TPicture picture;
         RenderCodedText(pack, name, picture);
-        glyphtint::tools::WritePictureFile(PicturePath(folder, i++ % kNames.size()),
-                                           glyphtint::tools::EncodePng(picture.AsBitmap(), "strip"));
+        glyphtint::pictures::WritePictureFile(PicturePath(folder, i++ % kNames.size()),
+                                              glyphtint::pictures::EncodePng(picture.AsBitmap(), "strip"));
     }
     state.SetItemsProcessed(state.iterations());
 }
@@ -270,7 +271,8 @@ void BatchQtEncoder(benchmark::State& state)
         std::size_t line = 0;
         for (const std::string& name : kNames) {
             benchmark::DoNotOptimize(glyphtint::render::DescribeCodedText(name));
-            glyphtint::tools::RefuseOversizedPictures(pack, name, {true, false, false});
+            constexpr glyphtint::pictures::PictureKind kStrip[] = {glyphtint::pictures::PictureKind::Strip};
+            glyphtint::pictures::Plan(pack, name, kStrip, {}).Require();
             TPicture picture;
             RenderCodedText(pack, name, picture);
             char file[32];

@@ -1,5 +1,5 @@
 # Writes OUTPUT, a C++ file holding the files NAMES (comma-separated) of the folder
-# SOURCE_DIR as byte arrays, listed by WebFiles() (tools/WebFiles.h).
+# SOURCE_DIR as byte arrays, listed by WebFiles() (serve/WebFiles.h).
 if(NOT OUTPUT OR NOT SOURCE_DIR OR NOT NAMES)
   message(FATAL_ERROR "EmbedWebFiles.cmake needs OUTPUT, SOURCE_DIR and NAMES")
 endif()
@@ -21,7 +21,7 @@ foreach(name IN LISTS names)
   string(APPEND rows "    {\"${name}\", {reinterpret_cast<const char*>(kFile${index}), ${size}}},\n")
   math(EXPR index "${index} + 1")
 endforeach()
-set(text "// Generated from web/ by cmake/EmbedWebFiles.cmake: do not edit.\n#include \"tools/WebFiles.h\"\n\n")
+set(text "// Generated from web/ by cmake/EmbedWebFiles.cmake: do not edit.\n#include \"serve/WebFiles.h\"\n\n")
 string(APPEND text "namespace glyphtint::tools {\nnamespace {\n${arrays}const WebFile kFiles[] = {\n${rows}};\n")
 string(APPEND text "} // namespace\n\nstd::span<const WebFile> WebFiles()\n{\n    return kFiles;\n}\n\n")
 string(APPEND text "} // namespace glyphtint::tools\n")

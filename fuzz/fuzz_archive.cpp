@@ -1,46 +1,16 @@
 // Fuzz target: arbitrary bytes opened as an archive, every entry extracted.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "archive/ZipArchive.h"
+#include "io/InputFiles.h"
 #include "render/GlyphLimits.h"
 
 namespace {
-
-// The bytes live in an anonymous memory file that the archive opens by its
-// /proc path, so the run touches no disk and goes through the real open path.
-class MemoryFile {
-public:
-    MemoryFile(const uint8_t* data, size_t size) : fd_(memfd_create("fuzz-archive", MFD_CLOEXEC))
-    {
-        size_t done = 0;
-        while (fd_ >= 0 && done < size) {
-            const ssize_t wrote = write(fd_, data + done, size - done);
-            if (wrote <= 0) {
-                break;
-            }
-            done += static_cast<size_t>(wrote);
-        }
-    }
-    MemoryFile(const MemoryFile&) = delete;
-    MemoryFile& operator=(const MemoryFile&) = delete;
-    ~MemoryFile()
-    {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
-    bool Ok() const { return fd_ >= 0; }
-    std::string Path() const { return "/proc/self/fd/" + std::to_string(fd_); }
-
-private:
-    int fd_;
-};
 
 void ExtractAll(TZipArchive& zip)
 {
@@ -74,13 +44,17 @@ void ExtractAll(TZipArchive& zip)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    MemoryFile file(data, size);
-    if (!file.Ok()) {
+    // The bytes live in an anonymous memory file that the archive opens by its /proc
+    // path, so the run touches no disk and goes through the real open path.
+    std::optional<glyphtint::io::UnnamedFile> file;
+    try {
+        file.emplace(std::string_view(reinterpret_cast<const char*>(data), size));
+    } catch (const std::exception&) {
         return 0;
     }
     for (const bool corrupted : {false, true}) {
         TZipArchive zip;
-        zip.FileName = file.Path();
+        zip.FileName = file->Path();
         zip.OpenCorruptedArchives = corrupted;
         zip.ExtractCorruptedFiles = corrupted;
         zip.Password = "secret";

@@ -4,13 +4,12 @@
 
 #include "io/Descriptor.h"
 #include "io/FileLock.h"
+#include "io/NewFile.h"
 #include "io/SharedFolders.h"
 
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cstdlib>
-#include <random>
 #include <thread>
 #include <utility>
 
@@ -27,24 +26,6 @@ namespace {
 constexpr auto kLockWait = std::chrono::seconds(10);
 constexpr auto kLockPoll = std::chrono::milliseconds(5);
 
-// A file being written in the target's folder: unnamed, or under a hidden temporary
-// name in that folder that is removed unless the file was published.
-struct NewFile {
-    Descriptor fd;
-    int folder = -1;
-    std::string temporaryName;
-
-    explicit NewFile(int folderFd) : folder(folderFd) { }
-    NewFile(const NewFile&) = delete;
-    NewFile& operator=(const NewFile&) = delete;
-    ~NewFile()
-    {
-        if (!temporaryName.empty()) {
-            ::unlinkat(folder, temporaryName.c_str(), 0);
-        }
-    }
-};
-
 std::string FolderOf(const std::string& path)
 {
     const auto slash = path.rfind('/');
@@ -60,18 +41,6 @@ std::string BaseNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A hidden name beside the file, in its folder, that is not likely to exist.
-std::string TemporaryName(const std::string& name)
-{
-    static std::mt19937_64 random{std::random_device{}()};
-    return "." + name + "." + std::to_string(random() % 1000000000u) + ".tmp";
-}
-
-bool SameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 std::string SelfPath(int fd)
 {
     return "/proc/self/fd/" + std::to_string(fd);
@@ -79,13 +48,13 @@ std::string SelfPath(int fd)
 
 // Opens a folder to work in for the whole save. A folder that may not be read is held
 // as a path only: files are still made in it, only its sync is skipped.
-int OpenFolder(const std::string& path)
+Descriptor OpenFolder(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0 || errno != EACCES) {
-        return fd;
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.Valid() && errno == EACCES) {
+        fd.Reset(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     }
-    return ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return fd;
 }
 
 // Takes a write lock on the open file, waiting a while for another opener (a save of
@@ -106,73 +75,6 @@ bool LockForWriting(int fd)
     }
 }
 
-// Opens a new file in the folder with mode 0666 less the umask, unnamed where the file
-// system has O_TMPFILE, else under a temporary name that O_EXCL keeps from being a link.
-// False when the folder refuses new files.
-bool OpenNewFile(int folder, const std::string& name, NewFile& file)
-{
-    const int unnamed = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (unnamed >= 0) {
-        file.fd.Reset(unnamed);
-        return true;
-    }
-    // Kernels and file systems without O_TMPFILE say so with these.
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-        return false;
-    }
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temporary = TemporaryName(name);
-        const int fd = ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            file.fd.Reset(fd);
-            file.temporaryName = std::move(temporary);
-            return true;
-        }
-        if (errno != EEXIST) {
-            return false;
-        }
-    }
-    return false;
-}
-
-bool WriteAllAt(const SaveCalls& calls, int fd, std::string_view bytes, off_t position)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = calls.pwrite(fd, bytes.data(), bytes.size(), position);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-        position += written;
-    }
-    return true;
-}
-
-// Gives a complete file a hidden name in the folder, so that a rename can move it over
-// the file's name. An unnamed file is linked through its /proc entry; linkat never
-// follows a link at the new name, and fails when the name exists.
-bool NameTemporarily(const SaveCalls& calls, NewFile& file, const std::string& name)
-{
-    if (!file.temporaryName.empty()) {
-        return true;
-    }
-    const std::string self = SelfPath(file.fd.Get());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temporary = TemporaryName(name);
-        if (calls.linkat(AT_FDCWD, self.c_str(), file.folder, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            file.temporaryName = std::move(temporary);
-            return true;
-        }
-        if (errno != EEXIST) {
-            return false;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 FileReplacement::FileReplacement(const std::string& path, const SaveCalls& calls)
@@ -182,15 +84,10 @@ FileReplacement::FileReplacement(const std::string& path, const SaveCalls& calls
         throw EFCreateError(path_);
     }
     folder_ = OpenFolder(FolderOf(path));
-    if (folder_ < 0) {
+    if (!folder_.Valid()) {
         throw EFCreateError(path_);
     }
-    try {
-        Check();
-    } catch (...) {
-        ::close(folder_);
-        throw;
-    }
+    Check();
 }
 
 // What the constructor checks once the folder is held: the file of the name, or the
@@ -198,27 +95,22 @@ FileReplacement::FileReplacement(const std::string& path, const SaveCalls& calls
 void FileReplacement::Check()
 {
     struct stat info { };
-    if (::fstatat(folder_, name_.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode)) {
+    if (::fstatat(folder_.Get(), name_.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode)) {
         FollowLink(info);
     }
-    if (::fstatat(folder_, name_.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (::fstatat(folder_.Get(), name_.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
         if (!S_ISREG(info.st_mode) ||
-            ::faccessat(folder_, name_.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
+            ::faccessat(folder_.Get(), name_.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
             throw EFCreateError(path_);
         }
         return;
     }
-    if (errno != ENOENT || ::faccessat(folder_, ".", W_OK, AT_EACCESS) != 0) {
+    if (errno != ENOENT || ::faccessat(folder_.Get(), ".", W_OK, AT_EACCESS) != 0) {
         throw EFCreateError(path_);
     }
 }
 
-FileReplacement::~FileReplacement()
-{
-    if (folder_ >= 0) {
-        ::close(folder_);
-    }
-}
+FileReplacement::~FileReplacement() = default;
 
 // Follows the symlink at the name by opening it, so that the kernel applies its
 // permissions and protections to every link on the way, and from then on holds the
@@ -230,12 +122,12 @@ void FileReplacement::FollowLink(const struct stat& link)
     // switched off is not the one where a planted link leads a save astray. The sticky
     // bit keeps another user from swapping the link for one of theirs afterwards.
     struct stat folder { };
-    if (::fstat(folder_, &folder) == 0 && IsPlantedLink(folder, link)) {
+    if (::fstat(folder_.Get(), &folder) == 0 && IsPlantedLink(folder, link)) {
         RefuseLink(link);
     }
-    const Descriptor reached(::openat(folder_, name_.c_str(), O_PATH | O_CLOEXEC));
+    const Descriptor reached(::openat(folder_.Get(), name_.c_str(), O_PATH | O_CLOEXEC));
     struct stat still { };
-    if (!reached.Valid() || ::fstatat(folder_, name_.c_str(), &still, AT_SYMLINK_NOFOLLOW) != 0 ||
+    if (!reached.Valid() || ::fstatat(folder_.Get(), name_.c_str(), &still, AT_SYMLINK_NOFOLLOW) != 0 ||
         !SameFile(still, link)) {
         // A dangling link or a loop has no file to save into; a link swapped meanwhile
         // may have led elsewhere than the one checked.
@@ -258,8 +150,7 @@ void FileReplacement::FollowLink(const struct stat& link)
         !SameFile(opened, named)) {
         throw EFCreateError(path_);
     }
-    ::close(folder_);
-    folder_ = targetFolder.Release();
+    folder_ = std::move(targetFolder);
     name_ = targetName;
 }
 
@@ -268,7 +159,7 @@ void FileReplacement::FollowLink(const struct stat& link)
 void FileReplacement::RefuseLink(const struct stat& link) const
 {
     struct stat folder { };
-    if (::fstat(folder_, &folder) == 0 && IsPlantedLink(folder, link)) {
+    if (::fstat(folder_.Get(), &folder) == 0 && IsPlantedLink(folder, link)) {
         throw EFCreateError(path_, kPlantedLinkReason);
     }
     throw EFCreateError(path_);
@@ -277,8 +168,8 @@ void FileReplacement::RefuseLink(const struct stat& link) const
 void FileReplacement::Commit(std::string_view bytes)
 {
     struct stat info { };
-    if (::fstatat(folder_, name_.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-        if (errno != ENOENT || !CreateNew(bytes)) {
+    if (::fstatat(folder_.Get(), name_.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT || !Publish(bytes, nullptr)) {
             throw EFCreateError(path_);
         }
         return;
@@ -290,79 +181,40 @@ void FileReplacement::Commit(std::string_view bytes)
     if (!S_ISREG(info.st_mode)) {
         throw EFCreateError(path_);
     }
-    if (!ReplaceByRename(bytes, info)) {
+    // A file with other links is rewritten, so that it stays one file.
+    if (info.st_nlink != 1 || !Publish(bytes, &info)) {
         RewriteInPlace(bytes, info);
     }
 }
 
-bool FileReplacement::CreateNew(std::string_view bytes)
+bool FileReplacement::Publish(std::string_view bytes, const struct stat* old)
 {
-    NewFile file(folder_);
-    if (!OpenNewFile(folder_, name_, file)) {
-        return false;
+    PublishOptions options;
+    options.calls = calls_;
+    if (old != nullptr) {
+        // Only the owner (or root) can give the copy the file's owner and group; the mode
+        // comes after, since a change of owner clears the set-id bits.
+        options.prepare = [&old = *old](int fd) {
+            struct stat copy { };
+            return ::fstat(fd, &copy) == 0 &&
+                   ((copy.st_uid == old.st_uid && copy.st_gid == old.st_gid) ||
+                    ::fchown(fd, old.st_uid, old.st_gid) == 0) &&
+                   ::fchmod(fd, old.st_mode & 07777) == 0;
+        };
     }
-    if (!WriteAllAt(calls_, file.fd.Get(), bytes, 0) || calls_.fsync(file.fd.Get()) != 0) {
-        throw EWriteError(path_);
+    switch (PublishNewFile(folder_.Get(), name_, bytes, options)) {
+    case Published::Yes: return true;
+    case Published::Refused: return false;
+    case Published::WriteFailed: break;
     }
-    if (file.temporaryName.empty()) {
-        if (calls_.linkat(AT_FDCWD, SelfPath(file.fd.Get()).c_str(), folder_, name_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            SyncFolder();
-            return true;
-        }
-        // Without /proc, or when something took the name meanwhile: name the file and
-        // rename it, which replaces what is at the name (a link too) but never follows it.
-        if (!NameTemporarily(calls_, file, name_)) {
-            return false;
-        }
-    }
-    if (!file.fd.Close() || calls_.renameat(folder_, file.temporaryName.c_str(), folder_, name_.c_str()) != 0) {
-        return false;
-    }
-    file.temporaryName.clear();
-    SyncFolder();
-    return true;
-}
-
-bool FileReplacement::ReplaceByRename(std::string_view bytes, const struct stat& old)
-{
-    if (old.st_nlink != 1) {
-        return false;
-    }
-    NewFile file(folder_);
-    if (!OpenNewFile(folder_, name_, file)) {
-        return false;
-    }
-    struct stat copy { };
-    if (::fstat(file.fd.Get(), &copy) != 0) {
-        return false;
-    }
-    // Only the owner (or root) can give the copy the file's owner and group; the mode
-    // comes after, since a change of owner clears the set-id bits.
-    if ((copy.st_uid != old.st_uid || copy.st_gid != old.st_gid) &&
-        ::fchown(file.fd.Get(), old.st_uid, old.st_gid) != 0) {
-        return false;
-    }
-    if (::fchmod(file.fd.Get(), old.st_mode & 07777) != 0) {
-        return false;
-    }
-    if (!WriteAllAt(calls_, file.fd.Get(), bytes, 0) || calls_.fsync(file.fd.Get()) != 0) {
-        throw EWriteError(path_);
-    }
-    // A sticky folder refuses the rename over another user's file (or link).
-    if (!NameTemporarily(calls_, file, name_) || !file.fd.Close() ||
-        calls_.renameat(folder_, file.temporaryName.c_str(), folder_, name_.c_str()) != 0) {
-        return false;
-    }
-    file.temporaryName.clear();
-    SyncFolder();
-    return true;
+    throw EWriteError(path_);
 }
 
 void FileReplacement::RewriteInPlace(std::string_view bytes, const struct stat& checked)
 {
     // Only the file checked is written: a name swapped meanwhile for a link fails to
     // open, one swapped for another file is told apart by its inode.
-    Descriptor fd(::openat(folder_, name_.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    Descriptor fd(::openat(folder_.Get(), name_.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat info { };
     if (!fd.Valid() || ::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) || !SameFile(info, checked)) {
         throw EFCreateError(path_);
@@ -383,12 +235,6 @@ void FileReplacement::RewriteInPlace(std::string_view bytes, const struct stat& 
         calls_.fsync(fd.Get()) != 0 || !fd.Close()) {
         throw EWriteError(path_);
     }
-}
-
-// Makes a finished rename durable; a folder that cannot be synced is left as it is.
-void FileReplacement::SyncFolder() const
-{
-    calls_.fsync(folder_);
 }
 
 } // namespace glyphtint::io

@@ -3,6 +3,7 @@
 // symlink that leads to it) or is left untouched when the save cannot be done.
 #pragma once
 
+#include "io/Descriptor.h"
 #include "io/SaveCalls.h"
 #include "io/StreamError.h"
 
@@ -47,15 +48,17 @@ private:
     void Check();
     void FollowLink(const struct stat& link);
     [[noreturn]] void RefuseLink(const struct stat& link) const;
-    bool CreateNew(std::string_view bytes);
-    bool ReplaceByRename(std::string_view bytes, const struct stat& old);
+    // Writes the bytes into a new file and names it: false when it cannot be made or
+    // named (a sticky folder refuses a rename over another user's file), EWriteError when
+    // its bytes do not all reach it. old: the file it replaces, whose owner, group and
+    // mode it takes; none for a new file.
+    bool Publish(std::string_view bytes, const struct stat* old);
     void RewriteInPlace(std::string_view bytes, const struct stat& checked);
-    void SyncFolder() const;
 
     SaveCalls calls_;
-    std::string path_; // as given, for messages
-    int folder_ = -1;  // the folder of the file written, open from the start
-    std::string name_; // the file's name in that folder: the path's, or its symlink target's
+    std::string path_;  // as given, for messages
+    Descriptor folder_; // the folder of the file written, open from the start
+    std::string name_;  // the file's name in that folder: the path's, or its symlink target's
 };
 
 } // namespace glyphtint::io

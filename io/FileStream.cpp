@@ -9,6 +9,7 @@
 #include <limits>
 #include <utility>
 
+#include "io/Descriptor.h"
 #include "io/FileLock.h"
 #include "io/StreamError.h"
 
@@ -17,25 +18,6 @@ namespace {
 
 constexpr uint16_t kAccessMask = 0x0003;
 constexpr uint16_t kAccessRead = 0;
-
-// Closes a descriptor on every early exit of Open.
-class FdGuard {
-public:
-    explicit FdGuard(int fd) : fd_(fd) { }
-    FdGuard(const FdGuard&) = delete;
-    FdGuard& operator=(const FdGuard&) = delete;
-    ~FdGuard()
-    {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int Get() const { return fd_; }
-    int Release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
 
 // The locks are only advisory: they keep out other openers that lock too. A reader
 // takes a read lock: any number of readers (two copies of the window, other users,
@@ -60,7 +42,7 @@ FileStream FileStream::Open(const std::string& fileName, uint16_t mode)
     case 2: flags |= O_RDWR; break;
     default: throw EFOpenError(fileName);
     }
-    FdGuard fd(::open(fileName.c_str(), flags));
+    Descriptor fd(::open(fileName.c_str(), flags));
     if (fd.Get() < 0) {
         throw EFOpenError(fileName, errno);
     }
@@ -76,33 +58,22 @@ FileStream FileStream::Open(const std::string& fileName, uint16_t mode)
     if (locked != FileLockResult::Taken) {
         throw EFOpenError(fileName, cause);
     }
-    return FileStream(fd.Release(), static_cast<uint64_t>(info.st_size));
+    return FileStream(std::move(fd), static_cast<uint64_t>(info.st_size));
 }
 
-FileStream::FileStream(FileStream&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), size_(std::exchange(other.size_, 0))
+FileStream::FileStream(FileStream&& other) noexcept : fd_(std::move(other.fd_)), size_(std::exchange(other.size_, 0))
 {
 }
 
 FileStream& FileStream::operator=(FileStream&& other) noexcept
 {
-    if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = std::exchange(other.fd_, -1);
-        size_ = std::exchange(other.size_, 0);
-    }
+    fd_ = std::move(other.fd_);
+    size_ = std::exchange(other.size_, 0);
     return *this;
 }
 
-FileStream::~FileStream()
-{
-    // Closing the last descriptor of the open file description drops the lock.
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-}
+// Closing the last descriptor of the open file description drops the lock.
+FileStream::~FileStream() = default;
 
 size_t FileStream::ReadAt(uint64_t position, std::span<uint8_t> out) const
 {
@@ -112,7 +83,8 @@ size_t FileStream::ReadAt(uint64_t position, std::span<uint8_t> out) const
         if (position > kMaxOffset - done) {
             break;
         }
-        const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(position + done));
+        const ssize_t got =
+            ::pread(fd_.Get(), out.data() + done, out.size() - done, static_cast<off_t>(position + done));
         if (got < 0 && errno == EINTR) {
             continue;
         }

@@ -1,6 +1,8 @@
 // A file handle with an advisory lock: shared for readers, exclusive for writers.
 #pragma once
 
+#include "io/Descriptor.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -37,9 +39,9 @@ public:
     void ReadExactAt(uint64_t position, std::span<uint8_t> out) const;
 
 private:
-    FileStream(int fd, uint64_t size) : fd_(fd), size_(size) { }
+    FileStream(Descriptor fd, uint64_t size) : fd_(std::move(fd)), size_(size) { }
 
-    int fd_ = -1;
+    Descriptor fd_;
     uint64_t size_ = 0;
 };
 

@@ -23,14 +23,11 @@ std::string ErrorText(int error)
 std::string ReadRegularFile(const std::string& path, std::uint64_t maxBytes)
 {
     // O_NONBLOCK: opening a FIFO without a writer returns at once instead of waiting.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
+    const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!file.Valid()) {
         throw EInputFileError(ErrorText(errno));
     }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    const int fd = file.Get();
     struct stat info { };
     if (::fstat(fd, &info) != 0) {
         throw EInputFileError(ErrorText(errno));
@@ -62,38 +59,29 @@ std::string ReadRegularFile(const std::string& path, std::uint64_t maxBytes)
 
 UnnamedFile::UnnamedFile(std::string_view bytes) : fd_(::memfd_create("glyphtint", MFD_CLOEXEC | MFD_ALLOW_SEALING))
 {
-    if (fd_ < 0) {
+    if (!fd_.Valid()) {
         throw EInputFileError(ErrorText(errno));
     }
     std::size_t written = 0;
     while (written < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
+        const ssize_t n = ::write(fd_.Get(), bytes.data() + written, bytes.size() - written);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
-            const int error = n < 0 ? errno : ENOSPC;
-            ::close(fd_);
-            throw EInputFileError(ErrorText(error));
+            throw EInputFileError(ErrorText(n < 0 ? errno : ENOSPC));
         }
         written += static_cast<std::size_t>(n);
     }
     // Sealed: whoever opens the path reads these bytes, whatever else holds the file.
-    if (::fcntl(fd_, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
-        const int error = errno;
-        ::close(fd_);
-        throw EInputFileError(ErrorText(error));
+    if (::fcntl(fd_.Get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+        throw EInputFileError(ErrorText(errno));
     }
-}
-
-UnnamedFile::~UnnamedFile()
-{
-    ::close(fd_);
 }
 
 std::string UnnamedFile::Path() const
 {
-    return "/proc/self/fd/" + std::to_string(fd_);
+    return "/proc/self/fd/" + std::to_string(fd_.Get());
 }
 
 } // namespace glyphtint::io

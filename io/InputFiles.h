@@ -2,6 +2,7 @@
 // files made in memory that other code opens by a path.
 #pragma once
 
+#include "io/Descriptor.h"
 #include "io/StreamError.h"
 
 #include <cstdint>
@@ -28,15 +29,12 @@ class UnnamedFile {
 public:
     // Raises EInputFileError when the system cannot make or fill it.
     explicit UnnamedFile(std::string_view bytes);
-    ~UnnamedFile();
-    UnnamedFile(const UnnamedFile&) = delete;
-    UnnamedFile& operator=(const UnnamedFile&) = delete;
 
     // A path that opens the file (through /proc/self/fd).
     std::string Path() const;
 
 private:
-    int fd_ = -1;
+    Descriptor fd_;
 };
 
 } // namespace glyphtint::io

@@ -18,23 +18,18 @@ namespace {
 // another process making, removing or replacing it at that moment gets here at all.
 constexpr int kLookups = 100;
 
-int OpenParent(const std::string& parent, const std::string& path)
+Descriptor OpenParent(const std::string& parent, const std::string& path)
 {
-    int fd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) {
+    Descriptor fd(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.Valid() && errno == ENOENT) {
         std::error_code ignored;
         std::filesystem::create_directories(parent, ignored);
-        fd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        fd.Reset(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     }
-    if (fd < 0) {
+    if (!fd.Valid()) {
         throw EStreamError("Cannot create folder " + path);
     }
     return fd;
-}
-
-bool SameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 } // namespace
@@ -45,7 +40,7 @@ bool IsPlantedLink(const struct stat& folder, const struct stat& link)
     return stickyAndShared && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid;
 }
 
-int OpenFolderForWriting(const std::string& path)
+Descriptor OpenFolderForWriting(const std::string& path)
 {
     std::string trimmed = path;
     while (trimmed.size() > 1 && trimmed.back() == '/') {
@@ -53,8 +48,8 @@ int OpenFolderForWriting(const std::string& path)
     }
     const auto slash = trimmed.rfind('/');
     if (trimmed.empty() || trimmed == "/") {
-        const int fd = ::open(trimmed.empty() ? "." : "/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) {
+        Descriptor fd(::open(trimmed.empty() ? "." : "/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!fd.Valid()) {
             throw EStreamError("Cannot create folder " + path);
         }
         return fd;
@@ -66,8 +61,8 @@ int OpenFolderForWriting(const std::string& path)
     const Descriptor folder(OpenParent(parent, path));
 
     for (int lookup = 0; lookup < kLookups; ++lookup) {
-        const int fd = ::openat(folder.Get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd >= 0) {
+        Descriptor fd(::openat(folder.Get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (fd.Valid()) {
             return fd;
         }
         if (errno == ENOENT) {
@@ -94,8 +89,8 @@ int OpenFolderForWriting(const std::string& path)
         if (IsPlantedLink(parentInfo, link)) {
             throw EStreamError("Cannot write into folder " + path + ": " + kPlantedLinkReason);
         }
-        const int followed = ::openat(folder.Get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (followed < 0) {
+        Descriptor followed(::openat(folder.Get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!followed.Valid()) {
             break;
         }
         // The link followed must be the one checked: whoever may replace it in a sticky
@@ -105,7 +100,6 @@ int OpenFolderForWriting(const std::string& path)
             again.st_uid == link.st_uid) {
             return followed;
         }
-        ::close(followed);
     }
     throw EStreamError("Cannot create folder " + path);
 }

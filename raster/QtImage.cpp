@@ -139,24 +139,3 @@ QImage MakeClipboardBitmap(const TBitmap& bitmap)
     }
     return image;
 }
-
-QImage TakeClipboardBitmap(TBitmap& bitmap)
-{
-    if (!glyphtint::raster::SharesQtLayout(bitmap)) {
-        return MakeClipboardBitmap(bitmap);
-    }
-    glyphtint::raster::SwapRedAndBlue(bitmap, 255);
-    const int width = bitmap.Width();
-    const int height = bitmap.Height();
-    const auto stride = static_cast<qsizetype>(bitmap.RowStride());
-    std::unique_ptr<std::uint8_t[]> pixels = bitmap.ReleasePixels();
-    QImage image(
-        pixels.get(), width, height, stride, QImage::Format_RGB32,
-        [](void* storage) { delete[] static_cast<std::uint8_t*>(storage); }, pixels.get());
-    if (image.isNull()) {
-        throw EOutOfResources("Out of system resources");
-    }
-    // The image frees the storage from now on.
-    pixels.release();
-    return image;
-}

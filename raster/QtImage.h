@@ -36,7 +36,3 @@ void LendAsQImage(TBitmap& bitmap, const std::function<void(const QImage&)>& use
 // A copy of the image for the clipboard, in the platform's bitmap format; null for an
 // empty bitmap. Raises EOutOfResources when there is no memory for the copy.
 QImage MakeClipboardBitmap(const TBitmap& bitmap);
-// The same image made of the bitmap's own pixels, which it takes over: a display-depth
-// bitmap is left empty rather than copied, so a large picture goes to the clipboard at the
-// cost of one.
-QImage TakeClipboardBitmap(TBitmap& bitmap);

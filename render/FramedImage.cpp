@@ -76,12 +76,20 @@ FrameSize MeasureFramedImage(std::int64_t stripWidth, std::int64_t stripHeight, 
     return size;
 }
 
-void RequireFrameWithin(const FrameSize& size)
+std::optional<std::string> FramePastPixels(const FrameSize& size)
 {
     const std::int64_t pixels = size.width * size.height;
-    if (pixels > kMaxFramedPixels) {
-        throw ETextTooLong("The text is too long: its framed picture would need " + std::to_string(pixels) +
-                           " pixels, and at most " + std::to_string(kMaxFramedPixels) + " are made");
+    if (pixels <= kMaxFramedPixels) {
+        return std::nullopt;
+    }
+    return "The text is too long: its framed picture would need " + std::to_string(pixels) + " pixels, and at most " +
+           std::to_string(kMaxFramedPixels) + " are made";
+}
+
+void RequireFrameWithin(const FrameSize& size)
+{
+    if (std::optional<std::string> refusal = FramePastPixels(size)) {
+        throw ETextTooLong(*refusal);
     }
 }
 

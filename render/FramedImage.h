@@ -6,6 +6,7 @@
 #include "render/GlyphPack.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace glyphtint::render {
@@ -40,6 +41,8 @@ FrameSize MeasureFramedImage(std::int64_t stripWidth, std::int64_t stripHeight, 
 // Raises ETextTooLong, naming the pixels asked for and the limit, for a framed picture
 // of this size past kMaxFramedPixels.
 void RequireFrameWithin(const FrameSize& size);
+// What RequireFrameWithin raises, or nothing for a frame within the limit.
+std::optional<std::string> FramePastPixels(const FrameSize& size);
 
 // The framed image encoded as the JPEG file SaveFramedImage writes. Raises EJPEG for a
 // side beyond JPEG's 65 500 pixels.

@@ -57,17 +57,12 @@ private:
     std::int64_t bytes_ = 0;
 };
 
-// Raises ETextTooLong, naming what was asked for and the limit, when a strip of this
-// size is wider than maxWidth or passes kMaxStripPixels.
-void RequireStripWithin(const StripSize& size, std::int64_t maxWidth)
+// Raises ETextTooLong, naming what was asked for and the limit, for a strip of this size
+// past the limits.
+void RequireStripWithin(const StripSize& size)
 {
-    if (size.width > maxWidth) {
-        throw ETextTooLong("The text is too long: its picture would be " + std::to_string(size.width) +
-                           " pixels wide, and at most " + std::to_string(maxWidth) + " are drawn");
-    }
-    if (size.peakPixels > kMaxStripPixels) {
-        throw ETextTooLong("The text is too long: its picture would need " + std::to_string(size.peakPixels) +
-                           " pixels, and at most " + std::to_string(kMaxStripPixels) + " are drawn");
+    if (std::optional<std::string> refusal = StripPastLimits(size)) {
+        throw ETextTooLong(*refusal);
     }
 }
 
@@ -84,7 +79,7 @@ void PlaceGlyph(TPicture& target, TJPEGImage& glyph, TColourTriple colour, const
     grown.height = glyph.Height();
     grown.tallest = std::max<std::int64_t>(tallest, glyph.Height());
     grown.peakPixels = grown.width * grown.tallest;
-    RequireStripWithin(grown, kMaxStripWidth);
+    RequireStripWithin(grown);
     tallest = grown.tallest;
     strip.ResizeWidth(left + glyph.Width());
     // The strip takes each glyph's height in turn: a taller glyph grows it with white
@@ -191,6 +186,19 @@ void GlyphPack::SetPasswordRequest(PasswordRequest request)
     impl_->request = std::move(request);
 }
 
+std::optional<std::string> StripPastLimits(const StripSize& size)
+{
+    if (size.width > kMaxStripWidth) {
+        return "The text is too long: its picture would be " + std::to_string(size.width) +
+               " pixels wide, and at most " + std::to_string(kMaxStripWidth) + " are drawn";
+    }
+    if (size.peakPixels > kMaxStripPixels) {
+        return "The text is too long: its picture would need " + std::to_string(size.peakPixels) +
+               " pixels, and at most " + std::to_string(kMaxStripPixels) + " are drawn";
+    }
+    return std::nullopt;
+}
+
 StripSize MeasureCodedText(GlyphPack& pack, std::string_view text)
 {
     return MeasureCodedText(pack, text, DefaultCodeRules());
@@ -279,12 +287,26 @@ void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, c
 void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
                      const CodeRules& rules)
 {
+    target.AsBitmap().ResizeWidth(0);
+    target.AsBitmap().ResizeHeight(0);
+    const StripSize size = MeasureCodedText(pack, text, rules);
+    RequireStripWithin(size);
+    RenderMeasuredText(pack, text, target, style, size, rules);
+}
+
+void RenderMeasuredText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
+                        const StripSize& size)
+{
+    RenderMeasuredText(pack, text, target, style, size, DefaultCodeRules());
+}
+
+void RenderMeasuredText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
+                        const StripSize& size, const CodeRules& rules)
+{
     GlyphPack::Impl& impl = *pack.impl_;
     TBitmap& strip = target.AsBitmap();
     strip.ResizeWidth(0);
     strip.ResizeHeight(0);
-    const StripSize size = MeasureCodedText(pack, text, rules);
-    RequireStripWithin(size, kMaxStripWidth);
     // The strip grows a glyph at a time to the size measured: room for all of it at once
     // spares the copies of growing, and the half again that growing keeps spare.
     struct Expectation {

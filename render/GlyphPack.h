@@ -10,6 +10,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -85,6 +86,10 @@ public:
     friend void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style);
     friend void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
                                 const CodeRules& rules);
+    friend void RenderMeasuredText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
+                                   const StripSize& size);
+    friend void RenderMeasuredText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
+                                   const StripSize& size, const CodeRules& rules);
     friend void AppendGlyph(GlyphPack& pack, TPicture& target, std::string& extractionBuffer, unsigned char character,
                             TColourTriple colour);
 
@@ -103,6 +108,10 @@ StripSize MeasureCodedText(GlyphPack& pack, std::string_view text);
 // The same for the text as other code rules (a game's) read it.
 StripSize MeasureCodedText(GlyphPack& pack, std::string_view text, const CodeRules& rules);
 
+// Why a strip of this size is not drawn (wider than kMaxStripWidth, or past
+// kMaxStripPixels), in the words of the ETextTooLong the render raises; nothing when it is.
+std::optional<std::string> StripPastLimits(const StripSize& size);
+
 // Empties the target's bitmap and appends, left to right, the glyph of every byte the
 // coded text draws, each tinted to the colour in force at that byte. The pack must be
 // open. A text whose strip would be wider than kMaxStripWidth or pass kMaxStripPixels
@@ -119,6 +128,12 @@ void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, c
 // The same for the text as other code rules (a game's) read it.
 void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
                      const CodeRules& rules);
+// The same for a text already measured (and held to the limits) by its caller: size is
+// what MeasureCodedText gave for it, and the text is not measured again.
+void RenderMeasuredText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
+                        const StripSize& size);
+void RenderMeasuredText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
+                        const StripSize& size, const CodeRules& rules);
 
 // One glyph step of a render: the byte's glyph widens the strip, sets its height and is
 // drawn at the old right edge and tinted. Bytes without a glyph leave everything alone.

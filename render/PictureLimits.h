@@ -4,6 +4,8 @@
 #include "raster/Graphics.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace glyphtint::render {
@@ -21,6 +23,9 @@ constexpr int kJpegMaxSide = 65500;
 void RequireSidesAtMost(const TBitmap& picture, const char* what, const char* format, int maxSide);
 // The same for a picture measured before it is drawn.
 void RequireSidesAtMost(std::int64_t width, std::int64_t height, const char* what, const char* format, int maxSide);
+// What RequireSidesAtMost raises for these sides, or nothing when they fit.
+std::optional<std::string> SidesPast(std::int64_t width, std::int64_t height, const char* what, const char* format,
+                                     int maxSide);
 
 // The fewest pixels a framed picture's caption can take in width, found from its bytes
 // alone: each printable ASCII character (space to '~') moves the pen on by at least a
@@ -34,5 +39,8 @@ std::int64_t CaptionWidthAtLeast(std::string_view caption);
 // high, so the text is too long". scale: what each pixel is made, as a side.
 void RequireFrameNarrowEnough(std::int64_t stripWidth, std::string_view caption, const char* format, int maxSide,
                               int scale = 1);
+// What RequireFrameNarrowEnough raises, or nothing for a frame that may fit.
+std::optional<std::string> FramePastWidth(std::int64_t stripWidth, std::string_view caption, const char* format,
+                                          int maxSide, int scale = 1);
 
 } // namespace glyphtint::render

@@ -9,7 +9,7 @@ mode=$1
 source_dir=$(cd "$2" && pwd)
 cd "$source_dir"
 
-folders=(archive raster render tools app tests bench fuzz)
+folders=(io archive raster render pictures tools serve app tests bench fuzz)
 existing=()
 for folder in "${folders[@]}"; do
   [ -d "$folder" ] && existing+=("$folder")

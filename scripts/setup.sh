@@ -17,6 +17,8 @@ glyphtint_run_packages=(
 glyphtint_test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 zip python3
+  # numbers read and written under a German locale, whose decimal point is a comma
+  locales-all
   xvfb xauth xdotool x11-utils xclip openbox
   # glyphtint-serve's benchmark (bench/serve-bench.sh)
   wrk

@@ -3,10 +3,9 @@
 #include "tools/RenderOptions.h"
 
 #include "render/GlyphArchivePath.h"
+#include "render/NumberText.h"
 #include "tools/CommandLine.h"
 
-#include <cmath>
-#include <cstdlib>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -50,10 +49,7 @@ std::optional<render::TColourTriple> ParseColour(std::string_view text)
     }
     std::uint32_t value = 0;
     for (const char c : text.substr(1)) {
-        const int digit = c >= '0' && c <= '9'   ? c - '0'
-                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                 : -1;
+        const int digit = render::HexDigit(c);
         if (digit < 0) {
             return std::nullopt;
         }
@@ -98,10 +94,9 @@ std::optional<std::string> ReadStyleValue(std::string_view option, const std::st
         return "--page takes a colour #RRGGBB" + quoted;
     }
     // --min-contrast: a ratio of luminances lies from 1 (none) to 21 (black on white).
-    char* end = nullptr;
-    const double ratio = value.empty() ? NAN : std::strtod(value.c_str(), &end);
-    if (end != nullptr && *end == '\0' && ratio >= 1 && ratio <= 21) {
-        style.minContrast = ratio;
+    // Read with a point in every locale: strtod would want the locale's comma.
+    if (const std::optional<double> ratio = render::ParseDecimal(value); ratio && *ratio >= 1 && *ratio <= 21) {
+        style.minContrast = *ratio;
         return std::nullopt;
     }
     return "--min-contrast takes a contrast ratio from 1 to 21" + quoted;

@@ -1,5 +1,5 @@
 // glyphtint-draw-pictures: draws the window's pictures as PNG files into one folder.
-#include "tools/OffscreenApplication.h"
+#include "raster/OffscreenApplication.h"
 
 #include <QDir>
 #include <QFont>
@@ -237,7 +237,7 @@ int main(int argc, char** argv)
         return 2;
     }
     // Run by the build: no display, and no note about a missing runtime folder.
-    glyphtint::tools::PrepareOffscreenApplication();
+    glyphtint::raster::PrepareOffscreenApplication();
     QGuiApplication application(argc, argv);
     const std::string folder = argv[1];
     QDir().mkpath(QString::fromStdString(folder));

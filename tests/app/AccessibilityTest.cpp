@@ -198,8 +198,7 @@ TEST_F(AccessibilityTest, EachSampleIsANamedButtonThatInsertsItsCode)
     for (int x = 0; x < image->width(); ++x) {
         const auto sample = glyphtint::render::ColourSampleAt(
             glyphtint::app::kPaletteText1,
-            glyphtint::render::MeasureGlyphWidths(window->ZipArchive1, glyphtint::app::kPaletteText1), image->width(),
-            x);
+            glyphtint::render::MeasureGlyphWidths(Glyphs(), glyphtint::app::kPaletteText1), image->width(), x);
         if (sample && sample->left != lastLeft) {
             codes.push_back(sample->code);
             lastLeft = sample->left;

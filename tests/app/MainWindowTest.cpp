@@ -98,7 +98,7 @@ TEST_F(WindowTest, StartsOnTheFirstAttemptWithBothPalettesAndNoAnimation)
     EXPECT_FALSE(window->tmr_Teller.Enabled());
     EXPECT_EQ(StripWidth(Find<TImage>("img_Render")), 0);
     EXPECT_EQ(Find<TTextBox>("edt_Text")->Text(), "");
-    EXPECT_TRUE(window->ZipArchive1.Active());
+    EXPECT_TRUE(window->GlyphPackOpen());
     // 24 and 27 samples: as wide as the sample characters drawn without codes.
     EXPECT_EQ(StripWidth(Find<TImage>("img_Colors")), RenderedWidth("1234567890abcdefghijklmn"));
     EXPECT_EQ(StripWidth(Find<TImage>("img_Colors2")), RenderedWidth("opqrstuvwxyz/*-+?@_[]=|<>,."));
@@ -115,7 +115,7 @@ TEST_F(WindowTest, MissingArchiveShowsOneMessageAndAsksToQuit)
               std::vector<std::string>{std::string(kArchiveMissingMessage) + "\nIt was looked for at " + expected});
     EXPECT_TRUE(boxes.errors.empty());
     EXPECT_TRUE(window->QuitRequested());
-    EXPECT_FALSE(window->ZipArchive1.Active());
+    EXPECT_FALSE(window->GlyphPackOpen());
 }
 
 TEST_F(WindowTest, DamagedArchiveReportsAndLeavesTheWindowUsableOnTheAboutTab)
@@ -172,7 +172,7 @@ TEST_F(WindowTest, TextsGivenAtStartOpenOneTabEachWithTheFirstDrawn)
     EXPECT_EQ(window->ActivePageEdit()->Text(), "^1m00");
     window->FlushPendingRender();
     TPicture expected;
-    RenderCodedText(window->ZipArchive1, "^1m00", expected);
+    RenderCodedText(Glyphs(), "^1m00", expected);
     const TBitmap* shown = Strip(Find<TImage>("img_Render"));
     ASSERT_NE(shown, nullptr);
     EXPECT_EQ(glyphtint::raster::ToQImage(*shown), glyphtint::raster::ToQImage(expected.AsBitmap()))

@@ -138,7 +138,7 @@ TEST_F(WindowTest, ABurstOfKeysAfterALongPasteCostsAtMostTwoRendersAndShowsTheBu
     const int tail = RenderedWidth("abcde");
     EXPECT_EQ(StripWidth(Find<TImage>("img_Render")), RenderedWidth("m") * 100000 + tail);
     TPicture expected;
-    RenderCodedText(window->ZipArchive1, "abcde", expected);
+    RenderCodedText(Glyphs(), "abcde", expected);
     const TBitmap* strip = Strip(Find<TImage>("img_Render"));
     const TBitmap& keys = expected.AsBitmap();
     const int offset = strip->Width() - tail;

@@ -41,6 +41,7 @@ struct RecordedBoxes {
     std::vector<std::string> messages;
     std::vector<std::string> passwordRequests; // entry names
     std::deque<std::optional<std::string>> passwordAnswers;
+    std::vector<std::string> givenPasswords; // the answers handed to the window
     std::function<void()> whilePasswordBoxOpen;
     std::function<void()> whileErrorBoxOpen;
 
@@ -66,6 +67,9 @@ struct RecordedBoxes {
             }
             std::optional<std::string> answer = passwordAnswers.front();
             passwordAnswers.pop_front();
+            if (answer) {
+                givenPasswords.push_back(*answer);
+            }
             return answer;
         };
         return hooks;
@@ -77,6 +81,7 @@ protected:
     // Starts the window as the program does, on the given archive file.
     void Start(const std::string& archive)
     {
+        archive_ = archive;
         window = std::make_unique<Tfrm_Main>(boxes.Hooks(archive));
         window->RunGuarded([this] { window->FormCreate(); });
         window->show();
@@ -86,7 +91,9 @@ protected:
     // The archive opened as FormCreate opens it, on an archive that lacks the palette glyphs.
     void OpenWithoutPalettes(const std::string& archive)
     {
-        window->ZipArchive1.Open(archive);
+        window->OpenGlyphPack(archive);
+        archive_ = archive;
+        glyphs_.Close();
         Find<QTabWidget>("pc_Tabs")->setCurrentIndex(0);
     }
 
@@ -128,11 +135,29 @@ protected:
     int RenderedWidth(const std::string& text)
     {
         TPicture picture;
-        RenderCodedText(window->ZipArchive1, text, picture);
+        RenderCodedText(Glyphs(), text, picture);
         return picture.Width();
+    }
+
+    // The pack the window draws with, opened by the test itself for the pictures it expects.
+    glyphtint::render::GlyphPack& Glyphs()
+    {
+        if (!glyphs_.Active()) {
+            glyphs_.Open(archive_);
+            // An encrypted pack opens with the last password the window was given.
+            glyphs_.SetPasswordRequest([this](const std::string&, std::string& password, bool& skip) {
+                skip = boxes.givenPasswords.empty() || password == boxes.givenPasswords.back();
+                if (!skip) {
+                    password = boxes.givenPasswords.back();
+                }
+            });
+        }
+        return glyphs_;
     }
 
     glyphtint::test::ScratchFolder folder;
     RecordedBoxes boxes;
     std::unique_ptr<Tfrm_Main> window;
+    std::string archive_;
+    glyphtint::render::GlyphPack glyphs_;
 };

@@ -1,6 +1,8 @@
 // ChildProcess, XServer and the shell commands run on the private display.
 #include "XSession.h"
 
+#include "io/Descriptor.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -123,22 +125,14 @@ public:
         const char* folder = std::getenv("TMPDIR");
         const std::string path =
             std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/glyphtint-xvfb.lock";
-        fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-        if (fd_ >= 0) {
-            flock(fd_, LOCK_EX);
+        fd_.Reset(open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+        if (fd_.Valid()) {
+            flock(fd_.Get(), LOCK_EX);
         }
     }
-    ~ServerStartLock()
-    {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
-    ServerStartLock(const ServerStartLock&) = delete;
-    ServerStartLock& operator=(const ServerStartLock&) = delete;
 
 private:
-    int fd_ = -1;
+    glyphtint::io::Descriptor fd_;
 };
 
 // Starts Xvfb and returns its display number, or "" when it did not come up.

@@ -148,12 +148,12 @@ def exact_cases():
     nosniff; logged is the access log's line for it, when its target is /c<index>."""
     found = []
 
-    def add(name, status, target=None, headers=((b"Host", b"x"),), body=b"", method=b"GET"):
+    def add(name, status, target=None, headers=((b"Host", b"x"),), body=b"", method=b"GET", version=b"HTTP/1.1"):
         logged = None
         if target is None:
             target = b"/c%d" % len(found)
             logged = b"%s %s %d " % (method, target, status)
-        found.append((name, request(method + b" " + target + b" HTTP/1.1", headers, body), status, logged))
+        found.append((name, request(method + b" " + target + b" " + version, headers, body), status, logged))
 
     host = (b"Host", b"x")
     add("body on GET", 400, headers=(host, (b"Content-Length", b"3")), body=b"abc")
@@ -177,4 +177,12 @@ def exact_cases():
     add("1000 parameters", 400, target=b"/info.json?" + b"&".join(b"p%d=1" % i for i in range(1000)))
     add("target of 40 KB", 414, target=b"/" + b"a" * 40000)
     add("header of 40 KB", 431, headers=(host, (b"X-Big", b"a" * 40000)))
+    # Heads libmicrohttpd would answer in its own way, or not at all.
+    for length in (b"-1", b"0x0", b"5, 5", b"abc"):
+        add("Content-Length " + length.decode(), 400, headers=(host, (b"Content-Length", length)))
+    add("HTTP/2.5", 505, version=b"HTTP/2.5")
+    found.append(("garbage request line", b"GARBAGE\r\n\r\n", 400, b"-  400 "))
+    add("8000 parameters", 400, target=b"/info.json?" + b"&".join(b"p" for i in range(8000)))
+    add("target of 1 MB", 414, target=b"/" + b"a" * (1 << 20))
+    add("header of 1 MB", 431, headers=(host, (b"X-Big", b"a" * (1 << 20))))
     return found

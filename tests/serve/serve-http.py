@@ -6,6 +6,8 @@ usage: serve-http.py BIN_DIR [many-clients]
   many-clients: only the 16 clients at once (run against a ThreadSanitizer build)"""
 import http.client
 import json
+import locale
+import re
 import select
 import os
 import shutil
@@ -256,7 +258,10 @@ def reload_and_stop():
             break
         time.sleep(0.01)
     check(new != old and response.status == 200, "the ETag after SIGHUP with a changed pack")
-    left = pack_descriptors(server.process.pid) & old_packs
+    # Idle renderers let go of the old pack on their own threads: give them time to run.
+    deadline = time.monotonic() + 20
+    while (left := pack_descriptors(server.process.pid) & old_packs) and time.monotonic() < deadline:
+        time.sleep(0.05)
     check(not left, "the old pack is still open after SIGHUP and a render: %r" % left)
     response, _ = get(connection, "/healthz")
     digest = response.getheader("X-Glyph-Pack")
@@ -451,6 +456,29 @@ def many_clients(server, clients=16):
     check(not wrong, "%d clients: names served with another answer: %r" % (clients, wrong[:5]))
 
 
+def german_locale():
+    """Qt takes the environment's locale, whose decimal comma must reach neither the
+    reading of a query, nor the access log, nor the tags."""
+    try:
+        locale.setlocale(locale.LC_ALL, "de_DE.UTF-8")
+        locale.setlocale(locale.LC_ALL, "C")
+    except locale.Error:
+        check(False, "the locale de_DE.UTF-8 is missing (Debian package locales-all)")
+        return
+    path = url("strip.png", "^1m00", {"min-contrast": "4.5"})
+    tags = []
+    for language in ["C.UTF-8", "de_DE.UTF-8"]:
+        server = Server(BIN, environment=dict(os.environ, LC_ALL=language))
+        response, body = get(server.connection(), path)
+        check(response.status == 200, "%s: min-contrast=4.5 answered %d %r" % (language, response.status, body))
+        tags.append(response.getheader("ETag"))
+        check(server.stop() == 0, "%s: SIGTERM exits 0" % language)
+        durations = [line.split()[-1] for line in server.log]
+        check(durations and all(re.fullmatch(rb"[0-9]+\.[0-9]", d) for d in durations),
+              "%s: milliseconds logged as %r" % (language, durations))
+    check(tags[0] == tags[1], "the tag changes with the locale: %r" % tags)
+
+
 ONLY_MANY_CLIENTS = sys.argv[2:] == ["many-clients"]
 try:
     if not ONLY_MANY_CLIENTS:
@@ -460,6 +488,7 @@ try:
         caching(server)
         same_as_cli(server)
         check(server.stop() == 0, "SIGTERM exits 0")
+        german_locale()
     # More renderers than cores, so that renders do overlap.
     server = Server(BIN, "--threads", "8")
     many_clients(server)

@@ -18,10 +18,10 @@ def check(condition, what):
 
 
 class Server:
-    def __init__(self, bin_dir, *arguments):
+    def __init__(self, bin_dir, *arguments, environment=None):
         self.process = subprocess.Popen(
             [os.path.join(bin_dir, "glyphtint-serve"), "--listen", "127.0.0.1:0", *arguments],
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=environment)
         line = self.process.stdout.readline().decode()
         if not line.startswith("listening on http://127.0.0.1:"):
             raise RuntimeError("no listening line: %r %r" % (line, self.process.stderr.read()))

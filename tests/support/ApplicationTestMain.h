@@ -1,7 +1,7 @@
 // The entry of a test suite that needs a Qt application object (fonts, clipboard, widgets).
 #pragma once
 
-#include "tools/OffscreenApplication.h"
+#include "raster/OffscreenApplication.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -16,7 +16,7 @@ template <class Application> int RunTestsWithApplication(int argc, char** argv)
 {
     // The offscreen platform unless the caller chose one, and a runtime folder where
     // the build or ctest gives none (no note about it at every discovery).
-    glyphtint::tools::PrepareOffscreenApplication();
+    glyphtint::raster::PrepareOffscreenApplication();
     Application app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -2,6 +2,8 @@
 // for tests that watch it while it runs, stop reading its output or kill it.
 #pragma once
 
+#include "io/Descriptor.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -20,32 +22,22 @@ class Pipe {
 public:
     Pipe()
     {
-        if (::pipe2(fds_, O_CLOEXEC) != 0) {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) {
             throw std::runtime_error("cannot make a pipe");
         }
+        read_.Reset(fds[0]);
+        write_.Reset(fds[1]);
     }
-    ~Pipe()
-    {
-        CloseRead();
-        CloseWrite();
-    }
-    Pipe(const Pipe&) = delete;
-    Pipe& operator=(const Pipe&) = delete;
 
-    int Read() const { return fds_[0]; }
-    int Write() const { return fds_[1]; }
-    void CloseRead() { Close(fds_[0]); }
-    void CloseWrite() { Close(fds_[1]); }
+    int Read() const { return read_.Get(); }
+    int Write() const { return write_.Get(); }
+    void CloseRead() { read_.Reset(-1); }
+    void CloseWrite() { write_.Reset(-1); }
 
 private:
-    static void Close(int& fd)
-    {
-        if (fd >= 0) {
-            ::close(fd);
-            fd = -1;
-        }
-    }
-    int fds_[2] = {-1, -1};
+    io::Descriptor read_;
+    io::Descriptor write_;
 };
 
 // Starts program (a name in the build's bin folder) with arguments. setUp runs in the

@@ -4,7 +4,7 @@
 
 #include "tests/archive/ZipTestSupport.h"
 #include "tests/support/RunProgram.h"
-#include "tools/GfxCheck.h"
+#include "render/GfxCheck.h"
 
 #include "archive/ZipArchive.h"
 
@@ -14,9 +14,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using glyphtint::render::CheckGlyphArchive;
 using glyphtint::test::ProgramRun;
 using glyphtint::test::RunProgram;
-using glyphtint::tools::CheckGlyphArchive;
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "render/GlyphPack.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestArchives.h"
-#include "tools/GfxCheck.h"
+#include "render/GfxCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ using glyphtint::test::RunProgram;
 using glyphtint::test::ScratchFolder;
 using glyphtint::test::WriteZip;
 
-using glyphtint::tools::CheckGlyphArchive;
+using glyphtint::render::CheckGlyphArchive;
 
 using glyphtint::raster::BlueOf;
 using glyphtint::raster::GreenOf;

@@ -5,7 +5,7 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestArchives.h"
-#include "tools/GfxCheck.h"
+#include "render/GfxCheck.h"
 
 #include <gtest/gtest.h>
 

@@ -5,20 +5,21 @@
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestArchives.h"
 #include "render/TextLimits.h"
-#include "tools/RenderBatch.h"
+#include "pictures/TextJson.h"
+#include "tools/render/RenderBatch.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <regex>
 
+using glyphtint::pictures::JsonString;
 using glyphtint::test::MakeGlyphJpeg;
 using glyphtint::test::ProgramRun;
 using glyphtint::test::ReadFileBytes;
 using glyphtint::test::RunProgram;
 using glyphtint::test::ScratchFolder;
 using glyphtint::test::WriteZip;
-using glyphtint::tools::JsonString;
 
 namespace {
 
@@ -139,12 +140,15 @@ TEST_F(RenderBatch, FramedPicturesAndExitStatus)
     glyphtint::render::GlyphPack otherBatch;
     otherBatch.Open(ArchivePath());
     ProgramRun run = RunProgram("glyphtint-render", {"--archive", ArchivePath(), "--framed", "--batch", out.string()},
-                                "a^1b\r\nba\n");
+                                "a^1b\r\n^1\nba\n");
     otherBatch.Close();
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(Lines(run.out).size(), 2u) << run.out;
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    ASSERT_EQ(Lines(run.out).size(), 3u) << run.out;
     EXPECT_EQ(ReadFileBytes(out / "000001.jpg"), StripOf("a^1b", "--framed"));
-    EXPECT_EQ(ReadFileBytes(out / "000002.jpg"), StripOf("ba", "--framed"));
+    // A line without a glyph is no name: no frame around nothing either.
+    EXPECT_EQ(Lines(run.out)[1], R"({"line": 2, "error": "The text draws no glyph: there is no picture to write."})");
+    EXPECT_FALSE(std::filesystem::exists(out / "000002.jpg"));
+    EXPECT_EQ(ReadFileBytes(out / "000003.jpg"), StripOf("ba", "--framed"));
 
     // Without its archive every line that needs a glyph says why, and the batch goes on.
     const std::string missing = (folder_ / "none.gfx").string();

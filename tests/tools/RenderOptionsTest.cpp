@@ -1,10 +1,13 @@
 // glyphtint-render's one option parser: options of both forms in any order, and clashes
 // named in the words of the options involved.
+#include "render/NumberText.h"
 #include "tools/CommandLine.h"
 #include "tools/RenderOptions.h"
 
 #include <gtest/gtest.h>
 
+#include <locale>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -30,7 +33,44 @@ std::string Refusal(const std::vector<const char*>& arguments)
     return "accepted";
 }
 
+// The process's locale (C and C++) set to German, whose decimal point is a comma, while
+// it lives: a program with Qt runs in the environment's locale.
+class GermanLocale {
+public:
+    GermanLocale()
+    {
+        try {
+            std::locale::global(std::locale("de_DE.UTF-8"));
+            active_ = true;
+        } catch (const std::runtime_error&) {
+        }
+    }
+    ~GermanLocale() { std::locale::global(previous_); }
+    GermanLocale(const GermanLocale&) = delete;
+    GermanLocale& operator=(const GermanLocale&) = delete;
+
+    bool Active() const { return active_; }
+
+private:
+    std::locale previous_;
+    bool active_ = false;
+};
+
 } // namespace
+
+TEST(RenderOptions, DecimalsAreReadAndWrittenWithAPointInAGermanLocale)
+{
+    const GermanLocale german;
+    ASSERT_TRUE(german.Active()) << "needs the locale de_DE.UTF-8 (Debian package locales-all)";
+    EXPECT_EQ(Parse({"--min-contrast", "4.5", "--info", "a"}).style.minContrast, 4.5);
+    EXPECT_EQ(Refusal({"--min-contrast", "4,5", "--info", "a"}),
+              "--min-contrast takes a contrast ratio from 1 to 21, not '4,5'");
+    EXPECT_EQ(glyphtint::render::FormatDecimal(0.25, 1), "0.2");
+    EXPECT_EQ(glyphtint::render::FormatDecimal(1234.5, 1), "1234.5");
+    // As "%.17g" writes it in the C locale, which the service's tags were made of.
+    EXPECT_EQ(glyphtint::render::FormatDecimal(4.1, 17, std::chars_format::general), "4.0999999999999996");
+    EXPECT_EQ(glyphtint::render::FormatDecimal(21, 17, std::chars_format::general), "21");
+}
 
 TEST(RenderOptions, BatchIsAModeThatCombinesWithArchiveAndFramedInAnyOrder)
 {

@@ -1,6 +1,6 @@
 // The renderer pool without sockets: the wait it expects, what it refuses, refreshes on
 // idle and busy renderers, and jobs kept to one renderer at a time.
-#include "tools/RendererPool.h"
+#include "serve/RendererPool.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The checks of a request's head made before glyphtint-serve serves it, without sockets.
-#include "tools/RequestChecks.h"
+#include "serve/RequestChecks.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,70 @@
+// The JSON of a text's description, and strings made safe for it.
+#include "pictures/TextJson.h"
+
+#include "render/ColourNames.h"
+#include "render/Utf8.h"
+
+#include <cstdio>
+
+namespace glyphtint::pictures {
+
+std::string AdjustedCodesJson(const std::string& text, const render::PictureStyle& style)
+{
+    std::string json = "[";
+    for (const std::string& code : render::AdjustedCodes(text, style)) {
+        json += json.size() > 1 ? ", " : "";
+        json += JsonString(code);
+    }
+    return json + "]";
+}
+
+std::string TextInfoJsonMembers(const render::CodedTextInfo& info, const std::string& text,
+                                const render::PictureStyle& shown)
+{
+    return "\"bytes\": " + std::to_string(info.byteLength) + ", \"visible\": " + std::to_string(info.visibleLength) +
+           ", \"not_drawn\": " + std::to_string(info.undrawnLength) + ", \"text\": " + JsonString(info.plainText) +
+           ", \"described\": " + JsonString(render::DescribePicture(text, shown)) +
+           (shown.minContrast ? ", \"adjusted\": " + AdjustedCodesJson(text, shown) : "");
+}
+
+std::string JsonString(std::string_view bytes)
+{
+    std::string json = "\"";
+    json.reserve(bytes.size() + 2);
+    while (!bytes.empty()) {
+        const auto byte = static_cast<unsigned char>(bytes.front());
+        const std::size_t length = render::Utf8SequenceLength(bytes);
+        if (byte >= 0x80 && length > 0) {
+            json.append(bytes.substr(0, length));
+            bytes.remove_prefix(length);
+            continue;
+        }
+        bytes.remove_prefix(1);
+        if (byte == '"' || byte == '\\') {
+            json += '\\';
+            json += static_cast<char>(byte);
+        } else if (byte == '\n') {
+            json += "\\n";
+        } else if (byte == '\r') {
+            json += "\\r";
+        } else if (byte == '\t') {
+            json += "\\t";
+        } else if (byte < 0x20 || byte >= 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+            json += escape;
+        } else {
+            json += static_cast<char>(byte);
+        }
+    }
+    return json + "\"";
+}
+
+std::string TextInfoJson(const std::string& text, const render::PictureStyle& shown)
+{
+    const render::CodedTextInfo info = render::DescribeCodedText(text);
+    return "{" + TextInfoJsonMembers(info, text, shown) +
+           ", \"not_drawn_note\": " + JsonString(render::UndrawnCharactersNote(info)) + "}\n";
+}
+
+} // namespace glyphtint::pictures

@@ -1,0 +1,31 @@
+// TextJson: the one JSON writer of the programs' answers about a text (glyphtint-render's
+// --info and batch lines, glyphtint-serve's /info.json).
+#pragma once
+
+#include "render/CodedTextInfo.h"
+#include "render/PictureStyle.h"
+
+#include <string>
+#include <string_view>
+
+namespace glyphtint::pictures {
+
+// bytes as a JSON string, quotes included. '"', '\\' and control bytes are escaped, valid
+// UTF-8 is kept as it is, and every other byte is read as Latin-1 and written \u00XX, so
+// the line stays valid JSON whatever a path or a message holds.
+std::string JsonString(std::string_view bytes);
+
+// The codes of the text that the style's --min-contrast changes, as a JSON array
+// (["0", "4"]), measured against what the strip is drawn on.
+std::string AdjustedCodesJson(const std::string& text, const render::PictureStyle& style);
+
+// What a text amounts to as JSON object members, the same for a batch line and the
+// service's /info.json: "bytes", "visible", "not_drawn", "text", "described" and, with
+// --min-contrast, "adjusted", told and measured as a picture in the given style shows it.
+std::string TextInfoJsonMembers(const render::CodedTextInfo& info, const std::string& text,
+                                const render::PictureStyle& shown);
+
+// The service's /info.json: the members above and "not_drawn_note", one object and a line end.
+std::string TextInfoJson(const std::string& text, const render::PictureStyle& shown);
+
+} // namespace glyphtint::pictures

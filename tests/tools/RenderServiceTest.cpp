@@ -1,0 +1,93 @@
+// RenderService answered in-process, without sockets: refusals as the render plan words
+// them, and pictures as the references show them.
+#include "tests/support/ReferencePictures.h"
+#include "serve/RenderService.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <cstdio>
+#include <future>
+#include <string>
+
+using glyphtint::tools::HttpAnswer;
+using glyphtint::tools::RenderService;
+using ::testing::HasSubstr;
+
+namespace {
+
+std::string Encoded(const std::string& text)
+{
+    std::string encoded;
+    for (const char c : text) {
+        char escape[4];
+        std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned char>(c));
+        encoded += escape;
+    }
+    return encoded;
+}
+
+class RenderServiceTest : public ::testing::Test {
+protected:
+    // The answer, waited for when a renderer draws it.
+    HttpAnswer Ask(const std::string& target)
+    {
+        std::promise<HttpAnswer> later;
+        std::future<HttpAnswer> drawn = later.get_future();
+        std::optional<HttpAnswer> now =
+            service.Answer({"GET", target, ""}, [&later](HttpAnswer&& answer) { later.set_value(std::move(answer)); });
+        return now ? std::move(*now) : drawn.get();
+    }
+
+    RenderService service{std::string(GLYPHTINT_BIN_DIR) + "/glyphtint.gfx", {}};
+};
+
+TEST_F(RenderServiceTest, RefusalsAreThePlansInTheirOwnWordsAndStatus)
+{
+    const std::string wide(4000, 'W');
+    struct Case {
+        std::string target;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"/strip.png?text=", 422, "The text draws no glyph: there is no picture to write.\n"},
+        {"/strip.png?text=" + Encoded("^1^2\xC3\xA9"), 422, "The text draws no glyph: there is no picture to write.\n"},
+        {"/strip.png?text=" + wide + "&scale=8", 413,
+         "The picture would be larger than this service draws (16777216 pixels)\n"},
+        {"/framed.jpg?text=" + wide + "&scale=8", 413,
+         "The picture would be larger than this service draws (16777216 pixels)\n"},
+        {"/framed.jpg?text=" + wide + "&scale=2", 413,
+         "pixels wide; a JPEG file can be at most 65500 pixels wide and high, so the text is too long.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target.substr(0, 60));
+        const HttpAnswer answer = Ask(c.target);
+        EXPECT_EQ(answer.status, c.status);
+        EXPECT_THAT(answer.body, HasSubstr(c.message));
+    }
+    // A framed picture of nothing is still a picture: the caption's frame.
+    EXPECT_EQ(Ask("/framed.jpg?text=").status, 200);
+    EXPECT_EQ(Ask("/info.json?text=").status, 200);
+}
+
+TEST_F(RenderServiceTest, PicturesMatchTheReferences)
+{
+    using namespace glyphtint::test;
+    for (const ReferenceText& reference : ReferenceTexts()) {
+        SCOPED_TRACE(reference.name);
+        for (const auto& [path, file, tolerance] :
+             {std::tuple{"/strip.png", "-strip.png", 0}, std::tuple{"/framed.jpg", "-framed.jpg", kJpegTolerance}}) {
+            const HttpAnswer answer = Ask(std::string(path) + "?text=" + Encoded(reference.text));
+            ASSERT_EQ(answer.status, 200) << answer.body;
+            const QImage served = QImage::fromData(reinterpret_cast<const uchar*>(answer.body.data()),
+                                                   static_cast<int>(answer.body.size()))
+                                      .convertToFormat(QImage::Format_RGB32);
+            EXPECT_EQ(PictureDifference(served, ReferencePicture(reference.name + file), tolerance), "") << path;
+        }
+    }
+}
+
+} // namespace
