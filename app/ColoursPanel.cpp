@@ -1,6 +1,8 @@
 // ColoursPanel: the palettes under the Colors toggle, and folding and unfolding them.
 #include "app/ColoursPanel.h"
 
+#include "app/GameChoice.h"
+
 #include "app/FocusMark.h"
 #include "app/Pictures.h"
 #include "render/GlyphPack.h"
@@ -146,10 +148,14 @@ void ColoursPanel::Announce(const QString& message)
 
 void ColoursPanel::RenderPalettes(render::GlyphPack& pack, const render::PictureStyle& style)
 {
-    RenderCodedText(pack, kPaletteText1, img_Colors->Picture(), style);
-    img_Colors->SetGlyphWidths(render::MeasureGlyphWidths(pack, kPaletteText1));
-    RenderCodedText(pack, kPaletteText2, img_Colors2->Picture(), style);
-    img_Colors2->SetGlyphWidths(render::MeasureGlyphWidths(pack, kPaletteText2));
+    // The window's game decides the codes shown and how they are read.
+    const std::array<std::string, 2> palettes = render::PaletteTexts(WindowGame());
+    const render::CodeRules& rules = WindowGame().rules;
+    for (const auto& [image, palette] : {std::pair{img_Colors, &palettes[0]}, std::pair{img_Colors2, &palettes[1]}}) {
+        image->SetText(*palette);
+        RenderCodedText(pack, *palette, image->Picture(), style, rules);
+        image->SetGlyphWidths(render::MeasureGlyphWidths(pack, *palette));
+    }
 }
 
 bool ColoursPanel::eventFilter(QObject* watched, QEvent* event)
