@@ -1,6 +1,8 @@
 // The accessible interfaces of the pictures and the palettes' samples.
 #include "app/Accessibility.h"
 
+#include "app/GameChoice.h"
+
 #include "app/Image.h"
 #include "app/PaletteImage.h"
 #include "render/ColourNames.h"
@@ -182,12 +184,12 @@ std::string TellFirstCharacters(std::string_view text, const render::PictureStyl
 {
     constexpr std::size_t kEnding = 32;
     for (std::size_t bytes = 4096; bytes < text.size(); bytes *= 4) {
-        std::string told = render::DescribePicture(text.substr(0, bytes), style);
+        std::string told = render::DescribePicture(text.substr(0, bytes), style, WindowGame().rules);
         if (told.size() >= static_cast<std::size_t>(kMaxPictureDescription) + kEnding) {
             return told;
         }
     }
-    return render::DescribePicture(text, style);
+    return render::DescribePicture(text, style, WindowGame().rules);
 }
 
 } // namespace

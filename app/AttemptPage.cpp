@@ -2,6 +2,7 @@
 #include "app/AttemptPage.h"
 
 #include "app/ColourMenu.h"
+#include "app/GameChoice.h"
 #include "render/CodedTextInfo.h"
 #include "render/TextLimits.h"
 
@@ -19,6 +20,9 @@ constexpr int kMargin = 8;
 constexpr int kLabelSpacing = 3;
 // The natural height of a one-line box in the window font.
 constexpr int kBoxHeight = 21;
+
+// Dark red: 5.9 to 1 against the window's grey, and not taken for a colour code's.
+const QColor kOverLimitColour(0xB0, 0x00, 0x00);
 
 QString Count(std::size_t n, const char* one, const char* many)
 {
@@ -104,18 +108,46 @@ void AttemptPage::ShowRefusal()
 
 void AttemptPage::ShowLengths()
 {
-    const render::CodedTextInfo info = render::DescribeCodedText(edit_->Text());
+    const render::GameProfile& game = WindowGame();
+    const std::string text = edit_->Text();
+    const render::CodedTextInfo info = render::DescribeCodedText(text, game.rules);
+    ShowOverLimit({});
     if (GlyphPackOpen && !GlyphPackOpen()) {
         // The pack failed to open: whatever the text, no glyph can be drawn.
         lengths_->setText(Count(info.byteLength, "byte", "bytes") + QString::fromUtf8(" \u00b7 nothing drawn"));
         lengths_->setToolTip("No glyph pack is open, so nothing is drawn");
         return;
     }
-    lengths_->setText(Count(info.byteLength, "byte", "bytes") + QString::fromUtf8(" \u00b7 ") +
-                      QString::number(static_cast<qulonglong>(info.visibleLength)) + " shown");
     const std::string note = render::UndrawnCharactersNote(info);
     lengths_->setToolTip(note.empty() ? QString("Length in bytes, and the characters the picture shows")
                                       : QString::fromUtf8(note.data(), static_cast<qsizetype>(note.size())));
+    if (!game.byteLimit && !game.shownLimit) {
+        lengths_->setText(Count(info.byteLength, "byte", "bytes") + QString::fromUtf8(" \u00b7 ") +
+                          QString::number(static_cast<qulonglong>(info.visibleLength)) + " shown");
+        return;
+    }
+    // Against the game's limits, counted as the game counts: "38 bytes of 36 · 32 shown".
+    const render::NameLength length = render::MeasureName(text, game);
+    const std::string readout = render::NameLengthReadout(length, game);
+    lengths_->setText(QString::fromStdString(readout) + (length.Over() ? " \u00b7 over the limit" : ""));
+    if (length.Over()) {
+        ShowOverLimit(QString::fromStdString(render::NameLimitWarning(length, game)));
+    }
+}
+
+void AttemptPage::ShowOverLimit(const QString& warning)
+{
+    // The reason in words, for the eye in the tooltip and for screen readers in the
+    // description; the readout in the warning colour while it holds.
+    lengths_->setAccessibleDescription(warning);
+    if (warning.isEmpty()) {
+        lengths_->setPalette(QPalette());
+        return;
+    }
+    lengths_->setToolTip(warning);
+    QPalette warned = lengths_->palette();
+    warned.setColor(QPalette::WindowText, kOverLimitColour);
+    lengths_->setPalette(warned);
 }
 
 } // namespace glyphtint::app

@@ -45,6 +45,8 @@ public:
 
 private:
     void InsertColourCode(char code);
+    // The readout's reason for being over the game's limit; empty when it is not.
+    void ShowOverLimit(const QString& warning);
 
     QLabel* label_;
     QLabel* lengths_;

@@ -1,6 +1,7 @@
 // ColourMenu: the code table as menu entries with colour swatches.
 #include "app/ColourMenu.h"
 
+#include "app/GameChoice.h"
 #include "app/PaletteImage.h"
 #include "render/ColourCodes.h"
 
@@ -35,11 +36,21 @@ QMenu* NewColourMenu(QWidget* parent, std::function<void(char code)> chosen)
     QMenu* lower = menu->addMenu("&Letters a-z");
     QMenu* upper = menu->addMenu("Letters &A-Z");
     QMenu* signs = menu->addMenu("&Signs");
+    // glyphtint's every code; a game's codes one a colour, as its palettes show them.
+    const render::GameProfile& game = WindowGame();
+    std::string shown;
+    for (const std::string& palette : render::PaletteTexts(game)) {
+        for (std::size_t at = 0; at + 1 < palette.size(); at += 3) {
+            shown += palette[at + 1];
+        }
+    }
     for (int byte = 0; byte < 256; ++byte) {
-        render::TColourTriple colour;
-        if (!SelectColourCode(static_cast<unsigned char>(byte), colour)) {
+        const std::optional<render::TColourTriple> found = game.rules.ColourOf(static_cast<unsigned char>(byte));
+        if (!found ||
+            (&game != &render::DefaultGameProfile() && shown.find(static_cast<char>(byte)) == std::string::npos)) {
             continue;
         }
+        const render::TColourTriple colour = *found;
         const char code = static_cast<char>(byte);
         QMenu* group = std::isdigit(byte) ? digits : std::islower(byte) ? lower : std::isupper(byte) ? upper : signs;
         // The code is the entry's access key; '&' itself is written doubled. The colour's

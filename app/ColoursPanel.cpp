@@ -2,6 +2,7 @@
 #include "app/ColoursPanel.h"
 
 #include "app/FocusMark.h"
+#include "app/GameChoice.h"
 #include "app/Pictures.h"
 #include "render/CodeTokens.h"
 #include "render/GlyphPack.h"
@@ -36,7 +37,7 @@ const QColor kPanelColour(116, 123, 111);
 // on a backdrop of their own, the panel's colour lightened or darkened as far as their
 // contrast needs; the rest of the designed panel stays as it is.
 void RaiseFaintSamples(render::GlyphPack& pack, std::string_view text, const render::GlyphWidths& widths,
-                       TPicture& strip, const render::PictureStyle& style)
+                       TPicture& strip, const render::PictureStyle& style, const render::CodeRules& rules)
 {
     auto* bitmap = dynamic_cast<TBitmap*>(strip.Graphic());
     if (bitmap == nullptr || bitmap->Empty()) {
@@ -45,9 +46,8 @@ void RaiseFaintSamples(render::GlyphPack& pack, std::string_view text, const ren
     const render::TColourTriple under = render::ContrastBackground(style);
     bool raised = false;
     // Placed in an image as wide as the unscaled strip: the strip's own columns.
-    for (const render::ColourSample& sample : render::ColourSamplesOf(text, widths, bitmap->Width() / style.scale)) {
-        const std::optional<render::TColourTriple> colour =
-            render::DefaultCodeRules().ColourOf(static_cast<unsigned char>(sample.code));
+    for (const render::ColourSample& sample : render::ColourSamplesOf(text, widths, bitmap->Width() / style.scale, rules)) {
+        const std::optional<render::TColourTriple> colour = rules.ColourOf(static_cast<unsigned char>(sample.code));
         if (!colour) {
             continue;
         }
@@ -60,7 +60,7 @@ void RaiseFaintSamples(render::GlyphPack& pack, std::string_view text, const ren
         onBackdrop.backgroundColour = backdrop;
         // A palette's samples are the code's own character after it: "^99".
         TPicture one;
-        RenderCodedText(pack, std::string{'^', sample.code, sample.code}, one, onBackdrop);
+        RenderCodedText(pack, std::string{'^', sample.code, sample.code}, one, onBackdrop, rules);
         bitmap->Canvas().DrawGraphic(sample.left * style.scale, 0, one.Graphic());
         raised = true;
     }
@@ -188,10 +188,14 @@ void ColoursPanel::Announce(const QString& message)
 
 void ColoursPanel::RenderPalettes(render::GlyphPack& pack, const render::PictureStyle& style)
 {
-    for (const auto& [image, text] : {std::pair{img_Colors, kPaletteText1}, std::pair{img_Colors2, kPaletteText2}}) {
-        RenderCodedText(pack, text, image->Picture(), style);
-        const render::GlyphWidths widths = render::MeasureGlyphWidths(pack, text);
-        RaiseFaintSamples(pack, text, widths, image->Picture(), style);
+    // The window's game decides the codes shown and how they are read.
+    const std::array<std::string, 2> palettes = render::PaletteTexts(WindowGame());
+    const render::CodeRules& rules = WindowGame().rules;
+    for (const auto& [image, palette] : {std::pair{img_Colors, &palettes[0]}, std::pair{img_Colors2, &palettes[1]}}) {
+        image->SetText(*palette);
+        RenderCodedText(pack, *palette, image->Picture(), style, rules);
+        const render::GlyphWidths widths = render::MeasureGlyphWidths(pack, *palette);
+        RaiseFaintSamples(pack, *palette, widths, image->Picture(), style, rules);
         image->SetGlyphWidths(widths);
     }
 }

@@ -1,6 +1,8 @@
 // Tfrm_Main: construction of the layout, start-up and shutdown, and the boxes it shows.
 #include "app/MainWindow.h"
 
+#include "app/GameChoice.h"
+
 #include "app/Accessibility.h"
 #include "app/Pictures.h"
 #include "app/Placement.h"
@@ -110,6 +112,11 @@ Tfrm_Main::Tfrm_Main(WindowHooks hooks)
     ImageList1 = glyphtint::app::ImageList1();
     InstallAccessibleInterfaces();
 
+    // The game of the last run, or glyphtint's own: chosen before anything reads a text.
+    const glyphtint::render::GameProfile* remembered =
+        hooks_.settings ? glyphtint::render::FindGameProfile(hooks_.settings->value("game").toString().toStdString())
+                        : nullptr;
+    glyphtint::app::SetWindowGame(remembered != nullptr ? *remembered : glyphtint::render::DefaultGameProfile());
     CreateActions();
     CreateMenu();
     auto* client = new QWidget(this);

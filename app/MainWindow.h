@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollArea>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -55,6 +56,9 @@ struct WindowHooks {
     // Told after every render into the render image, with the text rendered, while the
     // busy cursor of a long render still shows; empty means nobody listens.
     std::function<void(const std::string& text)> rendered;
+    // Where the window keeps the game chosen for the next run; empty means it starts with
+    // glyphtint's codes and remembers nothing.
+    std::shared_ptr<QSettings> settings;
 };
 
 // The password request of an encrypted glyph: a short title, the entry named in the text,
@@ -122,6 +126,9 @@ public:
     void Actualsize1Click();
     // Preview on and Legible colours: the render image and the palettes drawn anew.
     void PreviewClick();
+    // A game chosen in the Game menu: every text is read by its rules from now on, and the
+    // choice is kept for the next run.
+    void GameClick(const glyphtint::render::GameProfile& game);
 
     // The active attempt's strip as the PNG glyphtint-render --strip writes, at the
     // current zoom, preview background and legibility; on the About tab nothing happens.
@@ -220,6 +227,9 @@ private:
     QAction* Previewdark1 = nullptr;
     QAction* Previewlight1 = nullptr;
     QAction* Legiblecolours1 = nullptr;
+    QMenu* Game1 = nullptr;
+    // One checkable action a profile, in the profiles' order; named Game_<id>.
+    std::vector<QAction*> gameActions_;
 
     QWidget* ToolBar1 = nullptr;
     QToolButton* ToolButton1 = nullptr;

@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 
 #include "app/Bevel.h"
+#include "app/GameChoice.h"
 #include "app/Pictures.h"
 
 #include <QAction>
@@ -94,6 +95,25 @@ void Tfrm_Main::CreateMenu()
     previewOn->setObjectName("Previewon1");
     previewOn->addActions({Previewglyph1, Previewdark1, Previewlight1});
     View1->addAction(Legiblecolours1);
+    Game1 = MainMenu1->addMenu("&Game");
+    Game1->setObjectName("Game1");
+    Game1->setToolTip("Read every text as this game reads a player name");
+    auto* games = new QActionGroup(this);
+    for (const glyphtint::render::GameProfile& game : glyphtint::render::GameProfiles()) {
+        QAction* action =
+            Game1->addAction(QString::fromUtf8(game.title.data(), static_cast<qsizetype>(game.title.size())));
+        action->setObjectName(QString("Game_") +
+                              QString::fromUtf8(game.id.data(), static_cast<qsizetype>(game.id.size())));
+        action->setCheckable(true);
+        action->setChecked(&game == &glyphtint::app::WindowGame());
+        games->addAction(action);
+        gameActions_.push_back(action);
+        connect(action, &QAction::triggered, this, [this, &game] {
+            if (!destroyed_) {
+                RunGuarded([this, &game] { GameClick(game); });
+            }
+        });
+    }
     setMenuBar(MainMenu1);
 }
 
@@ -230,6 +250,20 @@ void Tfrm_Main::PreviewClick()
     }
     session_.Redraw();
     RenderPalettes();
+}
+
+void Tfrm_Main::GameClick(const glyphtint::render::GameProfile& game)
+{
+    glyphtint::app::SetWindowGame(game);
+    if (hooks_.settings) {
+        hooks_.settings->setValue("game", QString::fromUtf8(game.id.data(), static_cast<qsizetype>(game.id.size())));
+    }
+    for (int i = 0; i < pc_Tabs->count(); ++i) {
+        if (auto* page = dynamic_cast<glyphtint::app::AttemptPage*>(pc_Tabs->widget(i))) {
+            page->ShowLengths();
+        }
+    }
+    PreviewClick();
 }
 
 void Tfrm_Main::RenderPalettes()

@@ -2,6 +2,8 @@
 // strip exported as PNG.
 #include "app/MainWindow.h"
 
+#include "app/GameChoice.h"
+
 #include "pictures/PictureFiles.h"
 #include "pictures/RenderJob.h"
 
@@ -30,8 +32,11 @@ void Tfrm_Main::ExportImage(const std::string& path)
     // The picture framed is always that of the text in the caption.
     FlushPendingRender();
     // On the glyph background with the tints as they are, whatever the preview shows.
-    const std::vector<std::string> files = session_.Run(
-        {ActiveAttemptText(), {path.empty() ? PictureKind::ClipboardPng : PictureKind::Framed}, PictureStyle{}});
+    const std::vector<std::string> files =
+        session_.Run({ActiveAttemptText(),
+                      {path.empty() ? PictureKind::ClipboardPng : PictureKind::Framed},
+                      PictureStyle{},
+                      glyphtint::app::ChosenGame()});
     if (!path.empty()) {
         glyphtint::pictures::WritePictureFile(path, files.front());
         return;
@@ -65,7 +70,8 @@ void Tfrm_Main::ExportStrip(const std::string& path)
         return;
     }
     FlushPendingRender();
-    glyphtint::pictures::RenderJob job{ActiveAttemptText(), {PictureKind::Strip}, session_.Style()};
+    glyphtint::pictures::RenderJob job{
+        ActiveAttemptText(), {PictureKind::Strip}, session_.Style(), glyphtint::app::ChosenGame()};
     job.style.scale = img_Render->Zoom();
     glyphtint::pictures::WritePictureFile(path, session_.Run(job).front());
 }

@@ -2,6 +2,7 @@
 #include "app/PaletteImage.h"
 
 #include "app/Accessibility.h"
+#include "app/GameChoice.h"
 #include "render/ColourNames.h"
 #include "render/Contrast.h"
 
@@ -16,7 +17,8 @@ namespace glyphtint::app {
 
 QString ColourCodeCaption(char code)
 {
-    const std::string_view name = render::ColourCodeName(static_cast<unsigned char>(code));
+    const std::optional<render::TColourTriple> colour = WindowGame().rules.ColourOf(static_cast<unsigned char>(code));
+    const std::string_view name = colour ? render::ColourName(*colour) : std::string_view();
     QString caption = QString('^') + QChar::fromLatin1(code);
     if (!name.empty()) {
         caption += ' ' + QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
@@ -66,12 +68,12 @@ void TPaletteImage::SetGlyphWidths(const render::GlyphWidths& widths)
 
 std::vector<render::ColourSample> TPaletteImage::Samples() const
 {
-    return render::ColourSamplesOf(text_, widths_, width());
+    return render::ColourSamplesOf(text_, widths_, width(), WindowGame().rules);
 }
 
 std::optional<render::ColourSample> TPaletteImage::SampleAt(int x) const
 {
-    return render::ColourSampleAt(text_, widths_, width(), x);
+    return render::ColourSampleAt(text_, widths_, width(), x, WindowGame().rules);
 }
 
 QString TPaletteImage::Description() const

@@ -20,6 +20,9 @@ public:
 
     // The widths of the strip's glyphs, once drawn; all 0 (no samples) before that.
     void SetGlyphWidths(const render::GlyphWidths& widths);
+    // Another palette text (another game's), read by the window's game; its widths follow.
+    void SetText(std::string text) { text_ = std::move(text); }
+    const std::string& Text() const { return text_; }
 
     // The samples as the strip stands in the control now, left to right.
     std::vector<render::ColourSample> Samples() const;

@@ -164,7 +164,10 @@ int RunProgram(int& argc, char** argv)
     QApplication::setApplicationName("glyphtint");
     QApplication::setWindowIcon(ProgramIcon());
 
-    Tfrm_Main frm_Main;
+    // The game chosen in the last run is kept in the user's settings.
+    glyphtint::app::WindowHooks hooks;
+    hooks.settings = std::make_shared<QSettings>("glyphtint", "glyphtint");
+    Tfrm_Main frm_Main(std::move(hooks));
     frm_Main.RunGuarded([&] { frm_Main.FormCreate(); });
     if (!texts.empty()) {
         frm_Main.RunGuarded([&] { frm_Main.OpenTexts(texts); });

@@ -1,6 +1,8 @@
 // RenderSession: the pack, the one text waiting, the pacer, the password and the busy cursor.
 #include "app/RenderSession.h"
 
+#include "app/GameChoice.h"
+
 #include "render/GlyphPack.h"
 
 #include <QCursor>
@@ -109,7 +111,7 @@ void RenderSession::Draw(const std::string& text)
     const auto start = Now();
     try {
         lastText_ = text;
-        RenderCodedText(pack_, text, target_(), style_);
+        RenderCodedText(pack_, text, target_(), style_, WindowGame().rules);
     } catch (...) {
         if (hooks_.failed) {
             hooks_.failed(text);

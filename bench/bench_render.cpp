@@ -2,6 +2,7 @@
 #include "archive/ZipArchive.h"
 #include "raster/JPEGImage.h"
 #include "render/ColourCodes.h"
+#include "render/GameProfiles.h"
 #include "render/GlyphArchivePath.h"
 #include "render/GlyphNames.h"
 #include "render/GlyphPack.h"
@@ -120,6 +121,22 @@ void ScanText(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(ScanText)->Arg(1000);
+
+// The same scan under a game's rules, whose carets look ahead: Unvanquished's, with hex
+// colours, a reset code and drawn stray carets.
+void ScanTextUnderGameRules(benchmark::State& state)
+{
+    const std::string text = MixedText(static_cast<int>(state.range(0)));
+    const glyphtint::render::CodeRules& rules = glyphtint::render::FindGameProfile("unvanquished")->rules;
+    for (auto _ : state) {
+        std::uint32_t sum = 0;
+        ScanCodedText(
+            text, [&sum](unsigned char character, TColourTriple colour) { sum += character + colour.Red; }, rules);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(ScanTextUnderGameRules)->Arg(1000);
 
 void SumTextBytes(benchmark::State& state)
 {

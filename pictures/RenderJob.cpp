@@ -13,15 +13,24 @@
 namespace glyphtint::pictures {
 namespace {
 
-std::string DescriptionOf(const std::string& text, const render::PictureStyle& style)
+std::string DescriptionOf(const std::string& text, const render::PictureStyle& style, const render::GameProfile* game)
 {
-    const render::CodedTextInfo info = render::DescribeCodedText(text);
+    const render::CodeRules& rules = RulesOf(game);
+    const render::CodedTextInfo info = render::DescribeCodedText(text, rules);
     std::string description = "bytes: " + std::to_string(info.byteLength) +
                               "\nvisible: " + std::to_string(info.visibleLength) +
                               "\nnot drawn: " + std::to_string(info.undrawnLength) + "\ntext: " + info.plainText +
-                              "\ndescribed: " + render::DescribePicture(text, style) + "\n";
+                              "\ndescribed: " + render::DescribePicture(text, style, rules) + "\n";
     if (style.minContrast) {
-        description += "adjusted: " + AdjustedCodesJson(text, style) + "\n";
+        description += "adjusted: " + AdjustedCodesJson(text, style, game) + "\n";
+    }
+    if (game != nullptr) {
+        const render::NameLength length = render::MeasureName(text, *game);
+        description += "game: " + std::string(game->id) + " (" + std::string(game->title) +
+                       ")\nlength: " + render::NameLengthReadout(length, *game) + "\n";
+        if (length.Over()) {
+            description += "over limit: " + render::NameLimitWarning(length, *game) + "\n";
+        }
     }
     return description;
 }
@@ -67,7 +76,7 @@ std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pa
         }
         return *opened;
     };
-    const RenderPlan plan = Plan(once, job.text, job.kinds, job.style, limits);
+    const RenderPlan plan = Plan(once, job.text, job.kinds, job.style, limits, job.game);
     plan.Require();
     if (plan.measured) {
         render::GlyphPack& glyphs = once();
@@ -76,12 +85,13 @@ std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pa
         // One render serves both while the strip is on the glyph background too.
         const bool ownFrameStrip = framing && stripAsked && job.style.background != framedStyle.background;
         strip.emplace();
-        render::RenderMeasuredText(glyphs, job.text, *strip, stripAsked ? job.style : framedStyle, plan.strip);
+        const render::CodeRules& rules = RulesOf(job.game);
+        render::RenderMeasuredText(glyphs, job.text, *strip, stripAsked ? job.style : framedStyle, plan.strip, rules);
         if (framing) {
             framed.emplace();
             if (ownFrameStrip) {
                 TPicture frameStrip;
-                render::RenderMeasuredText(glyphs, job.text, frameStrip, framedStyle, plan.strip);
+                render::RenderMeasuredText(glyphs, job.text, frameStrip, framedStyle, plan.strip, rules);
                 render::ComposeFramedImage(frameStrip.AsBitmap(), job.text, *framed);
             } else {
                 render::ComposeFramedImage(strip->AsBitmap(), job.text, *framed);
@@ -102,7 +112,7 @@ std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pa
             break;
         case PictureKind::Framed: files.push_back(EncodeFramedJpeg(*framedOut)); break;
         case PictureKind::ClipboardPng: files.push_back(EncodePng(*framedOut, "framed picture")); break;
-        case PictureKind::Info: files.push_back(DescriptionOf(job.text, job.style)); break;
+        case PictureKind::Info: files.push_back(DescriptionOf(job.text, job.style, job.game)); break;
         }
     }
     return files;

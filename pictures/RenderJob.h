@@ -18,6 +18,9 @@ struct RenderJob {
     // Scale and legibility for every picture; the background for the strip only (the
     // framed picture keeps the glyph background, its tints made legible on that).
     render::PictureStyle style;
+    // The game whose rules read the text (--game, game=); none: glyphtint's own, and the
+    // description names no game.
+    const render::GameProfile* game = nullptr;
 };
 
 // The framed picture's style: the job's scale and legibility on the glyph background.

@@ -63,13 +63,18 @@ void RenderPlan::Require() const
     throw render::ETextTooLong(message);
 }
 
+const render::CodeRules& RulesOf(const render::GameProfile* game)
+{
+    return game != nullptr ? game->rules : render::DefaultCodeRules();
+}
+
 RenderPlan PlanText(const std::string& text, std::span<const PictureKind> kinds, const render::PictureStyle& style,
-                    const PlanLimits& limits)
+                    const PlanLimits& limits, const render::GameProfile* game)
 {
     const Asked asked(kinds);
     RenderPlan plan;
     const bool needsGlyph = asked.strip || (asked.Framed() && !limits.framesWithoutGlyph);
-    if (needsGlyph && render::DescribeCodedText(text).visibleLength == 0) {
+    if (needsGlyph && render::DescribeCodedText(text, RulesOf(game)).visibleLength == 0) {
         Refuse(plan, Refusal::NothingToDraw, kNothingToDraw);
     } else if (asked.Framed()) {
         // A caption too long for the file is refused from its length, before a glyph is read.
@@ -80,20 +85,20 @@ RenderPlan PlanText(const std::string& text, std::span<const PictureKind> kinds,
 }
 
 RenderPlan Plan(render::GlyphPack& pack, const std::string& text, std::span<const PictureKind> kinds,
-                const render::PictureStyle& style, const PlanLimits& limits)
+                const render::PictureStyle& style, const PlanLimits& limits, const render::GameProfile* game)
 {
-    return Plan([&]() -> render::GlyphPack& { return pack; }, text, kinds, style, limits);
+    return Plan([&]() -> render::GlyphPack& { return pack; }, text, kinds, style, limits, game);
 }
 
 RenderPlan Plan(const PackSource& pack, const std::string& text, std::span<const PictureKind> kinds,
-                const render::PictureStyle& style, const PlanLimits& limits)
+                const render::PictureStyle& style, const PlanLimits& limits, const render::GameProfile* game)
 {
-    RenderPlan plan = PlanText(text, kinds, style, limits);
+    RenderPlan plan = PlanText(text, kinds, style, limits, game);
     const Asked asked(kinds);
     if (plan.refusal || !asked.Picture()) {
         return plan;
     }
-    plan.strip = render::MeasureCodedText(pack(), text);
+    plan.strip = render::MeasureCodedText(pack(), text, RulesOf(game));
     plan.measured = true;
     const render::StripSize& size = plan.strip;
     const std::int64_t scale = style.scale;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "render/FramedImage.h"
+#include "render/GameProfiles.h"
 #include "render/GlyphPack.h"
 #include "render/PictureStyle.h"
 
@@ -28,6 +29,9 @@ class ENothingToDraw : public std::runtime_error {
 public:
     ENothingToDraw();
 };
+
+// The rules a text is read by: the game's, or glyphtint's own where none is chosen.
+const render::CodeRules& RulesOf(const render::GameProfile* game);
 
 // What a caller lets one text's pictures take beyond the renderer's and the file
 // formats' own limits: a service draws for strangers, a user's own tool for them.
@@ -62,7 +66,7 @@ struct RenderPlan {
 // What can be told of the pictures from the text alone, before a pack is needed: a strip
 // of a text without a glyph, and a caption already too wide for the framed file.
 RenderPlan PlanText(const std::string& text, std::span<const PictureKind> kinds, const render::PictureStyle& style,
-                    const PlanLimits& limits = {});
+                    const PlanLimits& limits = {}, const render::GameProfile* game = nullptr);
 
 // Gives the open pack; called only when a picture is planned past what the text alone
 // refuses, so that a description needs no pack. Raises why there is none (the error of
@@ -73,8 +77,10 @@ using PackSource = std::function<render::GlyphPack&()>;
 // limits, in the order the refusals have always been told. A glyph the measurement could
 // not read raises its error (as the render would) once the sizes before it pass.
 RenderPlan Plan(const PackSource& pack, const std::string& text, std::span<const PictureKind> kinds,
-                const render::PictureStyle& style, const PlanLimits& limits = {});
+                const render::PictureStyle& style, const PlanLimits& limits = {},
+                const render::GameProfile* game = nullptr);
 RenderPlan Plan(render::GlyphPack& pack, const std::string& text, std::span<const PictureKind> kinds,
-                const render::PictureStyle& style, const PlanLimits& limits = {});
+                const render::PictureStyle& style, const PlanLimits& limits = {},
+                const render::GameProfile* game = nullptr);
 
 } // namespace glyphtint::pictures

@@ -1,6 +1,7 @@
 // The JSON of a text's description, and strings made safe for it.
 #include "pictures/TextJson.h"
 
+#include "pictures/RenderPlan.h"
 #include "render/ColourNames.h"
 #include "render/Utf8.h"
 
@@ -8,10 +9,11 @@
 
 namespace glyphtint::pictures {
 
-std::string AdjustedCodesJson(const std::string& text, const render::PictureStyle& style)
+std::string AdjustedCodesJson(const std::string& text, const render::PictureStyle& style,
+                              const render::GameProfile* game)
 {
     std::string json = "[";
-    for (const std::string& code : render::AdjustedCodes(text, style)) {
+    for (const std::string& code : render::AdjustedCodes(text, style, RulesOf(game))) {
         json += json.size() > 1 ? ", " : "";
         json += JsonString(code);
     }
@@ -19,12 +21,21 @@ std::string AdjustedCodesJson(const std::string& text, const render::PictureStyl
 }
 
 std::string TextInfoJsonMembers(const render::CodedTextInfo& info, const std::string& text,
-                                const render::PictureStyle& shown)
+                                const render::PictureStyle& shown, const render::GameProfile* game)
 {
-    return "\"bytes\": " + std::to_string(info.byteLength) + ", \"visible\": " + std::to_string(info.visibleLength) +
-           ", \"not_drawn\": " + std::to_string(info.undrawnLength) + ", \"text\": " + JsonString(info.plainText) +
-           ", \"described\": " + JsonString(render::DescribePicture(text, shown)) +
-           (shown.minContrast ? ", \"adjusted\": " + AdjustedCodesJson(text, shown) : "");
+    std::string members =
+        "\"bytes\": " + std::to_string(info.byteLength) + ", \"visible\": " + std::to_string(info.visibleLength) +
+        ", \"not_drawn\": " + std::to_string(info.undrawnLength) + ", \"text\": " + JsonString(info.plainText) +
+        ", \"described\": " + JsonString(render::DescribePicture(text, shown, RulesOf(game))) +
+        (shown.minContrast ? ", \"adjusted\": " + AdjustedCodesJson(text, shown, game) : "");
+    if (game != nullptr) {
+        const render::NameLength length = render::MeasureName(text, *game);
+        members += ", \"game\": " + JsonString(game->id) +
+                   ", \"limit\": " + (game->byteLimit ? std::to_string(*game->byteLimit) : std::string("null")) +
+                   ", \"over_limit\": " + (length.Over() ? "true" : "false") +
+                   ", \"length\": " + JsonString(render::NameLengthReadout(length, *game));
+    }
+    return members;
 }
 
 std::string JsonString(std::string_view bytes)
@@ -60,10 +71,10 @@ std::string JsonString(std::string_view bytes)
     return json + "\"";
 }
 
-std::string TextInfoJson(const std::string& text, const render::PictureStyle& shown)
+std::string TextInfoJson(const std::string& text, const render::PictureStyle& shown, const render::GameProfile* game)
 {
-    const render::CodedTextInfo info = render::DescribeCodedText(text);
-    return "{" + TextInfoJsonMembers(info, text, shown) +
+    const render::CodedTextInfo info = render::DescribeCodedText(text, RulesOf(game));
+    return "{" + TextInfoJsonMembers(info, text, shown, game) +
            ", \"not_drawn_note\": " + JsonString(render::UndrawnCharactersNote(info)) + "}\n";
 }
 

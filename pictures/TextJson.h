@@ -3,6 +3,7 @@
 #pragma once
 
 #include "render/CodedTextInfo.h"
+#include "render/GameProfiles.h"
 #include "render/PictureStyle.h"
 
 #include <string>
@@ -17,15 +18,20 @@ std::string JsonString(std::string_view bytes);
 
 // The codes of the text that the style's --min-contrast changes, as a JSON array
 // (["0", "4"]), measured against what the strip is drawn on.
-std::string AdjustedCodesJson(const std::string& text, const render::PictureStyle& style);
+std::string AdjustedCodesJson(const std::string& text, const render::PictureStyle& style,
+                              const render::GameProfile* game = nullptr);
 
 // What a text amounts to as JSON object members, the same for a batch line and the
 // service's /info.json: "bytes", "visible", "not_drawn", "text", "described" and, with
 // --min-contrast, "adjusted", told and measured as a picture in the given style shows it.
+// With a game chosen, the text is read by its rules (info too must be) and "game",
+// "limit" (bytes, null where it sets none), "over_limit" and "length" ("38 bytes of 36 ·
+// 12 shown") follow.
 std::string TextInfoJsonMembers(const render::CodedTextInfo& info, const std::string& text,
-                                const render::PictureStyle& shown);
+                                const render::PictureStyle& shown, const render::GameProfile* game = nullptr);
 
 // The service's /info.json: the members above and "not_drawn_note", one object and a line end.
-std::string TextInfoJson(const std::string& text, const render::PictureStyle& shown);
+std::string TextInfoJson(const std::string& text, const render::PictureStyle& shown,
+                         const render::GameProfile* game = nullptr);
 
 } // namespace glyphtint::pictures

@@ -46,6 +46,20 @@ constexpr CodeRules BuildDefaultRules()
 
 constexpr CodeRules kDefaultRules = BuildDefaultRules();
 
+int HexDigitValue(char digit)
+{
+    if (digit >= '0' && digit <= '9') {
+        return digit - '0';
+    }
+    if (digit >= 'a' && digit <= 'f') {
+        return digit - 'a' + 10;
+    }
+    if (digit >= 'A' && digit <= 'F') {
+        return digit - 'A' + 10;
+    }
+    return -1;
+}
+
 TColourTriple Unpacked(std::uint32_t written)
 {
     TColourTriple colour;
@@ -57,10 +71,13 @@ TColourTriple Unpacked(std::uint32_t written)
 
 std::optional<TColourTriple> CodeRules::ColourOf(unsigned char code) const
 {
-    if (colours[code] == kNoCode) {
-        return std::nullopt;
+    switch (colours[code]) {
+    case kNoCode:
+    case kShortHexMark:
+    case kLongHexMark: return std::nullopt;
+    case kStartColourCode: return Unpacked(startColour);
+    default: return Unpacked(colours[code]);
     }
-    return Unpacked(colours[code]);
 }
 
 const CodeRules& DefaultCodeRules()
@@ -71,6 +88,23 @@ const CodeRules& DefaultCodeRules()
 CodeTokenizer::CodeTokenizer(std::string_view text, const CodeRules& rules)
     : text_(text), rules_(rules), colour_(Unpacked(rules.startColour))
 {
+}
+
+std::optional<TColourTriple> CodeTokenizer::HexColourAt(std::size_t from, std::size_t count) const
+{
+    if (text_.size() - from < count) {
+        return std::nullopt;
+    }
+    std::uint32_t value = 0;
+    for (const char digit : text_.substr(from, count)) {
+        const int nibble = HexDigitValue(digit);
+        if (nibble < 0) {
+            return std::nullopt;
+        }
+        // A short digit stands for both nibbles of its byte: F is FF.
+        value = (value << (count == 3 ? 8 : 4)) | static_cast<std::uint32_t>(count == 3 ? nibble * 17 : nibble);
+    }
+    return Unpacked(value);
 }
 
 std::string TextDrawingOnly(unsigned char byte, const CodeRules& rules)

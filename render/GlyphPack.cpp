@@ -201,6 +201,11 @@ std::optional<std::string> StripPastLimits(const StripSize& size)
 
 StripSize MeasureCodedText(GlyphPack& pack, std::string_view text)
 {
+    return MeasureCodedText(pack, text, DefaultCodeRules());
+}
+
+StripSize MeasureCodedText(GlyphPack& pack, std::string_view text, const CodeRules& rules)
+{
     GlyphPack::Impl& impl = *pack.impl_;
     // Width and height of each byte's glyph once known, so that a long text costs a
     // table lookup per byte; entries that several names lead to are read once.
@@ -210,7 +215,7 @@ StripSize MeasureCodedText(GlyphPack& pack, std::string_view text)
     std::string buffer;
     StripSize size;
     bool measurable = true;
-    ScanCodedText(text, [&](unsigned char character, TColourTriple) {
+    const auto measureGlyph = [&](unsigned char character, TColourTriple) {
         if (!measurable) {
             return;
         }
@@ -256,7 +261,8 @@ StripSize MeasureCodedText(GlyphPack& pack, std::string_view text)
         size.height = sides->second;
         size.tallest = std::max<std::int64_t>(size.tallest, sides->second);
         size.peakPixels = size.width * size.tallest;
-    });
+    };
+    ScanCodedText(text, measureGlyph, rules);
     return size;
 }
 
@@ -275,15 +281,27 @@ void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target)
 
 void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style)
 {
+    RenderCodedText(pack, text, target, style, DefaultCodeRules());
+}
+
+void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
+                     const CodeRules& rules)
+{
     target.AsBitmap().ResizeWidth(0);
     target.AsBitmap().ResizeHeight(0);
-    const StripSize size = MeasureCodedText(pack, text);
+    const StripSize size = MeasureCodedText(pack, text, rules);
     RequireStripWithin(size);
-    RenderMeasuredText(pack, text, target, style, size);
+    RenderMeasuredText(pack, text, target, style, size, rules);
 }
 
 void RenderMeasuredText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
                         const StripSize& size)
+{
+    RenderMeasuredText(pack, text, target, style, size, DefaultCodeRules());
+}
+
+void RenderMeasuredText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
+                        const StripSize& size, const CodeRules& rules)
 {
     GlyphPack::Impl& impl = *pack.impl_;
     TBitmap& strip = target.AsBitmap();
@@ -311,13 +329,14 @@ void RenderMeasuredText(GlyphPack& pack, std::string_view text, TPicture& target
     // the last tint is kept.
     TColourTriple lastTint{-1, -1, -1};
     TColourTriple lastStyled;
-    ScanCodedText(text, [&](unsigned char character, TColourTriple colour) {
+    const auto drawGlyph = [&](unsigned char character, TColourTriple colour) {
         if (colour != lastTint) {
             lastTint = colour;
             lastStyled = StyledTint(colour, style);
         }
         impl.AppendCachedGlyph(target, extractionBuffer, cache, character, lastStyled, background, tallest);
-    });
+    };
+    ScanCodedText(text, drawGlyph, rules);
 }
 
 } // namespace glyphtint::render

@@ -81,10 +81,15 @@ public:
 
     // Measuring and drawing, declared with the class below.
     friend StripSize MeasureCodedText(GlyphPack& pack, std::string_view text);
+    friend StripSize MeasureCodedText(GlyphPack& pack, std::string_view text, const CodeRules& rules);
     friend void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target);
     friend void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style);
+    friend void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
+                                const CodeRules& rules);
     friend void RenderMeasuredText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
                                    const StripSize& size);
+    friend void RenderMeasuredText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
+                                   const StripSize& size, const CodeRules& rules);
     friend void AppendGlyph(GlyphPack& pack, TPicture& target, std::string& extractionBuffer, unsigned char character,
                             TColourTriple colour);
 
@@ -100,6 +105,8 @@ private:
 // it, and keeps the error in StripSize::stoppedBy. A glyph past the limits of
 // render/GlyphLimits.h raises EGlyphTooLarge; running out of memory raises.
 StripSize MeasureCodedText(GlyphPack& pack, std::string_view text);
+// The same for the text as other code rules (a game's) read it.
+StripSize MeasureCodedText(GlyphPack& pack, std::string_view text, const CodeRules& rules);
 
 // Why a strip of this size is not drawn (wider than kMaxStripWidth, or past
 // kMaxStripPixels), in the words of the ETextTooLong the render raises; nothing when it is.
@@ -118,10 +125,15 @@ void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target);
 // The same with the style's background and legible tints; its scale is left to
 // ScaleBitmap, once the picture is complete.
 void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style);
+// The same for the text as other code rules (a game's) read it.
+void RenderCodedText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
+                     const CodeRules& rules);
 // The same for a text already measured (and held to the limits) by its caller: size is
 // what MeasureCodedText gave for it, and the text is not measured again.
 void RenderMeasuredText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
                         const StripSize& size);
+void RenderMeasuredText(GlyphPack& pack, std::string_view text, TPicture& target, const PictureStyle& style,
+                        const StripSize& size, const CodeRules& rules);
 
 // One glyph step of a render: the byte's glyph widens the strip, sets its height and is
 // drawn at the old right edge and tinted. Bytes without a glyph leave everything alone.

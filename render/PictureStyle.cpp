@@ -43,25 +43,39 @@ std::vector<std::string> AdjustedCodes(std::string_view text, const PictureStyle
     if (!style.minContrast) {
         return codes;
     }
-    bool seen[256] = {};
-    const auto note = [&](unsigned char code) {
-        const std::optional<TColourTriple> colour = rules.ColourOf(code);
-        if (seen[code] || !colour) {
+    std::vector<std::string> seen;
+    const auto note = [&](const std::string& code, TColourTriple colour) {
+        if (std::find(seen.begin(), seen.end(), code) != seen.end()) {
             return;
         }
-        seen[code] = true;
-        if (StyledTint(*colour, style) != *colour) {
-            codes.emplace_back(1, static_cast<char>(code));
+        seen.push_back(code);
+        if (StyledTint(colour, style) != colour) {
+            codes.push_back(code);
         }
     };
+    // A hex code is known whole once its last digit is read.
+    std::string code;
+    TColourTriple codeColour;
     CodeTokenizer tokens(text, rules);
     CodeToken token;
     while (tokens.Next(token)) {
-        if (token.kind == ByteKind::Code) {
-            note(token.byte);
-        } else if (token.kind == ByteKind::Drawn && !token.code) {
-            note(rules.startCode);
+        if (token.kind == ByteKind::CodeDigit) {
+            code += static_cast<char>(token.byte);
+            continue;
         }
+        if (!code.empty()) {
+            note(code, codeColour);
+            code.clear();
+        }
+        if (token.kind == ByteKind::Code) {
+            code = static_cast<char>(token.byte);
+            codeColour = token.colour;
+        } else if (token.kind == ByteKind::Drawn && !token.code) {
+            note(std::string(1, static_cast<char>(rules.startCode)), token.colour);
+        }
+    }
+    if (!code.empty()) {
+        note(code, codeColour);
     }
     return codes;
 }

@@ -128,8 +128,19 @@ pictures::PictureKind KindOf(Product product)
 struct Query {
     std::optional<std::string> text;
     render::PictureStyle style;
-    std::string packVersion; // v: the first 12 hexadecimal digits of the pack's digest
+    std::string packVersion;                   // v: the first 12 hexadecimal digits of the pack's digest
+    const render::GameProfile* game = nullptr; // game: whose rules read the text
 };
+
+// The profile a game= value names; raises EUsage naming the known ids otherwise.
+const render::GameProfile& GameNamed(const std::string& id)
+{
+    const render::GameProfile* game = render::FindGameProfile(id);
+    if (game == nullptr) {
+        throw EUsage("game takes one of " + render::KnownGameIds() + ", not '" + id + "'");
+    }
+    return *game;
+}
 
 Query ParseQuery(std::string_view query, std::size_t maxTextBytes)
 {
@@ -146,8 +157,8 @@ Query ParseQuery(std::string_view query, std::size_t maxTextBytes)
         const std::string name = DecodeQueryValue(pair.substr(0, equals), kMaxStyleValueBytes, "parameter name");
         const std::string_view encoded = pair.substr(std::min(equals + 1, pair.size()));
         const bool isText = name == "text";
-        if (!isText && name != "v" && name != "scale" && name != "background" && name != "min-contrast" &&
-            name != "page") {
+        if (!isText && name != "v" && name != "game" && name != "scale" && name != "background" &&
+            name != "min-contrast" && name != "page") {
             throw EUsage("unknown parameter '" + name + "'");
         }
         if (std::ranges::find(seen, name) != seen.end()) {
@@ -158,6 +169,8 @@ Query ParseQuery(std::string_view query, std::size_t maxTextBytes)
             parsed.text = DecodeQueryValue(encoded, maxTextBytes, "text");
         } else if (name == "v") {
             parsed.packVersion = DecodeQueryValue(encoded, kMaxStyleValueBytes, name);
+        } else if (name == "game") {
+            parsed.game = &GameNamed(DecodeQueryValue(encoded, kMaxStyleValueBytes, name));
         } else if (const std::optional<std::string> wrong = ReadStyleValue(
                        "--" + name, DecodeQueryValue(encoded, kMaxStyleValueBytes, name), parsed.style)) {
             throw EUsage(*wrong);
@@ -167,7 +180,24 @@ Query ParseQuery(std::string_view query, std::size_t maxTextBytes)
     return parsed;
 }
 
-std::string StyleKey(const render::PictureStyle& style)
+// The style and, when one is chosen, the game: one part of the tag, which holds no NUL
+// for a text to run into.
+// The game a query names with game=, glyphtint's own without; the rest of the query is
+// not read. Raises EUsage for a game that is not known or a malformed value.
+const render::GameProfile& GameOfQuery(std::string_view query)
+{
+    while (!query.empty()) {
+        const std::size_t end = std::min(query.find('&'), query.size());
+        const std::string_view pair = query.substr(0, end);
+        query.remove_prefix(std::min(end + 1, query.size()));
+        if (pair.starts_with("game=")) {
+            return GameNamed(DecodeQueryValue(pair.substr(5), kMaxStyleValueBytes, "game"));
+        }
+    }
+    return render::DefaultGameProfile();
+}
+
+std::string StyleKey(const render::PictureStyle& style, const render::GameProfile* game)
 {
     char key[160];
     const auto colour = [](const render::TColourTriple& c) { return (c.Red << 16) | (c.Green << 8) | c.Blue; };
@@ -176,7 +206,7 @@ std::string StyleKey(const render::PictureStyle& style)
                   style.background == render::StripBackground::Colour ? colour(style.backgroundColour) : 0,
                   render::FormatDecimal(style.minContrast.value_or(0), 17, std::chars_format::general).c_str(),
                   style.page ? colour(*style.page) : -1);
-    return key;
+    return game != nullptr ? key + std::string("/") + std::string(game->id) : key;
 }
 
 // A strong tag of everything the answer is made from: the pack's bytes, this program,
@@ -192,7 +222,7 @@ std::string EntityTag(const PackFile& file, Product product, const Query& query)
     add(std::string_view(reinterpret_cast<const char*>(file.digest), sizeof file.digest));
     add(GLYPHTINT_VERSION);
     add(std::to_string(static_cast<int>(product)));
-    add(StyleKey(query.style));
+    add(StyleKey(query.style, query.game));
     add(*query.text);
     unsigned char digest[SHA256_DIGEST_SIZE];
     sha256_digest(&context, sizeof digest, digest);
@@ -262,16 +292,16 @@ HttpAnswer TextAnswer(int status, const std::string& message)
     return {status, "text/plain; charset=utf-8", render::ShownMessage(message) + "\n", {}};
 }
 
-// Each palette of the window as the samples it shows: a code and the character drawn in
-// its colour, with the colour's name and value. A code whose string draws nothing after
-// it has no sample there, and none here.
-std::string ColoursJson()
+// Each palette of the window as the samples it shows for the game: a code and the
+// character drawn in its colour, with the colour's name and value. A code whose string
+// draws nothing after it has no sample there, and none here.
+std::string ColoursJson(const render::GameProfile& game)
 {
     std::string json = "{\"palettes\": [";
-    for (const std::string_view palette : {render::kPaletteText1, render::kPaletteText2}) {
+    for (const std::string& palette : render::PaletteTexts(game)) {
         json += json.ends_with("]") ? ", [" : "[";
         bool first = true;
-        render::CodeTokenizer tokens(palette);
+        render::CodeTokenizer tokens(palette, game.rules);
         render::CodeToken token;
         std::optional<unsigned char> code; // a code whose sample may follow
         while (tokens.Next(token)) {
@@ -290,7 +320,7 @@ std::string ColoursJson()
             json += std::string(first ? "" : ", ") +
                     "{\"code\": " + JsonString(std::string(1, static_cast<char>(*code))) +
                     ", \"sample\": " + JsonString(std::string(1, static_cast<char>(token.byte))) +
-                    ", \"name\": " + JsonString(render::ColourCodeName(*code)) + ", \"colour\": \"" + value + "\"}";
+                    ", \"name\": " + JsonString(render::ColourName(colour)) + ", \"colour\": \"" + value + "\"}";
             first = false;
             code.reset();
         }
@@ -491,7 +521,11 @@ std::optional<HttpAnswer> RenderService::Answer(const HttpRequest& request, Repl
     } else if (isWebFile) {
         answer = FixedAnswer(request, ContentTypeOf(fileName), std::string(webFile->bytes));
     } else if (path == "/colours.json") {
-        answer = FixedAnswer(request, "application/json", ColoursJson());
+        try {
+            answer = FixedAnswer(request, "application/json", ColoursJson(GameOfQuery(query)));
+        } catch (const EUsage& error) {
+            answer = TextAnswer(400, error.what());
+        }
     } else {
         std::optional<HttpAnswer> picture = AnswerPicture(request, path, query, reply);
         if (!picture) {
@@ -547,7 +581,7 @@ std::optional<HttpAnswer> RenderService::AnswerPicture(const HttpRequest& reques
             throw EUsage("no text given: ?text=...");
         }
         // What the text alone refuses is answered before a renderer is waited for.
-        pictures::PlanText(*parsed.text, std::array{KindOf(product)}, parsed.style).Require();
+        pictures::PlanText(*parsed.text, std::array{KindOf(product)}, parsed.style, {}, parsed.game).Require();
         const std::shared_ptr<const PackFile> file = Current();
         const std::string tag = EntityTag(*file, product, parsed);
         const TagMatch match = MatchIfNoneMatch(request.ifNoneMatch, tag);
@@ -598,10 +632,10 @@ HttpAnswer RenderService::Draw(Renderer& renderer, const PictureJob& job)
         if (match != TagMatch::None && (match == TagMatch::Listed || job.product == Product::Info)) {
             answer = {304, "", "", std::move(caching)};
         } else if (job.product == Product::Info) {
-            answer = {200, "application/json", pictures::TextInfoJson(*job.query.text, job.query.style),
+            answer = {200, "application/json", pictures::TextInfoJson(*job.query.text, job.query.style, job.query.game),
                       std::move(caching)};
         } else {
-            const pictures::RenderJob render{*job.query.text, {KindOf(job.product)}, job.query.style};
+            const pictures::RenderJob render{*job.query.text, {KindOf(job.product)}, job.query.style, job.query.game};
             std::string bytes =
                 std::move(pictures::RunRenderJob(
                               render, [&]() -> render::GlyphPack& { return renderer.pack; }, kServedPictureLimits)

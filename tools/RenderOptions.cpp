@@ -161,6 +161,17 @@ RenderOptions ParseRenderOptions(int argc, const char* const* argv)
             } else if (const std::optional<std::string> wrong = ReadStyleValue(argument, argv[++i], options.style)) {
                 problems.push_back({Form::Both, *wrong});
             }
+        } else if (argument == "--game") {
+            if (!hasNext) {
+                problems.push_back({Form::Both, "option '--game' needs a value"});
+            } else if (const std::string_view id = argv[++i]; id == "list") {
+                options.listGames = true;
+            } else if ((options.game = render::FindGameProfile(id)) == nullptr) {
+                problems.push_back({Form::Both, "--game takes one of " + render::KnownGameIds() + " (or list), not '" +
+                                                    std::string(id) + "'"});
+            }
+        } else if (argument == "--list-games") {
+            options.listGames = true;
         } else if (argument == "--batch") {
             batchAsked = true;
             if (hasNext) {
@@ -198,6 +209,9 @@ RenderOptions ParseRenderOptions(int argc, const char* const* argv)
         if (problem.form == Form::Both || problem.form == form) {
             throw EUsage(problem.message);
         }
+    }
+    if (options.listGames) {
+        return options;
     }
     CheckStyleCombination(options.style);
     if (options.archive.empty()) {

@@ -2,6 +2,7 @@
 // into the files named, or --batch DIR with one TEXT a line from standard input.
 #pragma once
 
+#include "render/GameProfiles.h"
 #include "render/PictureStyle.h"
 
 #include <optional>
@@ -22,6 +23,9 @@ struct RenderOptions {
     std::string textFile;             // --text-file FILE
     // --scale, --background, --min-contrast, --page: for every picture of both forms.
     render::PictureStyle style;
+    // --game ID: the game whose rules read every text; none: glyphtint's own.
+    const render::GameProfile* game = nullptr;
+    bool listGames = false; // --game list, --list-games
 
     bool WantsPicture() const { return !strip.empty() || !framed.empty() || !clipboardPng.empty(); }
 };
@@ -33,7 +37,8 @@ struct RenderOptions {
 // then for options that need another (a transparent background's --min-contrast needs
 // --page); then for what is missing (no TEXT, no output, no folder). --framed takes the
 // next argument as its file unless that is an option or there is none: then it asks a
-// batch for framed pictures.
+// batch for framed pictures. --game list (or --list-games) asks for the games and nothing
+// else is then required.
 RenderOptions ParseRenderOptions(int argc, const char* const* argv);
 
 // The value of one style option (--scale, --background, --min-contrast, --page; any other

@@ -3,6 +3,7 @@
 
 #include "archive/ZipException.h"
 #include "raster/JPEGImage.h"
+#include "render/GameProfiles.h"
 #include "render/GlyphLimits.h"
 #include "render/GlyphNames.h"
 #include "tests/support/TestArchives.h"
@@ -86,6 +87,22 @@ TEST_F(GlyphStrip, GlyphsStandSideBySideInTheirColours)
     ASSERT_EQ(strip.Height(), 16);
     ExpectGlyphAt(strip, 'a', 0, kWhite);
     ExpectGlyphAt(strip, 'b', 10, {255, 4, 8});
+}
+
+// A game's rules decide which bytes draw and in what colour: under Xonotic's "^xF80" is
+// one orange code and "^a" draws its caret; under glyphtint's "^a" is a code.
+TEST_F(GlyphStrip, OtherCodeRulesDrawTheGlyphsTheyRead)
+{
+    MakeArchive({{'a', MakeGlyphJpeg(10, 16, 1)}, {'^', MakeGlyphJpeg(8, 16, 2)}, {'F', MakeGlyphJpeg(6, 16, 3)}});
+    const glyphtint::render::CodeRules& xonotic = glyphtint::render::FindGameProfile("xonotic")->rules;
+    RenderCodedText(archive_, "^xF80a^a", picture_, {}, xonotic);
+    const TBitmap& strip = picture_.AsBitmap();
+    ASSERT_EQ(strip.Width(), 28);
+    EXPECT_EQ(glyphtint::render::MeasureCodedText(archive_, "^xF80a^a", xonotic).width, 28);
+    ExpectGlyphAt(strip, 'a', 0, {255, 136, 0});
+    ExpectGlyphAt(strip, '^', 10, {255, 136, 0});
+    ExpectGlyphAt(strip, 'a', 18, {255, 136, 0});
+    EXPECT_EQ(glyphtint::render::MeasureCodedText(archive_, "a^a").width, 10);
 }
 
 TEST_F(GlyphStrip, StripTakesTheHeightOfTheLastGlyph)

@@ -73,6 +73,44 @@ TEST_F(RenderServiceTest, RefusalsAreThePlansInTheirOwnWordsAndStatus)
     EXPECT_EQ(Ask("/info.json?text=").status, 200);
 }
 
+// game= reads the text by the game's rules on every endpoint, tags the answer apart,
+// and is refused naming the games it may be.
+TEST_F(RenderServiceTest, GamesAreChosenByQueryAndTaggedApart)
+{
+    const HttpAnswer info = Ask("/info.json?game=unvanquished&text=" + Encoded("^#FF8000x"));
+    ASSERT_EQ(info.status, 200) << info.body;
+    EXPECT_THAT(info.body, HasSubstr(R"("described": "x in orange")"));
+    EXPECT_THAT(info.body, HasSubstr(R"("game": "unvanquished", "limit": 128, "over_limit": false)"));
+    EXPECT_THAT(Ask("/info.json?text=x").body, ::testing::Not(HasSubstr("\"game\"")));
+
+    const auto tagOf = [](const HttpAnswer& answer) {
+        for (const auto& [name, value] : answer.headers) {
+            if (name == "ETag") {
+                return value;
+            }
+        }
+        return std::string();
+    };
+    const HttpAnswer plain = Ask("/strip.png?text=" + Encoded("^8m00"));
+    const HttpAnswer quake = Ask("/strip.png?game=ioquake3&text=" + Encoded("^8m00"));
+    ASSERT_EQ(quake.status, 200) << quake.body;
+    EXPECT_NE(tagOf(plain), tagOf(quake));
+    EXPECT_NE(plain.body, quake.body) << "orange in glyphtint's table, black in ioquake3's";
+    EXPECT_NE(tagOf(quake), tagOf(Ask("/strip.png?game=glyphtint&text=" + Encoded("^8m00"))));
+
+    const HttpAnswer colours = Ask("/colours.json?game=quake3");
+    ASSERT_EQ(colours.status, 200);
+    EXPECT_THAT(colours.body, HasSubstr(R"({"code": "0")"));
+    EXPECT_THAT(colours.body, ::testing::Not(HasSubstr(R"({"code": "8")"))) << "black again in Quake III";
+    EXPECT_THAT(Ask("/colours.json").body, HasSubstr(R"({"code": "8")"));
+
+    for (const std::string target : {"/strip.png?game=quake&text=x", "/colours.json?game=quake"}) {
+        const HttpAnswer wrong = Ask(target);
+        EXPECT_EQ(wrong.status, 400) << target;
+        EXPECT_THAT(wrong.body, HasSubstr("game takes one of glyphtint, quake3, ioquake3,")) << target;
+    }
+}
+
 TEST_F(RenderServiceTest, PicturesMatchTheReferences)
 {
     using namespace glyphtint::test;

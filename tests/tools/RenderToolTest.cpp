@@ -1,6 +1,7 @@
 // glyphtint-render run as a separate program: exit codes, messages and the PNG it writes.
 #include "archive/ZipArchive.h"
 #include "render/FramedImage.h"
+#include "render/GameProfiles.h"
 #include "render/GlyphPack.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/RunProgram.h"
@@ -248,6 +249,45 @@ TEST_F(RenderTool, InfoCountsBytesAndVisibleCharacters)
     const ProgramRun run = RunRenderTool({"--archive", (folder_ / "none.gfx").string(), "--info", "^1m00 \xC3\xA9^^x"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "bytes: 11\nvisible: 5\nnot drawn: 1\ntext: m00 ^\ndescribed: m00 ^ in red\n");
+}
+
+// --game reads the text as that game does in every form, and tells the game's limit.
+TEST_F(RenderTool, GamesReadTheTextTheirWayInEveryForm)
+{
+    ProgramRun run = RunRenderTool({"--game", "xonotic", "--info", "^xF80Hot^7Dog"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "bytes: 13\nvisible: 6\nnot drawn: 0\ntext: HotDog\ndescribed: Hot in orange, Dog in white\n"
+                       "game: xonotic (Xonotic)\nlength: 13 bytes of 128 \u00B7 6 shown\n");
+
+    const std::string png = (folder_ / "strip.png").string();
+    run = RunRenderTool({"--archive", ArchivePath(), "--game", "xonotic", "--strip", png, "^x0F0a^1b"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    glyphtint::render::GlyphPack pack;
+    pack.Open(ArchivePath());
+    TPicture expected;
+    RenderCodedText(pack, "^x0F0a^1b", expected, {}, glyphtint::render::FindGameProfile("xonotic")->rules);
+    const QImage written(QString::fromStdString(png));
+    ASSERT_EQ(written.width(), expected.AsBitmap().Width());
+    const QRgb first = written.pixel(5, 8);
+    EXPECT_EQ(MakeColor(qRed(first), qGreen(first), qBlue(first)), expected.AsBitmap().PixelAt(5, 8));
+
+    run = RunProgram("glyphtint-render",
+                     {"--archive", ArchivePath(), "--game", "etlegacy", "--batch", (folder_ / "batch").string()},
+                     std::string(37, 'a') + "\n");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find(R"("game": "etlegacy", "limit": 36, "over_limit": true, "length": "37 bytes of 36)"),
+              std::string::npos)
+        << run.out;
+
+    run = RunRenderTool({"--game", "list"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(run.out.starts_with("glyphtint\tglyphtint\nquake3\tQuake III Arena 1.32\n")) << run.out;
+    EXPECT_EQ(RunRenderTool({"--list-games"}).out, run.out);
+
+    run = RunRenderTool({"--game", "quake", "--info", "x"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("--game takes one of glyphtint, quake3, ioquake3,"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
 }
 
 // Pictures too large for their file format are refused with our own explanation, before

@@ -57,8 +57,10 @@ std::string PictureName(std::size_t line, bool framed)
 // The file --strip (or --framed) writes for the text.
 std::string EncodeLinePicture(BatchPack& pack, const std::string& text, const BatchOptions& options)
 {
-    const pictures::RenderJob job{
-        text, {options.framed ? pictures::PictureKind::Framed : pictures::PictureKind::Strip}, options.style};
+    const pictures::RenderJob job{text,
+                                  {options.framed ? pictures::PictureKind::Framed : pictures::PictureKind::Strip},
+                                  options.style,
+                                  options.game};
     // A line without a glyph is no name: no picture, framed or not.
     pictures::PlanLimits limits;
     limits.framesWithoutGlyph = false;
@@ -104,8 +106,9 @@ bool RenderBatch(const BatchOptions& options, std::istream& lines, const ReportS
             // Told and measured as the line's picture shows the name.
             const render::PictureStyle shown =
                 options.framed ? pictures::FramedPictureStyle(options.style) : options.style;
-            reported = PictureLine(line, folder.PathOf(name),
-                                   pictures::TextInfoJsonMembers(render::DescribeCodedText(text), text, shown));
+            const render::CodedTextInfo info = render::DescribeCodedText(text, pictures::RulesOf(options.game));
+            reported =
+                PictureLine(line, folder.PathOf(name), pictures::TextInfoJsonMembers(info, text, shown, options.game));
         } catch (const std::exception& error) {
             // With the cause a file could not be opened for ("locked by another program").
             reported = ErrorLine(line, render::DescribeError(error));

@@ -2,6 +2,7 @@
 // numbered picture file with one open glyph archive, and one JSON line reported for each.
 #pragma once
 
+#include "render/GameProfiles.h"
 #include "render/PictureStyle.h"
 
 #include <functional>
@@ -16,6 +17,7 @@ struct BatchOptions {
     std::string folder;  // where NNNNNN.png (or .jpg) go; made when missing
     bool framed = false; // the framed JPEG instead of the PNG strip
     render::PictureStyle style;
+    const render::GameProfile* game = nullptr; // --game; none: glyphtint's rules
 };
 
 // Receives each report line whole, its line end included; raises to stop the batch.

@@ -59,11 +59,25 @@ constexpr const char* kUsage = "usage: glyphtint-render [--archive FILE] [--stri
                                "A TEXT that starts with '-' follows \"--\". --text-file reads TEXT from FILE\n"
                                "('-': standard input) without its final line end. A TEXT has at most 1048576\n"
                                "bytes.\n"
+                               "  --game ID                read TEXT as the game ID reads names (its codes, its\n"
+                               "                           carets, its colours); --info and the batch then say its\n"
+                               "                           name limit. --game list (or --list-games) lists the ids\n"
                                "--batch reads one TEXT a line from standard input and writes DIR/000001.png, ...\n"
                                "(with --framed DIR/000001.jpg, ...), printing one JSON line for each.\n"
                                "Exit status: 0 done, 1 failed (the message says why), 2 wrong usage.\n";
 
 static_assert(render::kMaxTextBytes == 1048576, "the usage names the longest TEXT");
+
+// Each game's id and title, a line each.
+void ListGames()
+{
+    std::string list;
+    for (const render::GameProfile& game : render::GameProfiles()) {
+        list += std::string(game.id) + "\t" + std::string(game.title) + "\n";
+    }
+    WriteStandardOutput(list);
+    CloseStandardOutput();
+}
 
 // The pictures asked for, each written to its file once all of them are made.
 void WritePictures(const RenderOptions& options)
@@ -76,7 +90,7 @@ void WritePictures(const RenderOptions& options)
             files.emplace_back(kind, path);
         }
     }
-    RenderJob job{options.text.value_or(""), {}, options.style};
+    RenderJob job{options.text.value_or(""), {}, options.style, options.game};
     for (const auto& file : files) {
         job.kinds.push_back(file.first);
     }
@@ -100,7 +114,7 @@ int RunSingle(RenderOptions& options, int argc, char** argv)
     }
     if (options.info) {
         const std::string description =
-            RunRenderJob({*options.text, {PictureKind::Info}, options.style}, nullptr).front();
+            RunRenderJob({*options.text, {PictureKind::Info}, options.style, options.game}, nullptr).front();
         std::fwrite(description.data(), 1, description.size(), stdout);
         // Nothing else goes to standard output: a description that did not arrive
         // fails the run before any picture is written.
@@ -126,6 +140,7 @@ int RunBatch(const RenderOptions& options, int argc, char** argv)
     batch.folder = *options.batch;
     batch.framed = options.framedBatch;
     batch.style = options.style;
+    batch.game = options.game;
     // The framed pictures' captions need an application's fonts; strips are drawn and
     // encoded without Qt.
     std::optional<QGuiApplication> application;
@@ -151,6 +166,10 @@ int Run(int argc, char** argv)
         return ReportWrongUsage(kProgram, wrong.what());
     }
     try {
+        if (options.listGames) {
+            ListGames();
+            return 0;
+        }
         return options.batch ? RunBatch(options, argc, argv) : RunSingle(options, argc, argv);
     } catch (const std::exception& error) {
         std::fflush(stdout);
