@@ -8,7 +8,9 @@
 #include "render/FramedImage.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
+#include <stdexcept>
 
 namespace glyphtint::pictures {
 namespace {
@@ -38,7 +40,47 @@ TBitmap& Scaled(TPicture& picture, int scale, TPicture& holder)
     return holder.AsBitmap();
 }
 
+// The strip at the largest scale that fits, centred on a card of its background colour.
+void ComposeCard(const TBitmap& strip, render::TColourTriple colour, TBitmap& card)
+{
+    const int scale = CardScale(strip.Width(), strip.Height());
+    if (scale == 0 || strip.PixelFormat() != TPixelFormat::pfDevice) {
+        throw std::logic_error("the card's strip was planned to fit");
+    }
+    card.ResizeWidth(kCardWidth);
+    card.ResizeHeight(kCardHeight);
+    const std::uint8_t fill[4] = {static_cast<std::uint8_t>(colour.Red), static_cast<std::uint8_t>(colour.Green),
+                                  static_cast<std::uint8_t>(colour.Blue), 0};
+    for (int y = 0; y < kCardHeight; ++y) {
+        std::uint8_t* row = card.ScanLine(y);
+        for (int x = 0; x < kCardWidth; ++x) {
+            std::memcpy(row + 4 * x, fill, 4);
+        }
+    }
+    const int left = (kCardWidth - strip.Width() * scale) / 2;
+    const int top = (kCardHeight - strip.Height() * scale) / 2;
+    for (int y = 0; y < strip.Height() * scale; ++y) {
+        const std::uint8_t* in = strip.ScanLine(y / scale);
+        std::uint8_t* out = card.ScanLine(top + y) + 4 * left;
+        for (int x = 0; x < strip.Width() * scale; ++x) {
+            std::memcpy(out + 4 * x, in + 4 * (x / scale), 4);
+        }
+    }
+    card.NotifyChanged();
+}
+
 } // namespace
+
+render::PictureStyle CardPictureStyle(const render::PictureStyle& style)
+{
+    render::PictureStyle card;
+    card.background = render::StripBackground::Colour;
+    card.backgroundColour = style.background == render::StripBackground::Colour ? style.backgroundColour
+                            : style.background == render::StripBackground::Transparent && style.page ? *style.page
+                                                                                                      : kCardColour;
+    card.minContrast = std::max(style.minContrast.value_or(kCardMinContrast), kCardMinContrast);
+    return card;
+}
 
 render::PictureStyle FramedPictureStyle(const render::PictureStyle& style)
 {
@@ -55,6 +97,7 @@ std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pa
     const bool framing = asks(PictureKind::Framed) || asks(PictureKind::ClipboardPng);
     std::optional<TPicture> strip;
     std::optional<TPicture> framed;
+    TPicture card;
     TPicture scaledStrip;
     TPicture scaledFramed;
     TBitmap* stripOut = nullptr;
@@ -75,8 +118,10 @@ std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pa
         const render::PictureStyle framedStyle = FramedPictureStyle(job.style);
         // One render serves both while the strip is on the glyph background too.
         const bool ownFrameStrip = framing && stripAsked && job.style.background != framedStyle.background;
-        strip.emplace();
-        render::RenderMeasuredText(glyphs, job.text, *strip, stripAsked ? job.style : framedStyle, plan.strip);
+        if (stripAsked || framing) {
+            strip.emplace();
+            render::RenderMeasuredText(glyphs, job.text, *strip, stripAsked ? job.style : framedStyle, plan.strip);
+        }
         if (framing) {
             framed.emplace();
             if (ownFrameStrip) {
@@ -91,6 +136,12 @@ std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pa
         if (stripAsked) {
             stripOut = &Scaled(*strip, scale, scaledStrip);
         }
+        if (asks(PictureKind::Card)) {
+            const render::PictureStyle cardStyle = CardPictureStyle(job.style);
+            TPicture cardStrip;
+            render::RenderMeasuredText(glyphs, job.text, cardStrip, cardStyle, plan.strip);
+            ComposeCard(cardStrip.AsBitmap(), cardStyle.backgroundColour, card.AsBitmap());
+        }
     }
     std::vector<std::string> files;
     files.reserve(job.kinds.size());
@@ -102,6 +153,7 @@ std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pa
             break;
         case PictureKind::Framed: files.push_back(EncodeFramedJpeg(*framedOut)); break;
         case PictureKind::ClipboardPng: files.push_back(EncodePng(*framedOut, "framed picture")); break;
+        case PictureKind::Card: files.push_back(EncodePng(card.AsBitmap(), "card")); break;
         case PictureKind::Info: files.push_back(DescriptionOf(job.text, job.style)); break;
         }
     }
