@@ -51,19 +51,24 @@ void ComposeCard(const TBitmap& strip, render::TColourTriple colour, TBitmap& ca
     card.ResizeHeight(kCardHeight);
     const std::uint8_t fill[4] = {static_cast<std::uint8_t>(colour.Red), static_cast<std::uint8_t>(colour.Green),
                                   static_cast<std::uint8_t>(colour.Blue), 0};
-    for (int y = 0; y < kCardHeight; ++y) {
-        std::uint8_t* row = card.ScanLine(y);
-        for (int x = 0; x < kCardWidth; ++x) {
-            std::memcpy(row + 4 * x, fill, 4);
-        }
+    constexpr std::size_t kRowBytes = std::size_t{4} * kCardWidth;
+    for (int x = 0; x < kCardWidth; ++x) {
+        std::memcpy(card.ScanLine(0) + 4 * x, fill, 4);
     }
+    for (int y = 1; y < kCardHeight; ++y) {
+        std::memcpy(card.ScanLine(y), card.ScanLine(0), kRowBytes);
+    }
+    // Each strip row widened once, then copied to the rows below it.
     const int left = (kCardWidth - strip.Width() * scale) / 2;
     const int top = (kCardHeight - strip.Height() * scale) / 2;
-    for (int y = 0; y < strip.Height() * scale; ++y) {
-        const std::uint8_t* in = strip.ScanLine(y / scale);
-        std::uint8_t* out = card.ScanLine(top + y) + 4 * left;
+    for (int y = 0; y < strip.Height(); ++y) {
+        const std::uint8_t* in = strip.ScanLine(y);
+        std::uint8_t* first = card.ScanLine(top + y * scale);
         for (int x = 0; x < strip.Width() * scale; ++x) {
-            std::memcpy(out + 4 * x, in + 4 * (x / scale), 4);
+            std::memcpy(first + 4 * (left + x), in + 4 * (x / scale), 4);
+        }
+        for (int copy = 1; copy < scale; ++copy) {
+            std::memcpy(card.ScanLine(top + y * scale + copy), first, kRowBytes);
         }
     }
     card.NotifyChanged();
