@@ -67,7 +67,6 @@ def link_previews():
     response, page = head_of(server, "?text=" + quoted(HOSTILE))
     check(page.title == plain and page.meta.get("og:title") == plain, "title and og:title %r" % page.title)
     check(page.scripts == [{"src": "page.js", "defer": None}], "the hostile text made a script: %r" % page.scripts)
-    check(page.meta.get("og:description", "").startswith(plain + " in red"), "og:description %r" % page.meta)
     check(page.meta.get("glyphtint:public-url") == "https://names.example/g/", "the public address for the page")
     check(page.meta.get("twitter:card") == "summary_large_image", "a large card with an image")
     image = urllib.parse.urlsplit(page.meta.get("og:image", ""))
@@ -77,12 +76,9 @@ def link_previews():
     # The image names the pack: it is fetched once and kept.
     card, _ = get(server, image.path[2:] + "?" + image.query)
     check(card.status == 200 and "immutable" in card.getheader("Cache-Control"), "og:image is a lasting card")
-    tag = response.getheader("ETag")
     other, _ = head_of(server, "?text=m01")
-    check(tag and other.getheader("ETag") != tag, "the page's tag covers its text")
-    check("immutable" not in response.getheader("Cache-Control"), "the page is asked again")
-    again, _ = get(server, "/?text=" + quoted(HOSTILE), {"If-None-Match": tag})
-    check(again.status == 304, "the page of one text revalidates")
+    check(other.getheader("ETag") != response.getheader("ETag") and
+          "immutable" not in response.getheader("Cache-Control"), "the page's tag covers its text")
     _, bare = head_of(server, "")
     check(bare.title == "glyphtint" and bare.meta.get("og:title") == "glyphtint", "the page without a text")
     check(server.stop() == 0, "SIGTERM exits 0")
@@ -168,8 +164,7 @@ def addresses_cors_and_names():
                       query.getheader("ETag") == path.getheader("ETag"),
                       "/n/ of %r%s is the query form's %s" % (text, style, query_form))
     plus, _ = get(server, "/n/a+b.png")
-    spaced, _ = get(server, "/strip.png?text=a+b")
-    check(plus.getheader("ETag") != spaced.getheader("ETag"), "'+' in a path is itself")
+    check(plus.getheader("ETag") != get(server, "/strip.png?text=a+b")[0].getheader("ETag"), "'+' in a path")
     response, body = get(server, "/n/m00.png?text=x")
     check(response.status == 400 and b"text= is not taken" in body, "a text in the path and in the query")
     response, _ = get(server, "/strip.png?text=" + quoted("^1m00 ^7says"))
@@ -189,32 +184,21 @@ def addresses_cors_and_names():
         response, _ = get(server, path)
         check(response.getheader("Access-Control-Allow-Origin") is None, "no CORS on " + path)
 
-    # A style parameter's message names it as a parameter; '#' is not needed.
-    messages = {"background=": "background= takes glyph, transparent or a colour such as 1e1e1e or %231e1e1e, "
-                               "not ''",
-                "scale=9": "scale= takes a whole number from 1 to 8, not '9'",
-                "min-contrast=x": "min-contrast= takes a contrast ratio from 1 to 21, not 'x'",
-                "background=transparent&page=red": "page= takes a colour such as ffffff or %23ffffff, not 'red'",
-                "page=ffffff": "page= names the page under a transparent strip: give it with background=transparent.",
-                "background=transparent&min-contrast=3":
-                    "min-contrast= on a transparent background needs page=RRGGBB, the page it is measured against."}
-    for query, message in messages.items():
+    # The wording of each is RenderOptionsTest's; here, that the service names parameters.
+    for query, message in (("background=", "background= takes glyph, transparent or a colour such as 1e1e1e or "
+                                           "%231e1e1e, not ''"),
+                           ("page=ffffff", "page= names the page under a transparent strip: give it with "
+                                           "background=transparent.")):
         response, body = get(server, "/strip.png?text=a&" + query)
         check(response.status == 400 and body.decode().strip() == message, "%s: %r" % (query, body))
     response, body = get(server, "/strip.png?text=" + "a" * 4097)
     check(response.status == 413 and body.startswith(b"text= is longer than 4096 bytes"), "text=: %r" % body[:60])
-    _, bare = get(server, "/strip.png?text=a&background=1e1e1e")
-    _, hashed = get(server, "/strip.png?text=a&background=%231e1e1e")
-    check(bare == hashed, "a colour with and without its '#'")
     check(server.stop() == 0, "SIGTERM exits 0")
 
 
 def public_url_refused():
-    for value, why in (("names.example", "neither http:// nor https://"), ("https://x/?a", "query or a fragment"),
-                       ("https://u@x/", "credentials")):
-        run = subprocess.run([os.path.join(BIN, "glyphtint-serve"), "--public-url", value], capture_output=True)
-        check(run.returncode == 2 and b"--public-url takes" in run.stderr and why.encode() in run.stderr,
-              "--public-url %s: %d %r" % (value, run.returncode, run.stderr))
+    run = subprocess.run([os.path.join(BIN, "glyphtint-serve"), "--public-url", "https://x/?a"], capture_output=True)
+    check(run.returncode == 2 and b"--public-url takes" in run.stderr, "--public-url: %r" % run.stderr)
 
 
 link_previews()

@@ -22,7 +22,6 @@ TEST(LinkPreview, DownloadsAreNamedAfterTheNameSafely)
         {"a\"b\\c;d", "inline; filename=\"a_b_c_d.png\""},
         {"(x)", "inline; filename=\"(x).png\""},
         {"", "inline; filename=\"glyphtint.png\""},
-        {"/ :*", "inline; filename=\"glyphtint.png\""},
         // A valid UTF-8 character is kept in the UTF-8 form; a stray byte is replaced in both.
         {"(caf\xc3\xa9)", "inline; filename=\"(caf_).png\"; filename*=UTF-8''%28caf%C3%A9%29.png"},
         {"caf\xe9", "inline; filename=\"caf_.png\""},
@@ -43,11 +42,8 @@ TEST(LinkPreview, PublicAddressIsAbsoluteAndEndsInASlash)
         {"names.example", "neither http:// nor https://"},
         {"ftp://names.example/", "neither http:// nor https://"},
         {"https://", "names no host"},
-        {"https:///path", "names no host"},
         {"https://user:pw@names.example/", "credentials"},
         {"https://names.example/?a=1", "query or a fragment"},
-        {"https://names.example/#top", "query or a fragment"},
-        {"https://names.example/a b", "written as %XX"},
         {"https://names.example/\"><x", "written as %XX"},
         {"https://names.example/%4", "two hexadecimal digits"},
     };

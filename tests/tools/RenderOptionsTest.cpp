@@ -153,14 +153,6 @@ TEST(RenderOptions, UrlParametersAreNamedAsSuch)
                   message);
     }
     glyphtint::render::PictureStyle style;
-    style.page = glyphtint::render::TColourTriple{};
-    try {
-        glyphtint::tools::CheckStyleCombination(style, StyleNaming::UrlParameter);
-        ADD_FAILURE() << "page= without a transparent background was taken";
-    } catch (const EUsage& wrong) {
-        EXPECT_STREQ(wrong.what(),
-                     "page= names the page under a transparent strip: give it with background=transparent");
-    }
     // A colour needs no '#', which an address would have to write as %23.
     EXPECT_FALSE(glyphtint::tools::ReadStyleValue("background", "1E1e1f", style, StyleNaming::UrlParameter));
     EXPECT_EQ(style.backgroundColour, (glyphtint::render::TColourTriple{0x1e, 0x1e, 0x1f}));
