@@ -649,6 +649,10 @@ std::optional<HttpAnswer> RenderService::AnswerPicture(const HttpRequest& reques
         if (!parsed.text) {
             throw EUsage("no text given: ?text=...");
         }
+        if (product == Product::Card) {
+            // A card takes the largest scale that fits: scale= changes neither its bytes nor its tag.
+            parsed.style.scale = 1;
+        }
         // What the text alone refuses is answered before a renderer is waited for.
         pictures::PlanText(*parsed.text, std::array{KindOf(product)}, parsed.style).Require();
         const std::shared_ptr<const PackFile> file = Current();

@@ -146,6 +146,8 @@ def cards():
         check(columns and abs(columns[0] - (width - 1 - columns[-1])) <= 1 and
               lines[0] >= 60 and lines[-1] < height - 60 and columns[-1] - columns[0] > 600,
               "^%s: the name scaled up and centred" % code)
+    tags = {get(server, "/card.png?text=m00" + scale)[0].getheader("ETag") for scale in ("", "&scale=8")}
+    check(len(tags) == 1, "scale= is no part of a card")
     light, body = get(server, "/card.png?text=m00&background=ffffff")
     check(light.status == 200 and png_pixels(body)[2][0][0] == (255, 255, 255), "the card takes background=")
     response, body = get(server, "/card.png?text=" + "M" * 200)
