@@ -579,12 +579,13 @@ std::optional<HttpAnswer> RenderService::Answer(const HttpRequest& request, Repl
 
 HttpAnswer RenderService::Page(const HttpRequest& request, std::string_view page, std::string_view query) const
 {
-    PagePreview preview{"glyphtint",
-                        "Names in colour codes drawn as the game draws them: type one to see its picture.",
-                        limits_.publicUrl,
-                        limits_.publicUrl,
-                        "",
-                        ""};
+    PagePreview preview{.title = "glyphtint",
+                        .description = "Names in colour codes drawn as the game draws them: type one to see its "
+                                       "picture.",
+                        .publicUrl = limits_.publicUrl,
+                        .pageUrl = limits_.publicUrl,
+                        .imageUrl = "",
+                        .imageAlt = ""};
     if (const std::optional<std::string> text = PageText(query, limits_.maxTextBytes)) {
         if (const std::string name = render::DescribeCodedText(*text).plainText; !name.empty()) {
             preview.title = name;
