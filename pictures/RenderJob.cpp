@@ -82,7 +82,7 @@ render::PictureStyle CardPictureStyle(const render::PictureStyle& style)
     card.background = render::StripBackground::Colour;
     card.backgroundColour = style.background == render::StripBackground::Colour ? style.backgroundColour
                             : style.background == render::StripBackground::Transparent && style.page ? *style.page
-                                                                                                      : kCardColour;
+                                                                                                     : kCardColour;
     card.minContrast = std::max(style.minContrast.value_or(kCardMinContrast), kCardMinContrast);
     return card;
 }

@@ -119,8 +119,8 @@ std::string ReadPublicUrl(std::string_view value)
         if (c <= ' ' || c >= 0x7f || std::string_view("\"<>\\^`{|}").find(c) != std::string_view::npos) {
             throw WrongPublicUrl(value, "a character outside an address is to be written as %XX");
         }
-        if (c == '%' && (i + 2 >= rest.size() || render::HexDigit(rest[i + 1]) < 0 ||
-                         render::HexDigit(rest[i + 2]) < 0)) {
+        if (c == '%' &&
+            (i + 2 >= rest.size() || render::HexDigit(rest[i + 1]) < 0 || render::HexDigit(rest[i + 2]) < 0)) {
             throw WrongPublicUrl(value, "'%' takes two hexadecimal digits");
         }
     }
@@ -177,8 +177,8 @@ std::string FillPage(std::string_view page, const PagePreview& preview)
 {
     std::string tags = "<title>" + EscapeHtml(preview.title) + "</title>\n";
     const auto meta = [&](std::string_view attribute, std::string_view name, std::string_view content) {
-        tags += "<meta " + std::string(attribute) + "=\"" + std::string(name) + "\" content=\"" +
-                EscapeHtml(content) + "\">\n";
+        tags += "<meta " + std::string(attribute) + "=\"" + std::string(name) + "\" content=\"" + EscapeHtml(content) +
+                "\">\n";
     };
     meta("name", "glyphtint:public-url", preview.publicUrl);
     meta("name", "description", preview.description);

@@ -267,7 +267,7 @@ TagMatch MatchIfNoneMatch(std::string_view header, std::string_view tag)
 std::optional<Product> PictureProduct(std::string_view path)
 {
     if (path.starts_with("/n/") && path.size() > 7) {
-        return path.ends_with(".png") ? std::optional(Product::Strip)
+        return path.ends_with(".png")   ? std::optional(Product::Strip)
                : path.ends_with(".jpg") ? std::optional(Product::Framed)
                                         : std::nullopt;
     }
@@ -716,9 +716,9 @@ HttpAnswer RenderService::Draw(Renderer& renderer, const PictureJob& job)
                               .front());
             // "*" stands for any picture there is: a refusal stays what it is.
             const bool jpeg = job.product == Product::Framed;
-            answer = match == TagMatch::Any ? HttpAnswer{304, "", "", std::move(caching)}
-                                            : HttpAnswer{200, jpeg ? "image/jpeg" : "image/png", std::move(bytes),
-                                                         std::move(caching)};
+            answer = match == TagMatch::Any
+                         ? HttpAnswer{304, "", "", std::move(caching)}
+                         : HttpAnswer{200, jpeg ? "image/jpeg" : "image/png", std::move(bytes), std::move(caching)};
             if (answer.status == 200) {
                 // Saved under the name it shows rather than the address's last part.
                 answer.headers.emplace_back(

@@ -78,8 +78,8 @@ std::string ColourForm(StyleNaming naming, std::string_view example)
 
 } // namespace
 
-std::optional<std::string> ReadStyleValue(std::string_view name, const std::string& value,
-                                          render::PictureStyle& style, StyleNaming naming)
+std::optional<std::string> ReadStyleValue(std::string_view name, const std::string& value, render::PictureStyle& style,
+                                          StyleNaming naming)
 {
     const std::string quoted = ", not '" + value + "'";
     const std::string option = Named(name, naming);
@@ -177,7 +177,8 @@ RenderOptions ParseRenderOptions(int argc, const char* const* argv)
             argument == "--page") {
             if (!hasNext) {
                 problems.push_back({Form::Both, "option '" + std::string(argument) + "' needs a value"});
-            } else if (const std::optional<std::string> wrong = ReadStyleValue(argument.substr(2), argv[++i], options.style)) {
+            } else if (const std::optional<std::string> wrong =
+                           ReadStyleValue(argument.substr(2), argv[++i], options.style)) {
                 problems.push_back({Form::Both, *wrong});
             }
         } else if (argument == "--batch") {

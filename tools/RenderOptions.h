@@ -45,8 +45,7 @@ enum class StyleNaming { CommandLine, UrlParameter };
 // what is accepted when it is no such value, naming the option as naming says. A colour
 // is six hexadecimal digits, with or without '#'. Shared with every front end that takes
 // the same options.
-std::optional<std::string> ReadStyleValue(std::string_view name, const std::string& value,
-                                          render::PictureStyle& style,
+std::optional<std::string> ReadStyleValue(std::string_view name, const std::string& value, render::PictureStyle& style,
                                           StyleNaming naming = StyleNaming::CommandLine);
 
 // Raises EUsage when the style's options do not go together: page without a transparent

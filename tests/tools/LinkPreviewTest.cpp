@@ -30,7 +30,8 @@ TEST(LinkPreview, DownloadsAreNamedAfterTheNameSafely)
     for (const auto& [name, disposition] : cases) {
         EXPECT_EQ(DownloadDisposition(name, "png"), disposition) << name;
     }
-    EXPECT_EQ(DownloadDisposition(std::string(300, 'x'), "jpg"), "inline; filename=\"" + std::string(80, 'x') + ".jpg\"");
+    EXPECT_EQ(DownloadDisposition(std::string(300, 'x'), "jpg"),
+              "inline; filename=\"" + std::string(80, 'x') + ".jpg\"");
 }
 
 TEST(LinkPreview, PublicAddressIsAbsoluteAndEndsInASlash)
