@@ -8,7 +8,9 @@
 #include "render/FramedImage.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
+#include <stdexcept>
 
 namespace glyphtint::pictures {
 namespace {
@@ -47,7 +49,52 @@ TBitmap& Scaled(TPicture& picture, int scale, TPicture& holder)
     return holder.AsBitmap();
 }
 
+// The strip at the largest scale that fits, centred on a card of its background colour.
+void ComposeCard(const TBitmap& strip, render::TColourTriple colour, TBitmap& card)
+{
+    const int scale = CardScale(strip.Width(), strip.Height());
+    if (scale == 0 || strip.PixelFormat() != TPixelFormat::pfDevice) {
+        throw std::logic_error("the card's strip was planned to fit");
+    }
+    card.ResizeWidth(kCardWidth);
+    card.ResizeHeight(kCardHeight);
+    const std::uint8_t fill[4] = {static_cast<std::uint8_t>(colour.Red), static_cast<std::uint8_t>(colour.Green),
+                                  static_cast<std::uint8_t>(colour.Blue), 0};
+    constexpr std::size_t kRowBytes = std::size_t{4} * kCardWidth;
+    for (int x = 0; x < kCardWidth; ++x) {
+        std::memcpy(card.ScanLine(0) + 4 * x, fill, 4);
+    }
+    for (int y = 1; y < kCardHeight; ++y) {
+        std::memcpy(card.ScanLine(y), card.ScanLine(0), kRowBytes);
+    }
+    // Each strip row widened once, then copied to the rows below it.
+    const int left = (kCardWidth - strip.Width() * scale) / 2;
+    const int top = (kCardHeight - strip.Height() * scale) / 2;
+    for (int y = 0; y < strip.Height(); ++y) {
+        const std::uint8_t* in = strip.ScanLine(y);
+        std::uint8_t* first = card.ScanLine(top + y * scale);
+        for (int x = 0; x < strip.Width() * scale; ++x) {
+            std::memcpy(first + 4 * (left + x), in + 4 * (x / scale), 4);
+        }
+        for (int copy = 1; copy < scale; ++copy) {
+            std::memcpy(card.ScanLine(top + y * scale + copy), first, kRowBytes);
+        }
+    }
+    card.NotifyChanged();
+}
+
 } // namespace
+
+render::PictureStyle CardPictureStyle(const render::PictureStyle& style)
+{
+    render::PictureStyle card;
+    card.background = render::StripBackground::Colour;
+    card.backgroundColour = style.background == render::StripBackground::Colour ? style.backgroundColour
+                            : style.background == render::StripBackground::Transparent && style.page ? *style.page
+                                                                                                     : kCardColour;
+    card.minContrast = std::max(style.minContrast.value_or(kCardMinContrast), kCardMinContrast);
+    return card;
+}
 
 render::PictureStyle FramedPictureStyle(const render::PictureStyle& style)
 {
@@ -64,6 +111,7 @@ std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pa
     const bool framing = asks(PictureKind::Framed) || asks(PictureKind::ClipboardPng);
     std::optional<TPicture> strip;
     std::optional<TPicture> framed;
+    TPicture card;
     TPicture scaledStrip;
     TPicture scaledFramed;
     TBitmap* stripOut = nullptr;
@@ -84,9 +132,11 @@ std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pa
         const render::PictureStyle framedStyle = FramedPictureStyle(job.style);
         // One render serves both while the strip is on the glyph background too.
         const bool ownFrameStrip = framing && stripAsked && job.style.background != framedStyle.background;
-        strip.emplace();
         const render::CodeRules& rules = RulesOf(job.game);
-        render::RenderMeasuredText(glyphs, job.text, *strip, stripAsked ? job.style : framedStyle, plan.strip, rules);
+        if (stripAsked || framing) {
+            strip.emplace();
+            render::RenderMeasuredText(glyphs, job.text, *strip, stripAsked ? job.style : framedStyle, plan.strip, rules);
+        }
         if (framing) {
             framed.emplace();
             if (ownFrameStrip) {
@@ -101,6 +151,12 @@ std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pa
         if (stripAsked) {
             stripOut = &Scaled(*strip, scale, scaledStrip);
         }
+        if (asks(PictureKind::Card)) {
+            const render::PictureStyle cardStyle = CardPictureStyle(job.style);
+            TPicture cardStrip;
+            render::RenderMeasuredText(glyphs, job.text, cardStrip, cardStyle, plan.strip, rules);
+            ComposeCard(cardStrip.AsBitmap(), cardStyle.backgroundColour, card.AsBitmap());
+        }
     }
     std::vector<std::string> files;
     files.reserve(job.kinds.size());
@@ -112,6 +168,7 @@ std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pa
             break;
         case PictureKind::Framed: files.push_back(EncodeFramedJpeg(*framedOut)); break;
         case PictureKind::ClipboardPng: files.push_back(EncodePng(*framedOut, "framed picture")); break;
+        case PictureKind::Card: files.push_back(EncodePng(card.AsBitmap(), "card")); break;
         case PictureKind::Info: files.push_back(DescriptionOf(job.text, job.style, job.game)); break;
         }
     }

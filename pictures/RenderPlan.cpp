@@ -21,9 +21,10 @@ struct Asked {
         strip = has(PictureKind::Strip);
         framedJpeg = has(PictureKind::Framed);
         framedPng = has(PictureKind::ClipboardPng);
+        card = has(PictureKind::Card);
     }
     bool Framed() const { return framedJpeg || framedPng; }
-    bool Picture() const { return strip || Framed(); }
+    bool Picture() const { return strip || card || Framed(); }
     // The narrower of the frame's formats asked for.
     const char* FrameFormat() const { return framedJpeg ? "JPEG" : "PNG"; }
     int FrameMaxSide() const { return framedJpeg ? kJpegMaxSide : kPngMaxSide; }
@@ -31,6 +32,7 @@ struct Asked {
     bool strip;
     bool framedJpeg;
     bool framedPng;
+    bool card;
 };
 
 // Records the first refusal found; later checks are then skipped by the caller.
@@ -47,6 +49,14 @@ bool Refuse(RenderPlan& plan, Refusal why, std::optional<std::string> message)
 const char* const kNothingToDraw = "The text draws no glyph: there is no picture to write";
 
 } // namespace
+
+int CardScale(std::int64_t width, std::int64_t height)
+{
+    if (width <= 0 || height <= 0) {
+        return 0;
+    }
+    return static_cast<int>(std::min((kCardWidth - 2 * kCardMargin) / width, (kCardHeight - 2 * kCardMargin) / height));
+}
 
 ENothingToDraw::ENothingToDraw() : std::runtime_error(kNothingToDraw)
 {
@@ -73,7 +83,7 @@ RenderPlan PlanText(const std::string& text, std::span<const PictureKind> kinds,
 {
     const Asked asked(kinds);
     RenderPlan plan;
-    const bool needsGlyph = asked.strip || (asked.Framed() && !limits.framesWithoutGlyph);
+    const bool needsGlyph = asked.strip || asked.card || (asked.Framed() && !limits.framesWithoutGlyph);
     if (needsGlyph && render::DescribeCodedText(text, RulesOf(game)).visibleLength == 0) {
         Refuse(plan, Refusal::NothingToDraw, kNothingToDraw);
     } else if (asked.Framed()) {
@@ -118,6 +128,14 @@ RenderPlan Plan(const PackSource& pack, const std::string& text, std::span<const
                "The text is too long: its picture at scale " + std::to_string(scale) + " would need " +
                    std::to_string(scaledPixels) + " pixels, and at most " + std::to_string(render::kMaxStripPixels) +
                    " are drawn");
+        return plan;
+    }
+    if (asked.card && CardScale(size.width, std::max(size.height, size.tallest)) == 0 &&
+        Refuse(plan, Refusal::TooLarge,
+               "The text is too wide for a card: its strip is " + std::to_string(size.width) + " x " +
+                   std::to_string(std::max(size.height, size.tallest)) + " pixels, and a card holds at most " +
+                   std::to_string(kCardWidth - 2 * kCardMargin) + " x " +
+                   std::to_string(kCardHeight - 2 * kCardMargin))) {
         return plan;
     }
     if (asked.Framed()) {

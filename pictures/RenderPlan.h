@@ -22,7 +22,18 @@ enum class PictureKind {
     Framed,       // the framed picture as the JPEG "Save image..." writes (--framed)
     ClipboardPng, // the same framed picture as PNG, as "Copy image to clipboard" places it
     Info,         // the text's lengths and the characters drawn, as --info prints them
+    Card,         // the strip scaled up and centred on a dark picture the size link previews show
 };
+
+// A card's size (the picture chat apps and sites show large in a link preview) and the
+// least room left around the name.
+inline constexpr int kCardWidth = 1200;
+inline constexpr int kCardHeight = 630;
+inline constexpr int kCardMargin = 60;
+
+// The largest whole scale at which a strip of width x height fits on a card inside its
+// margin; 0 when not even scale 1 does.
+int CardScale(std::int64_t width, std::int64_t height);
 
 // A strip asked of a text that draws no glyph. A picture too large is ETextTooLong.
 class ENothingToDraw : public std::runtime_error {

@@ -17,6 +17,7 @@
 #include "tools/CommandLine.h"
 #include "render/GfxCheck.h"
 #include "tools/RenderOptions.h"
+#include "serve/LinkPreview.h"
 #include "serve/WebFiles.h"
 
 #include <nettle/sha2.h>
@@ -85,13 +86,14 @@ std::string Hex(const unsigned char* bytes, std::size_t size)
 
 // The bytes of a query parameter, '+' as a space and every %XX as its byte. Raises EUsage
 // for a malformed escape, and for a value longer than maxBytes as soon as it passes it.
-std::string DecodeQueryValue(std::string_view encoded, std::size_t maxBytes, std::string_view name)
+std::string DecodeQueryValue(std::string_view encoded, std::size_t maxBytes, std::string_view name,
+                             bool plusIsSpace = true)
 {
     std::string decoded;
     decoded.reserve(std::min(encoded.size(), maxBytes));
     for (std::size_t i = 0; i < encoded.size(); ++i) {
         char byte = encoded[i];
-        if (byte == '+') {
+        if (byte == '+' && plusIsSpace) {
             byte = ' ';
         } else if (byte == '%') {
             const int hi = i + 1 < encoded.size() ? render::HexDigit(encoded[i + 1]) : -1;
@@ -104,7 +106,8 @@ std::string DecodeQueryValue(std::string_view encoded, std::size_t maxBytes, std
         }
         if (decoded.size() == maxBytes) {
             // Only the text has a limit a client may not know of: a long style value is just wrong.
-            const std::string message = "The " + std::string(name) + " is longer than " + std::to_string(maxBytes) +
+            const std::string message = (name == "parameter name" ? "A parameter name" : std::string(name) + "=") +
+                                        " is longer than " + std::to_string(maxBytes) +
                                         " bytes, the most glyphtint-serve takes";
             if (name == "text") {
                 throw ETextOverServiceLimit(message);
@@ -116,12 +119,14 @@ std::string DecodeQueryValue(std::string_view encoded, std::size_t maxBytes, std
     return decoded;
 }
 
-enum class Product { Strip, Framed, Info };
+// Kept in this order: a product's number is part of its pictures' tags.
+enum class Product { Strip, Framed, Info, Card };
 
 pictures::PictureKind KindOf(Product product)
 {
     return product == Product::Strip    ? pictures::PictureKind::Strip
            : product == Product::Framed ? pictures::PictureKind::Framed
+           : product == Product::Card   ? pictures::PictureKind::Card
                                         : pictures::PictureKind::Info;
 }
 
@@ -137,7 +142,7 @@ const render::GameProfile& GameNamed(const std::string& id)
 {
     const render::GameProfile* game = render::FindGameProfile(id);
     if (game == nullptr) {
-        throw EUsage("game takes one of " + render::KnownGameIds() + ", not '" + id + "'");
+        throw EUsage("game= takes one of " + render::KnownGameIds() + ", not '" + id + "'");
     }
     return *game;
 }
@@ -171,12 +176,13 @@ Query ParseQuery(std::string_view query, std::size_t maxTextBytes)
             parsed.packVersion = DecodeQueryValue(encoded, kMaxStyleValueBytes, name);
         } else if (name == "game") {
             parsed.game = &GameNamed(DecodeQueryValue(encoded, kMaxStyleValueBytes, name));
-        } else if (const std::optional<std::string> wrong = ReadStyleValue(
-                       "--" + name, DecodeQueryValue(encoded, kMaxStyleValueBytes, name), parsed.style)) {
+        } else if (const std::optional<std::string> wrong =
+                       ReadStyleValue(name, DecodeQueryValue(encoded, kMaxStyleValueBytes, name), parsed.style,
+                                      StyleNaming::UrlParameter)) {
             throw EUsage(*wrong);
         }
     }
-    CheckStyleCombination(parsed.style);
+    CheckStyleCombination(parsed.style, StyleNaming::UrlParameter);
     return parsed;
 }
 
@@ -284,6 +290,75 @@ TagMatch MatchIfNoneMatch(std::string_view header, std::string_view tag)
         if (!header.empty() && header.front() != ',') {
             return TagMatch::None;
         }
+    }
+}
+
+// What a path asks for when it is that of a picture or a description: the query forms,
+// and /n/TEXT.png (the strip) and /n/TEXT.jpg (the framed picture) for sites that take
+// only addresses ending so.
+std::optional<Product> PictureProduct(std::string_view path)
+{
+    if (path.starts_with("/n/") && path.size() > 7) {
+        return path.ends_with(".png")   ? std::optional(Product::Strip)
+               : path.ends_with(".jpg") ? std::optional(Product::Framed)
+                                        : std::nullopt;
+    }
+    return path == "/strip.png"    ? std::optional(Product::Strip)
+           : path == "/framed.jpg" ? std::optional(Product::Framed)
+           : path == "/info.json"  ? std::optional(Product::Info)
+           : path == "/card.png"   ? std::optional(Product::Card)
+                                   : std::nullopt;
+}
+
+// The text of a path /n/TEXT.png, where '+' is itself.
+std::optional<std::string> PathText(std::string_view path, std::size_t maxTextBytes)
+{
+    if (!path.starts_with("/n/")) {
+        return std::nullopt;
+    }
+    return DecodeQueryValue(path.substr(3, path.size() - 7), maxTextBytes, "text", false);
+}
+
+// The page's text= when it can be read; the page's script reports what is wrong with it.
+std::optional<std::string> PageText(std::string_view query, std::size_t maxTextBytes)
+{
+    while (!query.empty()) {
+        const std::size_t end = std::min(query.find('&'), query.size());
+        const std::string_view pair = query.substr(0, end);
+        query.remove_prefix(std::min(end + 1, query.size()));
+        if (pair.starts_with("text=")) {
+            try {
+                return DecodeQueryValue(pair.substr(5), maxTextBytes, "text");
+            } catch (const EUsage&) {
+                return std::nullopt;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// Every byte but the unreserved ones as %XX.
+std::string EncodeQueryValue(std::string_view value)
+{
+    std::string encoded;
+    for (const char c : value) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+            c == '_' || c == '~') {
+            encoded += c;
+        } else {
+            char escape[4];
+            std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned char>(c));
+            encoded += escape;
+        }
+    }
+    return encoded;
+}
+
+void AddCommonHeaders(HttpAnswer& answer, bool shared)
+{
+    answer.headers.emplace_back("X-Content-Type-Options", "nosniff");
+    if (shared) {
+        answer.headers.emplace_back("Access-Control-Allow-Origin", "*");
     }
 }
 
@@ -497,13 +572,12 @@ std::optional<HttpAnswer> RenderService::Answer(const HttpRequest& request, Repl
     const std::size_t mark = std::min(target.find('?'), target.size());
     const std::string_view path = target.substr(0, mark);
     const std::string_view query = target.substr(std::min(mark + 1, target.size()));
-    // Every page the service has besides the files of the web page.
-    static constexpr std::string_view kPaths[] = {"/healthz", "/strip.png", "/framed.jpg", "/info.json",
-                                                  "/colours.json"};
-    // "/" is the page; its text is in the query, which the page's script reads itself.
+    // "/" is the page, filled in for the text in its query.
     const std::string_view fileName = path == "/" ? std::string_view("index.html") : path.substr(path.empty() ? 0 : 1);
     const auto webFile = std::ranges::find(WebFiles(), fileName, &WebFile::name);
     const bool isWebFile = webFile != WebFiles().end() && (path == "/" || fileName != "index.html");
+    // Pictures and descriptions are for any site's pages and scripts; the page is not.
+    const bool shared = PictureProduct(path) || path == "/colours.json";
     HttpAnswer answer;
     // A control byte sent raw (a CR, a tab) is no part of a request target: it would
     // otherwise reach the text as it came, where a client meant something else.
@@ -511,13 +585,15 @@ std::optional<HttpAnswer> RenderService::Answer(const HttpRequest& request, Repl
     if (control != target.end()) {
         answer = TextAnswer(400, "the request target holds a control byte: every byte but a printable one "
                                  "goes as %XX");
-    } else if (!isWebFile && std::ranges::find(kPaths, path) == std::end(kPaths)) {
+    } else if (!isWebFile && !shared && path != "/healthz") {
         answer = TextAnswer(404, "no such page: " + std::string(path));
     } else if (request.method != "GET" && request.method != "HEAD") {
         answer = TextAnswer(405, "method " + request.method + " is not allowed: GET or HEAD");
         answer.headers.emplace_back("Allow", "GET, HEAD");
     } else if (path == "/healthz") {
         answer = Health();
+    } else if (path == "/") {
+        answer = Page(request, webFile->bytes, query);
     } else if (isWebFile) {
         answer = FixedAnswer(request, ContentTypeOf(fileName), std::string(webFile->bytes));
     } else if (path == "/colours.json") {
@@ -533,8 +609,34 @@ std::optional<HttpAnswer> RenderService::Answer(const HttpRequest& request, Repl
         }
         answer = std::move(*picture);
     }
-    answer.headers.emplace_back("X-Content-Type-Options", "nosniff");
+    AddCommonHeaders(answer, shared);
     return answer;
+}
+
+HttpAnswer RenderService::Page(const HttpRequest& request, std::string_view page, std::string_view query) const
+{
+    PagePreview preview{.title = "glyphtint",
+                        .description = "Names in colour codes drawn as the game draws them: type one to see its "
+                                       "picture.",
+                        .publicUrl = limits_.publicUrl,
+                        .pageUrl = limits_.publicUrl,
+                        .imageUrl = "",
+                        .imageAlt = ""};
+    if (const std::optional<std::string> text = PageText(query, limits_.maxTextBytes)) {
+        if (const std::string name = render::DescribeCodedText(*text).plainText; !name.empty()) {
+            preview.title = name;
+            preview.description = render::DescribePicture(*text);
+            preview.imageAlt = preview.description;
+            if (!limits_.publicUrl.empty()) {
+                const std::string asked = "text=" + EncodeQueryValue(*text);
+                preview.pageUrl = limits_.publicUrl + "?" + asked;
+                // Naming the pack, the card may be kept for ever by whoever fetches it.
+                preview.imageUrl = limits_.publicUrl + "card.png?" + asked + "&v=" + Current()->hex.substr(0, 12);
+            }
+        }
+    }
+    // The page's tag is that of its bytes, which hold the text: each text its own tag.
+    return FixedAnswer(request, "text/html; charset=utf-8", FillPage(page, preview));
 }
 
 namespace {
@@ -572,13 +674,21 @@ HttpAnswer RefusedPicture()
 std::optional<HttpAnswer> RenderService::AnswerPicture(const HttpRequest& request, std::string_view path,
                                                        std::string_view query, Reply& reply)
 {
-    const Product product = path == "/strip.png"    ? Product::Strip
-                            : path == "/framed.jpg" ? Product::Framed
-                                                    : Product::Info;
+    const Product product = *PictureProduct(path);
     try {
         Query parsed = ParseQuery(query, limits_.maxTextBytes);
+        if (std::optional<std::string> text = PathText(path, limits_.maxTextBytes)) {
+            if (parsed.text) {
+                throw EUsage("the text is in the path already: text= is not taken beside it");
+            }
+            parsed.text = std::move(text);
+        }
         if (!parsed.text) {
             throw EUsage("no text given: ?text=...");
+        }
+        if (product == Product::Card) {
+            // A card takes the largest scale that fits: scale= changes neither its bytes nor its tag.
+            parsed.style.scale = 1;
         }
         // What the text alone refuses is answered before a renderer is waited for.
         pictures::PlanText(*parsed.text, std::array{KindOf(product)}, parsed.style, {}, parsed.game).Require();
@@ -594,7 +704,7 @@ std::optional<HttpAnswer> RenderService::AnswerPicture(const HttpRequest& reques
             try {
                 Refresh(renderer);
                 job->answer = Draw(*renderers_[renderer], *job);
-                job->answer.headers.emplace_back("X-Content-Type-Options", "nosniff");
+                AddCommonHeaders(job->answer, true);
             } catch (...) {
                 // Out of memory even for a message: a bare 503, which needs none.
                 job->answer.status = 503;
@@ -641,10 +751,16 @@ HttpAnswer RenderService::Draw(Renderer& renderer, const PictureJob& job)
                               render, [&]() -> render::GlyphPack& { return renderer.pack; }, kServedPictureLimits)
                               .front());
             // "*" stands for any picture there is: a refusal stays what it is.
+            const bool jpeg = job.product == Product::Framed;
             answer = match == TagMatch::Any
                          ? HttpAnswer{304, "", "", std::move(caching)}
-                         : HttpAnswer{200, job.product == Product::Strip ? "image/png" : "image/jpeg", std::move(bytes),
-                                      std::move(caching)};
+                         : HttpAnswer{200, jpeg ? "image/jpeg" : "image/png", std::move(bytes), std::move(caching)};
+            if (answer.status == 200) {
+                // Saved under the name it shows rather than the address's last part.
+                answer.headers.emplace_back(
+                    "Content-Disposition",
+                    DownloadDisposition(render::DescribeCodedText(*job.query.text).plainText, jpeg ? "jpg" : "png"));
+            }
         }
     } catch (...) {
         answer = RefusedPicture();

@@ -26,6 +26,9 @@ struct ServiceLimits {
     double maxWaitSeconds = 1;
     // How long a picture may be kept when its address does not name the pack (v=).
     unsigned maxAgeSeconds = 24 * 60 * 60;
+    // The service's address from outside (--public-url, ending in '/'), for the page's
+    // link previews and snippets; empty when not known.
+    std::string publicUrl;
 };
 
 // One glyph pack's bytes, held unchangeable, and their digest.
@@ -54,6 +57,7 @@ private:
 
     std::optional<HttpAnswer> AnswerPicture(const HttpRequest& request, std::string_view path, std::string_view query,
                                             Reply& reply);
+    HttpAnswer Page(const HttpRequest& request, std::string_view page, std::string_view query) const;
     HttpAnswer Draw(Renderer& renderer, const PictureJob& job);
     HttpAnswer Health() const;
     void Refresh(unsigned renderer);

@@ -7,6 +7,7 @@
 #include "render/TextLimits.h"
 #include "tools/CommandLine.h"
 #include "serve/HttpServer.h"
+#include "serve/LinkPreview.h"
 #include "raster/OffscreenApplication.h"
 #include "serve/RenderService.h"
 #include "tools/StandardStreams.h"
@@ -34,17 +35,21 @@ constexpr const char* kProgram = "glyphtint-serve";
 constexpr const char* kUsage =
     "usage: glyphtint-serve [--archive FILE] [--listen HOST:PORT] [--threads N] [--max-text-bytes N]\n"
     "                       [--max-connections N] [--header-timeout SECONDS]\n"
-    "                       [--max-wait SECONDS] [--max-age SECONDS]\n"
+    "                       [--max-wait SECONDS] [--max-age SECONDS] [--public-url URL]\n"
     "Serves the pictures of glyphtint-render over HTTP, drawn with the glyphs of FILE\n"
     "(default: glyphtint.gfx beside this program):\n"
     "  GET /strip.png?text=T     the strip --strip writes for the coded text T\n"
     "  GET /framed.jpg?text=T    the framed picture --framed writes\n"
+    "  GET /card.png?text=T      T scaled up on a dark 1200x630 card, for link previews\n"
+    "  GET /n/T.png, /n/T.jpg    the strip, the framed picture: T in the path\n"
     "  GET /info.json?text=T     T's lengths and the characters drawn, as JSON\n"
     "  GET /healthz              'ok' while pictures are drawn; X-Glyph-Pack: the pack's digest\n"
-    "  GET /?text=T              a web page that shows T's strip as it is typed\n"
+    "  GET /?text=T              a web page that shows T's strip as it is typed, with\n"
+    "                            T's link-preview tags\n"
     "  GET /colours.json         the palettes' colour codes, names and colours\n"
-    "T is percent-encoded ('+' a space, %XX any byte); scale, background, min-contrast\n"
-    "and page take the values of glyphtint-render's options of those names; v, the first\n"
+    "T is percent-encoded ('+' a space, %XX any byte; in /n/ '+' is itself); scale,\n"
+    "background, min-contrast and page take the values of glyphtint-render's options of\n"
+    "those names, a colour with or without its '#' (%23); v, the first\n"
     "12 hexadecimal digits of the pack's digest, marks a picture as never changing.\n"
     "  --listen HOST:PORT      where to listen (default 127.0.0.1:8080; port 0: a free one)\n"
     "  --threads N             pictures drawn at once, 1 to 256 (default: the cores)\n"
@@ -56,6 +61,8 @@ constexpr const char* kUsage =
     "                          connection idle the longest is closed for the new one\n"
     "  --header-timeout S      seconds a connection has to send its request's head, from its\n"
     "                          start or its last answer, 1 to 3600 (default 5)\n"
+    "  --public-url URL        the http(s) address the service is reached at from outside,\n"
+    "                          for the page's snippets and link previews (og:image)\n"
     "  --help, --version       this text; the version\n"
     "Prints 'listening on http://HOST:PORT/' once serving, then one line a request:\n"
     "method, path, status (0: no answer sent whole), bytes, milliseconds. When that log\n"
@@ -103,7 +110,7 @@ ServeOptions ParseServeOptions(int argc, const char* const* argv)
         const std::string argument = argv[i];
         if (argument != "--archive" && argument != "--listen" && argument != "--threads" &&
             argument != "--max-text-bytes" && argument != "--max-connections" && argument != "--header-timeout" &&
-            argument != "--max-wait" && argument != "--max-age") {
+            argument != "--max-wait" && argument != "--max-age" && argument != "--public-url") {
             throw argument.starts_with("-") ? UnknownOption(argument)
                                             : EUsage("unexpected argument '" + argument + "'");
         }
@@ -123,6 +130,8 @@ ServeOptions ParseServeOptions(int argc, const char* const* argv)
             options.server.headerTimeoutSeconds = static_cast<unsigned>(ReadNumber(argument, value, 1, 3600));
         } else if (argument == "--max-wait") {
             options.limits.maxWaitSeconds = ReadSeconds(argument, value, 3600);
+        } else if (argument == "--public-url") {
+            options.limits.publicUrl = ReadPublicUrl(value);
         } else if (argument == "--max-age") {
             options.limits.maxAgeSeconds = static_cast<unsigned>(ReadNumber(argument, value, 0, 31536000));
         } else {

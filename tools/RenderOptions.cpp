@@ -41,14 +41,17 @@ const char* SingleTextConflict(std::string_view option)
     return nullptr;
 }
 
-// "#RRGGBB", six hexadecimal digits; nothing for anything else.
+// "#RRGGBB" or "RRGGBB", six hexadecimal digits; nothing for anything else.
 std::optional<render::TColourTriple> ParseColour(std::string_view text)
 {
-    if (text.size() != 7 || text[0] != '#') {
+    if (text.starts_with('#')) {
+        text.remove_prefix(1);
+    }
+    if (text.size() != 6) {
         return std::nullopt;
     }
     std::uint32_t value = 0;
-    for (const char c : text.substr(1)) {
+    for (const char c : text) {
         const int digit = render::HexDigit(c);
         if (digit < 0) {
             return std::nullopt;
@@ -60,20 +63,34 @@ std::optional<render::TColourTriple> ParseColour(std::string_view text)
     return colour;
 }
 
+std::string Named(std::string_view name, StyleNaming naming)
+{
+    return naming == StyleNaming::CommandLine ? "--" + std::string(name) : std::string(name) + "=";
+}
+
+// How a colour is written, in the words of the front end.
+std::string ColourForm(StyleNaming naming, std::string_view example)
+{
+    return naming == StyleNaming::CommandLine
+               ? "a colour #RRGGBB"
+               : "a colour such as " + std::string(example) + " or %23" + std::string(example);
+}
+
 } // namespace
 
-std::optional<std::string> ReadStyleValue(std::string_view option, const std::string& value,
-                                          render::PictureStyle& style)
+std::optional<std::string> ReadStyleValue(std::string_view name, const std::string& value, render::PictureStyle& style,
+                                          StyleNaming naming)
 {
     const std::string quoted = ", not '" + value + "'";
-    if (option == "--scale") {
+    const std::string option = Named(name, naming);
+    if (name == "scale") {
         if (value.size() == 1 && value[0] >= '1' && value[0] - '0' <= render::kMaxPictureScale) {
             style.scale = value[0] - '0';
             return std::nullopt;
         }
-        return "--scale takes a whole number from 1 to " + std::to_string(render::kMaxPictureScale) + quoted;
+        return option + " takes a whole number from 1 to " + std::to_string(render::kMaxPictureScale) + quoted;
     }
-    if (option == "--background") {
+    if (name == "background") {
         if (value == "glyph") {
             style.background = render::StripBackground::Glyph;
         } else if (value == "transparent") {
@@ -82,35 +99,37 @@ std::optional<std::string> ReadStyleValue(std::string_view option, const std::st
             style.background = render::StripBackground::Colour;
             style.backgroundColour = *colour;
         } else {
-            return "--background takes glyph, transparent or a colour #RRGGBB" + quoted;
+            return option + " takes glyph, transparent or " + ColourForm(naming, "1e1e1e") + quoted;
         }
         return std::nullopt;
     }
-    if (option == "--page") {
+    if (name == "page") {
         if (const std::optional<render::TColourTriple> colour = ParseColour(value)) {
             style.page = *colour;
             return std::nullopt;
         }
-        return "--page takes a colour #RRGGBB" + quoted;
+        return option + " takes " + ColourForm(naming, "ffffff") + quoted;
     }
-    // --min-contrast: a ratio of luminances lies from 1 (none) to 21 (black on white).
+    // min-contrast: a ratio of luminances lies from 1 (none) to 21 (black on white).
     // Read with a point in every locale: strtod would want the locale's comma.
     if (const std::optional<double> ratio = render::ParseDecimal(value); ratio && *ratio >= 1 && *ratio <= 21) {
         style.minContrast = *ratio;
         return std::nullopt;
     }
-    return "--min-contrast takes a contrast ratio from 1 to 21" + quoted;
+    return Named("min-contrast", naming) + " takes a contrast ratio from 1 to 21" + quoted;
 }
 
-void CheckStyleCombination(const render::PictureStyle& style)
+void CheckStyleCombination(const render::PictureStyle& style, StyleNaming naming)
 {
     const bool transparent = style.background == render::StripBackground::Transparent;
+    const bool cli = naming == StyleNaming::CommandLine;
     if (style.page && !transparent) {
-        throw EUsage("--page names the page under a transparent strip: give it with --background transparent");
+        throw EUsage(Named("page", naming) + " names the page under a transparent strip: give it with " +
+                     (cli ? "--background transparent" : "background=transparent"));
     }
     if (transparent && style.minContrast && !style.page) {
-        throw EUsage("--min-contrast on a transparent background needs --page #RRGGBB, the page it is measured "
-                     "against");
+        throw EUsage(Named("min-contrast", naming) + " on a transparent background needs " +
+                     (cli ? "--page #RRGGBB" : "page=RRGGBB") + ", the page it is measured against");
     }
 }
 
@@ -158,7 +177,8 @@ RenderOptions ParseRenderOptions(int argc, const char* const* argv)
             argument == "--page") {
             if (!hasNext) {
                 problems.push_back({Form::Both, "option '" + std::string(argument) + "' needs a value"});
-            } else if (const std::optional<std::string> wrong = ReadStyleValue(argument, argv[++i], options.style)) {
+            } else if (const std::optional<std::string> wrong =
+                           ReadStyleValue(argument.substr(2), argv[++i], options.style)) {
                 problems.push_back({Form::Both, *wrong});
             }
         } else if (argument == "--game") {

@@ -41,14 +41,20 @@ struct RenderOptions {
 // else is then required.
 RenderOptions ParseRenderOptions(int argc, const char* const* argv);
 
-// The value of one style option (--scale, --background, --min-contrast, --page; any other
-// name is read as --min-contrast) read into style; the message saying what is accepted
-// when it is no such value. Shared with every front end that takes the same options.
-std::optional<std::string> ReadStyleValue(std::string_view option, const std::string& value,
-                                          render::PictureStyle& style);
+// How a front end's messages name a style option: "--scale" on the command line,
+// "scale=" for a URL parameter (where '#' must be written %23).
+enum class StyleNaming { CommandLine, UrlParameter };
 
-// Raises EUsage when the style's options do not go together: --page without a transparent
-// background, or --min-contrast on a transparent one without --page.
-void CheckStyleCombination(const render::PictureStyle& style);
+// The value of one style option (scale, background, min-contrast, page, named without
+// dashes; any other name is read as min-contrast) read into style; the message saying
+// what is accepted when it is no such value, naming the option as naming says. A colour
+// is six hexadecimal digits, with or without '#'. Shared with every front end that takes
+// the same options.
+std::optional<std::string> ReadStyleValue(std::string_view name, const std::string& value, render::PictureStyle& style,
+                                          StyleNaming naming = StyleNaming::CommandLine);
+
+// Raises EUsage when the style's options do not go together: page without a transparent
+// background, or min-contrast on a transparent one without page.
+void CheckStyleCombination(const render::PictureStyle& style, StyleNaming naming = StyleNaming::CommandLine);
 
 } // namespace glyphtint::tools

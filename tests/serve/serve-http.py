@@ -123,8 +123,8 @@ def requests_and_errors(server):
     for bad, status, message in (("/strip.png?text=%4", 400, "malformed percent escape"),
                                  ("/strip.png?text=%zz1", 400, "malformed percent escape"),
                                  ("/strip.png?text=a&colour=red", 400, "unknown parameter 'colour'"),
-                                 ("/strip.png?text=a&scale=9", 400, "--scale takes a whole number from 1 to 8, not '9'"),
-                                 ("/strip.png?text=a&page=%23ffffff", 400, "--page names the page under a transparent"),
+                                 ("/strip.png?text=a&scale=9", 400, "scale= takes a whole number from 1 to 8, not '9'"),
+                                 ("/strip.png?text=a&page=%23ffffff", 400, "page= names the page under a transparent"),
                                  ("/strip.png?text=a&text=b", 400, "given twice"),
                                  ("/strip.png?text=%5E1", 422, "The text draws no glyph"),
                                  ("/nothing", 404, "no such page")):

@@ -138,6 +138,28 @@ TEST(RenderOptions, ClashesAndGapsAreNamedFirstInArgumentOrder)
     }
 }
 
+TEST(RenderOptions, UrlParametersAreNamedAsSuch)
+{
+    using glyphtint::tools::StyleNaming;
+    const std::pair<std::pair<const char*, const char*>, const char*> cases[] = {
+        {{"scale", "9"}, "scale= takes a whole number from 1 to 8, not '9'"},
+        {{"background", ""}, "background= takes glyph, transparent or a colour such as 1e1e1e or %231e1e1e, not ''"},
+        {{"page", "#fff"}, "page= takes a colour such as ffffff or %23ffffff, not '#fff'"},
+        {{"min-contrast", "0"}, "min-contrast= takes a contrast ratio from 1 to 21, not '0'"},
+    };
+    for (const auto& [option, message] : cases) {
+        glyphtint::render::PictureStyle style;
+        EXPECT_EQ(glyphtint::tools::ReadStyleValue(option.first, option.second, style, StyleNaming::UrlParameter),
+                  message);
+    }
+    glyphtint::render::PictureStyle style;
+    // A colour needs no '#', which an address would have to write as %23.
+    EXPECT_FALSE(glyphtint::tools::ReadStyleValue("background", "1E1e1f", style, StyleNaming::UrlParameter));
+    EXPECT_EQ(style.backgroundColour, (glyphtint::render::TColourTriple{0x1e, 0x1e, 0x1f}));
+    EXPECT_EQ(Parse({"--background", "00ff80", "--info", "a"}).style.backgroundColour,
+              (glyphtint::render::TColourTriple{0, 255, 128}));
+}
+
 TEST(RenderOptions, StylesAreReadForBothForms)
 {
     const RenderOptions plain = Parse({"--info", "a"});

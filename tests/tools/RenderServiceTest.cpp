@@ -107,7 +107,7 @@ TEST_F(RenderServiceTest, GamesAreChosenByQueryAndTaggedApart)
     for (const std::string target : {"/strip.png?game=quake&text=x", "/colours.json?game=quake"}) {
         const HttpAnswer wrong = Ask(target);
         EXPECT_EQ(wrong.status, 400) << target;
-        EXPECT_THAT(wrong.body, HasSubstr("game takes one of glyphtint, quake3, ioquake3,")) << target;
+        EXPECT_THAT(wrong.body, HasSubstr("game= takes one of glyphtint, quake3, ioquake3,")) << target;
     }
 }
 
