@@ -46,7 +46,8 @@ void RaiseFaintSamples(render::GlyphPack& pack, std::string_view text, const ren
     const render::TColourTriple under = render::ContrastBackground(style);
     bool raised = false;
     // Placed in an image as wide as the unscaled strip: the strip's own columns.
-    for (const render::ColourSample& sample : render::ColourSamplesOf(text, widths, bitmap->Width() / style.scale, rules)) {
+    for (const render::ColourSample& sample :
+         render::ColourSamplesOf(text, widths, bitmap->Width() / style.scale, rules)) {
         const std::optional<render::TColourTriple> colour = rules.ColourOf(static_cast<unsigned char>(sample.code));
         if (!colour) {
             continue;

@@ -135,7 +135,8 @@ std::vector<std::string> RunRenderJob(const RenderJob& job, const PackSource& pa
         const render::CodeRules& rules = RulesOf(job.game);
         if (stripAsked || framing) {
             strip.emplace();
-            render::RenderMeasuredText(glyphs, job.text, *strip, stripAsked ? job.style : framedStyle, plan.strip, rules);
+            render::RenderMeasuredText(glyphs, job.text, *strip, stripAsked ? job.style : framedStyle, plan.strip,
+                                       rules);
         }
         if (framing) {
             framed.emplace();

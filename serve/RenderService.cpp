@@ -623,12 +623,22 @@ HttpAnswer RenderService::Page(const HttpRequest& request, std::string_view page
                         .imageUrl = "",
                         .imageAlt = ""};
     if (const std::optional<std::string> text = PageText(query, limits_.maxTextBytes)) {
-        if (const std::string name = render::DescribeCodedText(*text).plainText; !name.empty()) {
+        // The page tells an unknown game itself; its preview then reads the text as glyphtint does.
+        const render::GameProfile* game = &render::DefaultGameProfile();
+        try {
+            game = &GameOfQuery(query);
+        } catch (const EUsage&) {
+        }
+        const render::CodeRules& rules = game->rules;
+        if (const std::string name = render::DescribeCodedText(*text, rules).plainText; !name.empty()) {
             preview.title = name;
-            preview.description = render::DescribePicture(*text);
+            preview.description = render::DescribePicture(*text, {}, rules);
             preview.imageAlt = preview.description;
             if (!limits_.publicUrl.empty()) {
-                const std::string asked = "text=" + EncodeQueryValue(*text);
+                std::string asked = "text=" + EncodeQueryValue(*text);
+                if (game != &render::DefaultGameProfile()) {
+                    asked += "&game=" + std::string(game->id);
+                }
                 preview.pageUrl = limits_.publicUrl + "?" + asked;
                 // Naming the pack, the card may be kept for ever by whoever fetches it.
                 preview.imageUrl = limits_.publicUrl + "card.png?" + asked + "&v=" + Current()->hex.substr(0, 12);
@@ -759,7 +769,9 @@ HttpAnswer RenderService::Draw(Renderer& renderer, const PictureJob& job)
                 // Saved under the name it shows rather than the address's last part.
                 answer.headers.emplace_back(
                     "Content-Disposition",
-                    DownloadDisposition(render::DescribeCodedText(*job.query.text).plainText, jpeg ? "jpg" : "png"));
+                    DownloadDisposition(
+                        render::DescribeCodedText(*job.query.text, pictures::RulesOf(job.query.game)).plainText,
+                        jpeg ? "jpg" : "png"));
             }
         }
     } catch (...) {

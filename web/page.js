@@ -165,23 +165,13 @@ function pictureOptions(chosen) {
   return options;
 }
 
-// The text as the picture's file name: codes removed, anything a file system or a
-// command line might take amiss replaced.
-function fileNameOf(text) {
-  let plain = "";
-  for (let i = 0; i < text.length; ++i) {
-    if (text[i] !== "^") {
-      plain += text[i];
-    } else if (text[i + 1] === "^") {
-      plain += "^";
-      ++i;
-    } else {
-      // A code, or a caret at the end with nothing to colour.
-      ++i;
-    }
-  }
-  const name = plain.replace(/[^\p{L}\p{N}._-]+/gu, "_").replace(/^[._]+|[._]+$/g, "").slice(0, 64);
-  return name || "glyphtint";
+// The picture's file name as the service names it (the name without its codes, read by
+// the game's rules, in Content-Disposition), without its extension.
+function fileStemOf(answer) {
+  const disposition = answer.headers.get("Content-Disposition") || "";
+  const quoted = /filename="([^"]*)"/.exec(disposition);
+  const name = quoted ? quoted[1] : "";
+  return name.replace(/\.png$/, "") || "glyphtint";
 }
 
 // Relative luminance and contrast ratio as the web measures them.
@@ -240,9 +230,11 @@ async function showPicture(mine, text, query, described) {
   // One request: the picture comes from its bytes, or the service's words from them.
   let blob = null;
   let failure = "";
+  let stem = "glyphtint";
   try {
     const answer = await fetch("strip.png" + query);
     if (answer.ok) {
+      stem = fileStemOf(answer);
       blob = await answer.blob();
     } else {
       failure = (await answer.text()).trim() || "The service answered " + answer.status;
@@ -278,11 +270,10 @@ async function showPicture(mine, text, query, described) {
   message.hidden = true;
   strip.hidden = false;
   copyButton.disabled = false;
-  const name = fileNameOf(text);
   downloadStrip.href = "strip.png" + query;
-  downloadStrip.download = name + ".png";
+  downloadStrip.download = stem + ".png";
   downloadFramed.href = "framed.jpg" + queryOf(text, {});
-  downloadFramed.download = name + ".jpg";
+  downloadFramed.download = stem + ".jpg";
   showSnippets();
 }
 
