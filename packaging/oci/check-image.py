@@ -111,10 +111,14 @@ def reproducible():
 
 
 def serving():
-    container = Container("--read-only")
+    container = Container("--read-only", "-e", "GLYPHTINT_PUBLIC_URL=https://names.example/glyphs")
     try:
         status, body = get(container.url + "healthz")
         check(status == 200 and body == b"ok\n", "/healthz: %d %r" % (status, body))
+        # GLYPHTINT_PUBLIC_URL reaches the service as its public address.
+        status, body = get(container.url)
+        check(status == 200 and b'content="https://names.example/glyphs/"' in body,
+              "the page does not carry the public address: %d" % status)
         with tempfile.TemporaryDirectory() as scratch:
             expected = os.path.join(scratch, "strip.png")
             subprocess.run([os.path.join(BUILD, "bin", "glyphtint-render"), "--strip", expected, "^1m00 ^7in a ^2box"],
