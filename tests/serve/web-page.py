@@ -207,8 +207,10 @@ try:
     check(driver.find_element(By.ID, "embed-note").is_displayed(), "the note on snippets without a public address")
     check(driver.find_element(By.ID, "snippet-address").text == base + "/strip.png?text=%5E1m00&scale=2",
           "the address snippet")
-    driver.execute_script("const m = document.createElement('meta'); m.name = 'glyphtint:public-url';"
-                          "m.content = arguments[0] + '/'; document.head.append(m);", base)
+    check(driver.execute_script("return document.querySelector('meta[name=\"glyphtint:public-url\"]').content")
+          == "", "the page's public address without --public-url")
+    driver.execute_script("document.querySelector('meta[name=\"glyphtint:public-url\"]').content = arguments[0] + '/';",
+                          base)
     Select(driver.find_element(By.ID, "option-min-contrast")).select_by_value("3")
     picture = shown_strip(driver, "?text=%5E1m00&scale=2&min-contrast=3")
     check(not driver.find_element(By.ID, "embed-note").is_displayed(), "the note with a public address")
