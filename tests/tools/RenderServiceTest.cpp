@@ -79,7 +79,7 @@ TEST_F(RenderServiceTest, GamesAreChosenByQueryAndTaggedApart)
 {
     const HttpAnswer info = Ask("/info.json?game=unvanquished&text=" + Encoded("^#FF8000x"));
     ASSERT_EQ(info.status, 200) << info.body;
-    EXPECT_THAT(info.body, HasSubstr(R"("described": "x in orange")"));
+    EXPECT_THAT(info.body, HasSubstr(R"("described": "x in orange", "runs": [{"text": "x", "colour": "#ff8000"}])"));
     EXPECT_THAT(info.body, HasSubstr(R"("game": "unvanquished", "limit": 128, "over_limit": false)"));
     EXPECT_THAT(Ask("/info.json?text=x").body, ::testing::Not(HasSubstr("\"game\"")));
 
