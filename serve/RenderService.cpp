@@ -329,6 +329,19 @@ std::string ColoursJson(const render::GameProfile& game)
     return json + "]}\n";
 }
 
+// The games a text may be read as, glyphtint's own first: id, title and name limit in
+// bytes (null where the game keeps any length).
+std::string GamesJson()
+{
+    std::string json = "[";
+    for (const render::GameProfile& game : render::GameProfiles()) {
+        json += std::string(json.size() > 1 ? ",\n " : "") + "{\"id\": " + JsonString(game.id) +
+                ", \"title\": " + JsonString(game.title) +
+                ", \"limit\": " + (game.byteLimit ? std::to_string(*game.byteLimit) : std::string("null")) + "}";
+    }
+    return json + "]\n";
+}
+
 std::string_view ContentTypeOf(std::string_view name)
 {
     return name.ends_with(".html")  ? "text/html; charset=utf-8"
@@ -499,7 +512,7 @@ std::optional<HttpAnswer> RenderService::Answer(const HttpRequest& request, Repl
     const std::string_view query = target.substr(std::min(mark + 1, target.size()));
     // Every page the service has besides the files of the web page.
     static constexpr std::string_view kPaths[] = {"/healthz", "/strip.png", "/framed.jpg", "/info.json",
-                                                  "/colours.json"};
+                                                  "/colours.json", "/games.json"};
     // "/" is the page; its text is in the query, which the page's script reads itself.
     const std::string_view fileName = path == "/" ? std::string_view("index.html") : path.substr(path.empty() ? 0 : 1);
     const auto webFile = std::ranges::find(WebFiles(), fileName, &WebFile::name);
@@ -526,6 +539,8 @@ std::optional<HttpAnswer> RenderService::Answer(const HttpRequest& request, Repl
         } catch (const EUsage& error) {
             answer = TextAnswer(400, error.what());
         }
+    } else if (path == "/games.json") {
+        answer = FixedAnswer(request, "application/json", GamesJson());
     } else {
         std::optional<HttpAnswer> picture = AnswerPicture(request, path, query, reply);
         if (!picture) {

@@ -104,6 +104,11 @@ TEST_F(RenderServiceTest, GamesAreChosenByQueryAndTaggedApart)
     EXPECT_THAT(colours.body, ::testing::Not(HasSubstr(R"({"code": "8")"))) << "black again in Quake III";
     EXPECT_THAT(Ask("/colours.json").body, HasSubstr(R"({"code": "8")"));
 
+    const HttpAnswer games = Ask("/games.json");
+    ASSERT_EQ(games.status, 200);
+    EXPECT_THAT(games.body, ::testing::StartsWith(R"([{"id": "glyphtint", "title": "glyphtint", "limit": null},)"));
+    EXPECT_THAT(games.body, HasSubstr(R"({"id": "xonotic", "title": "Xonotic", "limit": 128})"));
+
     for (const std::string target : {"/strip.png?game=quake&text=x", "/colours.json?game=quake"}) {
         const HttpAnswer wrong = Ask(target);
         EXPECT_EQ(wrong.status, 400) << target;
