@@ -274,6 +274,11 @@ try:
     check(shown_strip(driver, "?text=%5E8m00&game=quake3") == strip_of("^8m00", "--game", "quake3"),
           "the preview in Quake III")
     check(driver.current_url == base + "/?text=%5E8m00&game=quake3", "the address with a game")
+    connection.request("GET", "/colours.json?game=quake3")
+    quake_samples = sum(len(palette) for palette in json.loads(connection.getresponse().read())["palettes"])
+    WebDriverWait(driver, 30).until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#palettes img")) == quake_samples)
+    check(quake_samples != samples and "game=quake3" in driver.find_element(By.CSS_SELECTOR, "#palettes img")
+          .get_attribute("src"), "the palettes follow the game")
 
     # Side by side: a row for every game, each drawing the text its way and telling the
     # bytes against its limit, over it in words.
