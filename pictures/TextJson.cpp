@@ -21,6 +21,14 @@ std::string AdjustedCodesJson(const std::string& text, const render::PictureStyl
     return json + "]";
 }
 
+std::string HexColour(render::TColourTriple colour)
+{
+    char value[8];
+    std::snprintf(value, sizeof value, "#%02x%02x%02x", static_cast<unsigned>(colour.Red) & 0xFFu,
+                  static_cast<unsigned>(colour.Green) & 0xFFu, static_cast<unsigned>(colour.Blue) & 0xFFu);
+    return value;
+}
+
 std::string ColourRunsJson(std::string_view text, const render::PictureStyle& style, const render::CodeRules& rules)
 {
     std::string json = "[";
@@ -31,11 +39,8 @@ std::string ColourRunsJson(std::string_view text, const render::PictureStyle& st
         if (run.empty()) {
             return;
         }
-        char colour[8];
-        std::snprintf(colour, sizeof colour, "#%02x%02x%02x", static_cast<unsigned>(drawn.Red) & 0xFFu,
-                      static_cast<unsigned>(drawn.Green) & 0xFFu, static_cast<unsigned>(drawn.Blue) & 0xFFu);
         json += json.size() > 1 ? ", " : "";
-        json += "{\"text\": " + JsonString(run) + ", \"colour\": \"" + colour + "\"}";
+        json += "{\"text\": " + JsonString(run) + ", \"colour\": \"" + HexColour(drawn) + "\"}";
         run.clear();
     };
     render::ScanCodedText(

@@ -21,6 +21,9 @@ std::string JsonString(std::string_view bytes);
 std::string AdjustedCodesJson(const std::string& text, const render::PictureStyle& style,
                               const render::GameProfile* game = nullptr);
 
+// A colour as the JSON answers write it: "#rrggbb", without quotes.
+std::string HexColour(render::TColourTriple colour);
+
 // The drawn text split where its colour changes, as a JSON array of {"text", "colour"}
 // objects in drawing order; the colour "#rrggbb" as the style draws it. Characters without
 // a glyph are left out, so the runs' texts together are the text the picture shows.

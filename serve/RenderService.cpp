@@ -314,13 +314,10 @@ std::string ColoursJson(const render::GameProfile& game)
                 continue;
             }
             const render::TColourTriple colour = token.colour;
-            char value[8];
-            std::snprintf(value, sizeof value, "#%02x%02x%02x", colour.Red & 255, colour.Green & 255,
-                          colour.Blue & 255);
             json += std::string(first ? "" : ", ") +
                     "{\"code\": " + JsonString(std::string(1, static_cast<char>(*code))) +
                     ", \"sample\": " + JsonString(std::string(1, static_cast<char>(token.byte))) +
-                    ", \"name\": " + JsonString(render::ColourName(colour)) + ", \"colour\": \"" + value + "\"}";
+                    ", \"name\": " + JsonString(render::ColourName(colour)) + ", \"colour\": \"" + pictures::HexColour(colour) + "\"}";
             first = false;
             code.reset();
         }

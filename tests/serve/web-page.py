@@ -4,7 +4,7 @@ the options and shows glyphtint-render's strip, a palette sample inserts its cod
 shared link opens its text and options, snippets pasted elsewhere show the picture,
 and hostile links stay text. Exits 77 when Chromium, its driver or Selenium is missing.
 usage: web-page.py BIN_DIR [--screenshot PNG]
-(PNG's folder also gets web-page-options.png and web-page-options-dark.png)"""
+(PNG's folder also gets web-page-options.png, web-page-options-dark.png and web-page-compare.png)"""
 import base64
 import json
 import os
