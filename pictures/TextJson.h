@@ -27,8 +27,7 @@ std::string HexColour(render::TColourTriple colour);
 // The drawn text split where its colour changes, as a JSON array of {"text", "colour"}
 // objects in drawing order; the colour "#rrggbb" as the style draws it. Characters without
 // a glyph are left out, so the runs' texts together are the text the picture shows.
-std::string ColourRunsJson(std::string_view text, const render::PictureStyle& style,
-                           const render::CodeRules& rules);
+std::string ColourRunsJson(std::string_view text, const render::PictureStyle& style, const render::CodeRules& rules);
 
 // What a text amounts to as JSON object members, the same for a batch line and the
 // service's /info.json: "bytes", "visible", "not_drawn", "text", "described", "runs" and, with

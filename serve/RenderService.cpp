@@ -317,7 +317,8 @@ std::string ColoursJson(const render::GameProfile& game)
             json += std::string(first ? "" : ", ") +
                     "{\"code\": " + JsonString(std::string(1, static_cast<char>(*code))) +
                     ", \"sample\": " + JsonString(std::string(1, static_cast<char>(token.byte))) +
-                    ", \"name\": " + JsonString(render::ColourName(colour)) + ", \"colour\": \"" + pictures::HexColour(colour) + "\"}";
+                    ", \"name\": " + JsonString(render::ColourName(colour)) + ", \"colour\": \"" +
+                    pictures::HexColour(colour) + "\"}";
             first = false;
             code.reset();
         }
@@ -508,8 +509,8 @@ std::optional<HttpAnswer> RenderService::Answer(const HttpRequest& request, Repl
     const std::string_view path = target.substr(0, mark);
     const std::string_view query = target.substr(std::min(mark + 1, target.size()));
     // Every page the service has besides the files of the web page.
-    static constexpr std::string_view kPaths[] = {"/healthz", "/strip.png", "/framed.jpg", "/info.json",
-                                                  "/colours.json", "/games.json"};
+    static constexpr std::string_view kPaths[] = {"/healthz",   "/strip.png",    "/framed.jpg",
+                                                  "/info.json", "/colours.json", "/games.json"};
     // "/" is the page; its text is in the query, which the page's script reads itself.
     const std::string_view fileName = path == "/" ? std::string_view("index.html") : path.substr(path.empty() ? 0 : 1);
     const auto webFile = std::ranges::find(WebFiles(), fileName, &WebFile::name);

@@ -97,7 +97,8 @@ TEST_F(RenderBatch, EachLineIsTheStripOfItsTextOrAnErrorLine)
          R"("error": "The strip is 1001000 x 16 pixels; a PNG file can be at most 1000000 pixels wide and high, so the text is too long."})",
          ""},
         {"abd", R"("error": "ZipArchive1: File \"d.jpg\" not found - Native error: 00015."})", ""},
-        {"b", R"("file": "FILE", "bytes": 1, "visible": 1, "not_drawn": 0, "text": "b", "described": "b in white", "runs": [{"text": "b", "colour": "#ffffff"}]})",
+        {"b",
+         R"("file": "FILE", "bytes": 1, "visible": 1, "not_drawn": 0, "text": "b", "described": "b in white", "runs": [{"text": "b", "colour": "#ffffff"}]})",
          "b"},
     };
     std::string input;
@@ -259,11 +260,15 @@ TEST_F(RenderBatch, StyledLinesAreTheStyledStripAndNameTheAdjustedCodes)
     const std::vector<std::string> reports = Lines(run.out);
     ASSERT_EQ(reports.size(), 2u) << run.out;
     EXPECT_NE(
-        reports[0].find(R"("text": "aba", "described": "a in grey, b in blue, a in red", "runs": [{"text": "a", "colour": "#6a686a"}, )"
-                       R"({"text": "b", "colour": "#5050f3"}, {"text": "a", "colour": "#ff0408"}], "adjusted": ["0", "4"]})"),
+        reports[0].find(
+            R"("text": "aba", "described": "a in grey, b in blue, a in red", "runs": [{"text": "a", "colour": "#6a686a"}, )"
+            R"({"text": "b", "colour": "#5050f3"}, {"text": "a", "colour": "#ff0408"}], "adjusted": ["0", "4"]})"),
         std::string::npos)
         << reports[0];
-    EXPECT_NE(reports[1].find(R"("text": "ab", "described": "ab in white", "runs": [{"text": "ab", "colour": "#ffffff"}], "adjusted": []})"), std::string::npos)
+    EXPECT_NE(
+        reports[1].find(
+            R"("text": "ab", "described": "ab in white", "runs": [{"text": "ab", "colour": "#ffffff"}], "adjusted": []})"),
+        std::string::npos)
         << reports[1];
 
     const std::filesystem::path reference = folder_ / "reference.png";
