@@ -227,7 +227,7 @@ contents)
   "$bin/glyphtint-render" --version | grep -qx "glyphtint-render $(dpkg-deb -f "$deb" Version)" ||
     fail "glyphtint-render --version"
   "$bin/glyphtint-gfx" --help | grep -q '^usage:' || fail "glyphtint-gfx --help"
-  [ "$("$bin/glyphtint-render" --info '^1m00')" = $'bytes: 5\nvisible: 3\nnot drawn: 0\ntext: m00\ndescribed: m00 in red' ] || fail "glyphtint-render --info"
+  [ "$("$bin/glyphtint-render" --info '^1m00')" = $'bytes: 5\nvisible: 3\nnot drawn: 0\ntext: m00\ndescribed: m00 in red\nruns: [{"text": "m00", "colour": "#ff0408"}]' ] || fail "glyphtint-render --info"
   "$bin/glyphtint-render" --strip "$work/strip.png" '^1m00' || fail "glyphtint-render --strip"
   file -b "$work/strip.png" | grep -q '^PNG image data' || fail "the strip is no PNG file"
   "$bin/glyphtint-gfx" check "$root/usr/lib/glyphtint/glyphtint.gfx" >/dev/null || fail "the packed glyph archive fails its check"

@@ -22,7 +22,8 @@ std::string DescriptionOf(const std::string& text, const render::PictureStyle& s
     std::string description = "bytes: " + std::to_string(info.byteLength) +
                               "\nvisible: " + std::to_string(info.visibleLength) +
                               "\nnot drawn: " + std::to_string(info.undrawnLength) + "\ntext: " + info.plainText +
-                              "\ndescribed: " + render::DescribePicture(text, style, rules) + "\n";
+                              "\ndescribed: " + render::DescribePicture(text, style, rules) +
+                              "\nruns: " + ColourRunsJson(text, style, rules) + "\n";
     if (style.minContrast) {
         description += "adjusted: " + AdjustedCodesJson(text, style, game) + "\n";
     }

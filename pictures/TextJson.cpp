@@ -3,6 +3,7 @@
 
 #include "pictures/RenderPlan.h"
 #include "render/ColourNames.h"
+#include "render/GlyphNames.h"
 #include "render/Utf8.h"
 
 #include <cstdio>
@@ -20,6 +21,50 @@ std::string AdjustedCodesJson(const std::string& text, const render::PictureStyl
     return json + "]";
 }
 
+std::string HexColour(render::TColourTriple colour)
+{
+    char value[8];
+    std::snprintf(value, sizeof value, "#%02x%02x%02x", static_cast<unsigned>(colour.Red) & 0xFFu,
+                  static_cast<unsigned>(colour.Green) & 0xFFu, static_cast<unsigned>(colour.Blue) & 0xFFu);
+    return value;
+}
+
+std::string ColourRunsJson(std::string_view text, const render::PictureStyle& style, const render::CodeRules& rules)
+{
+    std::string json = "[";
+    std::string run;
+    render::TColourTriple runTint{-1, -1, -1};
+    render::TColourTriple drawn;
+    const auto endRun = [&] {
+        if (run.empty()) {
+            return;
+        }
+        json += json.size() > 1 ? ", " : "";
+        json += "{\"text\": " + JsonString(run) + ", \"colour\": \"" + HexColour(drawn) + "\"}";
+        run.clear();
+    };
+    render::ScanCodedText(
+        text,
+        [&](unsigned char character, render::TColourTriple tint) {
+            if (!render::HasGlyph(character)) {
+                return;
+            }
+            if (tint != runTint) {
+                runTint = tint;
+                // Two codes may still draw one colour (or become one under the style).
+                const render::TColourTriple styled = render::StyledTint(tint, style);
+                if (styled != drawn || run.empty()) {
+                    endRun();
+                    drawn = styled;
+                }
+            }
+            run += static_cast<char>(character);
+        },
+        rules);
+    endRun();
+    return json + "]";
+}
+
 std::string TextInfoJsonMembers(const render::CodedTextInfo& info, const std::string& text,
                                 const render::PictureStyle& shown, const render::GameProfile* game)
 {
@@ -27,6 +72,7 @@ std::string TextInfoJsonMembers(const render::CodedTextInfo& info, const std::st
         "\"bytes\": " + std::to_string(info.byteLength) + ", \"visible\": " + std::to_string(info.visibleLength) +
         ", \"not_drawn\": " + std::to_string(info.undrawnLength) + ", \"text\": " + JsonString(info.plainText) +
         ", \"described\": " + JsonString(render::DescribePicture(text, shown, RulesOf(game))) +
+        ", \"runs\": " + ColourRunsJson(text, shown, RulesOf(game)) +
         (shown.minContrast ? ", \"adjusted\": " + AdjustedCodesJson(text, shown, game) : "");
     if (game != nullptr) {
         const render::NameLength length = render::MeasureName(text, *game);

@@ -21,8 +21,16 @@ std::string JsonString(std::string_view bytes);
 std::string AdjustedCodesJson(const std::string& text, const render::PictureStyle& style,
                               const render::GameProfile* game = nullptr);
 
+// A colour as the JSON answers write it: "#rrggbb", without quotes.
+std::string HexColour(render::TColourTriple colour);
+
+// The drawn text split where its colour changes, as a JSON array of {"text", "colour"}
+// objects in drawing order; the colour "#rrggbb" as the style draws it. Characters without
+// a glyph are left out, so the runs' texts together are the text the picture shows.
+std::string ColourRunsJson(std::string_view text, const render::PictureStyle& style, const render::CodeRules& rules);
+
 // What a text amounts to as JSON object members, the same for a batch line and the
-// service's /info.json: "bytes", "visible", "not_drawn", "text", "described" and, with
+// service's /info.json: "bytes", "visible", "not_drawn", "text", "described", "runs" and, with
 // --min-contrast, "adjusted", told and measured as a picture in the given style shows it.
 // With a game chosen, the text is read by its rules (info too must be) and "game",
 // "limit" (bytes, null where it sets none), "over_limit" and "length" ("38 bytes of 36 ·

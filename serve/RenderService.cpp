@@ -389,19 +389,30 @@ std::string ColoursJson(const render::GameProfile& game)
                 continue;
             }
             const render::TColourTriple colour = token.colour;
-            char value[8];
-            std::snprintf(value, sizeof value, "#%02x%02x%02x", colour.Red & 255, colour.Green & 255,
-                          colour.Blue & 255);
             json += std::string(first ? "" : ", ") +
                     "{\"code\": " + JsonString(std::string(1, static_cast<char>(*code))) +
                     ", \"sample\": " + JsonString(std::string(1, static_cast<char>(token.byte))) +
-                    ", \"name\": " + JsonString(render::ColourName(colour)) + ", \"colour\": \"" + value + "\"}";
+                    ", \"name\": " + JsonString(render::ColourName(colour)) + ", \"colour\": \"" +
+                    pictures::HexColour(colour) + "\"}";
             first = false;
             code.reset();
         }
         json += "]";
     }
     return json + "]}\n";
+}
+
+// The games a text may be read as, glyphtint's own first: id, title and name limit in
+// bytes (null where the game keeps any length).
+std::string GamesJson()
+{
+    std::string json = "[";
+    for (const render::GameProfile& game : render::GameProfiles()) {
+        json += std::string(json.size() > 1 ? ",\n " : "") + "{\"id\": " + JsonString(game.id) +
+                ", \"title\": " + JsonString(game.title) +
+                ", \"limit\": " + (game.byteLimit ? std::to_string(*game.byteLimit) : std::string("null")) + "}";
+    }
+    return json + "]\n";
 }
 
 std::string_view ContentTypeOf(std::string_view name)
@@ -577,7 +588,7 @@ std::optional<HttpAnswer> RenderService::Answer(const HttpRequest& request, Repl
     const auto webFile = std::ranges::find(WebFiles(), fileName, &WebFile::name);
     const bool isWebFile = webFile != WebFiles().end() && (path == "/" || fileName != "index.html");
     // Pictures and descriptions are for any site's pages and scripts; the page is not.
-    const bool shared = PictureProduct(path) || path == "/colours.json";
+    const bool shared = PictureProduct(path) || path == "/colours.json" || path == "/games.json";
     HttpAnswer answer;
     // A control byte sent raw (a CR, a tab) is no part of a request target: it would
     // otherwise reach the text as it came, where a client meant something else.
@@ -602,6 +613,8 @@ std::optional<HttpAnswer> RenderService::Answer(const HttpRequest& request, Repl
         } catch (const EUsage& error) {
             answer = TextAnswer(400, error.what());
         }
+    } else if (path == "/games.json") {
+        answer = FixedAnswer(request, "application/json", GamesJson());
     } else {
         std::optional<HttpAnswer> picture = AnswerPicture(request, path, query, reply);
         if (!picture) {

@@ -34,6 +34,8 @@ const kColourValue = /^#?([0-9a-f]{6})$/i;
 // says when an option means something; `accepts` lets the address bring other values,
 // shown as `caption` words them. The game's chooser goes in the "drawn" group.
 const kOptions = [
+  // Its choices are the service's games, filled in from /games.json before the form is built.
+  {name: "game", group: "drawn", label: "Game", initial: "glyphtint", choices: [["glyphtint", "glyphtint"]]},
   {name: "scale", group: "look", label: "Size", initial: "1",
    choices: Array.from({length: kMaxScale}, (_, i) => [String(i + 1), (i + 1) + "\u00d7"])},
   {name: "background", group: "look", label: "Background", initial: "glyph", colour: true,
@@ -157,6 +159,11 @@ function queryOf(text, options) {
   return "?" + query.toString();
 }
 
+// What reads the text, for the requests that tell about it rather than style it.
+function gameOf(chosen) {
+  return chosen.game === "glyphtint" ? {} : {game: chosen.game};
+}
+
 function pictureOptions(chosen) {
   const options = meaningful(chosen);
   if (!("min-contrast" in options)) {
@@ -272,7 +279,7 @@ async function showPicture(mine, text, query, described) {
   copyButton.disabled = false;
   downloadStrip.href = "strip.png" + query;
   downloadStrip.download = stem + ".png";
-  downloadFramed.href = "framed.jpg" + queryOf(text, {});
+  downloadFramed.href = "framed.jpg" + queryOf(text, gameOf(chosenOptions()));
   downloadFramed.download = stem + ".jpg";
   showSnippets();
 }
@@ -286,8 +293,13 @@ async function refresh() {
   copyStatus.textContent = "";
   showPage(chosen);
   if (address !== null) {
-    history.replaceState(null, "", location.pathname + (address === "?text=" ? "" : address));
+    const shownAddress = address + (compareBox.checked ? "&compare=1" : "");
+    history.replaceState(null, "", location.pathname + (shownAddress === "?text=" ? "" : shownAddress));
   }
+  if (chosen.game !== palettesGame) {
+    showPalettes(chosen.game);
+  }
+  showComparison(mine, text);
   if (text === "") {
     lengths.textContent = "\u00a0";
     showMessage("Type a name above and it is drawn here.", true);
@@ -301,7 +313,7 @@ async function refresh() {
   let info = null;
   let failure = "";
   try {
-    const answer = await fetch("info.json" + queryOf(text, {}));
+    const answer = await fetch("info.json" + queryOf(text, gameOf(chosen)));
     if (answer.ok) {
       info = await answer.json();
     } else {
@@ -318,7 +330,8 @@ async function refresh() {
     showMessage(failure, false);
     return;
   }
-  lengths.textContent = count(info.bytes, "byte", "bytes") + " \u00b7 " + info.visible + " shown" +
+  lengths.textContent = (info.length ?? count(info.bytes, "byte", "bytes") + " \u00b7 " + info.visible + " shown") +
+      (info.over_limit ? " \u00b7 longer than the game keeps" : "") +
       (info.not_drawn_note ? " \u00b7 " + info.not_drawn_note : "");
   // Codes alone draw nothing yet: not a picture to keep, nor a fault.
   if (info.visible === 0) {
@@ -471,13 +484,19 @@ function backdropOf(colour) {
   return null;
 }
 
-async function showPalettes() {
+// The game the palettes show; they are built again when another is chosen.
+let palettesGame = null;
+
+async function showPalettes(game) {
+  palettesGame = game;
   const holder = document.getElementById("palettes");
+  const said = document.getElementById("colours-message");
   try {
-    const answer = await fetch("colours.json");
+    const answer = await fetch("colours.json" + (game === "glyphtint" ? "" : "?game=" + encodeURIComponent(game)));
     if (!answer.ok) {
       throw new Error((await answer.text()).trim());
     }
+    const rows = [];
     const rowNames = ["Colours, first row", "Colours, second row"];
     for (const [index, samples] of (await answer.json()).palettes.entries()) {
       const row = document.createElement("div");
@@ -499,19 +518,95 @@ async function showPalettes() {
         const picture = document.createElement("img");
         picture.alt = "";
         // Transparent, so that the button's backdrop is what the sample is seen on.
-        picture.src = "strip.png" + queryOf("^" + sample.code + sample.sample, {background: "transparent"});
+        picture.src = "strip.png" + queryOf("^" + sample.code + sample.sample, {...gameOf({game}), background: "transparent"});
         button.append(picture);
         // A click leaves the focus and the selection in the text box.
         button.addEventListener("mousedown", (event) => event.preventDefault());
         button.addEventListener("click", () => insertCode(sample.code));
         row.append(button);
       }
-      holder.append(row);
+      rows.push(row);
+    }
+    if (game === palettesGame) {
+      holder.replaceChildren(...rows);
+      said.hidden = true;
     }
   } catch (error) {
-    const said = document.getElementById("colours-message");
     said.textContent = "The colours cannot be shown: " + error.message;
     said.hidden = false;
+  }
+}
+
+// The games of the service (id, title, byte limit or null), glyphtint's own first.
+let games = [{id: "glyphtint", title: "glyphtint", limit: null}];
+
+// "How each game shows it": the text drawn under every game, a row each, built when the
+// toggle is on. Its nodes are made here so that the page's markup needs no part of it.
+const compareBox = document.createElement("input");
+const compareRows = document.createElement("div");
+
+function buildComparison() {
+  const section = document.createElement("section");
+  section.id = "compare";
+  const label = document.createElement("label");
+  compareBox.type = "checkbox";
+  compareBox.id = "compare-toggle";
+  compareBox.addEventListener("change", optionsChanged);
+  label.append(compareBox, " How each game shows it");
+  compareRows.id = "compare-rows";
+  compareRows.setAttribute("aria-live", "polite");
+  section.append(label, compareRows);
+  document.getElementById("actions").after(section);
+}
+
+async function showComparison(mine, text) {
+  if (!compareBox.checked || text === "" || !text.isWellFormed()) {
+    compareRows.replaceChildren();
+    return;
+  }
+  const look = pictureOptions(chosenOptions());
+  const rows = await Promise.all(games.map(async (game) => {
+    const row = document.createElement("div");
+    row.className = "compare-row";
+    row.dataset.game = game.id;
+    const title = document.createElement("span");
+    title.className = "compare-title";
+    title.textContent = game.title;
+    const picture = document.createElement("span");
+    picture.className = "compare-picture glyphs";
+    const length = document.createElement("span");
+    length.className = "compare-length";
+    row.append(title, picture, length);
+    const byGame = gameOf({game: game.id});
+    try {
+      const answer = await fetch("info.json" + queryOf(text, byGame));
+      if (!answer.ok) {
+        throw new Error((await answer.text()).trim());
+      }
+      const info = await answer.json();
+      // The game's own readout ("38 bytes of 36 \u00b7 12 shown"); glyphtint's sets no limit.
+      length.textContent = (info.length ?? count(info.bytes, "byte", "bytes") + ", no limit") +
+          (info.over_limit ? ": over the limit" : "");
+      row.classList.toggle("over-limit", info.over_limit === true);
+      if (info.visible === 0) {
+        picture.textContent = "Draws nothing";
+      } else {
+        const strip = document.createElement("img");
+        strip.alt = info.described;
+        const options = {...look, ...byGame};
+        if (!byGame.game) {
+          delete options.game;
+        }
+        strip.src = "strip.png" + queryOf(text, options);
+        picture.append(strip);
+      }
+    } catch (error) {
+      length.textContent = "Cannot be told: " + error.message;
+    }
+    return row;
+  }));
+  if (mine === asked) {
+    compareRows.replaceChildren(...rows);
   }
 }
 
@@ -533,15 +628,33 @@ async function copyStrip() {
   }
 }
 
-buildOptions();
-buildSnippets();
-const given = new URLSearchParams(location.search);
-box.value = given.get("text") ?? "";
-for (const option of kOptions) {
-  choose(option.name, given.get(option.name) ?? option.initial);
+async function loadGames() {
+  try {
+    const answer = await fetch("games.json");
+    if (answer.ok) {
+      games = await answer.json();
+    }
+  } catch {
+    // Without the list the page still draws in glyphtint's own table.
+  }
+  kOptions.find(({name}) => name === "game").choices = games.map(({id, title}) => [id, title]);
 }
-box.addEventListener("input", refreshSoon);
-copyButton.addEventListener("click", copyStrip);
-showPalettes();
-refresh();
-box.focus();
+
+async function start() {
+  await loadGames();
+  buildOptions();
+  buildSnippets();
+  buildComparison();
+  const given = new URLSearchParams(location.search);
+  box.value = given.get("text") ?? "";
+  for (const option of kOptions) {
+    choose(option.name, given.get(option.name) ?? option.initial);
+  }
+  compareBox.checked = given.get("compare") === "1";
+  box.addEventListener("input", refreshSoon);
+  copyButton.addEventListener("click", copyStrip);
+  refresh();
+  box.focus();
+}
+
+start();

@@ -88,6 +88,7 @@ def same_as_cli(server):
             check([info["bytes"], info["visible"], info["not_drawn"]] ==
                   [int(fields["bytes"]), int(fields["visible"]), int(fields["not drawn"])], "info of %r" % text[:20])
             check(info["text"].encode("latin-1") == fields["text"].encode("latin-1"), "info text of %r" % text[:20])
+            check(info["runs"] == json.loads(fields["runs"]), "colour runs of %r with %s" % (text[:20], style))
             if "min-contrast" in style:
                 check(info["adjusted"] == json.loads(fields["adjusted"]), "adjusted codes of %r" % text[:20])
     # Past --max-text-bytes (4096 by default), refused with the message, and the

@@ -4,7 +4,7 @@ the options and shows glyphtint-render's strip, a palette sample inserts its cod
 shared link opens its text and options, snippets pasted elsewhere show the picture,
 and hostile links stay text. Exits 77 when Chromium, its driver or Selenium is missing.
 usage: web-page.py BIN_DIR [--screenshot PNG]
-(PNG's folder also gets web-page-options.png and web-page-options-dark.png)"""
+(PNG's folder also gets web-page-options.png, web-page-options-dark.png and web-page-compare.png)"""
 import base64
 import json
 import os
@@ -267,6 +267,45 @@ try:
     check(thrown == "TypeError" and not driver.find_elements(By.CSS_SELECTOR, "#lengths b"),
           "an innerHTML string on the page: %r" % thrown)
 
+    # The game chooser: the preview and the lengths read the text as the game does.
+    connection = server.connection()
+    connection.request("GET", "/games.json")
+    games = json.loads(connection.getresponse().read())
+    open_page("?text=%5E8m00")
+    Select(driver.find_element(By.ID, "option-game")).select_by_value("quake3")
+    check(shown_strip(driver, "?text=%5E8m00&game=quake3") == strip_of("^8m00", "--game", "quake3"),
+          "the preview in Quake III")
+    check(driver.current_url == base + "/?text=%5E8m00&game=quake3", "the address with a game")
+    connection.request("GET", "/colours.json?game=quake3")
+    quake_samples = sum(len(palette) for palette in json.loads(connection.getresponse().read())["palettes"])
+    WebDriverWait(driver, 30).until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#palettes img")) == quake_samples)
+    check(quake_samples != samples and "game=quake3" in driver.find_element(By.CSS_SELECTOR, "#palettes img")
+          .get_attribute("src"), "the palettes follow the game")
+
+    # Side by side: a row for every game, each drawing the text its way and telling the
+    # bytes against its limit, over it in words.
+    def compared(query):
+        open_page(query)
+        WebDriverWait(driver, 30).until(lambda d: d.execute_script(
+            "const rows = document.querySelectorAll('.compare-row');"
+            "return rows.length === arguments[0] && Array.from(document.querySelectorAll('.compare-row img'),"
+            " i => i.complete && i.naturalWidth > 0).every(c => c);", len(games)))
+        return driver.execute_script(
+            "return Array.from(document.querySelectorAll('.compare-row'), r => {"
+            "  const i = r.querySelector('img'), c = document.createElement('canvas');"
+            "  c.width = i.naturalWidth; c.height = i.naturalHeight; const g = c.getContext('2d');"
+            "  g.drawImage(i, 0, 0);"
+            "  return [r.dataset.game, r.querySelector('.compare-length').textContent,"
+            "          Array.from(g.getImageData(0, 0, c.width, c.height).data).join()]; });")
+    rows = compared("?text=%5E8m00&compare=1")
+    check([row[0] for row in rows] == [game["id"] for game in games], "the games compared: %r" % [r[0] for r in rows])
+    check(len({row[2] for row in rows}) >= 2, "^8 drawn alike in every game")
+    check(driver.current_url == base + "/?text=%5E8m00&compare=1", "the address of the comparison")
+    long_name = "^1" * 16 + "m00"  # 35 bytes, 3 shown: past byte limits only
+    for game, (_, length, _) in zip(games, compared("?compare=1&text=" + urllib.parse.quote(long_name))):
+        over = game["limit"] is not None and game["limit"] < len(long_name)
+        check(length.endswith("over the limit") == over, "%s's length of %d bytes: %r" % (game["id"], len(long_name), length))
+
     if SCREENSHOT:
         # The page as typed into, then with options in a light and a dark browser, beside it.
         box = open_page("")
@@ -283,6 +322,11 @@ try:
             open_page(query)
             shown_strip(driver, query)
             driver.save_screenshot(stem + ("-dark.png" if scheme == "dark" else ".png"))
+        driver.execute_cdp_cmd("Emulation.setEmulatedMedia",
+                               {"media": "", "features": [{"name": "prefers-color-scheme", "value": ""}]})
+        driver.set_window_size(1000, 1150)
+        compared("?text=%5E8Hot%5E9Dog%5Ea%5E%23FF8000%5ExF80%21&compare=1")
+        driver.save_screenshot(os.path.join(os.path.dirname(SCREENSHOT), "web-page-compare.png"))
 finally:
     if driver:
         driver.quit()

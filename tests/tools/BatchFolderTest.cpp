@@ -68,7 +68,7 @@ std::vector<std::pair<std::size_t, std::string>> ReportedFiles(const std::string
 {
     static const std::regex line(
         R"re(\{"line": (\d+), (?:"file": "([^"\\]*)", "bytes": \d+, "visible": \d+, )re"
-        R"re("not_drawn": \d+, "text": "[ab]*", "described": "[ab in white]*"|"error": "[^"]*")\})re");
+        R"re("not_drawn": \d+, "text": "[ab]*", "described": "[ab in white]*", "runs": \[[^\]]*\]|"error": "[^"]*")\})re");
     std::vector<std::pair<std::size_t, std::string>> files;
     std::size_t start = 0;
     for (std::size_t end = report.find('\n'); end != std::string::npos; end = report.find('\n', start)) {

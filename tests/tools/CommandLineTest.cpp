@@ -55,7 +55,9 @@ TEST(RenderCommandLine, HelpAfterDoubleDashIsTheText)
 {
     const ProgramRun run = RunProgram("glyphtint-render", {"--info", "--", "--help"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "bytes: 6\nvisible: 6\nnot drawn: 0\ntext: --help\ndescribed: --help in white\n");
+    EXPECT_EQ(run.out, "bytes: 6\nvisible: 6\nnot drawn: 0\ntext: --help\ndescribed: --help in white\n"
+                       R"(runs: [{"text": "--help", "colour": "#ffffff"}])"
+                       "\n");
 }
 
 TEST(RenderCommandLine, AnOptionWithoutItsValueIsNamed)

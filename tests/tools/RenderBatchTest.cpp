@@ -78,26 +78,27 @@ TEST_F(RenderBatch, EachLineIsTheStripOfItsTextOrAnErrorLine)
     };
     const std::vector<Line> table = {
         {"a^1b",
-         R"("file": "FILE", "bytes": 4, "visible": 2, "not_drawn": 0, "text": "ab", "described": "a in white, b in red"})",
+         R"("file": "FILE", "bytes": 4, "visible": 2, "not_drawn": 0, "text": "ab", "described": "a in white, b in red", "runs": [{"text": "a", "colour": "#ffffff"}, {"text": "b", "colour": "#ff0408"}]})",
          "a^1b"},
         {"", R"("error": "The text draws no glyph: there is no picture to write."})", ""},
         {"^1^2", R"("error": "The text draws no glyph: there is no picture to write."})", ""},
         {"^2ba\r",
-         R"("file": "FILE", "bytes": 4, "visible": 2, "not_drawn": 0, "text": "ba", "described": "ba in lime"})",
+         R"("file": "FILE", "bytes": 4, "visible": 2, "not_drawn": 0, "text": "ba", "described": "ba in lime", "runs": [{"text": "ba", "colour": "#08ff08"}]})",
          "^2ba"},
         {"\xC3\xA9"
          "a\xFF\t",
-         R"("file": "FILE", "bytes": 5, "visible": 1, "not_drawn": 3, "text": "a", "described": "a in white"})",
+         R"("file": "FILE", "bytes": 5, "visible": 1, "not_drawn": 3, "text": "a", "described": "a in white", "runs": [{"text": "a", "colour": "#ffffff"}]})",
          "\xC3\xA9"
          "a\xFF\t"},
         {longText,
-         R"("file": "FILE", "bytes": 200000, "visible": 2, "not_drawn": 0, "text": "ba", "described": "ba in red"})",
+         R"("file": "FILE", "bytes": 200000, "visible": 2, "not_drawn": 0, "text": "ba", "described": "ba in red", "runs": [{"text": "ba", "colour": "#ff0408"}]})",
          longText},
         {std::string(1001, 'c'),
          R"("error": "The strip is 1001000 x 16 pixels; a PNG file can be at most 1000000 pixels wide and high, so the text is too long."})",
          ""},
         {"abd", R"("error": "ZipArchive1: File \"d.jpg\" not found - Native error: 00015."})", ""},
-        {"b", R"("file": "FILE", "bytes": 1, "visible": 1, "not_drawn": 0, "text": "b", "described": "b in white"})",
+        {"b",
+         R"("file": "FILE", "bytes": 1, "visible": 1, "not_drawn": 0, "text": "b", "described": "b in white", "runs": [{"text": "b", "colour": "#ffffff"}]})",
          "b"},
     };
     std::string input;
@@ -230,7 +231,9 @@ TEST_F(RenderBatch, TextFromAFileOrStandardInput)
     const std::filesystem::path file = folder_ / "text.txt";
     std::ofstream(file, std::ios::binary) << longText << "\r\n";
     const std::string info = "bytes: 300003\nvisible: 300001\nnot drawn: 0\ntext: " + std::string(300000, 'a') +
-                             "b\ndescribed: " + std::string(300000, 'a') + " in white, b in red\n";
+                             "b\ndescribed: " + std::string(300000, 'a') + " in white, b in red\nruns: [{\"text\": \"" +
+                             std::string(300000, 'a') + "\", \"colour\": \"#ffffff\"}, " +
+                             R"({"text": "b", "colour": "#ff0408"}])" + "\n";
 
     ProgramRun run = RunProgram("glyphtint-render", {"--info", "--text-file", file.string()});
     EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -257,10 +260,15 @@ TEST_F(RenderBatch, StyledLinesAreTheStyledStripAndNameTheAdjustedCodes)
     const std::vector<std::string> reports = Lines(run.out);
     ASSERT_EQ(reports.size(), 2u) << run.out;
     EXPECT_NE(
-        reports[0].find(R"("text": "aba", "described": "a in grey, b in blue, a in red", "adjusted": ["0", "4"]})"),
+        reports[0].find(
+            R"("text": "aba", "described": "a in grey, b in blue, a in red", "runs": [{"text": "a", "colour": "#6a686a"}, )"
+            R"({"text": "b", "colour": "#5050f3"}, {"text": "a", "colour": "#ff0408"}], "adjusted": ["0", "4"]})"),
         std::string::npos)
         << reports[0];
-    EXPECT_NE(reports[1].find(R"("text": "ab", "described": "ab in white", "adjusted": []})"), std::string::npos)
+    EXPECT_NE(
+        reports[1].find(
+            R"("text": "ab", "described": "ab in white", "runs": [{"text": "ab", "colour": "#ffffff"}], "adjusted": []})"),
+        std::string::npos)
         << reports[1];
 
     const std::filesystem::path reference = folder_ / "reference.png";

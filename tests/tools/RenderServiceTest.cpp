@@ -79,7 +79,7 @@ TEST_F(RenderServiceTest, GamesAreChosenByQueryAndTaggedApart)
 {
     const HttpAnswer info = Ask("/info.json?game=unvanquished&text=" + Encoded("^#FF8000x"));
     ASSERT_EQ(info.status, 200) << info.body;
-    EXPECT_THAT(info.body, HasSubstr(R"("described": "x in orange")"));
+    EXPECT_THAT(info.body, HasSubstr(R"("described": "x in orange", "runs": [{"text": "x", "colour": "#ff8000"}])"));
     EXPECT_THAT(info.body, HasSubstr(R"("game": "unvanquished", "limit": 128, "over_limit": false)"));
     EXPECT_THAT(Ask("/info.json?text=x").body, ::testing::Not(HasSubstr("\"game\"")));
 
@@ -103,6 +103,11 @@ TEST_F(RenderServiceTest, GamesAreChosenByQueryAndTaggedApart)
     EXPECT_THAT(colours.body, HasSubstr(R"({"code": "0")"));
     EXPECT_THAT(colours.body, ::testing::Not(HasSubstr(R"({"code": "8")"))) << "black again in Quake III";
     EXPECT_THAT(Ask("/colours.json").body, HasSubstr(R"({"code": "8")"));
+
+    const HttpAnswer games = Ask("/games.json");
+    ASSERT_EQ(games.status, 200);
+    EXPECT_THAT(games.body, ::testing::StartsWith(R"([{"id": "glyphtint", "title": "glyphtint", "limit": null},)"));
+    EXPECT_THAT(games.body, HasSubstr(R"({"id": "xonotic", "title": "Xonotic", "limit": 128})"));
 
     for (const std::string target : {"/strip.png?game=quake&text=x", "/colours.json?game=quake"}) {
         const HttpAnswer wrong = Ask(target);

@@ -248,7 +248,21 @@ TEST_F(RenderTool, InfoCountsBytesAndVisibleCharacters)
 {
     const ProgramRun run = RunRenderTool({"--archive", (folder_ / "none.gfx").string(), "--info", "^1m00 \xC3\xA9^^x"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "bytes: 11\nvisible: 5\nnot drawn: 1\ntext: m00 ^\ndescribed: m00 ^ in red\n");
+    EXPECT_EQ(run.out, "bytes: 11\nvisible: 5\nnot drawn: 1\ntext: m00 ^\ndescribed: m00 ^ in red\n"
+                       R"(runs: [{"text": "m00 ^", "colour": "#ff0408"}])"
+                       "\n");
+}
+
+// Runs are split where the drawn colour changes, not at every code, and keep the spaces
+// a stats page must show.
+TEST_F(RenderTool, InfoRunsJoinCodesOfOneColour)
+{
+    const ProgramRun run = RunRenderTool({"--info", "^1a^1b^2 ^2c\xC3\xA9"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find(R"(runs: [{"text": "ab", "colour": "#ff0408"}, {"text": " c", "colour": "#08ff08"}])"
+                           "\n"),
+              std::string::npos)
+        << run.out;
 }
 
 // --game reads the text as that game does in every form, and tells the game's limit.
@@ -257,6 +271,8 @@ TEST_F(RenderTool, GamesReadTheTextTheirWayInEveryForm)
     ProgramRun run = RunRenderTool({"--game", "xonotic", "--info", "^xF80Hot^7Dog"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "bytes: 13\nvisible: 6\nnot drawn: 0\ntext: HotDog\ndescribed: Hot in orange, Dog in white\n"
+                       R"(runs: [{"text": "Hot", "colour": "#ff8800"}, {"text": "Dog", "colour": "#ffffff"}])"
+                       "\n"
                        "game: xonotic (Xonotic)\nlength: 13 bytes of 128 \u00B7 6 shown\n");
 
     const std::string png = (folder_ / "strip.png").string();
@@ -371,7 +387,7 @@ TEST_F(RenderTool, TheTextLimitIsExactAndLeavesTheLineEndOut)
     std::ofstream(file, std::ios::binary) << std::string(1048576, '~') << "\r\n";
     ProgramRun run = RunRenderTool({"--info", "--text-file", file.string()});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "bytes: 1048576\nvisible: 0\nnot drawn: 1048576\ntext: \ndescribed: \n");
+    EXPECT_EQ(run.out, "bytes: 1048576\nvisible: 0\nnot drawn: 1048576\ntext: \ndescribed: \nruns: []\n");
 
     std::ofstream(file, std::ios::binary) << std::string(1048577, '~');
     run = RunRenderTool({"--info", "--text-file", file.string()});
