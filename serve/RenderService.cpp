@@ -378,24 +378,24 @@ std::string ColoursJson(const render::GameProfile& game)
         bool first = true;
         render::CodeTokenizer tokens(palette, game.rules);
         render::CodeToken token;
-        std::optional<unsigned char> code; // a code whose sample may follow
+        int code = -1; // a code whose sample may follow, or -1
         while (tokens.Next(token)) {
             if (token.kind == render::ByteKind::Code) {
                 code = token.byte;
                 continue;
             }
-            if (!code || token.kind != render::ByteKind::Drawn) {
-                code.reset();
+            if (code < 0 || token.kind != render::ByteKind::Drawn) {
+                code = -1;
                 continue;
             }
             const render::TColourTriple colour = token.colour;
             json += std::string(first ? "" : ", ") +
-                    "{\"code\": " + JsonString(std::string(1, static_cast<char>(*code))) +
+                    "{\"code\": " + JsonString(std::string(1, static_cast<char>(code))) +
                     ", \"sample\": " + JsonString(std::string(1, static_cast<char>(token.byte))) +
                     ", \"name\": " + JsonString(render::ColourName(colour)) + ", \"colour\": \"" +
                     pictures::HexColour(colour) + "\"}";
             first = false;
-            code.reset();
+            code = -1;
         }
         json += "]";
     }

@@ -67,7 +67,9 @@ TEST_P(HostileTexts, ReadersAgreeWithTheTokens)
     EXPECT_EQ(scanned, drawn);
     EXPECT_EQ(DescribeCodedText(text).plainText, shown);
     // At 21:1 on the glyph background every colour changes, so every code in use is listed.
-    EXPECT_EQ(AdjustedCodes(text, PictureStyle{.minContrast = 21.0}), codesUsed);
+    PictureStyle strictest;
+    strictest.minContrast = 21.0;
+    EXPECT_EQ(AdjustedCodes(text, strictest), codesUsed);
     GlyphWidths widths;
     widths.fill(1);
     std::vector<std::pair<char, int>> sampled;

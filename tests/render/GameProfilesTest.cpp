@@ -140,8 +140,9 @@ TEST(GameProfiles, HexCodesAreReadWhole)
         }
     }
     EXPECT_EQ(kinds, "ochhhd");
-    EXPECT_EQ(AdjustedCodes("^xF80a^xF80b^1c", PictureStyle{.minContrast = 21.0}, xonotic),
-              (std::vector<std::string>{"xF80", "1"}));
+    PictureStyle strictest;
+    strictest.minContrast = 21.0;
+    EXPECT_EQ(AdjustedCodes("^xF80a^xF80b^1c", strictest, xonotic), (std::vector<std::string>{"xF80", "1"}));
     EXPECT_EQ(xonotic.ColourOf('x'), std::nullopt) << "a hex mark alone selects no colour";
     EXPECT_EQ(FindGameProfile("etlegacy")->rules.ColourOf('*'), (TColourTriple{255, 255, 255}));
 }
