@@ -18,9 +18,6 @@
 using glyphtint::raster::BlueOf;
 using glyphtint::raster::GreenOf;
 using glyphtint::raster::RedOf;
-using glyphtint::render::DrawableGlyphBytes;
-using glyphtint::render::FullGlyphEntryName;
-using glyphtint::render::kGlyphBackgroundColour;
 
 namespace glyphtint::render {
 
