@@ -4,8 +4,10 @@
 #include "pictures/RenderPlan.h"
 #include "render/ColourNames.h"
 #include "render/GlyphNames.h"
+#include "render/NumberText.h"
 #include "render/Utf8.h"
 
+#include <array>
 #include <cstdio>
 
 namespace glyphtint::pictures {
@@ -23,10 +25,10 @@ std::string AdjustedCodesJson(const std::string& text, const render::PictureStyl
 
 std::string HexColour(render::TColourTriple colour)
 {
-    char value[8];
-    std::snprintf(value, sizeof value, "#%02x%02x%02x", static_cast<unsigned>(colour.Red) & 0xFFu,
-                  static_cast<unsigned>(colour.Green) & 0xFFu, static_cast<unsigned>(colour.Blue) & 0xFFu);
-    return value;
+    const std::array<unsigned char, 3> channels{static_cast<unsigned char>(colour.Red),
+                                                static_cast<unsigned char>(colour.Green),
+                                                static_cast<unsigned char>(colour.Blue)};
+    return "#" + render::HexString(channels);
 }
 
 std::string ColourRunsJson(std::string_view text, const render::PictureStyle& style, const render::CodeRules& rules)

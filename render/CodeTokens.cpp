@@ -1,6 +1,8 @@
 // CodeTokenizer: the caret rules, read once, and glyphtint's table of codes.
 #include "render/CodeTokens.h"
 
+#include "render/NumberText.h"
+
 namespace glyphtint::render {
 namespace {
 
@@ -46,20 +48,6 @@ constexpr CodeRules BuildDefaultRules()
 
 constexpr CodeRules kDefaultRules = BuildDefaultRules();
 
-int HexDigitValue(char digit)
-{
-    if (digit >= '0' && digit <= '9') {
-        return digit - '0';
-    }
-    if (digit >= 'a' && digit <= 'f') {
-        return digit - 'a' + 10;
-    }
-    if (digit >= 'A' && digit <= 'F') {
-        return digit - 'A' + 10;
-    }
-    return -1;
-}
-
 TColourTriple Unpacked(std::uint32_t written)
 {
     TColourTriple colour;
@@ -97,7 +85,7 @@ std::optional<TColourTriple> CodeTokenizer::HexColourAt(std::size_t from, std::s
     }
     std::uint32_t value = 0;
     for (const char digit : text_.substr(from, count)) {
-        const int nibble = HexDigitValue(digit);
+        const int nibble = HexDigit(digit);
         if (nibble < 0) {
             return std::nullopt;
         }
