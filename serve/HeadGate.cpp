@@ -44,10 +44,6 @@ GateVerdict Refused(GateVerdict verdict, int status, std::string message)
     return verdict;
 }
 
-// libmicrohttpd keeps a record of every query parameter in the connection's memory and,
-// past what fits there, leaves the request unanswered; no address of ours takes this many.
-constexpr std::size_t kMaxParameters = 256;
-
 constexpr const char* kNoRequestLine = "the request line is not METHOD TARGET HTTP/1.1";
 
 } // namespace
@@ -102,11 +98,8 @@ GateVerdict HeadGate::Inspect(std::string_view received) const
     }
     verdict.method = method;
     verdict.target = target;
-    if (const std::size_t query = target.find('?');
-        query != std::string_view::npos &&
-        static_cast<std::size_t>(std::ranges::count(target.substr(query), '&')) >= kMaxParameters) {
-        return Refused(std::move(verdict), 400,
-                       "the query holds more than " + std::to_string(kMaxParameters) + " parameters");
+    if (HasTooManyParameters(target)) {
+        return Refused(std::move(verdict), 400, TooManyParametersMessage());
     }
     if (version != "HTTP/1.1" && version != "HTTP/1.0") {
         return IsVersion(version) ? Refused(std::move(verdict), 505, "glyphtint-serve speaks HTTP/1.1 and HTTP/1.0")

@@ -106,10 +106,25 @@ std::string OriginForm(std::string_view target)
     return std::string(target);
 }
 
+bool HasTooManyParameters(std::string_view target)
+{
+    const std::size_t query = target.find('?');
+    return query != std::string_view::npos &&
+           static_cast<std::size_t>(std::ranges::count(target.substr(query), '&')) >= kMaxQueryParameters;
+}
+
+std::string TooManyParametersMessage()
+{
+    return "the query holds more than " + std::to_string(kMaxQueryParameters) + " parameters";
+}
+
 std::optional<HttpAnswer> CheckRequestHead(const RequestHead& head)
 {
     if (std::ranges::any_of(head.target, [](char c) { return static_cast<unsigned char>(c) <= ' ' || c == 0x7f; })) {
         return Refusal(400, "the request target holds a space or a control byte");
+    }
+    if (HasTooManyParameters(head.target)) {
+        return Refusal(400, TooManyParametersMessage());
     }
     int hosts = 0;
     int lengths = 0;

@@ -42,6 +42,13 @@ HttpAnswer Refusal(int status, std::string message);
 // may be served. Every such answer closes the connection: its body, if any, is never read.
 std::optional<HttpAnswer> CheckRequestHead(const RequestHead& head);
 
+// A query of more parameters than any page takes: libmicrohttpd keeps a record of each in
+// the connection's memory, so such a request is refused before it is parsed, on every
+// request of a connection alike.
+inline constexpr std::size_t kMaxQueryParameters = 256;
+bool HasTooManyParameters(std::string_view target);
+std::string TooManyParametersMessage();
+
 // The bytes of the head as a client writes it: single spaces in the request line, one
 // space after each header's colon, CRLF line ends, the empty line.
 std::size_t WrittenHeadSize(const RequestHead& head);

@@ -157,6 +157,17 @@ def exact_answers(server):
             time.sleep(0.05)
         if logged and not any(line.startswith(logged) for line in server.log):
             failures.append("%s: no log line %r" % (name, logged))
+    # The parameter bound holds for a later request on a connection too, which only
+    # libmicrohttpd parses.
+    many = b"/info.json?" + b"&".join(b"p%d=1" % i for i in range(1000))
+    with socket.create_connection(("127.0.0.1", server.port), timeout=DEADLINE) as connection:
+        connection.sendall(b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
+        first = connection.recv(65536)
+        connection.sendall(b"GET " + many + b" HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+        received, _ = read_all(connection)
+    statuses = [int(s) for s in STATUS.findall(first + received)]
+    if statuses != [200, 400]:
+        failures.append("1000 parameters after a first request: answered %r" % statuses)
     return failures
 
 
