@@ -56,6 +56,9 @@ struct RequestContext {
     int status = 0; // of the answer queued; 0 while there is none
     std::size_t bytes = 0;
     std::shared_ptr<Parked> parked; // set while suspended or resuming
+    // Answered from its request line and never counted: the daemon's later calls for it
+    // only close the connection.
+    bool refused = false;
 };
 
 // One connection, watched while it has no request being answered.
@@ -198,6 +201,64 @@ ConnectionWatch* WatchOf(MHD_Connection* connection)
     return info == nullptr ? nullptr : static_cast<ConnectionWatch*>(info->socket_context);
 }
 
+// The whole answer as written on the connection.
+std::string WrittenAnswer(const HttpAnswer& answer, std::string_view method)
+{
+    const char* reason = MHD_get_reason_phrase_for(static_cast<unsigned>(answer.status));
+    std::string written = "HTTP/1.1 " + std::to_string(answer.status) + " " + (reason == nullptr ? "" : reason) +
+                          "\r\nContent-Type: " + answer.contentType + "\r\n";
+    for (const auto& [name, value] : answer.headers) {
+        written += name + ": " + value + "\r\n";
+    }
+    written += "Content-Length: " + std::to_string(answer.body.size()) + "\r\n\r\n";
+    if (method != "HEAD") {
+        written += answer.body;
+    }
+    return written;
+}
+
+void Log(const HttpServer::State& state, const LoggedRequest& logged)
+{
+    try {
+        state.logger(logged);
+    } catch (const std::exception&) {
+        // Out of memory for a log line: the request is over all the same.
+    }
+}
+
+// A query past the parameter bound is refused here, before the daemon parses it: the
+// daemon keeps a record of each parameter in the connection's memory, and one that runs
+// out of it there never answers. The first request of a connection was checked by the
+// head gate; this one came later on a kept-alive connection. The answer goes out on the
+// socket directly (the answer before it was sent whole, or the daemon would not be
+// reading this request), then the connection's sending side is shut: the daemon reads
+// on until the client closes, so no unread bytes reset the connection under the answer.
+bool RefusedFromRequestLine(HttpServer::State& state, MHD_Connection* connection, std::string_view target,
+                            const Clock::time_point start)
+{
+    if (!HasTooManyParameters(target)) {
+        return false;
+    }
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    if (info == nullptr) {
+        return false; // left to the request checks
+    }
+    const HttpAnswer answer = Refusal(400, TooManyParametersMessage());
+    // The method is not known yet: a HEAD request gets the body too, past which nothing
+    // follows on the connection.
+    const std::string written = WrittenAnswer(answer, "GET");
+    const ssize_t sent = send(info->connect_fd, written.data(), written.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    shutdown(info->connect_fd, SHUT_WR);
+    LoggedRequest logged{"-", std::string(target), 0, 0, 0};
+    if (sent == static_cast<ssize_t>(written.size())) {
+        logged.status = answer.status;
+        logged.bytes = answer.body.size();
+    }
+    logged.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    Log(state, logged);
+    return true;
+}
+
 void* OnRequestLine(void* cls, const char* uri, MHD_Connection* connection)
 {
     auto* state = static_cast<HttpServer::State*>(cls);
@@ -205,6 +266,10 @@ void* OnRequestLine(void* cls, const char* uri, MHD_Connection* connection)
     try {
         if (context != nullptr) {
             context->target = uri;
+            if (RefusedFromRequestLine(*state, connection, context->target, context->start)) {
+                context->refused = true;
+                return context; // OnCompleted deletes it, uncounted
+            }
         }
     } catch (const std::bad_alloc&) {
         delete std::exchange(context, nullptr); // OnRequest then closes the connection
@@ -248,21 +313,21 @@ void Finish(HttpServer::State& state, MHD_Connection* connection, RequestContext
         }
     }
     state.changed.notify_all();
-    try {
-        state.logger(logged);
-    } catch (const std::exception&) {
-        // Out of memory for a log line: the request is over all the same.
-    }
+    Log(state, logged);
 }
 
 void OnCompleted(void* cls, MHD_Connection* connection, void** requestContext, MHD_RequestTerminationCode code)
 {
     auto* state = static_cast<HttpServer::State*>(cls);
     auto* context = static_cast<RequestContext*>(*requestContext);
+    *requestContext = nullptr;
+    if (context != nullptr && context->refused) {
+        delete context;
+        return;
+    }
     if (context != nullptr) {
         state->Unpark(*context);
     }
-    *requestContext = nullptr;
     {
         const std::lock_guard lock(state->mutex);
         const ConnectionWatch* watch = WatchOf(connection);
@@ -451,7 +516,7 @@ std::optional<HttpAnswer> CheckHead(const HttpServer::State& state, MHD_Connecti
 MHD_Result Answer(HttpServer::State* state, MHD_Connection* connection, const char* method, const char* version,
                   std::size_t* uploadDataSize, RequestContext* context)
 {
-    if (context == nullptr) {
+    if (context == nullptr || context->refused) {
         return MHD_NO;
     }
     if (!context->headersSeen) {
@@ -527,22 +592,6 @@ struct Gated {
     bool lineSeen = false; // a line end among them
     bool answered = false; // refused: what the client still sends is read and dropped
 };
-
-// The whole answer as written on the connection.
-std::string WrittenAnswer(const HttpAnswer& answer, std::string_view method)
-{
-    const char* reason = MHD_get_reason_phrase_for(static_cast<unsigned>(answer.status));
-    std::string written = "HTTP/1.1 " + std::to_string(answer.status) + " " + (reason == nullptr ? "" : reason) +
-                          "\r\nContent-Type: " + answer.contentType + "\r\n";
-    for (const auto& [name, value] : answer.headers) {
-        written += name + ": " + value + "\r\n";
-    }
-    written += "Content-Length: " + std::to_string(answer.body.size()) + "\r\n\r\n";
-    if (method != "HEAD") {
-        written += answer.body;
-    }
-    return written;
-}
 
 class GateLoop {
 public:
@@ -776,11 +825,7 @@ private:
             logged.bytes = verdict.answer.body.size();
         }
         logged.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - gated.start).count();
-        try {
-            state_.logger(logged);
-        } catch (const std::exception&) {
-            // Out of memory for a log line: the request is over all the same.
-        }
+        Log(state_, logged);
         Discard(gated);
     }
 
