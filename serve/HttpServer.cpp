@@ -949,10 +949,13 @@ HttpServer::HttpServer(const ServerSettings& settings, Handler handler, Logger l
     // the connections past it are closed unanswered.
     const unsigned perAddressLimit = loopback ? daemonLimit : settings.perAddressLimit;
     state_->perAddressLimit = loopback ? 0 : settings.perAddressLimit;
-    // The daemon refuses a request itself, with an answer of its own, when its head and
-    // the records of its query parameters outgrow a connection's memory: it gets room for
-    // a head at the limit full of parameters, and CheckHead refuses what is longer.
-    const std::size_t daemonMemory = 8 * settings.connectionMemory + 64 * 1024;
+    // A connection's memory holds its head (the daemon reads into half of what is free at
+    // first), a record of each header line and query parameter, and the answer's headers;
+    // it is cleared whole for every request, so it is no larger than that. Queries past
+    // the parameter bound are refused before the daemon records them (OnRequestLine), a
+    // head past the limit by CheckHead, and one with more header lines than fit gets the
+    // daemon's own 431.
+    const std::size_t daemonMemory = 2 * settings.connectionMemory + 32 * 1024;
     state_->gateWake.Reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!state_->gateWake.Valid()) {
         throw std::runtime_error("Cannot start the HTTP server: " + std::string(std::strerror(errno)));
