@@ -105,7 +105,7 @@ GateVerdict HeadGate::Inspect(std::string_view received) const
         return IsVersion(version) ? Refused(std::move(verdict), 505, "glyphtint-serve speaks HTTP/1.1 and HTTP/1.0")
                                   : Refused(std::move(verdict), 400, kNoRequestLine);
     }
-    for (std::size_t next = lineEnd + 1;;) {
+    for (std::size_t next = lineEnd + 1, lines = 0;; ++lines) {
         const auto [line, end] = LineAt(received, next);
         if (end == std::string_view::npos || end >= headLimit_) {
             if (received.size() > headLimit_) {
@@ -116,6 +116,9 @@ GateVerdict HeadGate::Inspect(std::string_view received) const
         if (line.empty()) {
             verdict.kind = GateVerdict::Kind::Pass;
             return verdict;
+        }
+        if (lines == kMaxHeaderLines) {
+            return Refused(std::move(verdict), 431, TooManyHeaderLinesMessage());
         }
         if (line.front() == ' ' || line.front() == '\t') {
             return Refused(std::move(verdict), 400, "a header line continued on the next is not taken");

@@ -118,6 +118,11 @@ std::string TooManyParametersMessage()
     return "the query holds more than " + std::to_string(kMaxQueryParameters) + " parameters";
 }
 
+std::string TooManyHeaderLinesMessage()
+{
+    return "the request has more than " + std::to_string(kMaxHeaderLines) + " header lines";
+}
+
 std::optional<HttpAnswer> CheckRequestHead(const RequestHead& head)
 {
     if (std::ranges::any_of(head.target, [](char c) { return static_cast<unsigned char>(c) <= ' ' || c == 0x7f; })) {
@@ -125,6 +130,9 @@ std::optional<HttpAnswer> CheckRequestHead(const RequestHead& head)
     }
     if (HasTooManyParameters(head.target)) {
         return Refusal(400, TooManyParametersMessage());
+    }
+    if (head.headers.size() > kMaxHeaderLines) {
+        return Refusal(431, TooManyHeaderLinesMessage());
     }
     int hosts = 0;
     int lengths = 0;

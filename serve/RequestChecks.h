@@ -49,6 +49,12 @@ inline constexpr std::size_t kMaxQueryParameters = 256;
 bool HasTooManyParameters(std::string_view target);
 std::string TooManyParametersMessage();
 
+// More header lines than any client sends (a browser sends a dozen or two): refused
+// with 431 by the head gate and the request checks alike, well before libmicrohttpd's
+// memory for the connection runs out of records and it answers in its own way.
+inline constexpr std::size_t kMaxHeaderLines = 100;
+std::string TooManyHeaderLinesMessage();
+
 // The bytes of the head as a client writes it: single spaces in the request line, one
 // space after each header's colon, CRLF line ends, the empty line.
 std::size_t WrittenHeadSize(const RequestHead& head);

@@ -177,6 +177,7 @@ def exact_cases():
     add("1000 parameters", 400, target=b"/info.json?" + b"&".join(b"p%d=1" % i for i in range(1000)))
     add("target of 40 KB", 414, target=b"/" + b"a" * 40000)
     add("header of 40 KB", 431, headers=(host, (b"X-Big", b"a" * 40000)))
+    add("2000 header lines", 431, headers=(host,) + ((b"X", b"a"),) * 2000)
     # Heads libmicrohttpd would answer in its own way, or not at all.
     for length in (b"-1", b"0x0", b"5, 5", b"abc"):
         add("Content-Length " + length.decode(), 400, headers=(host, (b"Content-Length", length)))

@@ -1,15 +1,20 @@
 // The head gate's verdict on the first bytes of a connection, without sockets.
 #include "serve/HeadGate.h"
+#include "serve/RequestChecks.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
 #include <string>
+#include <vector>
 
 using namespace std::string_view_literals;
 using glyphtint::tools::GateVerdict;
 using glyphtint::tools::HeadGate;
+using glyphtint::tools::HeaderField;
+using glyphtint::tools::kMaxHeaderLines;
+using glyphtint::tools::CheckRequestHead;
 
 namespace {
 
@@ -62,6 +67,25 @@ TEST(HeadGate, QueriesOfManyParametersAreRefused)
     }
     EXPECT_EQ(gate.Inspect("GET " + query + " HTTP/1.1\r\n\r\n").kind, GateVerdict::Kind::Pass);
     EXPECT_EQ(gate.Inspect("GET " + query + "&p HTTP/1.1\r\n\r\n").answer.status, 400);
+}
+
+// The bound on header lines holds in the gate and in the checks of later requests alike.
+TEST(HeadGate, HeadsOfManyLinesAreRefused)
+{
+    std::string lines;
+    for (std::size_t i = 0; i < kMaxHeaderLines; ++i) {
+        lines += "X: a\r\n";
+    }
+    const HeadGate gate(64 * 1024);
+    EXPECT_EQ(gate.Inspect("GET / HTTP/1.1\r\n" + lines + "\r\n").kind, GateVerdict::Kind::Pass);
+    EXPECT_EQ(gate.Inspect("GET / HTTP/1.1\r\n" + lines + "X: a\r\n\r\n").answer.status, 431);
+    EXPECT_EQ(gate.Inspect("GET / HTTP/1.1\r\n" + lines + "X: a\r\n").answer.status, 431) << "before its end";
+
+    std::vector<HeaderField> fields(kMaxHeaderLines, {"X", "a"});
+    fields.front() = {"Host", "x"};
+    EXPECT_FALSE(CheckRequestHead({"GET", "HTTP/1.1", "/", fields}));
+    fields.push_back({"X", "a"});
+    EXPECT_EQ(CheckRequestHead({"GET", "HTTP/1.1", "/", fields})->status, 431);
 }
 
 std::string ShownName(std::string name)
