@@ -10,11 +10,11 @@
 #include <vector>
 
 using namespace std::string_view_literals;
-using glyphtint::tools::GateVerdict;
-using glyphtint::tools::HeadGate;
-using glyphtint::tools::HeaderField;
-using glyphtint::tools::kMaxHeaderLines;
 using glyphtint::tools::CheckRequestHead;
+using glyphtint::tools::GateVerdict;
+using glyphtint::tools::HeaderField;
+using glyphtint::tools::HeadGate;
+using glyphtint::tools::kMaxHeaderLines;
 
 namespace {
 
