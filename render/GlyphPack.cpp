@@ -9,20 +9,43 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <new>
 #include <optional>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 namespace glyphtint::render {
 namespace {
 
 using EntryIdentity = TZipArchive::EntryIdentity;
 
+// A glyph as drawn: its pixels once tinted to one colour on one background, as device
+// pixels (red, green, blue, and the alpha byte of a transparent strip).
+struct TintedTile {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+};
+
+// A glyph's entry, its tint and what it is drawn on: what its tinted pixels depend on.
+using TintKey = std::tuple<EntryIdentity, TintBackground::Kind, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                           std::int32_t, std::int32_t>;
+
+TintKey KeyOf(const EntryIdentity& identity, TColourTriple colour, const TintBackground& background)
+{
+    // Only a plain colour background has a colour that matters.
+    const TColourTriple under = background.kind == TintBackground::Kind::Colour ? background.colour : TColourTriple{};
+    return {identity, background.kind, colour.Red, colour.Green, colour.Blue, under.Red, under.Green, under.Blue};
+}
+
 // Decoded glyphs by the data they came from, so that each entry is read and decoded once
-// however many names lead to it. Kept up to a number of bytes; past it glyphs are
-// decoded every time.
+// however many names lead to it, and the kept glyphs as tinted, so that each is tinted
+// once for each colour it is drawn in. Kept up to a number of bytes, decoded glyphs first
+// (a render needs them before it tints); past it glyphs are decoded or tinted every time.
 class GlyphCache {
 public:
     explicit GlyphCache(std::int64_t maxBytes) : maxBytes_(maxBytes) { }
@@ -36,24 +59,46 @@ public:
         return found == glyphs_.end() ? nullptr : found->second;
     }
     // entryBytes: the size of the entry the glyph was loaded from, which it keeps too.
-    void Keep(const std::optional<EntryIdentity>& identity, std::shared_ptr<TJPEGImage> glyph, std::size_t entryBytes)
+    // Whether the glyph is kept.
+    bool Keep(const std::optional<EntryIdentity>& identity, std::shared_ptr<TJPEGImage> glyph, std::size_t entryBytes)
     {
         const std::int64_t bytes =
             std::int64_t{glyph->Width()} * glyph->Height() * 4 + static_cast<std::int64_t>(entryBytes);
         if (identity && bytes_ + bytes <= maxBytes_) {
             bytes_ += bytes;
             glyphs_.emplace(*identity, std::move(glyph));
+            return true;
+        }
+        return false;
+    }
+
+    const TintedTile* FindTinted(const TintKey& key) const
+    {
+        const auto found = tinted_.find(key);
+        return found == tinted_.end() ? nullptr : &found->second;
+    }
+    bool HasRoomFor(int width, int height) const { return bytes_ + TileBytes(width, height) <= maxBytes_; }
+    void KeepTinted(const TintKey& key, TintedTile tile)
+    {
+        const std::int64_t bytes = TileBytes(tile.width, tile.height);
+        if (bytes_ + bytes <= maxBytes_ && tinted_.emplace(key, std::move(tile)).second) {
+            bytes_ += bytes;
         }
     }
+
     void Clear()
     {
         glyphs_.clear();
+        tinted_.clear();
         bytes_ = 0;
     }
 
 private:
+    static std::int64_t TileBytes(int width, int height) { return std::int64_t{width} * height * 4; }
+
     std::int64_t maxBytes_;
     std::map<EntryIdentity, std::shared_ptr<TJPEGImage>> glyphs_;
+    std::map<TintKey, TintedTile> tinted_;
     std::int64_t bytes_ = 0;
 };
 
@@ -66,27 +111,61 @@ void RequireStripWithin(const StripSize& size)
     }
 }
 
-// Widens the strip by the glyph, takes its height, draws and tints it at the old
-// right edge. tallest is the tallest glyph placed so far, whose rows the strip's storage
-// keeps: the strip's limits are held here too, for glyphs no measurement saw beforehand.
-void PlaceGlyph(TPicture& target, TJPEGImage& glyph, TColourTriple colour, const TintBackground& background,
-                std::int64_t& tallest)
+// Widens the strip by a glyph of the given size and takes its height; returns the old
+// right edge, where the glyph goes. tallest is the tallest glyph placed so far, whose
+// rows the strip's storage keeps: the strip's limits are held here too, for glyphs no
+// measurement saw beforehand.
+int GrowStrip(TBitmap& strip, int width, int height, std::int64_t& tallest)
 {
-    TBitmap& strip = target.AsBitmap();
     const int left = strip.Width();
     StripSize grown;
-    grown.width = std::int64_t{left} + glyph.Width();
-    grown.height = glyph.Height();
-    grown.tallest = std::max<std::int64_t>(tallest, glyph.Height());
+    grown.width = std::int64_t{left} + width;
+    grown.height = height;
+    grown.tallest = std::max<std::int64_t>(tallest, height);
     grown.peakPixels = grown.width * grown.tallest;
     RequireStripWithin(grown);
     tallest = grown.tallest;
-    strip.ResizeWidth(left + glyph.Width());
+    strip.ResizeWidth(left + width);
     // The strip takes each glyph's height in turn: a taller glyph grows it with white
     // rows, a shorter one cuts the glyphs before it.
-    strip.ResizeHeight(glyph.Height());
+    strip.ResizeHeight(height);
+    return left;
+}
+
+// Draws and tints the glyph at the strip's right edge; returns where it went.
+int PlaceGlyph(TBitmap& strip, TJPEGImage& glyph, TColourTriple colour, const TintBackground& background,
+               std::int64_t& tallest)
+{
+    const int left = GrowStrip(strip, glyph.Width(), glyph.Height(), tallest);
     strip.Canvas().DrawGraphic(left, 0, &glyph);
     TintBitmapAreaOnto(strip, left, 0, glyph.Width(), glyph.Height(), colour, background);
+    return left;
+}
+
+// Tiles are copied as device pixels, the only depth a strip is drawn at.
+bool TakesTiles(const TBitmap& strip)
+{
+    return strip.PixelFormat() == TPixelFormat::pfDevice;
+}
+
+TintedTile TileAt(const TBitmap& strip, int left, int width, int height)
+{
+    TintedTile tile{width, height, std::vector<std::uint32_t>(static_cast<std::size_t>(width) * height)};
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(&tile.pixels[static_cast<std::size_t>(y) * width], strip.ScanLine(y) + std::size_t{4} * left,
+                    std::size_t{4} * width);
+    }
+    return tile;
+}
+
+void PlaceTile(TBitmap& strip, const TintedTile& tile, std::int64_t& tallest)
+{
+    const int left = GrowStrip(strip, tile.width, tile.height, tallest);
+    for (int y = 0; y < tile.height; ++y) {
+        std::memcpy(strip.ScanLine(y) + std::size_t{4} * left, &tile.pixels[static_cast<std::size_t>(y) * tile.width],
+                    std::size_t{4} * tile.width);
+    }
+    strip.NotifyChanged();
 }
 
 // Holds the pack's password requests back while it lives.
@@ -130,18 +209,39 @@ struct GlyphPack::Impl {
         if (entryName.empty()) {
             return;
         }
+        TBitmap& strip = target.AsBitmap();
         const std::optional<EntryIdentity> identity = archive.FindEntryIdentity(entryName);
-        if (const std::shared_ptr<TJPEGImage> known = cache.Find(identity)) {
-            PlaceGlyph(target, *known, colour, background, tallest);
+        std::optional<TintKey> key;
+        if (identity && TakesTiles(strip)) {
+            key = KeyOf(*identity, colour, background);
+            if (const TintedTile* tile = cache.FindTinted(*key)) {
+                PlaceTile(strip, *tile, tallest);
+                return;
+            }
+        }
+        std::shared_ptr<TJPEGImage> glyph = cache.Find(identity);
+        if (!glyph) {
+            glyph = std::make_shared<TJPEGImage>();
+            archive.ExtractEntryBytesUpTo(entryName, extractionBuffer, kMaxGlyphEntryBytes);
+            glyph->LoadJPEG(std::string_view(extractionBuffer));
+            // The header's size, before the glyph is decoded.
+            RequireGlyphWithin(entryName, glyph->Width(), glyph->Height());
+            const int left = PlaceGlyph(strip, *glyph, colour, background, tallest);
+            if (cache.Keep(identity, glyph, extractionBuffer.size())) {
+                KeepTile(cache, key, strip, left, *glyph);
+            }
             return;
         }
-        auto glyph = std::make_shared<TJPEGImage>();
-        archive.ExtractEntryBytesUpTo(entryName, extractionBuffer, kMaxGlyphEntryBytes);
-        glyph->LoadJPEG(std::string_view(extractionBuffer));
-        // The header's size, before the glyph is decoded.
-        RequireGlyphWithin(entryName, glyph->Width(), glyph->Height());
-        PlaceGlyph(target, *glyph, colour, background, tallest);
-        cache.Keep(identity, std::move(glyph), extractionBuffer.size());
+        const int left = PlaceGlyph(strip, *glyph, colour, background, tallest);
+        KeepTile(cache, key, strip, left, *glyph);
+    }
+
+    static void KeepTile(GlyphCache& cache, const std::optional<TintKey>& key, const TBitmap& strip, int left,
+                         const TJPEGImage& glyph)
+    {
+        if (key && cache.HasRoomFor(glyph.Width(), glyph.Height())) {
+            cache.KeepTinted(*key, TileAt(strip, left, glyph.Width(), glyph.Height()));
+        }
     }
 
     TZipArchive archive;

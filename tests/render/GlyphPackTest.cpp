@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <map>
 
@@ -320,6 +321,40 @@ TEST_F(GlyphStrip, MeasuringKeepsTheErrorItStoppedAt)
 // A pack that keeps glyphs draws a glyph it has kept without reading the pack again, up to
 // its bound in bytes, and forgets them when it opens a pack anew. Seen from outside: the
 // glyph's data are damaged on disk after the first render.
+// A pack keeps each glyph as tinted: drawing from what it kept gives the bytes a fresh
+// tint gives, alpha included, and a tint kept for one colour or background serves no
+// other.
+TEST_F(GlyphStrip, KeptTintsDrawWhatAFreshTintDraws)
+{
+    MakeArchive({{'a', MakeGlyphJpeg(10, 16, 1)}, {'b', MakeGlyphJpeg(12, 16, 2)}});
+    const std::string path = (folder_ / "glyphs.gfx").string();
+    GlyphPack keeping(glyphtint::render::kGlyphBytesPerRender);
+    keeping.Open(path);
+    glyphtint::render::PictureStyle plain;
+    glyphtint::render::PictureStyle onColour;
+    onColour.background = glyphtint::render::StripBackground::Colour;
+    onColour.backgroundColour = {32, 48, 64};
+    glyphtint::render::PictureStyle transparent;
+    transparent.background = glyphtint::render::StripBackground::Transparent;
+    for (const auto* style : {&plain, &onColour, &transparent, &plain}) {
+        for (const char* text : {"^1ab^2a", "^2ab^1ab"}) {
+            GlyphPack fresh; // keeps nothing
+            fresh.Open(path);
+            TPicture expected;
+            RenderCodedText(fresh, text, expected, *style);
+            RenderCodedText(keeping, text, picture_, *style);
+            const TBitmap& want = expected.AsBitmap();
+            const TBitmap& got = picture_.AsBitmap();
+            ASSERT_EQ(got.Width(), want.Width()) << text;
+            ASSERT_EQ(got.Height(), want.Height()) << text;
+            for (int y = 0; y < want.Height(); ++y) {
+                ASSERT_EQ(std::memcmp(got.ScanLine(y), want.ScanLine(y), std::size_t{4} * want.Width()), 0)
+                    << text << ", row " << y;
+            }
+        }
+    }
+}
+
 TEST_F(GlyphStrip, KeptGlyphsAreBoundedInBytesAndForgottenOnOpen)
 {
     MakeArchive({{'a', MakeGlyphJpeg(10, 16, 1)}});
