@@ -119,10 +119,14 @@ TEST_F(WindowTest, ABurstOfKeysAfterALongPasteCostsAtMostTwoRendersAndShowsTheBu
     const std::string pasted(100000, 'm');
     QGuiApplication::clipboard()->setText(QString::fromStdString(pasted));
     Find<TTextBox>("edt_Text")->clear();
-    const auto pastedAt = std::chrono::steady_clock::now();
     QTest::keyClick(Find<TTextBox>("edt_Text"), Qt::Key_V, Qt::ControlModifier);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !renders.empty() && renders.back().length == pasted.size(); }, 60000));
-    if (std::chrono::steady_clock::now() - pastedAt < glyphtint::app::RenderPacer::kGlance) {
+    // The window paces keys by what a render takes, not by the text box's own work on a
+    // paste: the render is timed as the window times it.
+    const auto drawnFrom = std::chrono::steady_clock::now();
+    TPicture timed;
+    RenderCodedText(Glyphs(), pasted, timed);
+    if (std::chrono::steady_clock::now() - drawnFrom < glyphtint::app::RenderPacer::kGlance) {
         GTEST_SKIP() << "this machine draws 100 000 characters at a glance: no keys need to wait";
     }
     renders.clear();
