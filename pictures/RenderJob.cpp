@@ -84,8 +84,14 @@ void ComposeCard(const TBitmap& strip, render::TColourTriple colour, TBitmap& ca
     card.NotifyChanged();
 }
 
-} // namespace
+// The colour a card is filled with, unless the style names a background colour (or the
+// page under a transparent strip).
+constexpr render::TColourTriple kCardColour{0x1e, 0x1e, 0x1e};
+// Tints below this contrast against the card are made legible, whatever the style asks.
+constexpr double kCardMinContrast = 4.5;
 
+// The card's style: its strip drawn on the card's colour, legible there at least at
+// kCardMinContrast; the scale is the card's own.
 render::PictureStyle CardPictureStyle(const render::PictureStyle& style)
 {
     render::PictureStyle card;
@@ -96,6 +102,8 @@ render::PictureStyle CardPictureStyle(const render::PictureStyle& style)
     card.minContrast = std::max(style.minContrast.value_or(kCardMinContrast), kCardMinContrast);
     return card;
 }
+
+} // namespace
 
 render::PictureStyle FramedPictureStyle(const render::PictureStyle& style)
 {

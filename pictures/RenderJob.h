@@ -26,16 +26,6 @@ struct RenderJob {
 // The framed picture's style: the job's scale and legibility on the glyph background.
 render::PictureStyle FramedPictureStyle(const render::PictureStyle& style);
 
-// The colour a card is filled with, unless the style names a background colour (or the
-// page under a transparent strip).
-inline constexpr render::TColourTriple kCardColour{0x1e, 0x1e, 0x1e};
-// Tints below this contrast against the card are made legible, whatever the style asks.
-inline constexpr double kCardMinContrast = 4.5;
-
-// The card's style: its strip drawn on the card's colour, legible there at least at
-// kCardMinContrast; the scale is the card's own.
-render::PictureStyle CardPictureStyle(const render::PictureStyle& style);
-
 // The bytes of each kind of the job, in the order asked. The pictures are planned within
 // the caller's limits (Plan) and refused as the plan says before a glyph is drawn; every
 // picture then comes from one render of the text, drawn to the plan's measure. Errors

@@ -241,7 +241,7 @@ bool RefusedFromRequestLine(HttpServer::State& state, MHD_Connection* connection
     }
     const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
     if (info == nullptr) {
-        return false; // left to the request checks
+        return true; // no socket to answer on: the daemon closes the connection
     }
     const HttpAnswer answer = Refusal(400, TooManyParametersMessage());
     // The method is not known yet: a HEAD request gets the body too, past which nothing

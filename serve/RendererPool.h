@@ -20,8 +20,6 @@ public:
     // weight: how much the newest render counts, 0 < weight <= 1.
     explicit WaitEstimate(double weight = 0.2);
     void Add(double seconds);
-    // The average render in seconds; 0 before the first.
-    double Mean() const { return mean_; }
     // The seconds a new job waits for a renderer when `ahead` jobs are queued or
     // running before it on `renderers` renderers.
     double WaitBehind(std::size_t ahead, unsigned renderers) const;

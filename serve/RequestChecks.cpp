@@ -128,9 +128,6 @@ std::optional<HttpAnswer> CheckRequestHead(const RequestHead& head)
     if (std::ranges::any_of(head.target, [](char c) { return static_cast<unsigned char>(c) <= ' ' || c == 0x7f; })) {
         return Refusal(400, "the request target holds a space or a control byte");
     }
-    if (HasTooManyParameters(head.target)) {
-        return Refusal(400, TooManyParametersMessage());
-    }
     if (head.headers.size() > kMaxHeaderLines) {
         return Refusal(431, TooManyHeaderLinesMessage());
     }

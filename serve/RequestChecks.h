@@ -43,8 +43,9 @@ HttpAnswer Refusal(int status, std::string message);
 std::optional<HttpAnswer> CheckRequestHead(const RequestHead& head);
 
 // A query of more parameters than any page takes: libmicrohttpd keeps a record of each in
-// the connection's memory, so such a request is refused before it is parsed, on every
-// request of a connection alike.
+// the connection's memory, so such a request is refused before the daemon parses its
+// query, by the head gate and then from every request line (not by CheckRequestHead,
+// which sees the head once parsed).
 inline constexpr std::size_t kMaxQueryParameters = 256;
 bool HasTooManyParameters(std::string_view target);
 std::string TooManyParametersMessage();
