@@ -9,6 +9,7 @@ usage: check-nginx.py BIN_DIR EXAMPLE_CONF"""
 import http.client
 import http.server
 import os
+import re
 import shutil
 import signal
 import socket
@@ -119,7 +120,7 @@ def caching(port):
         check(response.getheader("X-Cache-Status") != "HIT", "%s came from the cache" % path)
 
 
-def errors_pass_through(port):
+def errors_pass_through(port, scratch):
     """The service's 4xx answers and messages reach the client as they are."""
     for path, status, message in (("/strip.png?text=%4", 400, b"malformed percent escape"),
                                   ("/strip.png?text=" + "x" * 4097, 413, b"longer than 4096 bytes"),
@@ -135,6 +136,17 @@ def errors_pass_through(port):
     response, _ = get(port, "/strip.png?text=" + "%78" * 4096)
     check(response.getheader("X-Cache-Status") == "HIT",
           "the longest text again is a HIT: %s" % response.getheader("X-Cache-Status"))
+    # A longer line, here a flood of parameters after a first request on the connection,
+    # is nginx's to refuse (414): it reaches no backend and logs no cache key error.
+    with socket.create_connection(("127.0.0.1", port), timeout=30) as connection:
+        connection.sendall(b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\nGET /info.json?" + b"&p" * 15000 +
+                           b" HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+        received = b""
+        while chunk := connection.recv(65536):
+            received += chunk
+    statuses = re.findall(rb"HTTP/1\.1 (\d{3}) ", received)
+    check(statuses == [b"200", b"414"], "a request line of 30 KB after a first request through nginx: %r" % statuses)
+    check("cache key" not in open(os.path.join(scratch, "error.log")).read(), "nginx logged a cache key error")
 
 
 def still_served(port, what):
@@ -215,7 +227,7 @@ def main():
         services = [Server(BIN, "--threads", "1") for _ in range(2 if two else 1)]
         nginx, port = start_nginx(scratch, *(service.port for service in services))
         caching(port)
-        errors_pass_through(port)
+        errors_pass_through(port, scratch)
         burst(port)
         requests_with_bodies(port)
         if two:
